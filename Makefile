@@ -1,0 +1,47 @@
+# Orvanta's front door. `make demo` and `make test` do all the set-up they
+# need on a fresh Debian 12 machine: packages, configure, build, run folder.
+
+BUILD      := build
+SANITIZE   := build-sanitize
+GENERATOR  := -G Ninja
+# Without a display, GL work runs on Mesa's llvmpipe in a virtual X server.
+XVFB       := xvfb-run -a -s "-screen 0 1280x720x24"
+JOBS       ?= $(shell nproc)
+
+.PHONY: all deps build demo test bench sanitize ci clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	cd $(BUILD)/run && if [ -n "$$DISPLAY" ]; then ../bin/orvanta; else $(XVFB) ../bin/orvanta; fi
+
+test: build
+	cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	cd $(BUILD) && $(XVFB) ./bin/startup_bench
+
+# The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer:
+# any report aborts the process it happens in and fails its test.
+$(SANITIZE)/build.ninja: | deps
+	cmake -S . -B $(SANITIZE) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DORVANTA_SANITIZE=ON -DORVANTA_BENCH=OFF
+
+sanitize: deps $(SANITIZE)/build.ninja
+	cmake --build $(SANITIZE) -j $(JOBS)
+	cd $(SANITIZE) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  $(XVFB) ctest --output-on-failure -j $(JOBS)
+
+ci: test sanitize
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE)

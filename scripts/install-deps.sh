@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, playing and testing Orvanta
+# need. Packages already installed are skipped, so a set-up machine pays only
+# for the check. Runs apt-get through sudo when not root.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev
+  # the program
+  freeglut3-dev libglew-dev libglm-dev libstb-dev libgl-dev libgl1-mesa-dri
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
+  xvfb xauth xdotool glslang-tools
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [ "$status" = installed ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

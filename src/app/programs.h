@@ -1,0 +1,23 @@
+// app/programs: the table of the demo's 25 shader programs.
+//
+// Entry 0 is the final pass ("AA.fsh"); entry 4*s + p is pass p (1..4) of
+// scene s (0..5). Every entry pairs "test.vsh" with its own fragment file and
+// owns its own shader objects, even where two entries share their files.
+#pragma once
+
+#include "gpu/shader_program.h"
+
+constexpr int shaderProgramCount = 25;
+constexpr int sceneCount = 6;
+constexpr int scenePassCount = 4;
+
+// The fragment file of each entry, in index order.
+extern const char* const programFragmentFiles[shaderProgramCount];
+
+// Filled by buildShaderPrograms(); null before. Entries are never freed.
+extern ShaderProgram* shaderPrograms[shaderProgramCount];
+
+// Builds entries 0 to 24 in index order, each completely before the next.
+// Needs a current GL context. Never fails: a broken shader leaves its entry
+// with a 0 shader field and an unlinked program (see ShaderProgram).
+void buildShaderPrograms();

@@ -1,0 +1,170 @@
+#include "support/x_server.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+XServer::XServer(int width, int height)
+{
+    int fds[2];
+    if (pipe(fds) != 0) std::abort();
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(fds[0]);
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        const std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
+               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    pollfd pfd = {fds[0], POLLIN, 0};
+    while (number.find('\n') == std::string::npos && poll(&pfd, 1, 20000) > 0) {
+        char c[16];
+        ssize_t n = read(fds[0], c, sizeof c);
+        if (n <= 0) break;
+        number.append(c, static_cast<size_t>(n));
+    }
+    close(fds[0]);
+    if (number.empty() || number.find('\n') == std::string::npos) {
+        std::fprintf(stderr, "Xvfb did not start\n");
+        std::abort();
+    }
+    display_ = ":" + number.substr(0, number.find('\n'));
+}
+
+XServer::~XServer()
+{
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+namespace {
+
+bool titleOf(Display* dpy, Window w, std::string& title)
+{
+    char* name = nullptr;
+    if (XFetchName(dpy, w, &name) && name) {
+        title = name;
+        XFree(name);
+        return true;
+    }
+    return false;
+}
+
+Window searchTree(Display* dpy, Window w, const std::string& title)
+{
+    std::string name;
+    if (titleOf(dpy, w, name) && name == title) return w;
+    Window root, parent, *children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (XQueryTree(dpy, w, &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && !found; ++i) {
+            found = searchTree(dpy, children[i], title);
+        }
+        if (children) XFree(children);
+    }
+    return found;
+}
+
+} // namespace
+
+namespace {
+
+WindowFacts describe(Display* dpy, Window w)
+{
+    WindowFacts facts;
+    XWindowAttributes attributes;
+    if (!w || !XGetWindowAttributes(dpy, w, &attributes)) return facts;
+    facts.window = w;
+    facts.width = attributes.width;
+    facts.height = attributes.height;
+    facts.mapped = attributes.map_state == IsViewable;
+    XSizeHints hints;
+    long supplied = 0;
+    if (XGetWMNormalHints(dpy, w, &hints, &supplied)) {
+        facts.requestedWidth = hints.width;
+        facts.requestedHeight = hints.height;
+    }
+    return facts;
+}
+
+int ignoreErrors(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+} // namespace
+
+WindowFacts describeWindow(const std::string& display, XWindowId window)
+{
+    Display* dpy = XOpenDisplay(display.c_str());
+    if (!dpy) return {};
+    auto previous = XSetErrorHandler(ignoreErrors);
+    WindowFacts facts = describe(dpy, window);
+    XSync(dpy, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(dpy);
+    return facts;
+}
+
+WindowFacts findWindow(const std::string& display, const std::string& title, double seconds)
+{
+    WindowFacts facts;
+    Display* dpy = XOpenDisplay(display.c_str());
+    if (!dpy) return facts;
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        WindowFacts found = describe(dpy, searchTree(dpy, DefaultRootWindow(dpy), title));
+        if (found.mapped) {
+            facts = found;
+            break;
+        }
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > seconds) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    XCloseDisplay(dpy);
+    return facts;
+}
+
+void requestWindowClose(const std::string& display, XWindowId window)
+{
+    Display* dpy = XOpenDisplay(display.c_str());
+    if (!dpy) return;
+    XEvent event;
+    std::memset(&event, 0, sizeof event);
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, window, False, NoEventMask, &event);
+    XFlush(dpy);
+    XCloseDisplay(dpy);
+}
+
+void ensureDisplay()
+{
+    const char* current = std::getenv("DISPLAY");
+    if (current && *current) return;
+    static XServer server(1280, 720);
+    setenv("DISPLAY", server.display().c_str(), 1);
+}

@@ -1,0 +1,47 @@
+// A private X server (Xvfb) of a chosen screen size for tests that need one,
+// and the few Xlib queries the tests make of the demo's window.
+#pragma once
+
+// Window ids are plain numbers here so that Xlib's macros stay out of the tests.
+using XWindowId = unsigned long;
+
+#include <string>
+
+class XServer {
+public:
+    // Starts Xvfb on a free display with one screen of width x height at
+    // depth 24. Aborts the test program if the server does not come up.
+    XServer(int width, int height);
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    const std::string& display() const { return display_; }
+
+private:
+    int pid_ = -1;
+    std::string display_;
+};
+
+struct WindowFacts {
+    XWindowId window = 0;
+    int width = 0;
+    int height = 0;
+    int requestedWidth = 0;  // the size hint the program asked for
+    int requestedHeight = 0;
+    bool mapped = false;
+};
+
+// Waits up to `seconds` for a mapped top-level window with the given title.
+// Returns its facts, with window 0 when none appeared.
+WindowFacts findWindow(const std::string& display, const std::string& title, double seconds);
+
+// Facts of a known window now; window 0 when it is gone.
+WindowFacts describeWindow(const std::string& display, XWindowId window);
+
+// Asks the window to close as a window manager would (WM_DELETE_WINDOW).
+void requestWindowClose(const std::string& display, XWindowId window);
+
+// Ensures a DISPLAY for in-process GL tests: the existing one, or a private
+// 1280x720 server started once for this process.
+void ensureDisplay();
