@@ -3,12 +3,14 @@
 
 BUILD      := build
 SANITIZE   := build-sanitize
+FUZZ       := build-fuzz
+FUZZ_SECONDS ?= 60
 GENERATOR  := -G Ninja
 # Without a display, GL work runs on Mesa's llvmpipe in a virtual X server.
 XVFB       := xvfb-run -a -s "-screen 0 1280x720x24"
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build demo test bench sanitize ci clean
+.PHONY: all deps build demo test bench sanitize fuzz ci clean
 
 all: build
 
@@ -28,6 +30,7 @@ test: build
 	cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 
 bench: build
+	$(BUILD)/bin/sync_bench
 	cd $(BUILD) && $(XVFB) ./bin/startup_bench
 
 # The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer:
@@ -41,7 +44,20 @@ sanitize: deps $(SANITIZE)/build.ninja
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  $(XVFB) ctest --output-on-failure -j $(JOBS)
 
-ci: test sanitize
+# The readers of everything the demo and its tools take from disk, fuzzed for
+# a bounded time each; any finding fails.
+$(FUZZ)/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANTA_FUZZ=ON
+
+fuzz: deps $(FUZZ)/build.ninja
+	cmake --build $(FUZZ) -j $(JOBS)
+	for target in track_reader track_text; do \
+	  mkdir -p $(FUZZ)/corpus/$$target && \
+	  $(FUZZ)/bin/$${target}_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    $(FUZZ)/corpus/$$target fuzz/corpus/$$target || exit 1; \
+	done
+
+ci: test sanitize fuzz
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE)
+	rm -rf $(BUILD) $(SANITIZE) $(FUZZ)

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -31,13 +30,3 @@ void RunFolder::remove(const std::string& name) const
     fs::remove(file(name));
 }
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string binary(const std::string& name)
-{
-    return std::string(ORVANTA_BIN_DIR) + "/" + name;
-}

@@ -2,6 +2,8 @@
 // tests that change, add or remove the files the program reads.
 #pragma once
 
+#include "support/temp_dir.h"
+
 #include <string>
 
 class RunFolder {
@@ -19,9 +21,3 @@ public:
 private:
     std::string path_;
 };
-
-// Reads a whole file; empty when it cannot be read.
-std::string readFile(const std::string& path);
-
-// Path of a built executable in build/bin.
-std::string binary(const std::string& name);

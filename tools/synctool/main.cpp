@@ -1,0 +1,228 @@
+// synctool: compiles keyframe tracks written as text into the demo's binary
+// track files, and reads those files back.
+//
+//   synctool build SOURCE... -o DIR [--base NAME]
+//   synctool dump FILE.track...
+//   synctool check FILE.track...
+//   synctool sample DIR TRACK ROW... [--base NAME]
+#include "track_text.h"
+
+#include "sync.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char* const usage =
+    "usage: synctool build SOURCE... -o DIR [--base NAME]\n"
+    "       synctool dump FILE.track...\n"
+    "       synctool check FILE.track...\n"
+    "       synctool sample DIR TRACK ROW... [--base NAME]\n";
+
+int usageError(const std::string& message)
+{
+    std::fprintf(stderr, "synctool: %s\n%s", message.c_str(), usage);
+    return 2;
+}
+
+bool readWhole(const std::string& path, std::string& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Writes through a temporary file in the same folder and renames it into
+// place, so that a failed write never leaves a half-written track file.
+bool writeAtomically(const std::string& path, const std::string& bytes, std::string& message)
+{
+    const std::string temporary = path + ".tmp-" + std::to_string(getpid());
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) {
+        message = "cannot write " + temporary + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        message = "cannot write " + path + ": " + std::strerror(errno);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+// "sync_cam.dist.x.track" -> "cam.dist.x" for the base "sync"; otherwise the
+// file's name without folder and extension.
+std::string trackNameOf(const std::string& path, const std::string& base)
+{
+    std::string name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+    const std::string extension = ".track";
+    if (name.size() > extension.size() && name.compare(name.size() - extension.size(), extension.size(), extension) == 0) {
+        name.resize(name.size() - extension.size());
+    }
+    const std::string prefix = base + "_";
+    if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
+        name = name.substr(prefix.size());
+    }
+    return name;
+}
+
+int build(const std::vector<std::string>& args)
+{
+    std::vector<std::string> sources;
+    std::string outDir;
+    std::string base = "sync";
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o" || args[i] == "--base") {
+            if (i + 1 >= args.size()) return usageError(args[i] + " needs a value");
+            std::string& target = args[i] == "-o" ? outDir : base;
+            target = args[++i];
+        } else {
+            sources.push_back(args[i]);
+        }
+    }
+    if (sources.empty() || outDir.empty()) return usageError("build needs sources and -o DIR");
+
+    std::vector<TextTrack> tracks;
+    for (const std::string& source : sources) {
+        std::string text;
+        if (!readWhole(source, text)) {
+            std::fprintf(stderr, "%s: cannot read: %s\n", source.c_str(), std::strerror(errno));
+            return 1;
+        }
+        TextError error;
+        if (!parseTrackText(text, source, tracks, error)) {
+            std::fprintf(stderr, "%s\n", error.describe().c_str());
+            return 1;
+        }
+    }
+    // Every name is checked before anything is written.
+    std::vector<std::string> paths;
+    for (const TextTrack& track : tracks) {
+        const char* file = sync_track_file_path(base.c_str(), track.name.c_str());
+        const std::string path = file ? outDir + "/" + file : std::string();
+        if (!file || path.size() > 4000) {
+            std::fprintf(stderr, "%s:%d: track file name for '%s' is too long\n", sources[0].c_str(), track.line,
+                         track.name.c_str());
+            return 1;
+        }
+        paths.push_back(path);
+    }
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        std::string message;
+        if (!writeAtomically(paths[i], encodeTrackFile(tracks[i].keys), message)) {
+            std::fprintf(stderr, "synctool: %s\n", message.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int dump(const std::vector<std::string>& files)
+{
+    if (files.empty()) return usageError("dump needs track files");
+    std::vector<TextTrack> tracks;
+    for (const std::string& file : files) {
+        std::string bytes;
+        if (!readWhole(file, bytes)) {
+            std::fprintf(stderr, "%s: cannot read: %s\n", file.c_str(), std::strerror(errno));
+            return 1;
+        }
+        std::vector<TrackFileProblem> problems;
+        tracks.push_back({trackNameOf(file, "sync"), decodeTrackFile(bytes, problems), 0});
+        for (const TrackFileProblem& problem : problems) {
+            std::fprintf(stderr, "%s: warning: %s\n", file.c_str(), problem.message.c_str());
+        }
+    }
+    std::fputs(formatTrackText(tracks).c_str(), stdout);
+    return 0;
+}
+
+int check(const std::vector<std::string>& files)
+{
+    if (files.empty()) return usageError("check needs track files");
+    bool clean = true;
+    for (const std::string& file : files) {
+        std::string bytes;
+        if (!readWhole(file, bytes)) {
+            std::printf("%s: cannot read: %s\n", file.c_str(), std::strerror(errno));
+            clean = false;
+            continue;
+        }
+        std::vector<TrackFileProblem> problems;
+        const std::vector<TrackKey> keys = decodeTrackFile(bytes, problems);
+        for (const TrackFileProblem& problem : problems) {
+            if (problem.key >= 0) {
+                std::printf("%s: key %d: %s\n", file.c_str(), problem.key, problem.message.c_str());
+            } else {
+                std::printf("%s: %s\n", file.c_str(), problem.message.c_str());
+            }
+        }
+        if (problems.empty()) {
+            std::printf("%s: ok, %zu keys\n", file.c_str(), keys.size());
+        }
+        clean = clean && problems.empty();
+    }
+    return clean ? 0 : 1;
+}
+
+int sample(const std::vector<std::string>& args)
+{
+    std::vector<std::string> positional;
+    std::string base = "sync";
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--base") {
+            if (i + 1 >= args.size()) return usageError("--base needs a value");
+            base = args[++i];
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() < 3) return usageError("sample needs DIR TRACK ROW...");
+    std::vector<double> rows;
+    for (size_t i = 2; i < positional.size(); ++i) {
+        char* end = nullptr;
+        const double row = std::strtod(positional[i].c_str(), &end);
+        if (positional[i].empty() || *end != '\0') return usageError("row '" + positional[i] + "' is not a number");
+        rows.push_back(row);
+    }
+    SyncDevice* device = sync_open_device((positional[0] + "/" + base).c_str());
+    if (!device) {
+        std::fprintf(stderr, "synctool: out of memory\n");
+        return 1;
+    }
+    const SyncTrack* track = sync_open_track(device, positional[1].c_str());
+    for (double row : rows) {
+        std::printf("%.9g\t%.9g\n", row, static_cast<double>(sync_sample_track(track, row)));
+    }
+    sync_close_device(device);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) return usageError("no command");
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "build") return build(args);
+    if (command == "dump") return dump(args);
+    if (command == "check") return check(args);
+    if (command == "sample") return sample(args);
+    if (command == "--help" || command == "-h") {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    return usageError("unknown command '" + command + "'");
+}
