@@ -5,20 +5,77 @@
 #include <math.h>
 #include <stdint.h>
 
+/* The number of keys whose row is below `row`, for count >= 1 keys in
+   strictly increasing row order. Key rows are usually spread evenly, so the
+   search starts where a straight line through the first and last key puts
+   the row, widens its bracket in doubling steps, then halves it: a few
+   probes on even tracks, never more than about twice a plain binary search
+   on uneven ones. */
+static int keysBelow(const TrackKey* keys, int count, int row)
+{
+    if (row <= keys[0].row) {
+        return 0;
+    }
+    if (row > keys[count - 1].row) {
+        return count;
+    }
+    /* Now keys[0].row < row <= keys[count - 1].row: the answer lies in
+       [1, count - 1]. */
+    const double first = keys[0].row;
+    const double span = (double)keys[count - 1].row - first;
+    double estimate = ((double)row - first) / span * (double)(count - 1);
+    if (!(estimate >= 1.0)) {
+        estimate = 1.0; /* also catches NaN from rows that are not increasing */
+    } else if (estimate > (double)(count - 1)) {
+        estimate = (double)(count - 1);
+    }
+    const int guess = (int)estimate;
+
+    int lo;
+    int hi;
+    if (keys[guess].row < row) {
+        lo = guess + 1;
+        hi = count - 1;
+        for (int step = 1; lo + step - 1 < count - 1; step *= 2) {
+            const int probe = lo + step - 1;
+            if (keys[probe].row >= row) {
+                hi = probe;
+                break;
+            }
+            lo = probe + 1;
+        }
+    } else {
+        lo = 1;
+        hi = guess;
+        for (int step = 1; hi - step > 0; step *= 2) {
+            const int probe = hi - step;
+            if (keys[probe].row < row) {
+                lo = probe + 1;
+                break;
+            }
+            hi = probe;
+        }
+    }
+    while (lo < hi) {
+        const int mi = lo + (hi - lo) / 2;
+        assert(mi != hi);
+        if (keys[mi].row < row) {
+            lo = mi + 1;
+        } else {
+            hi = mi;
+        }
+    }
+    return lo;
+}
+
 int sync_search_key(const SyncTrack* t, int row)
 {
-    int lo = 0;
-    int hi = t ? t->keyCount : 0;
-    while (lo < hi) {
-        int mi = (lo + hi) / 2;
-        assert(mi != hi);
-        if (t->keys[mi].row < row) {
-            lo = mi + 1;
-        } else if (t->keys[mi].row > row) {
-            hi = mi;
-        } else {
-            return mi;
-        }
+    if (!t || t->keyCount <= 0) {
+        return -1;
+    }
+    const int lo = keysBelow(t->keys, t->keyCount, row);
+    if (lo < t->keyCount && t->keys[lo].row == row) {
+        return lo;
     }
     return -lo - 1;
 }

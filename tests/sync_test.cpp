@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,48 @@ TEST(SyncSearch, ExactBeforeBetweenAndAfter)
         ASSERT_EQ(sync_search_key(&many.track, 3 * i + 1), -(i + 1) - 1);
     }
     EXPECT_EQ(sync_search_key(nullptr, 3), -1);
+}
+
+// The plain binary search that key search must agree with.
+int referenceSearch(const std::vector<TrackKey>& keys, int row)
+{
+    int lo = 0, hi = static_cast<int>(keys.size());
+    while (lo < hi) {
+        int mi = (lo + hi) / 2;
+        if (keys[static_cast<size_t>(mi)].row < row) lo = mi + 1;
+        else if (keys[static_cast<size_t>(mi)].row > row) hi = mi;
+        else return mi;
+    }
+    return -lo - 1;
+}
+
+TEST(SyncSearch, AgreesWithAPlainBinarySearchOnEvenAndUnevenTracks)
+{
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int count = 1 + static_cast<int>(random() % 400);
+        std::vector<TrackKey> keys;
+        int32_t row = static_cast<int32_t>(random() % 100) - 50;
+        for (int i = 0; i < count; ++i) {
+            keys.push_back({row, 0.0f, Step});
+            // Mostly even gaps, with clusters and long jumps mixed in.
+            const uint32_t kind = random() % 10;
+            row += kind < 6 ? 4 : kind < 8 ? 1 : static_cast<int32_t>(1 + random() % 5000);
+        }
+        MemoryTrack track(keys);
+        for (int probe = 0; probe < 200; ++probe) {
+            const int r = keys.front().row - 10 + static_cast<int>(random() % static_cast<uint32_t>(row - keys.front().row + 20));
+            ASSERT_EQ(sync_search_key(&track.track, r), referenceSearch(keys, r)) << "row " << r;
+        }
+        for (const TrackKey& key : keys) {
+            ASSERT_EQ(sync_search_key(&track.track, key.row), referenceSearch(keys, key.row));
+        }
+    }
+    MemoryTrack extremes({{INT32_MIN, 0.0f, Step}, {0, 0.0f, Step}, {INT32_MAX, 0.0f, Step}});
+    EXPECT_EQ(sync_search_key(&extremes.track, INT32_MIN), 0);
+    EXPECT_EQ(sync_search_key(&extremes.track, -1), -2);
+    EXPECT_EQ(sync_search_key(&extremes.track, INT32_MAX - 1), -3);
+    EXPECT_EQ(sync_search_key(&extremes.track, INT32_MAX), 2);
 }
 
 TEST_F(TrackFiles, ExampleFileGivesItsTwoKeysAndIgnoresTrailingBytes)
