@@ -31,6 +31,7 @@ test: build
 
 bench: build
 	$(BUILD)/bin/sync_bench
+	$(BUILD)/bin/audio_bench
 	cd $(BUILD) && $(XVFB) ./bin/startup_bench
 
 # The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer:

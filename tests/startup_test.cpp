@@ -1,8 +1,6 @@
 // End-to-end start-up: the real executables in a real X server, their console
 // read back byte for byte.
-#include "support/child_process.h"
-#include "support/run_folder.h"
-#include "support/x_server.h"
+#include "support/demo_process.h"
 
 #include <gtest/gtest.h>
 
@@ -11,43 +9,16 @@
 
 namespace {
 
-const char* const fragmentFiles[25] = {
-    "AA.fsh",
-    "hall.fsh", "hall_b.fsh", "hall_c.fsh", "hall_d.fsh",
-    "whirligig.fsh", "whirligig_b.fsh", "hall_c.fsh", "hall_d.fsh",
-    "ball_scene.fsh", "ball_scene_b.fsh", "hall_c.fsh", "hall_d.fsh",
-    "flyby.fsh", "flyby_b.fsh", "hall_c.fsh", "hall_d.fsh",
-    "tunnel.fsh", "tunnel_b.fsh", "hall_c.fsh", "hall_d.fsh",
-    "ribbon.fsh", "ribbon_b.fsh", "hall_c.fsh", "hall_d.fsh",
-};
-
-std::string banner(const std::string& file)
-{
-    return "---------------------\nOpening shader file: " + file + "\n---------------------\n\n\n\n\n";
-}
-
 const std::string compiled = "\n COMPILATION SUCCESSFULL \n";
 
-std::string expectedStartup()
+// Start-up is followed by one status line a frame, and by nothing else.
+void expectStartupThenStatusLines(const std::string& out)
 {
-    std::string text = "----------------\n";
-    for (const char* fragment : fragmentFiles) {
-        text += banner("test.vsh") + compiled + banner(fragment) + compiled;
-    }
-    return text;
-}
-
-std::unique_ptr<ChildProcess> startDemo(const std::string& executable, const RunFolder& folder,
-                                        const XServer& server, ChildStdin input = ChildStdin::DevNull,
-                                        const std::string& preload = "")
-{
-    ChildOptions options;
-    options.argv = {binary(executable)};
-    options.workingDirectory = folder.path();
-    options.environment = glChildEnvironment(preload);
-    options.environment.emplace_back("DISPLAY", server.display());
-    options.input = input;
-    return std::make_unique<ChildProcess>(options);
+    const std::string startup = expectedStartupTranscript();
+    ASSERT_EQ(out.substr(0, startup.size()), startup);
+    const StatusLines lines = statusLines(out);
+    EXPECT_TRUE(lines.clean) << out.substr(startup.size());
+    EXPECT_EQ(lines.forwards + lines.backwards, 0u);
 }
 
 // Waits for the window (and, given facts holding a size, for the window to
@@ -78,9 +49,9 @@ TEST(Startup, ConsoleTranscriptIsExactAndStandardErrorStaysEmpty)
 {
     XServer server(1280, 720);
     RunFolder folder;
-    auto demo = startDemo("orvanta", folder, server);
+    auto demo = startDemo(folder, server);
     closeAndExpectCleanExit(*demo, server);
-    EXPECT_EQ(demo->out(), expectedStartup());
+    expectStartupThenStatusLines(demo->out());
     EXPECT_EQ(demo->err(), "");
     EXPECT_EQ(countOccurrences(demo->out(), "Opening shader file: "), 50u);
 }
@@ -89,7 +60,9 @@ TEST(Startup, GlewFailureEndsWithStatusOneAndOneLine)
 {
     XServer server(320, 180);
     RunFolder folder;
-    auto demo = startDemo("orvanta", folder, server, ChildStdin::DevNull, testLibrary("fail_glew_init"));
+    DemoOptions options;
+    options.preload = testLibrary("fail_glew_init");
+    auto demo = startDemo(folder, server, options);
     auto status = demo->waitExit(30.0);
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 1);
@@ -109,7 +82,9 @@ TEST(Startup, EveryConfigurationReachesTheMainLoopOnASmallScreen)
         SCOPED_TRACE(e.executable);
         XServer server(320, 180);
         RunFolder folder;
-        auto demo = startDemo(e.executable, folder, server);
+        DemoOptions options;
+        options.executable = e.executable;
+        auto demo = startDemo(folder, server, options);
         WindowFacts window;
         window.width = 320;
         window.height = 180;
@@ -118,7 +93,7 @@ TEST(Startup, EveryConfigurationReachesTheMainLoopOnASmallScreen)
         EXPECT_EQ(window.requestedHeight, e.requestedHeight);
         EXPECT_EQ(window.width, 320) << "full screen covers the screen";
         EXPECT_EQ(window.height, 180);
-        EXPECT_EQ(demo->out(), expectedStartup());
+        expectStartupThenStatusLines(demo->out());
         EXPECT_EQ(demo->err(), "");
     }
 }
@@ -128,7 +103,9 @@ TEST(Startup, FailedFragmentShaderHoldsStartUpUntilOneCharacterArrives)
     XServer server(320, 180);
     RunFolder folder;
     folder.write("hall.fsh", "#version 430 core\nout vec4 c;\nvoid main() { c = undeclared; }\n");
-    auto demo = startDemo("orvanta", folder, server, ChildStdin::Pipe);
+    DemoOptions options;
+    options.input = ChildStdin::Pipe;
+    auto demo = startDemo(folder, server, options);
 
     // The log is flushed before the wait, so it shows while start-up holds.
     ASSERT_TRUE(demo->waitFor([](const std::string& out, const std::string&) {
@@ -163,7 +140,9 @@ TEST(Startup, FailedShadersNeverHangWithoutInput)
         XServer server(320, 180);
         RunFolder folder;
         folder.write(c.file, "#version 430 core\nvoid main() { broken }\n");
-        auto demo = startDemo("orvanta", folder, server, c.input);
+        DemoOptions options;
+        options.input = c.input;
+        auto demo = startDemo(folder, server, options);
         closeAndExpectCleanExit(*demo, server);
         EXPECT_EQ(countOccurrences(demo->out(), "Opening shader file: "), 50u);
         EXPECT_EQ(countOccurrences(demo->out(), compiled), 50u - c.failures);

@@ -1,6 +1,7 @@
 // Orvanta: the process entry. Start-up runs in a fixed order, all on the main
 // thread, and then hands over to the window system's main loop, from which
 // the frame and keyboard callbacks drive the rest of the run.
+#include "app/demo.h"
 #include "app/programs.h"
 #include "app/window.h"
 
@@ -37,6 +38,7 @@ int main(int argc, char** argv)
     openClosedStandardStreams();
     glutInit(&argc, argv);
     initWindow();
+    initDemo();
     std::cout << "----------------\n";
     buildShaderPrograms();
     glutMainLoop();

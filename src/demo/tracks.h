@@ -1,0 +1,39 @@
+// demo/tracks: the demo's 31 parameter tracks.
+//
+// The demo folder owns which tracks exist, the order they are opened in and
+// their handles. initDemo opens them all; the frame samples them at its row:
+//
+//     float fov = sampleTrack(DemoTrack::FieldOfView, row);
+#pragma once
+
+#include "sync.h"
+
+enum class DemoTrack {
+    GlobalTime, Scene, CloseBlur, FarBlur,
+    CamDistX, CamDistY, CamDistZ, CamRotX, CamRotY, CamRotZ, DirRotX, DirRotY, DirRotZ,
+    FieldOfView,
+    GainR, GainG, GainB, GammaR, GammaG, GammaB, LiftR, LiftG, LiftB,
+    SaturationR, SaturationG, SaturationB,
+    LightX, LightY, LightZ, MoveGround, LogoSync,
+    Count
+};
+
+constexpr int demoTrackCount = static_cast<int>(DemoTrack::Count);
+
+// Track names, in the order they are opened ("iGlobalTime", "scene", ...).
+extern const char* const demoTrackNames[demoTrackCount];
+
+// The demo's device (base "sync"); null before openDemoTracks and after
+// closeDemoTracks, or when it could not be created.
+extern SyncDevice* syncDevice;
+
+// Opens the device and the 31 tracks in order, reading their files from the
+// working directory. Failure: a missing file gives an empty track (0.0
+// everywhere); a device that cannot be created leaves every track at 0.0.
+void openDemoTracks();
+
+// Closes the device with all its tracks; later samples give 0.0.
+void closeDemoTracks();
+
+// The track's value at the row; 0.0 while the tracks are closed.
+float sampleTrack(DemoTrack track, double row);

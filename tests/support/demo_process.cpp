@@ -1,0 +1,118 @@
+#include "support/demo_process.h"
+
+#include "support/ogg_writer.h"
+#include "support/temp_dir.h"
+
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+const char* const fragmentFiles[25] = {
+    "AA.fsh",
+    "hall.fsh", "hall_b.fsh", "hall_c.fsh", "hall_d.fsh",
+    "whirligig.fsh", "whirligig_b.fsh", "hall_c.fsh", "hall_d.fsh",
+    "ball_scene.fsh", "ball_scene_b.fsh", "hall_c.fsh", "hall_d.fsh",
+    "flyby.fsh", "flyby_b.fsh", "hall_c.fsh", "hall_d.fsh",
+    "tunnel.fsh", "tunnel_b.fsh", "hall_c.fsh", "hall_d.fsh",
+    "ribbon.fsh", "ribbon_b.fsh", "hall_c.fsh", "hall_d.fsh",
+};
+
+std::string banner(const std::string& file)
+{
+    return "---------------------\nOpening shader file: " + file + "\n---------------------\n\n\n\n\n";
+}
+
+bool parseHex(const std::string& text, int32_t& value)
+{
+    if (text.empty() || text.size() > 8) return false;
+    char* end = nullptr;
+    const unsigned long bits = std::strtoul(text.c_str(), &end, 16);
+    if (*end != '\0') return false;
+    value = static_cast<int32_t>(static_cast<uint32_t>(bits));
+    return true;
+}
+
+} // namespace
+
+std::string expectedStartupTranscript()
+{
+    const std::string compiled = "\n COMPILATION SUCCESSFULL \n";
+    std::string text = "----------------\n";
+    for (const char* fragment : fragmentFiles) {
+        text += banner("test.vsh") + compiled + banner(fragment) + compiled;
+    }
+    return text;
+}
+
+std::unique_ptr<ChildProcess> startDemo(const RunFolder& folder, const XServer& server, const DemoOptions& demo)
+{
+    ChildOptions options;
+    options.argv = {binary(demo.executable)};
+    if (demo.lineBuffered) {
+        options.argv.insert(options.argv.begin(), {"stdbuf", "-oL"});
+    }
+    options.workingDirectory = folder.path();
+    options.environment = glChildEnvironment(demo.preload);
+    options.environment.emplace_back("DISPLAY", server.display());
+    for (const auto& variable : demo.environment) options.environment.push_back(variable);
+    options.input = demo.input;
+    return std::make_unique<ChildProcess>(options);
+}
+
+StatusLines statusLines(const std::string& out)
+{
+    StatusLines lines;
+    const std::string startup = expectedStartupTranscript();
+    std::istringstream stream(out.compare(0, startup.size(), startup) == 0 ? out.substr(startup.size()) : out);
+    std::string line;
+    while (std::getline(stream, line)) {
+        if (line == "FORWARDS") {
+            ++lines.forwards;
+            continue;
+        }
+        if (line == "BACKWARDS") {
+            ++lines.backwards;
+            continue;
+        }
+        const size_t split = line.find("; scene:");
+        int32_t row = 0, scene = 0;
+        if (line.compare(0, 2, "0x") != 0 || split == std::string::npos ||
+            !parseHex(line.substr(2, split - 2), row) || !parseHex(line.substr(split + 8), scene)) {
+            // A line still being written at the end of the output is not an error.
+            if (!stream.eof()) lines.clean = false;
+            continue;
+        }
+        lines.rows.push_back(row);
+        lines.scenes.push_back(scene);
+    }
+    return lines;
+}
+
+StatusLines statusLinesSince(const std::string& out, size_t mark)
+{
+    const size_t start = mark == 0 ? 0 : out.find('\n', mark - 1);
+    if (start == std::string::npos) return {};
+    return statusLines(out.substr(mark == 0 ? 0 : start + 1));
+}
+
+void pressKeys(const std::string& display, const std::vector<std::string>& keys, int delayMs)
+{
+    ChildOptions options;
+    options.argv = {"xdotool", "key", "--delay", std::to_string(delayMs)};
+    options.argv.insert(options.argv.end(), keys.begin(), keys.end());
+    options.environment = {{"DISPLAY", display}};
+    ChildProcess xdotool(options);
+    xdotool.waitExit(30.0);
+}
+
+const std::string& silentTune()
+{
+    static TempDir dir;
+    static const std::string path = [] {
+        const std::string file = dir.file("tune.ogg");
+        if (!writeSilentOgg(file, 44100, 2, 142.0)) std::abort();
+        return file;
+    }();
+    return path;
+}

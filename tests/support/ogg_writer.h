@@ -1,0 +1,15 @@
+// Writes short Ogg Vorbis files for the audio tests (libvorbisenc), with a
+// fixed stream serial so the same input gives the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// `sample(frame, channel)` gives each sample in -1..1. Returns false when
+// the file cannot be written.
+bool writeOggVorbis(const std::string& path, uint32_t rate, uint32_t channels, uint64_t frames,
+                    const std::function<float(uint64_t, uint32_t)>& sample, float quality = 0.1f);
+
+// A file of silence (cheap to encode, whatever its length).
+bool writeSilentOgg(const std::string& path, uint32_t rate, uint32_t channels, double seconds);
