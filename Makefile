@@ -52,9 +52,10 @@ $(FUZZ)/build.ninja: | deps
 
 fuzz: deps $(FUZZ)/build.ninja
 	cmake --build $(FUZZ) -j $(JOBS)
-	for target in track_reader track_text; do \
+	for target in track_reader track_text score; do \
 	  mkdir -p $(FUZZ)/corpus/$$target && \
 	  $(FUZZ)/bin/$${target}_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ)/ \
 	    $(FUZZ)/corpus/$$target fuzz/corpus/$$target || exit 1; \
 	done
 

@@ -4,7 +4,7 @@
 // thread) and for the silent clock.
 #include "platform/audio/audio.h"
 
-#include "support/ogg_writer.h"
+#include "vorbis_writer.h"
 
 #include <algorithm>
 #include <chrono>

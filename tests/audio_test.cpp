@@ -4,7 +4,7 @@
 #include "platform/audio/decode.h"
 #include "platform/audio/playback_clock.h"
 
-#include "support/ogg_writer.h"
+#include "vorbis_writer.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

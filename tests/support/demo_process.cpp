@@ -1,6 +1,6 @@
 #include "support/demo_process.h"
 
-#include "support/ogg_writer.h"
+#include "vorbis_writer.h"
 #include "support/temp_dir.h"
 
 #include <cstdlib>

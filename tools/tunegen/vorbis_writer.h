@@ -1,5 +1,6 @@
-// Writes short Ogg Vorbis files for the audio tests (libvorbisenc), with a
-// fixed stream serial so the same input gives the same bytes.
+// tunegen/vorbis_writer: Ogg Vorbis encoding (libvorbisenc) with a fixed
+// stream serial number, so that the same samples always give the same bytes.
+// Used by tunegen for the music and by the tests for short files of their own.
 #pragma once
 
 #include <cstdint>

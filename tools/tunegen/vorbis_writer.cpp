@@ -1,4 +1,4 @@
-#include "support/ogg_writer.h"
+#include "vorbis_writer.h"
 
 #include <vorbis/vorbisenc.h>
 

@@ -1,0 +1,30 @@
+// libFuzzer target: any bytes as a tunegen score. Parsing must never crash;
+// a parsed score's patterns and orders must only name what exists.
+#include "score.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    Song song;
+    ScoreError error;
+    if (!parseScore(std::string(reinterpret_cast<const char*>(data), size), "fuzz.score", song, error)) {
+        if (error.line < 1 || error.message.empty()) std::abort();
+        return 0;
+    }
+    for (const Channel& channel : song.channels) {
+        for (const OrderEntry& entry : channel.order) {
+            if (entry.pattern >= static_cast<int>(song.patterns.size())) std::abort();
+            if (entry.instrument < 0 || entry.instrument >= static_cast<int>(song.instruments.size())) std::abort();
+        }
+    }
+    for (const Pattern& pattern : song.patterns) {
+        for (const Cell& cell : pattern.rows) {
+            if (cell.instrument >= static_cast<int>(song.instruments.size())) std::abort();
+            if (cell.type == Cell::Type::Note && cell.notes.empty()) std::abort();
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,380 @@
+#include "synth.h"
+
+#include "master.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+
+// 2^(n/12) for the arpeggio's offsets of 0 to 15 semitones.
+const struct SemitoneRatios {
+    double ratio[16];
+    SemitoneRatios()
+    {
+        for (int n = 0; n < 16; ++n) ratio[n] = std::pow(2.0, n / 12.0);
+    }
+    double operator[](int n) const { return ratio[n]; }
+} semitoneRatio;
+
+// xorshift32: deterministic noise in -1..1.
+struct Noise {
+    uint32_t state;
+    explicit Noise(uint32_t seed) : state(seed ? seed : 0x9e3779b9u) {}
+    double next()
+    {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return static_cast<double>(state) / 2147483648.0 - 1.0;
+    }
+};
+
+// Topology-preserving state-variable filter (one channel).
+struct Svf {
+    double ic1 = 0, ic2 = 0;
+    double g = 0, k = 2, a1 = 0, a2 = 0, a3 = 0;
+    void set(double cutoff, double resonance)
+    {
+        cutoff = std::clamp(cutoff, 20.0, 0.45 * sampleRate);
+        g = std::tan(pi * cutoff / sampleRate);
+        k = 2.0 - 1.96 * std::clamp(resonance, 0.0, 1.0);
+        a1 = 1.0 / (1.0 + g * (g + k));
+        a2 = g * a1;
+        a3 = g * a2;
+    }
+    // Returns low, band and high outputs.
+    void process(double x, double& low, double& band, double& high)
+    {
+        const double v3 = x - ic2;
+        const double v1 = a1 * ic1 + a2 * v3;
+        const double v2 = ic2 + a2 * ic1 + a3 * v3;
+        ic1 = 2.0 * v1 - ic1;
+        ic2 = 2.0 * v2 - ic2;
+        low = v2;
+        band = v1;
+        high = x - k * v1 - v2;
+    }
+};
+
+// Linear ADSR; the release runs from wherever the level stands.
+struct EnvelopeState {
+    const Envelope* shape = nullptr;
+    double time = 0;
+    double level = 0;
+    bool released = false;
+    double releaseFrom = 0;
+    double releaseTime = 0;
+
+    double next(double dt)
+    {
+        if (!released) {
+            if (time < shape->attack) {
+                level = shape->attack > 0 ? time / shape->attack : 1.0;
+            } else if (time < shape->attack + shape->decay) {
+                const double t = (time - shape->attack) / shape->decay;
+                level = 1.0 + (shape->sustain - 1.0) * t;
+            } else {
+                level = shape->sustain;
+            }
+        } else {
+            level = shape->release > 0 ? releaseFrom * std::max(0.0, 1.0 - releaseTime / shape->release) : 0.0;
+            releaseTime += dt;
+        }
+        time += dt;
+        return level;
+    }
+    void release()
+    {
+        if (!released) {
+            released = true;
+            releaseFrom = level;
+            releaseTime = 0;
+        }
+    }
+    bool finished() const { return released && (shape->release <= 0 || releaseTime >= shape->release); }
+};
+
+double polyBlep(double t, double dt)
+{
+    if (t < dt) {
+        t /= dt;
+        return t + t - t * t - 1.0;
+    }
+    if (t > 1.0 - dt) {
+        t = (t - 1.0) / dt;
+        return t * t + t + t + 1.0;
+    }
+    return 0.0;
+}
+
+struct Voice {
+    const Instrument* instrument = nullptr;
+    int channel = 0;
+    double frequency = 440.0;
+    double velocity = 1.0;
+    double pan = 0.0;
+    double filterScale = 1.0;
+    int arpeggio = 0;
+    int64_t ticksLength = 1; // samples a tick, for the arpeggio
+    int64_t age = 0;         // samples since the start
+    EnvelopeState amp;
+    EnvelopeState filterEnv;
+    Svf filter;
+    Svf drumFilter;
+    std::vector<double> phases;
+    std::vector<double> increments;
+    Noise noise{1};
+    bool done = false;
+    double drumPhase = 0;
+    double releaseAt = -1; // drums: seconds of a note-off, ignored
+
+    void release()
+    {
+        amp.release();
+        filterEnv.release();
+    }
+
+    // Phase increments of every oscillator voice at the note's own pitch.
+    void prepare()
+    {
+        increments.clear();
+        for (const Oscillator& osc : instrument->oscillators) {
+            for (int u = 0; u < osc.voices; ++u) {
+                const double unison = osc.voices > 1 ? (u / double(osc.voices - 1) - 0.5) * osc.spread : 0.0;
+                increments.push_back(frequency * std::pow(2.0, osc.octave + (osc.detune + unison) / 1200.0) / sampleRate);
+            }
+        }
+        phases.resize(increments.size());
+    }
+
+    double synthSample(double dt)
+    {
+        const Instrument& in = *instrument;
+        double pitch = 1.0;
+        if (arpeggio) {
+            const int step = static_cast<int>((age / ticksLength) % 3);
+            const int offset = step == 0 ? 0 : step == 1 ? (arpeggio >> 4) : (arpeggio & 15);
+            pitch = semitoneRatio[offset];
+        }
+        double sum = 0;
+        size_t p = 0;
+        for (const Oscillator& osc : in.oscillators) {
+            for (int u = 0; u < osc.voices; ++u, ++p) {
+                const double inc = std::min(increments[p] * pitch, 0.49);
+                double& phase = phases[p];
+                double v = 0;
+                switch (osc.wave) {
+                case Wave::Saw: v = 2.0 * phase - 1.0 - polyBlep(phase, inc); break;
+                case Wave::Square: {
+                    const double half = phase < 0.5 ? phase + 0.5 : phase - 0.5;
+                    v = (phase < 0.5 ? 1.0 : -1.0) + polyBlep(phase, inc) - polyBlep(half, inc);
+                    break;
+                }
+                case Wave::Sine: v = std::sin(2.0 * pi * phase); break;
+                case Wave::Triangle: v = 4.0 * std::fabs(phase - 0.5) - 1.0; break;
+                case Wave::Noise: v = noise.next(); break;
+                }
+                sum += v * osc.level / osc.voices;
+                phase += inc;
+                if (phase >= 1.0) phase -= 1.0;
+            }
+        }
+        if (in.filter.mode != FilterMode::None) {
+            const double envelope = filterEnv.next(dt);
+            if ((age & 15) == 0) {
+                filter.set(in.filter.cutoff * filterScale + in.filter.envAmount * envelope, in.filter.resonance);
+            }
+            double low, band, high;
+            filter.process(sum, low, band, high);
+            sum = in.filter.mode == FilterMode::Lowpass ? low : in.filter.mode == FilterMode::Highpass ? high : band;
+        }
+        const double level = amp.next(dt);
+        // A note that has decayed to a sustain of 0 is silent for good.
+        const bool decayed = !amp.released && amp.shape->sustain <= 0.0 &&
+                             amp.time > amp.shape->attack + amp.shape->decay;
+        if (amp.finished() || decayed) done = true;
+        return sum * level;
+    }
+
+    double drum(const char* name, double fallback) const
+    {
+        auto found = instrument->drum.find(name);
+        return found == instrument->drum.end() ? fallback : found->second;
+    }
+
+    double drumSample(double t)
+    {
+        double out = 0;
+        double length = 0;
+        switch (instrument->kind) {
+        case InstrumentKind::Kick: {
+            const double scale = frequency / 261.6255653005986; // C-4 plays the kick as set
+            const double start = drum("pitch", 160) * scale, end = drum("end_pitch", 45) * scale;
+            const double f = end + (start - end) * std::exp(-t / drum("sweep", 0.05));
+            drumPhase += f / sampleRate;
+            const double decay = drum("decay", 0.4);
+            double body = std::sin(2.0 * pi * drumPhase) * std::exp(-t / decay);
+            const double drive = drum("drive", 0.0);
+            if (drive > 0) body = std::tanh(body * (1.0 + drive)) / std::tanh(1.0 + drive);
+            out = body + drum("click", 0.3) * noise.next() * std::exp(-t / 0.0025);
+            length = decay * 7.0;
+            break;
+        }
+        case InstrumentKind::Snare: {
+            const double toneDecay = drum("tone_decay", 0.08), noiseDecay = drum("noise_decay", 0.18);
+            drumPhase += drum("tone", 190) / sampleRate;
+            const double tone = std::sin(2.0 * pi * drumPhase) * std::exp(-t / toneDecay);
+            double low, band, high;
+            if (age == 0) drumFilter.set(drum("cutoff", 2500), 0.2);
+            drumFilter.process(noise.next(), low, band, high);
+            out = tone + drum("noise", 0.8) * (high + 0.5 * band) * std::exp(-t / noiseDecay);
+            length = std::max(toneDecay, noiseDecay) * 7.0;
+            break;
+        }
+        case InstrumentKind::Hat: {
+            const double decay = drum("decay", 0.04);
+            double low, band, high;
+            if (age == 0) drumFilter.set(drum("cutoff", 8000), drum("ring", 0.3));
+            drumFilter.process(noise.next(), low, band, high);
+            out = (high + drum("ring", 0.3) * band) * std::exp(-t / decay);
+            length = decay * 7.0;
+            break;
+        }
+        case InstrumentKind::Synth:
+            break;
+        }
+        if (t > length) done = true;
+        return out;
+    }
+
+    // Adds this voice into the dry mix and the two sends.
+    void render(int64_t count, float* dry, float* delaySend, float* reverbSend)
+    {
+        const double dt = 1.0 / sampleRate;
+        const double angle = (pan + 1.0) * pi / 4.0;
+        const double left = std::cos(angle) * instrument->gain * velocity;
+        const double right = std::sin(angle) * instrument->gain * velocity;
+        for (int64_t i = 0; i < count && !done; ++i, ++age) {
+            const double x = instrument->kind == InstrumentKind::Synth ? synthSample(dt) : drumSample(age * dt);
+            const float l = static_cast<float>(x * left), r = static_cast<float>(x * right);
+            dry[2 * i] += l;
+            dry[2 * i + 1] += r;
+            delaySend[2 * i] += l * static_cast<float>(instrument->sendDelay);
+            delaySend[2 * i + 1] += r * static_cast<float>(instrument->sendDelay);
+            reverbSend[2 * i] += l * static_cast<float>(instrument->sendReverb);
+            reverbSend[2 * i + 1] += r * static_cast<float>(instrument->sendReverb);
+        }
+    }
+};
+
+struct Event {
+    int64_t sample;
+    int channel;
+    int order; // keeps events of one sample in score order
+    const Cell* cell;
+    int row;
+    int instrument; // the channel's at this point of its order
+};
+
+} // namespace
+
+int64_t rowSample(const Song& song, double row)
+{
+    return std::llround(row * sampleRate / song.rowRate());
+}
+
+Mixdown renderVoices(const Song& song)
+{
+    // Every note, off and retrigger of the song as timed events.
+    std::vector<Event> events;
+    const double rowSamples = sampleRate / song.rowRate();
+    for (size_t c = 0; c < song.channels.size(); ++c) {
+        int row = 0;
+        for (const OrderEntry& entry : song.channels[c].order) {
+            const int length = entry.pattern < 0 ? song.rowsPerBar()
+                                                 : static_cast<int>(song.patterns[static_cast<size_t>(entry.pattern)].rows.size());
+            if (entry.pattern >= 0) {
+                const Pattern& pattern = song.patterns[static_cast<size_t>(entry.pattern)];
+                for (int r = 0; r < length && row + r < song.rows; ++r) {
+                    const Cell& cell = pattern.rows[static_cast<size_t>(r)];
+                    if (cell.type == Cell::Type::Empty) continue;
+                    const int64_t start = rowSample(song, row + r);
+                    const int step = cell.retrigger > 0 ? cell.retrigger : song.ticksPerRow;
+                    for (int tick = cell.delay; tick < song.ticksPerRow; tick += step) {
+                        const int64_t at = start + std::llround(tick * rowSamples / song.ticksPerRow);
+                        events.push_back({at, static_cast<int>(c), static_cast<int>(events.size()), &cell, row + r,
+                                          entry.instrument});
+                        if (cell.type == Cell::Type::Off) break;
+                    }
+                }
+            }
+            row += length;
+            if (row >= song.rows) break;
+        }
+    }
+    std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
+        return a.sample != b.sample ? a.sample < b.sample : a.order < b.order;
+    });
+
+    const int64_t total = rowSample(song, song.rows) + static_cast<int64_t>(song.tail * sampleRate);
+    Mixdown mix;
+    mix.dry.assign(static_cast<size_t>(total) * 2, 0.0f);
+    mix.delaySend.assign(mix.dry.size(), 0.0f);
+    mix.reverbSend.assign(mix.dry.size(), 0.0f);
+
+    std::vector<Voice> voices;
+    int64_t now = 0;
+    size_t next = 0;
+    while (now < total) {
+        const int64_t until = next < events.size() ? std::min(events[next].sample, total) : total;
+        for (Voice& voice : voices) {
+            const size_t at = 2 * static_cast<size_t>(now);
+            voice.render(until - now, &mix.dry[at], &mix.delaySend[at], &mix.reverbSend[at]);
+        }
+        voices.erase(std::remove_if(voices.begin(), voices.end(), [](const Voice& v) { return v.done; }), voices.end());
+        now = until;
+        for (; next < events.size() && events[next].sample == now; ++next) {
+            const Event& event = events[next];
+            // A new note or an off ends the channel's sounding notes.
+            for (Voice& voice : voices) {
+                if (voice.channel == event.channel) voice.release();
+            }
+            if (event.cell->type != Cell::Type::Note) continue;
+            const Cell& cell = *event.cell;
+            const int instrumentIndex = cell.instrument >= 0 ? cell.instrument : event.instrument;
+            const Instrument& instrument = song.instruments[static_cast<size_t>(instrumentIndex)];
+            for (size_t n = 0; n < cell.notes.size(); ++n) {
+                Voice voice;
+                voice.instrument = &instrument;
+                voice.channel = event.channel;
+                voice.frequency = 440.0 * std::pow(2.0, (cell.notes[n] - 69) / 12.0);
+                voice.velocity = std::pow(cell.velocity / 99.0, 1.5);
+                const double spread = cell.notes.size() > 1 ? (n / double(cell.notes.size() - 1) - 0.5) * 2.0 : 0.0;
+                voice.pan = std::clamp(instrument.pan + spread * instrument.chordSpread, -1.0, 1.0);
+                voice.filterScale = std::pow(2.0, (cell.filter - 50) / 50.0 * 3.0);
+                voice.arpeggio = cell.arpeggio;
+                voice.ticksLength = std::max<int64_t>(1, std::llround(rowSamples / song.ticksPerRow));
+                voice.amp.shape = &instrument.amp;
+                voice.filterEnv.shape = &instrument.filter.env;
+                voice.filter.set(instrument.filter.cutoff * voice.filterScale, instrument.filter.resonance);
+                voice.prepare();
+                // Unison voices start spread out so they do not sum into one spike.
+                for (size_t p = 0; p < voice.phases.size(); ++p) voice.phases[p] = std::fmod(p * 0.618034, 1.0);
+                voice.noise = Noise(static_cast<uint32_t>(event.channel * 7919 + event.row * 104729 + static_cast<int>(n) * 31 + event.order));
+                voices.push_back(std::move(voice));
+            }
+        }
+    }
+
+    return mix;
+}
+
+Rendered renderSong(const Song& song)
+{
+    Rendered out;
+    out.samples = masterMix(song, renderVoices(song), song.ceiling);
+    return out;
+}
