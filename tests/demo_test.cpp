@@ -16,7 +16,10 @@ protected:
     void start(bool withTune = true, std::vector<std::pair<std::string, std::string>> environment = {})
     {
         if (withTune) {
-            std::filesystem::copy_file(silentTune(), folder.file("tune.ogg"));
+            std::filesystem::copy_file(silentTune(), folder.file("tune.ogg"),
+                                       std::filesystem::copy_options::overwrite_existing);
+        } else {
+            folder.remove("tune.ogg");
         }
         DemoOptions options;
         options.lineBuffered = true;
