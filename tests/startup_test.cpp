@@ -84,7 +84,16 @@ TEST(Startup, EveryConfigurationReachesTheMainLoopOnASmallScreen)
         RunFolder folder;
         DemoOptions options;
         options.executable = e.executable;
+        options.lineBuffered = true;
         auto demo = startDemo(folder, server, options);
+        // Once frames are drawn, the picture reaches every corner of the
+        // screen: every target took the full-screen size.
+        ASSERT_TRUE(demo->waitFor([](const std::string& out, const std::string&) {
+            return statusLines(out).rows.size() >= 5;
+        }, 60.0)) << demo->err();
+        for (auto [x, y] : {std::pair{1, 1}, std::pair{318, 1}, std::pair{1, 178}, std::pair{318, 178}, std::pair{160, 90}}) {
+            EXPECT_GT(screenPixel(server.display(), x, y), 0) << "black at " << x << "," << y;
+        }
         WindowFacts window;
         window.width = 320;
         window.height = 180;
@@ -148,4 +157,26 @@ TEST(Startup, FailedShadersNeverHangWithoutInput)
         EXPECT_EQ(countOccurrences(demo->out(), compiled), 50u - c.failures);
         EXPECT_EQ(demo->err(), "");
     }
+}
+
+TEST(Startup, FixedWindowSwitchedToALargerScreenIsDrawnWhole)
+{
+    // 1280x720 at first, then full screen at 1440x810: the frame must follow.
+    XServer server(1440, 810);
+    RunFolder folder;
+    DemoOptions options;
+    options.lineBuffered = true;
+    auto demo = startDemo(folder, server, options);
+    ASSERT_TRUE(demo->waitFor([](const std::string& out, const std::string&) {
+        return statusLines(out).rows.size() >= 3;
+    }, 60.0)) << demo->err();
+    for (auto [x, y] : {std::pair{1, 1}, std::pair{1438, 1}, std::pair{1, 808}, std::pair{1438, 808}}) {
+        EXPECT_GT(screenPixel(server.display(), x, y), 0) << "black at " << x << "," << y;
+    }
+    WindowFacts window;
+    window.width = 1440;
+    window.height = 810;
+    closeAndExpectCleanExit(*demo, server, &window);
+    EXPECT_EQ(window.requestedWidth, 1280);
+    EXPECT_EQ(demo->err(), "");
 }

@@ -16,6 +16,17 @@ uint32_t musicStream = 0;
 bool musicStarted = false;
 bool musicPaused = false;
 
+namespace {
+
+bool ended = false;
+
+} // namespace
+
+bool demoEnded()
+{
+    return ended;
+}
+
 void initDemo()
 {
     createRenderTargets();
@@ -25,8 +36,13 @@ void initDemo()
     musicStream = BASS_StreamCreateFile(false, "tune.ogg", 0, 0, 0);
     openDemoTracks();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    windowWidth = static_cast<float>(glutGet(GLUT_WINDOW_WIDTH));
-    windowHeight = static_cast<float>(glutGet(GLUT_WINDOW_HEIGHT));
+    // The switch to full screen asked for at start-up takes effect once the
+    // main loop runs, after this reading: until it has, the window's size to
+    // be is the screen's. Every target takes this one size, so the frame
+    // covers the whole window in every configuration.
+    const bool switched = glutGet(GLUT_FULL_SCREEN) != 0;
+    windowWidth = static_cast<float>(glutGet(switched ? GLUT_WINDOW_WIDTH : GLUT_SCREEN_WIDTH));
+    windowHeight = static_cast<float>(glutGet(switched ? GLUT_WINDOW_HEIGHT : GLUT_SCREEN_HEIGHT));
     // One reading of the window size serves every target, the depth buffers
     // included, so no pass is clipped to a size read earlier.
     allocateDepthBuffers(static_cast<int>(windowWidth), static_cast<int>(windowHeight));
@@ -53,6 +69,7 @@ void endFrameClock(double row)
 {
     BASS_Update(0);
     if (row > endRow) {
+        ended = true;
         closeDemoTracks();
         BASS_StreamFree(musicStream);
         BASS_Free();

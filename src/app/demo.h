@@ -31,6 +31,9 @@ double currentRow();
 double beginFrameClock();
 void endFrameClock(double row);
 
+// True once endFrameClock has ended the run.
+bool demoEnded();
+
 // Keyboard callback: Escape quits, space pauses and resumes, A/a and D/d
 // seek back and forth by seekStepBytes. Other keys do nothing.
 void handleKey(unsigned char key, int x, int y);

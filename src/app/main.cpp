@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <iostream>
 #include <unistd.h>
 
 namespace {
@@ -39,8 +38,7 @@ int main(int argc, char** argv)
     glutInit(&argc, argv);
     initWindow();
     initDemo();
-    std::cout << "----------------\n";
-    buildShaderPrograms();
+    buildDemoResources();
     glutMainLoop();
     return 0;
 }

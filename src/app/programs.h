@@ -1,11 +1,14 @@
-// app/programs: the table of the demo's 25 shader programs.
+// app/programs: the GPU resources made at start-up and kept for the run: the
+// table of the demo's 25 shader programs, the five meshes and the logo.
 //
 // Entry 0 is the final pass ("AA.fsh"); entry 4*s + p is pass p (1..4) of
 // scene s (0..5). Every entry pairs "test.vsh" with its own fragment file and
 // owns its own shader objects, even where two entries share their files.
 #pragma once
 
+#include "gpu/mesh.h"
 #include "gpu/shader_program.h"
+#include "gpu/texture.h"
 
 constexpr int shaderProgramCount = 25;
 constexpr int sceneCount = 6;
@@ -21,3 +24,15 @@ extern ShaderProgram* shaderPrograms[shaderProgramCount];
 // Needs a current GL context. Never fails: a broken shader leaves its entry
 // with a 0 shader field and an unlinked program (see ShaderProgram).
 void buildShaderPrograms();
+
+constexpr int meshCount = 5;
+
+// Mesh 0 draws the final pass, mesh p pass p of the scene shown.
+extern Mesh* meshes[meshCount];
+
+// The logo, from "logo.png".
+extern Texture* logoTexture;
+
+// The start-up that follows initDemo: the separator line, the logo, the 25
+// programs and the five meshes, each bound to the program of its index.
+void buildDemoResources();

@@ -1,22 +1,183 @@
 #include "render/render_screen.h"
 
+#include "app/build_config.h"
 #include "app/demo.h"
+#include "app/programs.h"
 #include "demo/tracks.h"
+#include "gpu/camera.h"
+#include "gpu/mesh.h"
+#include "gpu/texture.h"
+#include "render/render_targets.h"
 #include "render/scene_index.h"
 
 #include <GL/glew.h>
 #include <GL/freeglut.h>
+#include <GL/glx.h>
 
 #include <iostream>
+#include <memory>
+
+namespace {
+
+// Made on the first frame, released at the end of the run while the GL
+// context still exists. At process exit (after Escape, say) the context is
+// already gone with the window, and with it the texture: the name is then
+// only forgotten.
+struct History {
+    std::unique_ptr<Texture> texture;
+    ~History()
+    {
+        if (texture && glXGetCurrentContext() == nullptr) {
+            texture->abandon();
+        }
+    }
+} history;
+
+// The tracks sampled at the head of the frame.
+struct HeadValues {
+    float globalTime;
+    float camDist[3];
+    float camRot[3];
+    float dirRot[3];
+};
+
+Camera passCamera()
+{
+    Camera camera(45.0f, windowWidth / windowHeight, 0.01f, 100.0f);
+    camera.eye = glm::vec3(0.0f, 0.0f, -0.1f);
+    camera.target = glm::vec3(0.0f, 0.0f, 0.0f);
+    return camera;
+}
+
+void drawMesh(Mesh& mesh, const Camera& camera)
+{
+    mesh.position = glm::vec3(0.0f, 0.0f, 0.0f);
+    mesh.rotation = glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+    mesh.draw(camera);
+}
+
+void bindInput(GLuint program, const char* sampler, int unit, GLuint texture)
+{
+    glUniform1i(glGetUniformLocation(program, sampler), unit);
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    glBindTexture(GL_TEXTURE_2D, texture);
+}
+
+void setVec3(GLuint program, const char* name, DemoTrack x, DemoTrack y, DemoTrack z, double row)
+{
+    glUniform3f(glGetUniformLocation(program, name), sampleTrack(x, row), sampleTrack(y, row), sampleTrack(z, row));
+}
+
+// Each pass's inputs and track-fed uniforms, on the current program.
+void setPassInputs(int pass, GLuint program, double row, const HeadValues& head,
+                   const std::unique_ptr<Texture> (&images)[passCount + 1])
+{
+    const GLint resolution = glGetUniformLocation(program, "iResolution");
+    const GLint globalTime = glGetUniformLocation(program, "iGlobalTime");
+    switch (pass) {
+    case 1:
+        glUniform2f(resolution, windowWidth * sceneRenderScale, windowHeight * sceneRenderScale);
+        glUniform1f(globalTime, head.globalTime);
+        glUniform1f(glGetUniformLocation(program, "field_of_view"), sampleTrack(DemoTrack::FieldOfView, row));
+        glUniform3fv(glGetUniformLocation(program, "cam_dist"), 1, head.camDist);
+        glUniform3fv(glGetUniformLocation(program, "cam_rot"), 1, head.camRot);
+        glUniform3fv(glGetUniformLocation(program, "dir_rot"), 1, head.dirRot);
+        glUniform1f(glGetUniformLocation(program, "moveground"), sampleTrack(DemoTrack::MoveGround, row));
+        setVec3(program, "lightSource", DemoTrack::LightX, DemoTrack::LightY, DemoTrack::LightZ, row);
+        break;
+    case 2:
+        bindInput(program, "iChannel0", 0, images[1]->id);
+        bindInput(program, "iChannel1", 1, history.texture->id);
+        glUniform2f(resolution, windowWidth, windowHeight);
+        glUniform1f(globalTime, head.globalTime);
+        break;
+    case 3:
+        bindInput(program, "iChannel0", 0, images[2]->id);
+        glUniform2f(resolution, windowWidth, windowHeight);
+        glUniform1f(globalTime, head.globalTime);
+        glUniform1f(glGetUniformLocation(program, "close_blur"), sampleTrack(DemoTrack::CloseBlur, row));
+        glUniform1f(glGetUniformLocation(program, "far_blur"), sampleTrack(DemoTrack::FarBlur, row));
+        break;
+    case 4:
+        bindInput(program, "iChannel0", 0, images[3]->id);
+        bindInput(program, "iChannel1", 1, logoTexture->id);
+        glUniform2f(resolution, windowWidth, windowHeight);
+        glUniform1f(globalTime, head.globalTime);
+        setVec3(program, "gain", DemoTrack::GainR, DemoTrack::GainG, DemoTrack::GainB, row);
+        setVec3(program, "gamma", DemoTrack::GammaR, DemoTrack::GammaG, DemoTrack::GammaB, row);
+        setVec3(program, "lift", DemoTrack::LiftR, DemoTrack::LiftG, DemoTrack::LiftB, row);
+        setVec3(program, "saturation", DemoTrack::SaturationR, DemoTrack::SaturationG, DemoTrack::SaturationB, row);
+        glUniform1f(glGetUniformLocation(program, "logo"), sampleTrack(DemoTrack::LogoSync, row));
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+const Texture* historyImage()
+{
+    return history.texture.get();
+}
 
 void renderScreen()
 {
     const double row = beginFrameClock();
-    const int scene = truncateToInt(sampleTrack(DemoTrack::Scene, row));
-    // The stream stays in hexadecimal, so the scene index is written in it too.
-    std::cout << "0x" << std::hex << truncateToInt(row) << "; scene:" << scene << "\n";
+    const HeadValues head = {
+        sampleTrack(DemoTrack::GlobalTime, row),
+        {sampleTrack(DemoTrack::CamDistX, row), sampleTrack(DemoTrack::CamDistY, row), sampleTrack(DemoTrack::CamDistZ, row)},
+        {sampleTrack(DemoTrack::CamRotX, row), sampleTrack(DemoTrack::CamRotY, row), sampleTrack(DemoTrack::CamRotZ, row)},
+        {sampleTrack(DemoTrack::DirRotX, row), sampleTrack(DemoTrack::DirRotY, row), sampleTrack(DemoTrack::DirRotZ, row)},
+    };
+    if (!history.texture) {
+        history.texture = std::make_unique<Texture>(static_cast<int>(windowWidth), static_cast<int>(windowHeight));
+    }
 
+    // Sampling has no side effects: one sample of "scene" serves the status
+    // line and all four passes, so the line always names the scene drawn.
+    const int sceneIndex = truncateToInt(sampleTrack(DemoTrack::Scene, row));
+    const int scene = sceneFromIndex(sceneIndex);
+    // The stream stays in hexadecimal, so the scene index is written in it too.
+    std::cout << "0x" << std::hex << truncateToInt(row) << "; scene:" << sceneIndex << "\n";
+
+    std::unique_ptr<Texture> images[passCount + 1];
+    for (int pass = 1; pass <= passCount; ++pass) {
+        images[pass] = beginOffscreenPass(pass);
+        ShaderProgram* program = shaderPrograms[scenePassCount * scene + pass];
+        meshes[pass]->bindAttributes(program);
+        glUseProgram(program->program);
+        const Camera camera = passCamera();
+        setPassInputs(pass, program->program, row, head, images);
+        drawMesh(*meshes[pass], camera);
+    }
+
+    beginFinalPass();
+    const GLuint finalProgram = shaderPrograms[0]->program;
+    glUseProgram(finalProgram);
+    static const char* const samplers[8] = {"iChannel0", "iChannel1", "iChannel2", "iChannel3",
+                                            "iChannel4", "iChannel5", "iChannel6", "iChannel7"};
+    for (int unit = 0; unit < 8; ++unit) {
+        glUniform1i(glGetUniformLocation(finalProgram, samplers[unit]), unit);
+    }
+    const GLuint inputs[4] = {images[4]->id, images[1]->id, images[1]->id, logoTexture->id};
+    for (int unit = 0; unit < 4; ++unit) {
+        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+        glBindTexture(GL_TEXTURE_2D, inputs[unit]);
+    }
+    glUniform2f(glGetUniformLocation(finalProgram, "iResolution"), windowWidth, windowHeight);
+    const Camera camera = passCamera();
+    glEnable(GL_DEPTH_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawMesh(*meshes[0], camera);
+
+    copyToHistory(*images[2], *history.texture);
     glutSwapBuffers();
     endFrameClock(row);
+    for (int pass = passCount; pass >= 1; --pass) {
+        images[pass].reset();
+    }
+    if (demoEnded()) {
+        history.texture.reset();
+    }
 }

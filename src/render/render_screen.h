@@ -1,8 +1,17 @@
 // render/render_screen: the frame driver, installed as the display callback.
 //
 // The render folder owns the frame: the scene schedule, the pass chain and
-// its render targets.
+// its render targets, and the history image that pass 2 reads back.
 #pragma once
 
-// Draws and presents one frame. Called only by the window system's main loop.
+class Texture;
+
+// Draws and presents one frame: the music row, the tracks sampled at it, the
+// status line, the scene's four passes and the final pass, the copy of pass
+// 2 to the history, the swap, the clock's closing step. Called only by the
+// window system's main loop (or a test standing in for it).
 void renderScreen();
+
+// Pass 2's image of the previous frame; null before the first frame and
+// after the run has ended.
+const Texture* historyImage();

@@ -1,5 +1,10 @@
 #include "render/render_targets.h"
 
+#include "app/build_config.h"
+#include "app/demo.h"
+
+#include <cassert>
+
 GLuint passFramebuffers[passCount + 1] = {};
 GLuint passDepthBuffers[passCount + 1] = {};
 
@@ -18,4 +23,45 @@ void allocateDepthBuffers(int width, int height)
         glBindRenderbuffer(GL_RENDERBUFFER, passDepthBuffers[p]);
         glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT32, width, height);
     }
+}
+
+int passWidth(int pass)
+{
+    return pass == 1 ? static_cast<int>(windowWidth * sceneRenderScale) : static_cast<int>(windowWidth);
+}
+
+int passHeight(int pass)
+{
+    return pass == 1 ? static_cast<int>(windowHeight * sceneRenderScale) : static_cast<int>(windowHeight);
+}
+
+std::unique_ptr<Texture> beginOffscreenPass(int pass)
+{
+    assert(pass >= 1 && pass <= passCount);
+    auto image = std::make_unique<Texture>(passWidth(pass), passHeight(pass));
+    glBindFramebuffer(GL_FRAMEBUFFER, passFramebuffers[pass]);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, image->id, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, passDepthBuffers[pass]);
+    assert(glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE);
+    if (pass == 1) {
+        glEnable(GL_BLEND);
+    }
+    glEnable(GL_DEPTH_TEST);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The viewport is the window's for every pass: pass 1's smaller image
+    // takes the part of it where all its attachments exist.
+    glViewport(0, 0, static_cast<int>(windowWidth), static_cast<int>(windowHeight));
+    return image;
+}
+
+void beginFinalPass()
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, static_cast<int>(windowWidth), static_cast<int>(windowHeight));
+}
+
+void copyToHistory(const Texture& passTwo, const Texture& history)
+{
+    glCopyImageSubData(passTwo.id, GL_TEXTURE_2D, 0, 0, 0, 0, history.id, GL_TEXTURE_2D, 0, 0, 0, 0,
+                       static_cast<int>(windowWidth), static_cast<int>(windowHeight), 1);
 }

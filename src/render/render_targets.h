@@ -1,10 +1,21 @@
-// render/render_targets: the framebuffer and depth buffer of each scene pass.
+// render/render_targets: where the scene passes draw.
 //
-// Made once at start-up and kept for the whole run; each frame attaches its
-// own pass textures to them.
+// Each scene pass p (1 to 4) has a framebuffer and a depth buffer made once
+// at start-up; every frame gives it a fresh colour texture:
+//
+//     std::unique_ptr<Texture> image = beginOffscreenPass(p);  // bound, cleared
+//     ... draw ...
+//     beginFinalPass();                                        // the window
+//     copyToHistory(*passTwoImage, history);
+//
+// All sizes come from windowWidth and windowHeight, recorded once by initDemo.
 #pragma once
 
+#include "gpu/texture.h"
+
 #include <GL/glew.h>
+
+#include <memory>
 
 constexpr int passCount = 4;
 
@@ -18,3 +29,20 @@ void createRenderTargets();
 // Gives each depth buffer GL_DEPTH_COMPONENT32 storage of the window's size,
 // the same size every other target of the frame takes.
 void allocateDepthBuffers(int width, int height);
+
+// The size of pass p's image: the window scaled by sceneRenderScale for pass
+// 1, the window for the others.
+int passWidth(int pass);
+int passHeight(int pass);
+
+// Creates pass p's image, attaches it and the pass's depth buffer to the
+// pass's framebuffer, enables blending (pass 1) and depth testing, clears,
+// and sets the viewport to the window's size. An incomplete framebuffer is a
+// programming or driver fault: it fails an assertion.
+std::unique_ptr<Texture> beginOffscreenPass(int pass);
+
+// The window again, with its viewport.
+void beginFinalPass();
+
+// Copies pass 2's image into the history the next frame reads.
+void copyToHistory(const Texture& passTwo, const Texture& history);

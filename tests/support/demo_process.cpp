@@ -42,6 +42,10 @@ std::string expectedStartupTranscript()
     for (const char* fragment : fragmentFiles) {
         text += banner("test.vsh") + compiled + banner(fragment) + compiled;
     }
+    for (int mesh = 0; mesh < 5; ++mesh) {
+        text += "\n[\n Vertex Array Object: " + std::to_string(mesh) +
+                "\n Number of vertices: 4\n Number of indices: 6\n Number of texture coordinates: 4\n]\n";
+    }
     return text;
 }
 

@@ -7,6 +7,19 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+std::vector<std::string> errors;
+
+void GLAPIENTRY collect(GLenum, GLenum type, GLuint, GLenum severity, GLsizei, const GLchar* message, const void*)
+{
+    if (type == GL_DEBUG_TYPE_ERROR || severity == GL_DEBUG_SEVERITY_HIGH) {
+        errors.emplace_back(message);
+    }
+}
+
+} // namespace
+
 void ensureGlContext()
 {
     static bool ready = false;
@@ -18,12 +31,25 @@ void ensureGlContext()
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA | GLUT_DEPTH);
     glutInitWindowSize(320, 180);
+    glutInitWindowPosition(0, 0);
     glutInitContextVersion(4, 3);
     glutInitContextProfile(GLUT_CORE_PROFILE);
+    glutInitContextFlags(GLUT_DEBUG);
     glutCreateWindow("orvanta test");
-    glutHideWindow();
+    glutDisplayFunc([] {});
     glewExperimental = GL_TRUE;
     ASSERT_EQ(glewInit(), static_cast<GLenum>(GLEW_OK));
     glGetError(); // GLEW's probing may leave an error behind in core profiles
+    glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+    glDebugMessageCallback(collect, nullptr);
+    // Let the window map, so that its front buffer can be read back.
+    for (int i = 0; i < 20; ++i) glutMainLoopEvent();
     ready = true;
+}
+
+std::vector<std::string> takeGlErrors()
+{
+    std::vector<std::string> taken;
+    taken.swap(errors);
+    return taken;
 }

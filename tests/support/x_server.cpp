@@ -161,6 +161,19 @@ void requestWindowClose(const std::string& display, XWindowId window)
     XCloseDisplay(dpy);
 }
 
+long screenPixel(const std::string& display, int x, int y)
+{
+    Display* dpy = XOpenDisplay(display.c_str());
+    if (!dpy) return -1;
+    long colour = -1;
+    if (XImage* image = XGetImage(dpy, DefaultRootWindow(dpy), x, y, 1, 1, AllPlanes, ZPixmap)) {
+        colour = static_cast<long>(XGetPixel(image, 0, 0) & 0xffffff);
+        XDestroyImage(image);
+    }
+    XCloseDisplay(dpy);
+    return colour;
+}
+
 void ensureDisplay()
 {
     const char* current = std::getenv("DISPLAY");

@@ -42,6 +42,10 @@ WindowFacts describeWindow(const std::string& display, XWindowId window);
 // Asks the window to close as a window manager would (WM_DELETE_WINDOW).
 void requestWindowClose(const std::string& display, XWindowId window);
 
+// The colour (0xRRGGBB) of screen pixel (x, y), read from the root window;
+// -1 when it cannot be read.
+long screenPixel(const std::string& display, int x, int y);
+
 // Ensures a DISPLAY for in-process GL tests: the existing one, or a private
 // 1280x720 server started once for this process.
 void ensureDisplay();

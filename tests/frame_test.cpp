@@ -1,0 +1,117 @@
+// The frame driver in process: real shaders and tracks, a GL debug context,
+// frames drawn one by one.
+#include "app/demo.h"
+#include "app/programs.h"
+#include "render/render_screen.h"
+#include "render/render_targets.h"
+
+#include "support/demo_process.h"
+#include "support/frame_harness.h"
+#include "support/gl_context.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+GLint renderbufferParameter(GLenum name)
+{
+    GLint value = 0;
+    glGetRenderbufferParameteriv(GL_RENDERBUFFER, name, &value);
+    return value;
+}
+
+GLint levelParameter(GLenum name)
+{
+    GLint value = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &value);
+    return value;
+}
+
+} // namespace
+
+TEST(Frame, StartUpPrintsTheMeshSummariesAfterThePrograms)
+{
+    FrameHarness harness;
+    EXPECT_EQ(harness.start(), expectedStartupTranscript());
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_NE(meshes[i], nullptr);
+        EXPECT_EQ(meshes[i]->program, shaderPrograms[i]);
+    }
+    EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
+}
+
+TEST(Frame, FramesAreFreeOfGlErrorsAndNothingGrows)
+{
+    FrameHarness harness;
+    harness.start();
+    takeGlErrors(); // start-up attaches shader 0 for failed shaders; none here, but not the frame's concern
+    const std::string first = harness.frame();
+    EXPECT_EQ(countOccurrences(first, "\n"), 1u);
+    const std::vector<int> before = liveGlObjects();
+    for (int i = 0; i < 6; ++i) harness.frame();
+    EXPECT_EQ(liveGlObjects(), before) << "textures, buffers, framebuffers, ... per kind";
+    EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
+}
+
+TEST(Frame, PassTargetsTakeTheWindowsSizeAndPassOneIsScaled)
+{
+    FrameHarness harness;
+    harness.start();
+    ASSERT_EQ(windowWidth, 1280.0f);
+    ASSERT_EQ(windowHeight, 720.0f);
+    EXPECT_EQ(passWidth(1), 870);
+    EXPECT_EQ(passHeight(1), 489);
+    for (int pass = 1; pass <= 4; ++pass) {
+        SCOPED_TRACE(pass);
+        auto image = beginOffscreenPass(pass);
+        glBindTexture(GL_TEXTURE_2D, image->id);
+        EXPECT_EQ(levelParameter(GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA16F);
+        EXPECT_EQ(levelParameter(GL_TEXTURE_WIDTH), pass == 1 ? 870 : 1280);
+        EXPECT_EQ(levelParameter(GL_TEXTURE_HEIGHT), pass == 1 ? 489 : 720);
+        GLint viewport[4] = {};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ(viewport[2], 1280);
+        EXPECT_EQ(viewport[3], 720);
+        glBindRenderbuffer(GL_RENDERBUFFER, passDepthBuffers[pass]);
+        EXPECT_EQ(renderbufferParameter(GL_RENDERBUFFER_WIDTH), 1280);
+        EXPECT_EQ(renderbufferParameter(GL_RENDERBUFFER_HEIGHT), 720);
+        EXPECT_EQ(renderbufferParameter(GL_RENDERBUFFER_INTERNAL_FORMAT), GL_DEPTH_COMPONENT32);
+        EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    }
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    harness.frame();
+    ASSERT_NE(historyImage(), nullptr);
+    glBindTexture(GL_TEXTURE_2D, historyImage()->id);
+    EXPECT_EQ(levelParameter(GL_TEXTURE_WIDTH), 1280);
+    EXPECT_EQ(levelParameter(GL_TEXTURE_HEIGHT), 720);
+    EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
+}
+
+TEST(Frame, SceneValuesPickTheirScenesAndTheLineShowsTheIndex)
+{
+    FrameHarness harness;
+    harness.start();
+    struct Case {
+        float value;
+        const char* printed;
+        int drawn;
+    };
+    for (const Case& c : {Case{5.99f, "; scene:5\n", 5}, Case{2.7f, "; scene:2\n", 2}, Case{6.0f, "; scene:6\n", 0},
+                          Case{-0.5f, "; scene:0\n", 0}, Case{-1.0f, "; scene:ffffffff\n", 0},
+                          Case{std::numeric_limits<float>::quiet_NaN(), "; scene:0\n", 0},
+                          Case{3e9f, "; scene:0\n", 0}, Case{-3e9f, "; scene:0\n", 0}}) {
+        SCOPED_TRACE(c.value);
+        harness.setTrack("scene", {{0, c.value, 0}});
+        const std::string line = harness.frame();
+        EXPECT_EQ(line.substr(line.find(';')), c.printed);
+        EXPECT_EQ(line.compare(0, 2, "0x"), 0);
+        for (int pass = 1; pass <= 4; ++pass) {
+            EXPECT_EQ(meshes[pass]->program, shaderPrograms[4 * c.drawn + pass]) << "pass " << pass;
+        }
+    }
+    EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
+}
