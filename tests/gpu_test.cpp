@@ -12,6 +12,7 @@
 #include <stb/stb_image_write.h>
 
 #include <cstring>
+#include <memory>
 #include <iostream>
 
 namespace {
@@ -40,11 +41,12 @@ GLint levelParameter(GLenum name)
     return value;
 }
 
-ShaderProgram* program(const TempDir& dir, const std::string& name, const std::string& fragment)
+std::unique_ptr<ShaderProgram> program(const TempDir& dir, const std::string& name, const std::string& fragment)
 {
     dir.write(name, fragment);
     testing::internal::CaptureStdout();
-    auto* built = new ShaderProgram((std::string(ORVANTA_DATA_DIR) + "/test.vsh").c_str(), dir.file(name).c_str());
+    auto built = std::make_unique<ShaderProgram>((std::string(ORVANTA_DATA_DIR) + "/test.vsh").c_str(),
+                                                 dir.file(name).c_str());
     testing::internal::GetCapturedStdout();
     return built;
 }
@@ -172,8 +174,8 @@ TEST_F(Gpu, MissingImageIsReportedAndGivesOneTransparentTexel)
 TEST_F(Gpu, RebindingAMeshDrawsWithTheSecondProgram)
 {
     TempDir dir;
-    ShaderProgram* red = program(dir, "red.fsh", "#version 430 core\nout vec4 c;\nvoid main() { c = vec4(1, 0, 0, 1); }\n");
-    ShaderProgram* green = program(dir, "green.fsh", "#version 430 core\nin vec2 uv;\nout vec4 c;\n"
+    const auto red = program(dir, "red.fsh", "#version 430 core\nout vec4 c;\nvoid main() { c = vec4(1, 0, 0, 1); }\n");
+    const auto green = program(dir, "green.fsh", "#version 430 core\nin vec2 uv;\nout vec4 c;\n"
                                                      "void main() { c = vec4(0, 1, 0, 1) + vec4(step(2.0, uv.x)); }\n");
     testing::internal::CaptureStdout();
     Mesh mesh;
@@ -193,12 +195,12 @@ TEST_F(Gpu, RebindingAMeshDrawsWithTheSecondProgram)
         glReadPixels(4, 4, 1, 1, GL_RGBA, GL_FLOAT, pixel);
         return glm::vec4(pixel[0], pixel[1], pixel[2], pixel[3]);
     };
-    mesh.bindAttributes(red);
+    mesh.bindAttributes(red.get());
     EXPECT_EQ(mesh.texCoordAttribute, -1) << "the red program has no texture coordinates";
     mesh.draw(camera);
     EXPECT_EQ(centre(), glm::vec4(1, 0, 0, 1)) << "drawn without texture coordinates";
-    mesh.bindAttributes(green);
-    EXPECT_EQ(mesh.program, green);
+    mesh.bindAttributes(green.get());
+    EXPECT_EQ(mesh.program, green.get());
     EXPECT_GE(mesh.texCoordAttribute, 0);
     mesh.draw(camera);
     EXPECT_EQ(centre(), glm::vec4(0, 1, 0, 1));
