@@ -96,8 +96,11 @@ std::vector<float> windowPixel(int x, int y)
 
 float historyAlpha()
 {
-    std::vector<float> image(1280 * 720 * 4);
     glBindTexture(GL_TEXTURE_2D, historyImage()->id);
+    GLint width = 0, height = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    std::vector<float> image(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, image.data());
     return image[3];
 }

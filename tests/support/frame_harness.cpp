@@ -5,6 +5,7 @@
 #include "demo/tracks.h"
 #include "render/render_screen.h"
 #include "support/gl_context.h"
+#include "support/x_server.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -16,6 +17,10 @@
 
 FrameHarness::FrameHarness()
 {
+    // A screen of its own, so that the window size the demo records (the
+    // screen's, before the switch to full screen) is the same everywhere.
+    static XServer server(1280, 720);
+    setenv("DISPLAY", server.display().c_str(), 1);
     char previous[4096];
     if (getcwd(previous, sizeof previous)) previousDirectory_ = previous;
     setenv("SDL_AUDIODRIVER", "none", 1);

@@ -1,6 +1,7 @@
 // Runs the demo's own start-up and frames inside a test process, in place of
-// the window system's main loop: the GL debug context of gl_context, a
-// scratch run folder as the working directory, the silent audio clock.
+// the window system's main loop: a private 1280x720 X server, the GL debug
+// context of gl_context, a scratch run folder as the working directory, the
+// silent audio clock. One harness a process: start-up runs once.
 #pragma once
 
 #include "support/run_folder.h"
@@ -11,7 +12,7 @@
 
 class FrameHarness {
 public:
-    // Copies the run folder; `prepare` may change files before start-up.
+    // Copies the run folder; files may be changed there before start().
     FrameHarness();
     ~FrameHarness();
 
