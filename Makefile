@@ -33,6 +33,7 @@ bench: build
 	$(BUILD)/bin/sync_bench
 	$(BUILD)/bin/audio_bench
 	cd $(BUILD) && $(XVFB) ./bin/startup_bench
+	$(BUILD)/bin/frame_bench
 
 # The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer:
 # any report aborts the process it happens in and fails its test.
