@@ -14,24 +14,6 @@
 #include <cmath>
 #include <limits>
 
-namespace {
-
-GLint renderbufferParameter(GLenum name)
-{
-    GLint value = 0;
-    glGetRenderbufferParameteriv(GL_RENDERBUFFER, name, &value);
-    return value;
-}
-
-GLint levelParameter(GLenum name)
-{
-    GLint value = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &value);
-    return value;
-}
-
-} // namespace
-
 TEST(Frame, StartUpPrintsTheMeshSummariesAfterThePrograms)
 {
     FrameHarness harness;

@@ -27,20 +27,6 @@ protected:
     void TearDown() override { EXPECT_EQ(takeGlErrors(), std::vector<std::string>{}); }
 };
 
-GLint textureParameter(GLenum name)
-{
-    GLint value = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
-    return value;
-}
-
-GLint levelParameter(GLenum name)
-{
-    GLint value = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &value);
-    return value;
-}
-
 std::unique_ptr<ShaderProgram> program(const TempDir& dir, const std::string& name, const std::string& fragment)
 {
     dir.write(name, fragment);

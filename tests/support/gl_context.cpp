@@ -53,3 +53,24 @@ std::vector<std::string> takeGlErrors()
     taken.swap(errors);
     return taken;
 }
+
+int textureParameter(unsigned name)
+{
+    GLint value = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+    return value;
+}
+
+int levelParameter(unsigned name)
+{
+    GLint value = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &value);
+    return value;
+}
+
+int renderbufferParameter(unsigned name)
+{
+    GLint value = 0;
+    glGetRenderbufferParameteriv(GL_RENDERBUFFER, name, &value);
+    return value;
+}

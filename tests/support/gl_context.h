@@ -11,3 +11,9 @@ void ensureGlContext();
 
 // The driver's error messages since the last call, and clears them.
 std::vector<std::string> takeGlErrors();
+
+// State of what is bound now: a parameter of the GL_TEXTURE_2D texture, of
+// its level 0, and of the GL_RENDERBUFFER renderbuffer.
+int textureParameter(unsigned name);
+int levelParameter(unsigned name);
+int renderbufferParameter(unsigned name);
