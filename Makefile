@@ -34,6 +34,9 @@ bench: build
 	$(BUILD)/bin/audio_bench
 	cd $(BUILD) && $(XVFB) ./bin/startup_bench
 	$(BUILD)/bin/frame_bench
+	@echo "Capture speed at 640x360 (frames a second, last figure):"
+	cd $(BUILD)/run && ../bin/orvanta-capture --out /tmp/orvanta-capture-bench.mp4 --size 640x360 --fps 30 --to-row 128
+	rm -f /tmp/orvanta-capture-bench.mp4
 
 # The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer:
 # any report aborts the process it happens in and fails its test.

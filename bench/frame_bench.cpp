@@ -8,8 +8,8 @@
 #include "app/window.h"
 #include "demo/tracks.h"
 #include "render/render_screen.h"
-#include "support/x_server.h"
 #include "track_text.h"
+#include "xvfb.h"
 
 #include <GL/freeglut.h>
 

@@ -12,7 +12,7 @@ packages=(
   libvorbis-dev libsdl2-dev fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
-  xvfb xauth xdotool glslang-tools
+  xvfb xauth xdotool glslang-tools ffmpeg
 )
 
 missing=()

@@ -33,6 +33,8 @@ struct History {
     }
 } history;
 
+void (*beforeSwap)() = nullptr;
+
 // The tracks sampled at the head of the frame.
 struct HeadValues {
     float globalTime;
@@ -121,6 +123,11 @@ const Texture* historyImage()
     return history.texture.get();
 }
 
+void setBeforeSwap(void (*hook)())
+{
+    beforeSwap = hook;
+}
+
 void renderScreen()
 {
     const double row = beginFrameClock();
@@ -172,6 +179,9 @@ void renderScreen()
     drawMesh(*meshes[0], camera);
 
     copyToHistory(*images[2], *history.texture);
+    if (beforeSwap) {
+        beforeSwap();
+    }
     glutSwapBuffers();
     endFrameClock(row);
     for (int pass = passCount; pass >= 1; --pass) {

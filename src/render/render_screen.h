@@ -15,3 +15,8 @@ void renderScreen();
 // Pass 2's image of the previous frame; null before the first frame and
 // after the run has ended.
 const Texture* historyImage();
+
+// Called once a frame after the final pass has drawn into the window and
+// before the buffers are swapped, with the default framebuffer bound: where
+// a tool reads the finished picture. Null (the demo's case) calls nothing.
+void setBeforeSwap(void (*hook)());

@@ -1,27 +1,13 @@
-// A private X server (Xvfb) of a chosen screen size for tests that need one,
-// and the few Xlib queries the tests make of the demo's window.
+// The few Xlib queries the tests make of the demo's window and screen, and
+// a display for in-process GL tests (XServer itself is in tools/common).
 #pragma once
+
+#include "xvfb.h"
 
 // Window ids are plain numbers here so that Xlib's macros stay out of the tests.
 using XWindowId = unsigned long;
 
 #include <string>
-
-class XServer {
-public:
-    // Starts Xvfb on a free display with one screen of width x height at
-    // depth 24. Aborts the test program if the server does not come up.
-    XServer(int width, int height);
-    ~XServer();
-    XServer(const XServer&) = delete;
-    XServer& operator=(const XServer&) = delete;
-
-    const std::string& display() const { return display_; }
-
-private:
-    int pid_ = -1;
-    std::string display_;
-};
 
 struct WindowFacts {
     XWindowId window = 0;

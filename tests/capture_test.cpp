@@ -1,0 +1,226 @@
+// orvanta-capture: frame arithmetic, and captures at 160x90 checked with
+// ffprobe, byte for byte, and for picture and sound in sync.
+#include "plan.h"
+#include "vorbis_writer.h"
+
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <stb/stb_image.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+ToolRun run(std::vector<std::string> argv, double seconds = 300.0)
+{
+    ChildOptions options;
+    options.argv = std::move(argv);
+    ChildProcess child(options);
+    const auto status = child.waitExit(seconds);
+    return {status.value_or(-999), child.out(), child.err()};
+}
+
+ToolRun capture(std::vector<std::string> args, const std::string& data = ORVANTA_RUN_DIR)
+{
+    args.insert(args.begin(), binary("orvanta-capture"));
+    args.insert(args.end(), {"--data", data});
+    return run(args);
+}
+
+CapturePlan plan(std::vector<std::string> args, bool expectOk = true)
+{
+    args.insert(args.begin(), "orvanta-capture");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    CapturePlan parsed;
+    std::string error;
+    EXPECT_EQ(parseCapturePlan(static_cast<int>(argv.size()), argv.data(), parsed, error), expectOk) << error;
+    return parsed;
+}
+
+std::string probe(const std::string& file, const std::string& stream, const std::string& entry)
+{
+    const ToolRun r = run({"ffprobe", "-v", "error", "-select_streams", stream, "-count_frames", "-show_entries",
+                       "stream=" + entry, "-of", "default=noprint_wrappers=1:nokey=1", file});
+    std::string value = r.out;
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+    return value;
+}
+
+std::vector<std::string> listing(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(CapturePlanTest, FramesFollowTheRowsAndTheEndOfTheProgram)
+{
+    EXPECT_EQ(frameCount(plan({"--out", "x.mp4", "--fps", "30", "--to-row", "64"})), 237);
+    const CapturePlan whole = plan({"--out", "x.mp4"});
+    const long count = frameCount(whole);
+    EXPECT_GT(frameRow(whole, count - 1), 1147.5) << "the last frame is the first past the end";
+    EXPECT_LE(frameRow(whole, count - 2), 1147.5);
+    EXPECT_EQ(whole.width, 1920);
+    EXPECT_EQ(whole.fps, 60);
+
+    const CapturePlan later = plan({"--out", "d/", "--fps", "30", "--from-row", "16", "--to-row", "32"});
+    EXPECT_DOUBLE_EQ(frameRow(later, 0), 16.0);
+    EXPECT_NEAR(frameRow(later, 30), 16.0 + 488.0 / 60.0, 1e-9);
+    EXPECT_EQ(later.output, CaptureOutput::Frames);
+
+    long first = 0, last = 0;
+    writtenFrames(plan({"--out", "x.mp4", "--fps", "30", "--to-row", "64", "--frames", "200:999"}), first, last);
+    EXPECT_EQ(first, 200);
+    EXPECT_EQ(last, 236);
+
+    const CapturePlan sheet = plan({"--contact-sheet", "s.png", "--every", "16", "--to-row", "64"});
+    EXPECT_EQ(contactRows(sheet), (std::vector<double>{0, 16, 32, 48, 64}));
+    EXPECT_EQ(sheet.width, 320);
+
+    for (auto bad : std::vector<std::vector<std::string>>{
+             {}, {"--out"}, {"--out", "x.mp4", "--size", "100"}, {"--out", "x.mp4", "--fps", "0"},
+             {"--out", "x.mp4", "--frames", "5:2"}, {"--stills", "1,x", "--out", "d/"}, {"--stills", "4", "--out", "f.png"},
+             {"--out", "x.mp4", "--from-row", "20", "--to-row", "10"}, {"--out", "x.mp4", "--bogus"},
+             {"--contact-sheet", "s.png", "--out", "x.mp4"}}) {
+        plan(bad, false);
+    }
+    const ToolRun usage = capture({"--fps", "abc", "--out", "x.mp4"});
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_NE(usage.err.find("usage: orvanta-capture"), std::string::npos);
+}
+
+TEST(Capture, VideoHasTheFramesDurationAndSound)
+{
+    TempDir dir;
+    const ToolRun r = capture({"--out", dir.file("rows.mp4"), "--size", "160x90", "--fps", "30", "--to-row", "64"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(probe(dir.file("rows.mp4"), "v:0", "nb_read_frames"), "237");
+    EXPECT_NEAR(std::stod(probe(dir.file("rows.mp4"), "v:0", "duration")), 7.9, 0.01);
+    EXPECT_EQ(probe(dir.file("rows.mp4"), "v:0", "width"), "160");
+    EXPECT_EQ(probe(dir.file("rows.mp4"), "v:0", "pix_fmt"), "yuv420p");
+    EXPECT_EQ(probe(dir.file("rows.mp4"), "a:0", "codec_name"), "aac");
+    EXPECT_NEAR(std::stod(probe(dir.file("rows.mp4"), "a:0", "duration")), 7.9, 0.05);
+    EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"rows.mp4"}) << "no temporary left";
+}
+
+TEST(Capture, FramesAreTheSameEveryTimeAndSplitsJoinIntoTheWhole)
+{
+    TempDir dir;
+    const std::vector<std::string> common = {"--size", "160x90", "--fps", "30", "--to-row", "9"};
+    auto frames = [&](const std::string& out, std::vector<std::string> extra) {
+        std::vector<std::string> args = {"--out", dir.file(out) + "/"};
+        args.insert(args.end(), common.begin(), common.end());
+        args.insert(args.end(), extra.begin(), extra.end());
+        const ToolRun r = capture(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+    };
+    frames("whole", {});
+    frames("again", {});
+    frames("split", {"--frames", "0:16"});
+    frames("split", {"--frames", "17:33"});
+    const std::vector<std::string> names = listing(dir.file("whole"));
+    ASSERT_EQ(names.size(), 34u);
+    EXPECT_EQ(listing(dir.file("split")), names);
+    for (const std::string& name : names) {
+        const std::string whole = readFile(dir.file("whole/" + name));
+        EXPECT_FALSE(whole.empty());
+        EXPECT_TRUE(readFile(dir.file("again/" + name)) == whole) << name;
+        EXPECT_TRUE(readFile(dir.file("split/" + name)) == whole) << name;
+    }
+    // A still at a frame's row is that frame (frame 30 at 30 fps: 1 s).
+    const ToolRun still = capture({"--stills", "8.133333333333333", "--out", dir.file("stills") + "/", "--size", "160x90",
+                               "--fps", "30"});
+    ASSERT_EQ(still.status, 0) << still.err;
+    EXPECT_EQ(listing(dir.file("stills")), std::vector<std::string>{"row_8.133333333333333.png"});
+    EXPECT_TRUE(readFile(dir.file("stills/row_8.133333333333333.png")) == readFile(dir.file("whole/frame_000030.png")));
+}
+
+TEST(Capture, ContactSheetHasACellPerRow)
+{
+    TempDir dir;
+    const ToolRun r = capture({"--contact-sheet", dir.file("sheet.png"), "--every", "16", "--to-row", "64", "--size",
+                           "160x90", "--fps", "10"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    int width = 0, height = 0, channels = 0;
+    ASSERT_TRUE(stbi_info(dir.file("sheet.png").c_str(), &width, &height, &channels));
+    EXPECT_EQ(width, 5 * 160) << "five rows: 0, 16, 32, 48, 64";
+    EXPECT_EQ(height, 90 + 14);
+}
+
+TEST(Capture, FlashesAndClicksAgreeWithinAFrame)
+{
+    // The picture turns white on rows 16, 32 and 48 for one row; the tune
+    // clicks on the same rows.
+    TempDir data;
+    fs::copy(ORVANTA_RUN_DIR, data.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    data.write("hall_d.fsh", "#version 430 core\nuniform float logo;\nout vec4 c;\nvoid main() { c = vec4(vec3(logo), 1.0); }\n");
+    data.write("AA.fsh", "#version 430 core\nuniform sampler2D iChannel0;\nout vec4 c;\n"
+                         "void main() { c = texelFetch(iChannel0, ivec2(gl_FragCoord.xy), 0); }\n");
+    const double rowRate = 488.0 / 60.0;
+    auto key = [](int32_t row, float value) {
+        std::string b(reinterpret_cast<const char*>(&row), 4);
+        b.append(reinterpret_cast<const char*>(&value), 4);
+        b.push_back('\0');
+        return b;
+    };
+    const int32_t count = 7;
+    data.write("sync_logosync.track", std::string(reinterpret_cast<const char*>(&count), 4) + key(0, 0) + key(16, 1) +
+                                          key(17, 0) + key(32, 1) + key(33, 0) + key(48, 1) + key(49, 0));
+    const int32_t one = 1;
+    data.write("sync_scene.track", std::string(reinterpret_cast<const char*>(&one), 4) + key(0, 0));
+    ASSERT_TRUE(writeOggVorbis(data.file("tune.ogg"), 44100, 2, 44100 * 10, [&](uint64_t frame, uint32_t) {
+        for (int row : {16, 32, 48}) {
+            const double at = row * 44100.0 / rowRate;
+            if (frame >= at && frame < at + 220) return 0.8f;
+        }
+        return 0.0f;
+    }));
+
+    TempDir out;
+    const ToolRun r = capture({"--out", out.file("sync.mp4"), "--size", "160x90", "--fps", "30", "--to-row", "64"}, data.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const ToolRun video = run({"ffmpeg", "-v", "error", "-i", out.file("sync.mp4"), "-vf", "scale=4:4", "-f", "rawvideo",
+                           "-pix_fmt", "gray", "-"});
+    const ToolRun audio = run({"ffmpeg", "-v", "error", "-i", out.file("sync.mp4"), "-ac", "1", "-ar", "44100", "-f", "s16le", "-"});
+    ASSERT_EQ(video.status, 0);
+    ASSERT_EQ(audio.status, 0);
+
+    std::vector<double> flashes, clicks;
+    bool lit = false;
+    for (size_t frame = 0; frame * 16 < video.out.size(); ++frame) {
+        const bool now = static_cast<unsigned char>(video.out[frame * 16 + 5]) > 128;
+        if (now && !lit) flashes.push_back(frame / 30.0);
+        lit = now;
+    }
+    const auto* samples = reinterpret_cast<const int16_t*>(audio.out.data());
+    const size_t sampleCount = audio.out.size() / 2;
+    for (size_t i = 0; i < sampleCount; ++i) {
+        if (std::abs(samples[i]) > 8000 && (clicks.empty() || i / 44100.0 - clicks.back() > 0.5)) {
+            clicks.push_back(i / 44100.0);
+        }
+    }
+    ASSERT_EQ(flashes.size(), 3u);
+    ASSERT_EQ(clicks.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_NEAR(flashes[i], clicks[i], 1.0 / 30.0) << "flash " << i;
+        EXPECT_NEAR(flashes[i], (16.0 * (i + 1)) / rowRate, 1.0 / 30.0);
+    }
+}

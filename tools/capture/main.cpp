@@ -1,0 +1,334 @@
+// orvanta-capture: renders the demo offline at a fixed frame rate, however
+// long each frame takes, with the demo's own frame code, and writes H.264
+// video with the music (through the ffmpeg program), PNG frames, stills or
+// a contact sheet. It renders in an X server of its own of the capture's
+// size, with the full-scale screen configuration.
+#include "plan.h"
+#include "xvfb.h"
+
+#include "app/demo.h"
+#include "app/programs.h"
+#include "app/window.h"
+#include "demo/tracks.h"
+#include "platform/audio/audio.h"
+#include "render/render_screen.h"
+#include "render/scene_index.h"
+
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <stb/stb_easy_font.h>
+#include <stb/stb_image_write.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+CapturePlan plan;
+std::vector<unsigned char> picture; // RGBA, bottom row first, as GL reads it
+
+void readPicture()
+{
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, plan.width, plan.height, GL_RGBA, GL_UNSIGNED_BYTE, picture.data());
+}
+
+// Top row first, for image files.
+std::vector<unsigned char> flipped()
+{
+    std::vector<unsigned char> out(picture.size());
+    const size_t stride = static_cast<size_t>(plan.width) * 4;
+    for (int y = 0; y < plan.height; ++y) {
+        std::memcpy(&out[static_cast<size_t>(y) * stride], &picture[static_cast<size_t>(plan.height - 1 - y) * stride], stride);
+    }
+    return out;
+}
+
+bool writePng(const std::string& path, int width, int height, const unsigned char* rgba)
+{
+    const std::string temporary = path + ".tmp-" + std::to_string(getpid());
+    if (!stbi_write_png(temporary.c_str(), width, height, 4, rgba, width * 4) ||
+        std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Seconds of music as a byte position of the stream, on a whole sample frame.
+int64_t bytePosition(double seconds)
+{
+    const double bytesPerSecond = 1.0 / BASS_ChannelBytes2Seconds(musicStream, 1);
+    return std::llround(seconds * bytesPerSecond / 4.0) * 4;
+}
+
+// Draws the frame at `seconds` of music; with `keep`, reads the picture.
+void drawAt(double seconds, bool keep)
+{
+    BASS_ChannelSetPosition(musicStream, static_cast<uint64_t>(bytePosition(seconds)), BASS_POS_BYTE);
+    setBeforeSwap(keep ? readPicture : nullptr);
+    renderScreen();
+}
+
+// Frames of the second before `seconds`, so that pass 2's history matches a
+// capture that reached this point from the start.
+void warmUp(double seconds)
+{
+    const long frames = std::min<long>(plan.fps, static_cast<long>(std::floor(seconds * plan.fps + 1e-9)));
+    for (long k = frames; k >= 1; --k) drawAt(seconds - static_cast<double>(k) / plan.fps, false);
+}
+
+class Progress {
+public:
+    explicit Progress(long total) : total_(total), start_(std::chrono::steady_clock::now()) {}
+    void update(long done)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        // A few updates a second are enough to watch, and keep logs short.
+        if (done != total_ && now - shown_ < std::chrono::milliseconds(250)) return;
+        shown_ = now;
+        const double elapsed = std::chrono::duration<double>(now - start_).count();
+        const double rate = elapsed > 0 ? done / elapsed : 0.0;
+        const int filled = total_ ? static_cast<int>(30 * done / total_) : 30;
+        const double left = rate > 0 ? (total_ - done) / rate : 0.0;
+        std::fprintf(stderr, "\r[%-30s] %ld/%ld frames  %.1f fps  %d:%02d left ", std::string(filled, '#').c_str(), done,
+                     total_, rate, static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+        if (done == total_) std::fputc('\n', stderr);
+    }
+
+private:
+    long total_;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point shown_{};
+};
+
+// ffmpeg reading raw frames on its standard input.
+class Encoder {
+public:
+    bool start(const std::string& path, double startSeconds, long frames)
+    {
+        int fds[2];
+        if (pipe(fds) != 0) return false;
+        const std::string size = std::to_string(plan.width) + "x" + std::to_string(plan.height);
+        const std::string tune = (fs::path(plan.dataDir) / "tune.ogg").string();
+        char seconds[64], duration[64];
+        std::snprintf(seconds, sizeof seconds, "%.6f", startSeconds);
+        std::snprintf(duration, sizeof duration, "%.6f", static_cast<double>(frames) / plan.fps);
+        const std::vector<std::string> args = {
+            "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+            "-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-r", std::to_string(plan.fps), "-i", "pipe:0",
+            "-ss", seconds, "-t", duration, "-i", tune,
+            "-map", "0:v", "-map", "1:a", "-vf", "vflip", "-c:v", "libx264", "-preset", "medium", "-crf", "18",
+            "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4", path};
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(fds[0], 0);
+            close(fds[0]);
+            close(fds[1]);
+            std::vector<char*> argv;
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execvp("ffmpeg", argv.data());
+            _exit(127);
+        }
+        close(fds[0]);
+        fd_ = fds[1];
+        return pid_ > 0;
+    }
+    bool write(const std::vector<unsigned char>& frame)
+    {
+        size_t done = 0;
+        while (done < frame.size()) {
+            const ssize_t n = ::write(fd_, frame.data() + done, frame.size() - done);
+            if (n <= 0) return false;
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+    bool finish()
+    {
+        if (fd_ >= 0) close(fd_);
+        fd_ = -1;
+        int status = 0;
+        return pid_ > 0 && waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+private:
+    int pid_ = -1;
+    int fd_ = -1;
+};
+
+int fail(const std::string& message, const std::string& partial = "")
+{
+    if (!partial.empty()) std::remove(partial.c_str());
+    std::fprintf(stderr, "\norvanta-capture: %s\n", message.c_str());
+    return 1;
+}
+
+int captureFrames()
+{
+    long first = 0, last = 0;
+    writtenFrames(plan, first, last);
+    if (first > last) return fail("--frames lies beyond the capture's " + std::to_string(frameCount(plan)) + " frames");
+    const long count = last - first + 1;
+    Encoder encoder;
+    const std::string temporary = plan.out + ".tmp-" + std::to_string(getpid()) + ".mp4";
+    if (plan.output == CaptureOutput::Video && !encoder.start(temporary, frameSeconds(plan, first), count)) {
+        return fail("cannot start ffmpeg");
+    }
+    if (plan.output == CaptureOutput::Frames) {
+        std::error_code error;
+        fs::create_directories(plan.out, error);
+    }
+    warmUp(frameSeconds(plan, first));
+    Progress progress(count);
+    for (long i = first; i <= last; ++i) {
+        drawAt(frameSeconds(plan, i), true);
+        if (plan.output == CaptureOutput::Video) {
+            if (!encoder.write(picture)) {
+                encoder.finish();
+                return fail("ffmpeg stopped taking frames", temporary);
+            }
+        } else {
+            char name[32];
+            std::snprintf(name, sizeof name, "frame_%06ld.png", i);
+            const std::vector<unsigned char> image = flipped();
+            if (!writePng(plan.out + name, plan.width, plan.height, image.data())) {
+                return fail("cannot write " + plan.out + name);
+            }
+        }
+        progress.update(i - first + 1);
+    }
+    if (plan.output == CaptureOutput::Video) {
+        if (!encoder.finish()) return fail("ffmpeg failed", temporary);
+        if (std::rename(temporary.c_str(), plan.out.c_str()) != 0) return fail("cannot write " + plan.out, temporary);
+    }
+    return 0;
+}
+
+int captureStills()
+{
+    std::error_code error;
+    fs::create_directories(plan.out, error);
+    Progress progress(static_cast<long>(plan.stills.size()));
+    long done = 0;
+    for (const std::string& row : plan.stills) {
+        const double seconds = std::strtod(row.c_str(), nullptr) / captureRowRate;
+        warmUp(seconds);
+        drawAt(seconds, true);
+        const std::vector<unsigned char> image = flipped();
+        if (!writePng(plan.out + "row_" + row + ".png", plan.width, plan.height, image.data())) {
+            return fail("cannot write " + plan.out + "row_" + row + ".png");
+        }
+        progress.update(++done);
+    }
+    return 0;
+}
+
+// Text in white on an RGBA image, with stb_easy_font's quads filled.
+void label(std::vector<unsigned char>& image, int width, int x, int y, const std::string& text)
+{
+    static float buffer[64 * 1024];
+    const int quads = stb_easy_font_print(0, 0, const_cast<char*>(text.c_str()), nullptr, buffer, sizeof buffer);
+    for (int q = 0; q < quads; ++q) {
+        const float* v = &buffer[q * 16]; // four vertices of x, y, z, colour
+        const int x0 = x + static_cast<int>(v[0]), y0 = y + static_cast<int>(v[1]);
+        const int x1 = x + static_cast<int>(v[8]), y1 = y + static_cast<int>(v[9]);
+        for (int py = y0; py < y1; ++py) {
+            for (int px = x0; px < x1; ++px) {
+                const size_t i = (static_cast<size_t>(py) * static_cast<size_t>(width) + static_cast<size_t>(px)) * 4;
+                if (i + 3 < image.size()) image[i] = image[i + 1] = image[i + 2] = image[i + 3] = 255;
+            }
+        }
+    }
+}
+
+int captureContactSheet()
+{
+    const std::vector<double> rows = contactRows(plan);
+    const int columns = std::min<int>(6, static_cast<int>(rows.size()));
+    const int labelHeight = 14;
+    const int cellWidth = plan.width, cellHeight = plan.height + labelHeight;
+    const int sheetRows = static_cast<int>((rows.size() + columns - 1) / columns);
+    const int sheetWidth = columns * cellWidth, sheetHeight = sheetRows * cellHeight;
+    std::vector<unsigned char> sheet(static_cast<size_t>(sheetWidth) * sheetHeight * 4, 0);
+    for (size_t i = 3; i < sheet.size(); i += 4) sheet[i] = 255;
+    Progress progress(static_cast<long>(rows.size()));
+    for (size_t cell = 0; cell < rows.size(); ++cell) {
+        const double seconds = rows[cell] / captureRowRate;
+        warmUp(seconds);
+        drawAt(seconds, true);
+        const int scene = syncDevice ? truncateToInt(sampleTrack(DemoTrack::Scene, rows[cell])) : 0;
+        const std::vector<unsigned char> image = flipped();
+        const int cx = static_cast<int>(cell % columns) * cellWidth, cy = static_cast<int>(cell / columns) * cellHeight;
+        for (int y = 0; y < plan.height; ++y) {
+            std::memcpy(&sheet[(static_cast<size_t>(cy + y) * sheetWidth + cx) * 4],
+                        &image[static_cast<size_t>(y) * plan.width * 4], static_cast<size_t>(plan.width) * 4);
+        }
+        char text[64];
+        std::snprintf(text, sizeof text, "row %g  scene %d", rows[cell], scene);
+        label(sheet, sheetWidth, cx + 3, cy + plan.height + 3, text);
+        progress.update(static_cast<long>(cell + 1));
+    }
+    if (!writePng(plan.out, sheetWidth, sheetHeight, sheet.data())) return fail("cannot write " + plan.out);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string error;
+    if (!parseCapturePlan(argc, argv, plan, error)) {
+        std::fprintf(stderr, "orvanta-capture: %s\n%s", error.c_str(), captureUsage);
+        return 2;
+    }
+    if (!fs::exists(fs::path(plan.dataDir) / "tune.ogg")) {
+        return fail("no tune.ogg in " + plan.dataDir + ": the music is the capture's clock");
+    }
+    // Output paths are taken before the working directory changes.
+    plan.out = fs::absolute(plan.out).string() + (plan.out.back() == '/' ? "/" : "");
+    if (plan.out.size() > 1 && plan.out.substr(plan.out.size() - 2) == "//") plan.out.pop_back();
+
+    XServer server(plan.width, plan.height);
+    if (!server.ok()) return fail("cannot start Xvfb");
+    setenv("DISPLAY", server.display().c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "none", 1); // silent: the capture sets the position itself
+    if (chdir(plan.dataDir.c_str()) != 0) return fail("cannot enter " + plan.dataDir);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    // The demo's own start-up, its log kept off the capture's console.
+    std::streambuf* console = std::cout.rdbuf(nullptr);
+    int fakeArgc = 1;
+    glutInit(&fakeArgc, argv);
+    initWindow();
+    initDemo();
+    buildDemoResources();
+    // The music never plays: each frame sets its position.
+    musicStarted = true;
+    picture.assign(static_cast<size_t>(plan.width) * plan.height * 4, 0);
+
+    int status = 0;
+    switch (plan.output) {
+    case CaptureOutput::Video:
+    case CaptureOutput::Frames: status = captureFrames(); break;
+    case CaptureOutput::Stills: status = captureStills(); break;
+    case CaptureOutput::ContactSheet: status = captureContactSheet(); break;
+    }
+    std::cout.rdbuf(console);
+    std::fflush(stderr);
+    std::_Exit(status); // the window system's exit path is not needed
+}

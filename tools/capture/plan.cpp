@@ -1,0 +1,186 @@
+#include "plan.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+const char* const captureUsage =
+    "usage: orvanta-capture --out FILE.mp4 [--size WxH] [--fps N] [--from-row A] [--to-row B]\n"
+    "                       [--frames A:B] [--data DIR]\n"
+    "       orvanta-capture --out DIR/ [same options]            numbered PNG frames\n"
+    "       orvanta-capture --stills ROW[,ROW...] --out DIR/     one PNG per row\n"
+    "       orvanta-capture --contact-sheet FILE.png [--every ROWS] [--size WxH]\n";
+
+namespace {
+
+bool number(const std::string& text, double& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && errno == 0 && std::isfinite(value);
+}
+
+bool integer(const std::string& text, long low, long high, long& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && errno == 0 && value >= low && value <= high;
+}
+
+} // namespace
+
+bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& error)
+{
+    bool outGiven = false, stillsGiven = false, sheetGiven = false, framesGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return false;
+            }
+            into = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--out") {
+            if (!value(plan.out)) return false;
+            outGiven = true;
+        } else if (arg == "--size") {
+            if (!value(v)) return false;
+            int w = 0, h = 0;
+            char tail = 0;
+            if (std::sscanf(v.c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 || h > 8192 ||
+                w % 2 || h % 2) {
+                error = "--size is WxH, even, 16 to 8192";
+                return false;
+            }
+            plan.width = w;
+            plan.height = h;
+            plan.sizeGiven = true;
+        } else if (arg == "--fps") {
+            long fps = 0;
+            if (!value(v) || !integer(v, 1, 240, fps)) {
+                error = "--fps is a whole number from 1 to 240";
+                return false;
+            }
+            plan.fps = static_cast<int>(fps);
+        } else if (arg == "--from-row" || arg == "--to-row" || arg == "--every") {
+            double row = 0;
+            if (!value(v) || !number(v, row) || row < 0 || row > 100000) {
+                error = arg + " is a row from 0";
+                return false;
+            }
+            if (arg == "--from-row") plan.fromRow = row;
+            else if (arg == "--to-row") {
+                plan.toRow = row;
+                plan.toRowGiven = true;
+            } else if (row <= 0) {
+                error = "--every is more than 0 rows";
+                return false;
+            } else {
+                plan.every = row;
+            }
+        } else if (arg == "--frames") {
+            if (!value(v)) return false;
+            const size_t colon = v.find(':');
+            if (colon == std::string::npos || !integer(v.substr(0, colon), 0, 100000000, plan.firstFrame) ||
+                !integer(v.substr(colon + 1), 0, 100000000, plan.lastFrame) || plan.lastFrame < plan.firstFrame) {
+                error = "--frames is A:B with 0 <= A <= B";
+                return false;
+            }
+            framesGiven = true;
+        } else if (arg == "--stills") {
+            if (!value(v)) return false;
+            size_t start = 0;
+            while (start <= v.size()) {
+                const size_t comma = v.find(',', start);
+                const std::string row = v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                double parsed = 0;
+                if (!number(row, parsed) || parsed < 0) {
+                    error = "--stills takes rows from 0, separated by commas";
+                    return false;
+                }
+                plan.stills.push_back(row);
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
+            stillsGiven = true;
+        } else if (arg == "--contact-sheet") {
+            if (!value(plan.out)) return false;
+            sheetGiven = true;
+        } else if (arg == "--data") {
+            if (!value(plan.dataDir)) return false;
+        } else {
+            error = "unknown argument '" + arg + "'";
+            return false;
+        }
+    }
+    if (sheetGiven) {
+        if (outGiven || stillsGiven || framesGiven) {
+            error = "--contact-sheet takes no --out, --stills or --frames";
+            return false;
+        }
+        plan.output = CaptureOutput::ContactSheet;
+        if (!plan.sizeGiven) {
+            plan.width = 320;
+            plan.height = 180;
+        }
+    } else if (!outGiven || plan.out.empty()) {
+        error = "--out is needed";
+        return false;
+    } else if (stillsGiven) {
+        if (plan.out.back() != '/') {
+            error = "stills go to a folder: --out DIR/";
+            return false;
+        }
+        plan.output = CaptureOutput::Stills;
+    } else {
+        plan.output = plan.out.back() == '/' ? CaptureOutput::Frames : CaptureOutput::Video;
+    }
+    if (!plan.toRowGiven) plan.toRow = captureEndRow;
+    if (plan.toRow < plan.fromRow) {
+        error = "--to-row comes before --from-row";
+        return false;
+    }
+    return true;
+}
+
+double frameSeconds(const CapturePlan& plan, long frame)
+{
+    return plan.fromRow / captureRowRate + static_cast<double>(frame) / plan.fps;
+}
+
+double frameRow(const CapturePlan& plan, long frame)
+{
+    return frameSeconds(plan, frame) * captureRowRate;
+}
+
+long frameCount(const CapturePlan& plan)
+{
+    long count = static_cast<long>(std::floor((plan.toRow - plan.fromRow) / captureRowRate * plan.fps)) + 1;
+    // Guard the floor against rounding at the boundary.
+    while (count > 1 && frameRow(plan, count - 1) > plan.toRow) --count;
+    while (frameRow(plan, count) <= plan.toRow) ++count;
+    // As the program does, the first frame past the last row is still shown.
+    if (!plan.toRowGiven && plan.toRow >= captureEndRow) ++count;
+    return count;
+}
+
+void writtenFrames(const CapturePlan& plan, long& first, long& last)
+{
+    const long count = frameCount(plan);
+    first = plan.firstFrame;
+    last = plan.lastFrame < 0 ? count - 1 : std::min(plan.lastFrame, count - 1);
+}
+
+std::vector<double> contactRows(const CapturePlan& plan)
+{
+    std::vector<double> rows;
+    for (long k = 0; plan.fromRow + k * plan.every <= plan.toRow; ++k) rows.push_back(plan.fromRow + k * plan.every);
+    return rows;
+}

@@ -1,0 +1,51 @@
+// capture/plan: what orvanta-capture is asked to do, and which frames that
+// takes. Pure arithmetic, tested on its own.
+//
+// Frame i of a capture shows the row (start seconds + i / fps) x rows a
+// second, start seconds = --from-row / rows a second. A capture runs while
+// the row is at most --to-row; without --to-row it ends, as the program
+// does, with the first frame past the last row.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class CaptureOutput { Video, Frames, Stills, ContactSheet };
+
+struct CapturePlan {
+    CaptureOutput output = CaptureOutput::Video;
+    std::string out;           // the video, the frames' or stills' folder, the sheet
+    int width = 1920;
+    int height = 1080;
+    bool sizeGiven = false;
+    int fps = 60;
+    double fromRow = 0.0;
+    double toRow = 0.0;        // set by the parser: --to-row or the end row
+    bool toRowGiven = false;
+    long firstFrame = 0;       // --frames A:B, inclusive; lastFrame -1: to the end
+    long lastFrame = -1;
+    std::vector<std::string> stills; // rows as written, for the file names
+    double every = 16.0;       // contact sheet: a cell every this many rows
+    std::string dataDir = ".";
+};
+
+constexpr double captureRowRate = 488.0 / 60.0;
+constexpr double captureEndRow = 1147.5;
+
+// Parses the command line. Failure: false with a message for the usage text.
+bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& error);
+
+// Seconds of music and row of frame i.
+double frameSeconds(const CapturePlan& plan, long frame);
+double frameRow(const CapturePlan& plan, long frame);
+
+// Frames in the whole capture (before --frames picks some of them).
+long frameCount(const CapturePlan& plan);
+
+// The frames written: [first, last] of the whole capture, clipped to it.
+void writtenFrames(const CapturePlan& plan, long& first, long& last);
+
+// The rows of the contact sheet's cells: 0, every, 2 x every, ... up to toRow.
+std::vector<double> contactRows(const CapturePlan& plan);
+
+extern const char* const captureUsage;

@@ -1,0 +1,26 @@
+// tools/common/xvfb: a private X server (Xvfb) of a chosen screen size, for
+// the tools and tests that render without a display of their own.
+//
+//     XServer server(1920, 1080);
+//     setenv("DISPLAY", server.display().c_str(), 1);
+#pragma once
+
+#include <string>
+
+class XServer {
+public:
+    // Starts Xvfb on a free display with one screen of width x height at
+    // depth 24. Failure: ok() is false and display() empty.
+    XServer(int width, int height);
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    bool ok() const { return !display_.empty(); }
+    const std::string& display() const { return display_; }
+
+private:
+    int pid_ = -1;
+    std::string display_;
+};
+
