@@ -91,6 +91,10 @@ TEST(CapturePlanTest, FramesFollowTheRowsAndTheEndOfTheProgram)
     EXPECT_EQ(first, 200);
     EXPECT_EQ(last, 236);
 
+    EXPECT_EQ(whole.sceneScale, 1.0f);
+    EXPECT_EQ(plan({"--out", "x.mp4", "--scene-scale", "0.68"}).sceneScale, 0.68f);
+    plan({"--out", "x.mp4", "--scene-scale", "2"}, false);
+
     const CapturePlan sheet = plan({"--contact-sheet", "s.png", "--every", "16", "--to-row", "64"});
     EXPECT_EQ(contactRows(sheet), (std::vector<double>{0, 16, 32, 48, 64}));
     EXPECT_EQ(sheet.width, 320);
@@ -145,6 +149,14 @@ TEST(Capture, FramesAreTheSameEveryTimeAndSplitsJoinIntoTheWhole)
         EXPECT_TRUE(readFile(dir.file("again/" + name)) == whole) << name;
         EXPECT_TRUE(readFile(dir.file("split/" + name)) == whole) << name;
     }
+    // The scene scale changes the picture.
+    const ToolRun reduced = capture({"--stills", "4", "--out", dir.file("scaled") + "/", "--size", "160x90", "--fps", "30",
+                                     "--scene-scale", "0.5"});
+    ASSERT_EQ(reduced.status, 0) << reduced.err;
+    const ToolRun full = capture({"--stills", "4", "--out", dir.file("full") + "/", "--size", "160x90", "--fps", "30"});
+    ASSERT_EQ(full.status, 0) << full.err;
+    EXPECT_FALSE(readFile(dir.file("scaled/row_4.png")) == readFile(dir.file("full/row_4.png")));
+
     // A still at a frame's row is that frame (frame 30 at 30 fps: 1 s).
     const ToolRun still = capture({"--stills", "8.133333333333333", "--out", dir.file("stills") + "/", "--size", "160x90",
                                "--fps", "30"});

@@ -4,5 +4,11 @@
 #error "each executable defines ORVANTA_SCREEN_WINDOW and ORVANTA_SCENE_SCALE"
 #endif
 
+namespace {
+
+const float scale = ORVANTA_SCENE_SCALE;
+
+} // namespace
+
 const bool windowUsesScreenSize = ORVANTA_SCREEN_WINDOW;
-const float sceneRenderScale = ORVANTA_SCENE_SCALE;
+const float& sceneRenderScale = scale;

@@ -12,8 +12,10 @@
 // True: the window first opens at the screen's size; false: at 1280x720.
 extern const bool windowUsesScreenSize;
 
-// Scale of the first scene pass against the window (0.68 or 1.0).
-extern const float sceneRenderScale;
+// Scale of the first scene pass against the window (0.68 or 1.0). A
+// reference, so that the capture tool can take its scale from its command
+// line; the demo's executables bind it to a constant.
+extern const float& sceneRenderScale;
 
 constexpr int fixedWindowWidth = 1280;
 constexpr int fixedWindowHeight = 720;

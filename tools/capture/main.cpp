@@ -2,7 +2,8 @@
 // long each frame takes, with the demo's own frame code, and writes H.264
 // video with the music (through the ffmpeg program), PNG frames, stills or
 // a contact sheet. It renders in an X server of its own of the capture's
-// size, with the full-scale screen configuration.
+// size, with the scene scale of the full-scale screen build unless
+// --scene-scale says otherwise.
 #include "plan.h"
 #include "xvfb.h"
 
@@ -33,6 +34,8 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+
+extern float captureSceneScale;
 
 namespace {
 
@@ -296,6 +299,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "orvanta-capture: %s\n%s", error.c_str(), captureUsage);
         return 2;
     }
+    captureSceneScale = plan.sceneScale;
     if (!fs::exists(fs::path(plan.dataDir) / "tune.ogg")) {
         return fail("no tune.ogg in " + plan.dataDir + ": the music is the capture's clock");
     }

@@ -8,7 +8,7 @@
 
 const char* const captureUsage =
     "usage: orvanta-capture --out FILE.mp4 [--size WxH] [--fps N] [--from-row A] [--to-row B]\n"
-    "                       [--frames A:B] [--data DIR]\n"
+    "                       [--frames A:B] [--scene-scale S] [--data DIR]\n"
     "       orvanta-capture --out DIR/ [same options]            numbered PNG frames\n"
     "       orvanta-capture --stills ROW[,ROW...] --out DIR/     one PNG per row\n"
     "       orvanta-capture --contact-sheet FILE.png [--every ROWS] [--size WxH]\n";
@@ -113,6 +113,13 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
         } else if (arg == "--contact-sheet") {
             if (!value(plan.out)) return false;
             sheetGiven = true;
+        } else if (arg == "--scene-scale") {
+            double scale = 0;
+            if (!value(v) || !number(v, scale) || scale < 0.1 || scale > 1.0) {
+                error = "--scene-scale runs from 0.1 to 1";
+                return false;
+            }
+            plan.sceneScale = static_cast<float>(scale);
         } else if (arg == "--data") {
             if (!value(plan.dataDir)) return false;
         } else {

@@ -27,6 +27,7 @@ struct CapturePlan {
     std::vector<std::string> stills; // rows as written, for the file names
     double every = 16.0;       // contact sheet: a cell every this many rows
     std::string dataDir = ".";
+    float sceneScale = 1.0f;   // of the first scene pass, as in the full-scale screen build
 };
 
 constexpr double captureRowRate = 488.0 / 60.0;
