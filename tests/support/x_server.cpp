@@ -4,15 +4,9 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
