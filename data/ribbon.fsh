@@ -1,5 +1,12 @@
 #version 430 core
-// Scene pass: draws the scene into its render texture, depth in alpha.
+// Ribbon: five ribbons of light that twist and flow through dark space,
+// with the haze they light around them and a field of faint stars.
+//
+// Tracks: cam_dist is the camera's offset from the point it looks at, turned
+// by cam_rot (x pitch, y yaw, z roll); dir_rot turns the view from there.
+// field_of_view is the vertical angle in radians, moveground the distance
+// travelled along the ribbons, lightSource the light that puts a sheen on
+// them. iGlobalTime makes them flow. Output: linear colour, depth t / (t + 8).
 uniform vec2 iResolution;
 uniform float iGlobalTime;
 uniform float field_of_view;
@@ -12,12 +19,132 @@ uniform vec3 lightSource;
 in vec2 uv;
 out vec4 fragColor;
 
+const float farPlane = 40.0;
+const int ribbonCount = 5;
+
+mat3 rotation(vec3 a)
+{
+    vec3 s = sin(a), c = cos(a);
+    mat3 yaw = mat3(c.y, 0.0, -s.y, 0.0, 1.0, 0.0, s.y, 0.0, c.y);
+    mat3 pitch = mat3(1.0, 0.0, 0.0, 0.0, c.x, s.x, 0.0, -s.x, c.x);
+    mat3 roll = mat3(c.z, s.z, 0.0, -s.z, c.z, 0.0, 0.0, 0.0, 1.0);
+    return yaw * pitch * roll;
+}
+
+// The ray through this pixel from a camera that looks at `focus`.
+vec3 cameraRay(vec3 focus, out vec3 eye)
+{
+    mat3 orbit = rotation(vec3(cam_rot.xy, 0.0));
+    eye = focus + orbit * cam_dist;
+    vec3 toFocus = focus - eye;
+    vec3 forward = dot(toFocus, toFocus) > 1e-8 ? normalize(toFocus) : orbit[2];
+    vec3 up = abs(forward.y) > 0.999 ? vec3(0.0, 0.0, 1.0) : vec3(0.0, 1.0, 0.0);
+    vec3 right = normalize(cross(up, forward));
+    mat3 view = mat3(right, cross(forward, right), forward) * rotation(vec3(dir_rot.xy, cam_rot.z + dir_rot.z));
+    vec2 q = (2.0 * gl_FragCoord.xy - iResolution) / max(iResolution.y, 1.0);
+    float focal = 1.0 / tan(0.5 * clamp(field_of_view, 0.2, 2.6));
+    return view * normalize(vec3(q, focal));
+}
+
+vec3 hue(float h)
+{
+    return clamp(abs(fract(h + vec3(0.0, 2.0, 1.0) / 3.0) * 6.0 - 3.0) - 1.0, 0.0, 1.0);
+}
+
+// Distance to ribbon i, a twisted band that runs along x; its centre line
+// waves in y and z.
+float ribbon(vec3 p, int i)
+{
+    float k = float(i);
+    float t = iGlobalTime;
+    vec2 centre = vec2(1.5 * sin(0.45 * p.x + 0.9 * t + 1.7 * k), 1.1 * cos(0.35 * p.x + 0.7 * t + 2.3 * k) + 0.6 * (k - 2.0));
+    vec2 q = p.yz - centre;
+    float twist = 0.6 * p.x + 1.3 * t + 1.1 * k;
+    float s = sin(twist), c = cos(twist);
+    q = vec2(c * q.x + s * q.y, -s * q.x + c * q.y);
+    vec2 d = abs(q) - vec2(0.015, 0.32);
+    return length(max(d, 0.0)) + min(max(d.x, d.y), 0.0);
+}
+
+// The nearest ribbon; `nearest` tells which.
+float ribbons(vec3 p, out int nearest)
+{
+    float d = 1e9;
+    nearest = 0;
+    for (int i = 0; i < ribbonCount; ++i) {
+        float r = ribbon(p, i);
+        if (r < d) {
+            d = r;
+            nearest = i;
+        }
+    }
+    return d;
+}
+
+float ribbons(vec3 p)
+{
+    float d = 1e9;
+    for (int i = 0; i < ribbonCount; ++i) d = min(d, ribbon(p, i));
+    return d;
+}
+
+vec3 normalAt(vec3 p)
+{
+    const vec2 k = vec2(1.0, -1.0) * 0.001;
+    return normalize(k.xyy * ribbons(p + k.xyy) + k.yyx * ribbons(p + k.yyx) + k.yxy * ribbons(p + k.yxy) +
+                     k.xxx * ribbons(p + k.xxx));
+}
+
+vec3 space(vec3 d)
+{
+    vec3 c = mix(vec3(0.01, 0.005, 0.03), vec3(0.05, 0.02, 0.08), 0.5 + 0.5 * d.y);
+    vec3 cell = floor(d * 300.0);
+    float star = fract(sin(dot(cell, vec3(12.9898, 78.233, 37.719))) * 43758.5453);
+    return c + vec3(0.9, 0.95, 1.0) * step(0.998, star) * (star - 0.998) * 250.0;
+}
+
 void main()
 {
-    vec2 p = gl_FragCoord.xy / iResolution;
-    float t = iGlobalTime + moveground;
-    vec3 base = vec3(0.6, 0.3 + 0.3 * sin(10.0 * (p.y + 0.1 * sin(8.0 * p.x + t))), 0.7);
-    vec3 lit = base * (0.6 + 0.4 * clamp(dot(normalize(lightSource + vec3(0.0, 1.0, 0.0)), vec3(0.0, 1.0, 0.0)), 0.0, 1.0));
-    float depth = clamp(length(p - 0.5 + 0.1 * (cam_dist.xy + cam_rot.xy + dir_rot.xy)) + 0.01 * field_of_view, 0.0, 1.0);
-    fragColor = vec4(lit, depth);
+    vec3 focus = vec3(moveground, 0.0, 0.0);
+    vec3 eye;
+    vec3 rd = cameraRay(focus, eye);
+
+    // The ribbons stay within a slab about the x axis: the ray is traced
+    // only where it crosses it, and gathers the light of the nearest ribbon
+    // at every step for the haze around them.
+    vec2 across = mix(min(rd.yz, -1e-5), max(rd.yz, 1e-5), step(0.0, rd.yz)); // never zero
+    vec2 lower = (vec2(-3.2) - eye.yz) / across, upper = (vec2(3.2) - eye.yz) / across;
+    vec2 enter = min(lower, upper), leave = max(lower, upper);
+    float t = max(max(enter.x, enter.y), 0.05);
+    float end = min(min(leave.x, leave.y), farPlane);
+    int nearest = 0;
+    bool hit = false;
+    vec3 glow = vec3(0.0);
+    for (int i = 0; i < 56 && t < end; ++i) {
+        float d = ribbons(eye + rd * t, nearest);
+        glow += hue(0.55 + 0.09 * float(nearest)) * exp(-9.0 * d);
+        if (d < 0.001 * t) {
+            hit = true;
+            break;
+        }
+        // The bands twist along their length: their distance is only
+        // a bound within about half of itself.
+        t += max(0.55 * d, 0.03);
+    }
+
+    vec3 colour = space(rd) + glow * 0.018;
+    if (hit) {
+        vec3 p = eye + rd * t;
+        vec3 n = normalAt(p);
+        vec3 l = normalize(lightSource - p + vec3(0.0, 1e-4, 0.0));
+        // Both faces of a band are lit alike.
+        float facing = abs(dot(n, rd));
+        float sheen = pow(max(abs(dot(reflect(rd, n), l)), 0.0), 24.0);
+        vec3 tint = hue(0.55 + 0.09 * float(nearest));
+        colour += tint * (0.7 + 1.2 * pow(1.0 - facing, 2.0)) + vec3(2.0) * sheen;
+        colour = mix(colour, space(rd), smoothstep(10.0, farPlane, t));
+    }
+
+    float depth = hit ? t / (t + 8.0) : 1.0;
+    fragColor = vec4(clamp(colour, 0.0, 32.0), depth);
 }
