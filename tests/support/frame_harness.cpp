@@ -15,11 +15,11 @@
 #include <tuple>
 #include <unistd.h>
 
-FrameHarness::FrameHarness()
+FrameHarness::FrameHarness(int screenWidth, int screenHeight)
 {
     // A screen of its own, so that the window size the demo records (the
     // screen's, before the switch to full screen) is the same everywhere.
-    static XServer server(1280, 720);
+    static XServer server(screenWidth, screenHeight);
     setenv("DISPLAY", server.display().c_str(), 1);
     char previous[4096];
     if (getcwd(previous, sizeof previous)) previousDirectory_ = previous;

@@ -1,5 +1,6 @@
 // Runs the demo's own start-up and frames inside a test process, in place of
-// the window system's main loop: a private 1280x720 X server, the GL debug
+// the window system's main loop: a private X server (1280x720 unless told
+// otherwise), the GL debug
 // context of gl_context, a scratch run folder as the working directory, the
 // silent audio clock. One harness a process: start-up runs once.
 #pragma once
@@ -12,8 +13,9 @@
 
 class FrameHarness {
 public:
-    // Copies the run folder; files may be changed there before start().
-    FrameHarness();
+    // Copies the run folder; files may be changed there before start(). The
+    // first harness of a process starts the X server with its screen size.
+    explicit FrameHarness(int screenWidth = 1280, int screenHeight = 720);
     ~FrameHarness();
 
     const RunFolder& folder() const { return folder_; }

@@ -1,0 +1,260 @@
+// The demo's own scenes, shaders and tracks as the build lays them out,
+// rendered on a 320x180 screen at the reduced scene scale: every pass stays
+// finite at every row, no frame is black unless the grade fades it out, the
+// six scenes look different, and the feedback of pass 2 settles while the
+// music is paused instead of running away.
+#include "app/demo.h"
+#include "app/programs.h"
+#include "demo/tracks.h"
+#include "platform/audio/audio.h"
+#include "render/render_screen.h"
+#include "render/render_targets.h"
+#include "render/scene_index.h"
+
+#include "support/frame_harness.h"
+#include "support/gl_context.h"
+
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+#include <stb/stb_image.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+// What one frame left in its passes and in the window.
+struct FramePictures {
+    std::array<std::vector<float>, passCount + 1> passes; // RGBA, index 1..4
+    std::vector<float> window;                            // RGB, 0..1
+};
+
+FramePictures captured;
+
+std::vector<float> readPass(int pass)
+{
+    std::vector<float> pixels(static_cast<size_t>(passWidth(pass) * passHeight(pass) * 4));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, passFramebuffers[pass]);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    glReadPixels(0, 0, passWidth(pass), passHeight(pass), GL_RGBA, GL_FLOAT, pixels.data());
+    return pixels;
+}
+
+// Runs before the swap: the pass textures are still attached to their
+// framebuffers, the finished picture is in the back buffer.
+void capture()
+{
+    for (int pass = 1; pass <= passCount; ++pass) captured.passes[static_cast<size_t>(pass)] = readPass(pass);
+    const int w = static_cast<int>(windowWidth), h = static_cast<int>(windowHeight);
+    captured.window.assign(static_cast<size_t>(w * h * 3), 0.0f);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, w, h, GL_RGB, GL_FLOAT, captured.window.data());
+}
+
+bool allFinite(const std::vector<float>& values)
+{
+    return std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); });
+}
+
+double mean(const std::vector<float>& values)
+{
+    double sum = 0;
+    for (float v : values) sum += v;
+    return values.empty() ? 0.0 : sum / static_cast<double>(values.size());
+}
+
+double meanRgb(const std::vector<float>& rgba)
+{
+    double sum = 0;
+    for (size_t i = 0; i < rgba.size(); i += 4) sum += rgba[i] + rgba[i + 1] + rgba[i + 2];
+    return rgba.empty() ? 0.0 : sum / static_cast<double>(rgba.size() / 4 * 3);
+}
+
+double meanAbsoluteDifference(const std::vector<float>& a, const std::vector<float>& b)
+{
+    double sum = 0;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) sum += std::fabs(a[i] - b[i]);
+    return a.empty() ? 0.0 : sum / static_cast<double>(a.size());
+}
+
+// Darkest and brightest pixel of the window picture, by channel sum.
+std::pair<float, float> windowRange(const std::vector<float>& rgb)
+{
+    float lo = 3.0f, hi = 0.0f;
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        const float v = rgb[i] + rgb[i + 1] + rgb[i + 2];
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    return {lo, hi};
+}
+
+class Scenes : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        harness = new FrameHarness(320, 180);
+        harness->start();
+        harness->frame(); // starts the music; then it is held still
+        if (!musicPaused) handleKey(' ', 0, 0);
+        setBeforeSwap(capture);
+    }
+
+    static void TearDownTestSuite()
+    {
+        setBeforeSwap(nullptr);
+        delete harness;
+        harness = nullptr;
+    }
+
+    // Holds the music at `row` and draws `frames` frames there.
+    static void drawAt(double row, int frames = 1)
+    {
+        const double bytesPerSecond = 1.0 / BASS_ChannelBytes2Seconds(musicStream, 1);
+        BASS_ChannelSetPosition(musicStream, static_cast<uint64_t>(std::llround(row / rowRate * bytesPerSecond / 4.0) * 4),
+                                BASS_POS_BYTE);
+        for (int i = 0; i < frames; ++i) harness->frame();
+    }
+
+    // The middle of the first run of rows that shows `scene`.
+    static double sceneRow(int scene)
+    {
+        int first = -1, last = -1;
+        for (int row = 0; row <= static_cast<int>(endRow); ++row) {
+            const bool shown = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row))) == scene;
+            if (shown && first < 0) first = row;
+            if (shown) last = row;
+            if (!shown && first >= 0) break;
+        }
+        return 0.5 * (first + last);
+    }
+
+    // Whether the grade at `row` lets a picture through: a gain near -1 in
+    // every channel fades it to black.
+    static bool gradedVisible(double row)
+    {
+        const float gain = std::max({sampleTrack(DemoTrack::GainR, row), sampleTrack(DemoTrack::GainG, row),
+                                     sampleTrack(DemoTrack::GainB, row)});
+        return gain > -0.9f;
+    }
+
+    static FrameHarness* harness;
+};
+
+FrameHarness* Scenes::harness = nullptr;
+
+TEST_F(Scenes, EveryTrackHasKeysAndTheLogoHasRealTransparency)
+{
+    for (const char* name : demoTrackNames) {
+        const std::string file = harness->folder().path() + "/sync_" + name + ".track";
+        // A count, then at least one key of 9 bytes.
+        EXPECT_GE(std::filesystem::file_size(file), 4u + 9u) << file;
+    }
+
+    int width = 0, height = 0, channels = 0;
+    const std::string logo = harness->folder().path() + "/logo.png";
+    ASSERT_TRUE(stbi_info(logo.c_str(), &width, &height, &channels)) << logo;
+    EXPECT_EQ(channels, 4);
+    EXPECT_FALSE(stbi_is_16_bit(logo.c_str()));
+    unsigned char* pixels = stbi_load(logo.c_str(), &width, &height, &channels, 4);
+    ASSERT_NE(pixels, nullptr);
+    size_t clear = 0, solid = 0, partial = 0;
+    for (size_t i = 3; i < static_cast<size_t>(width) * static_cast<size_t>(height) * 4; i += 4) {
+        clear += pixels[i] == 0 ? 1 : 0;
+        solid += pixels[i] == 255 ? 1 : 0;
+        partial += pixels[i] > 0 && pixels[i] < 255 ? 1 : 0;
+    }
+    stbi_image_free(pixels);
+    // Letters, nothing around them, and a soft glow between.
+    EXPECT_GT(clear, 0u);
+    EXPECT_GT(solid, 0u);
+    EXPECT_GT(partial, solid / 4);
+}
+
+// Counted over the music's 72 bars: the run itself stops 4.5 rows before
+// the last bar ends.
+TEST_F(Scenes, EachSceneShowsForAtLeastEightBars)
+{
+    const int musicRows = 72 * 16;
+    for (int scene = 0; scene < sceneCount; ++scene) {
+        int rows = 0;
+        for (int row = 0; row < musicRows; ++row) {
+            rows += sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row))) == scene ? 1 : 0;
+        }
+        EXPECT_GE(rows, 8 * 16) << "scene " << scene;
+    }
+}
+
+TEST_F(Scenes, EveryPassIsFiniteAndTheSixScenesDiffer)
+{
+    std::vector<std::vector<float>> pictures;
+    for (int scene = 0; scene < sceneCount; ++scene) {
+        const double row = sceneRow(scene);
+        drawAt(row, 4); // the history fills with the scene's own frames
+        ASSERT_EQ(sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row))), scene);
+        for (int pass = 1; pass <= passCount; ++pass) {
+            EXPECT_TRUE(allFinite(captured.passes[static_cast<size_t>(pass)])) << "scene " << scene << " pass " << pass;
+        }
+        // Depth runs from 0 (at the camera) to 1 (nothing hit) in pass 1.
+        const auto& one = captured.passes[1];
+        for (size_t i = 3; i < one.size(); i += 4) {
+            ASSERT_GE(one[i], 0.0f) << "scene " << scene;
+            ASSERT_LE(one[i], 1.0f) << "scene " << scene;
+        }
+        const auto [darkest, brightest] = windowRange(captured.window);
+        EXPECT_GT(brightest - darkest, 0.3f) << "scene " << scene << " is flat";
+        EXPECT_GT(mean(captured.window), 0.03) << "scene " << scene << " is black";
+        pictures.push_back(captured.window);
+    }
+    for (size_t a = 0; a < pictures.size(); ++a) {
+        for (size_t b = a + 1; b < pictures.size(); ++b) {
+            EXPECT_GT(meanAbsoluteDifference(pictures[a], pictures[b]), 0.05) << "scenes " << a << " and " << b;
+        }
+    }
+}
+
+TEST_F(Scenes, TheWholeDemoStaysFiniteAndOnlyGoesBlackWhereTheGradeFades)
+{
+    int checked = 0, faded = 0;
+    for (double row = 0.0; row <= endRow; row += 7.5) {
+        drawAt(row);
+        for (int pass = 1; pass <= passCount; ++pass) {
+            ASSERT_TRUE(allFinite(captured.passes[static_cast<size_t>(pass)])) << "row " << row << " pass " << pass;
+        }
+        if (gradedVisible(row)) {
+            const auto [darkest, brightest] = windowRange(captured.window);
+            EXPECT_GT(brightest - darkest, 0.1f) << "row " << row << " is flat";
+            ++checked;
+        } else {
+            ++faded;
+        }
+    }
+    // The grade fades in at the start and out at the end, and only there.
+    EXPECT_GT(faded, 0);
+    EXPECT_GT(checked, 140);
+}
+
+TEST_F(Scenes, FeedbackSettlesWhilePaused)
+{
+    for (int scene = 0; scene < sceneCount; ++scene) {
+        drawAt(sceneRow(scene), 60);
+        const std::vector<float> before = captured.passes[2];
+        drawAt(sceneRow(scene));
+        const std::vector<float>& after = captured.passes[2];
+        ASSERT_TRUE(allFinite(after)) << "scene " << scene;
+        // Still: the image no longer changes from frame to frame...
+        EXPECT_LT(meanAbsoluteDifference(before, after), 0.01) << "scene " << scene;
+        // ...and has neither faded out nor blown up against the scene.
+        const double scene1 = meanRgb(captured.passes[1]), scene2 = meanRgb(after);
+        EXPECT_GT(scene2, 0.5 * scene1) << "scene " << scene;
+        EXPECT_LT(scene2, 3.0 * scene1 + 0.05) << "scene " << scene;
+    }
+}
+
+} // namespace
