@@ -15,14 +15,13 @@
 #include "app/demo.h"
 #include "app/programs.h"
 #include "app/window.h"
+#include "demo/tracks.h"
 #include "gpu/camera.h"
 #include "gpu/mesh.h"
 #include "gpu/shader_program.h"
-#include "demo/tracks.h"
+#include "platform/audio/audio.h"
 #include "render/render_screen.h"
 #include "render/scene_index.h"
-#include "platform/audio/audio.h"
-#include "track_text.h"
 #include "xvfb.h"
 
 #include <GL/freeglut.h>
@@ -32,7 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <cmath>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -64,21 +63,6 @@ template <typename Draw> std::pair<double, double> timeFrames(int frames, Draw d
     double mean = 0;
     for (double t : times) mean += t;
     return {mean / times.size(), times[std::min(times.size() - 1, times.size() * 95 / 100)]};
-}
-
-// The middle of the first run of rows that shows `scene`, or -1.
-double sceneRow(int scene)
-{
-    int first = -1, last = -1;
-    for (int row = 0; row <= static_cast<int>(endRow); ++row) {
-        if (sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row))) != scene) {
-            if (first >= 0) break;
-            continue;
-        }
-        if (first < 0) first = row;
-        last = row;
-    }
-    return first < 0 ? -1.0 : 0.5 * (first + last);
 }
 
 // Holds the music at `row`: every frame from now on samples it.
@@ -117,7 +101,7 @@ int main(int argc, char** argv)
     std::vector<std::pair<double, double>> scenes;
     std::vector<double> rows;
     for (int scene = 0; scene < sceneCount; ++scene) {
-        rows.push_back(sceneRow(scene));
+        rows.push_back(sceneMiddleRow(scene));
         holdAt(std::max(rows.back(), 0.0));
         scenes.push_back(timeFrames(frames, renderScreen));
     }

@@ -122,19 +122,6 @@ protected:
         for (int i = 0; i < frames; ++i) harness->frame();
     }
 
-    // The middle of the first run of rows that shows `scene`.
-    static double sceneRow(int scene)
-    {
-        int first = -1, last = -1;
-        for (int row = 0; row <= static_cast<int>(endRow); ++row) {
-            const bool shown = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row))) == scene;
-            if (shown && first < 0) first = row;
-            if (shown) last = row;
-            if (!shown && first >= 0) break;
-        }
-        return 0.5 * (first + last);
-    }
-
     // Whether the grade at `row` lets a picture through: a gain near -1 in
     // every channel fades it to black.
     static bool gradedVisible(double row)
@@ -195,7 +182,7 @@ TEST_F(Scenes, EveryPassIsFiniteAndTheSixScenesDiffer)
 {
     std::vector<std::vector<float>> pictures;
     for (int scene = 0; scene < sceneCount; ++scene) {
-        const double row = sceneRow(scene);
+        const double row = sceneMiddleRow(scene);
         drawAt(row, 4); // the history fills with the scene's own frames
         ASSERT_EQ(sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row))), scene);
         for (int pass = 1; pass <= passCount; ++pass) {
@@ -243,9 +230,9 @@ TEST_F(Scenes, TheWholeDemoStaysFiniteAndOnlyGoesBlackWhereTheGradeFades)
 TEST_F(Scenes, FeedbackSettlesWhilePaused)
 {
     for (int scene = 0; scene < sceneCount; ++scene) {
-        drawAt(sceneRow(scene), 60);
+        drawAt(sceneMiddleRow(scene), 60);
         const std::vector<float> before = captured.passes[2];
-        drawAt(sceneRow(scene));
+        drawAt(sceneMiddleRow(scene));
         const std::vector<float>& after = captured.passes[2];
         ASSERT_TRUE(allFinite(after)) << "scene " << scene;
         // Still: the image no longer changes from frame to frame...

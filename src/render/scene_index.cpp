@@ -1,6 +1,8 @@
 #include "render/scene_index.h"
 
+#include "app/demo.h"
 #include "app/programs.h"
+#include "demo/tracks.h"
 
 #include <climits>
 
@@ -16,4 +18,16 @@ int truncateToInt(double value)
 int sceneFromIndex(int index)
 {
     return index >= 0 && index < sceneCount ? index : 0;
+}
+
+double sceneMiddleRow(int scene)
+{
+    int first = -1, last = -1;
+    for (int row = 0; row <= static_cast<int>(endRow); ++row) {
+        const bool shown = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row))) == scene;
+        if (shown && first < 0) first = row;
+        if (shown) last = row;
+        if (!shown && first >= 0) break;
+    }
+    return first < 0 ? -1.0 : 0.5 * (first + last);
 }
