@@ -10,9 +10,12 @@
 
 #include <stb/stb_image.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -163,6 +166,30 @@ TEST(Capture, FramesAreTheSameEveryTimeAndSplitsJoinIntoTheWhole)
     ASSERT_EQ(still.status, 0) << still.err;
     EXPECT_EQ(listing(dir.file("stills")), std::vector<std::string>{"row_8.133333333333333.png"});
     EXPECT_TRUE(readFile(dir.file("stills/row_8.133333333333333.png")) == readFile(dir.file("whole/frame_000030.png")));
+}
+
+// Xvfb processes whose screen is `size` (as "WxH"), from /proc.
+int xServersWithScreen(const std::string& size)
+{
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream file(entry.path() / "cmdline", std::ios::binary);
+        std::string cmdline((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+        if (cmdline.find("Xvfb") != std::string::npos && cmdline.find(" " + size + "x24") != std::string::npos) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+TEST(Capture, LeavesNoXServerBehind)
+{
+    // A screen size no other test uses, so that parallel runs do not count.
+    TempDir dir;
+    const ToolRun r = capture({"--stills", "0", "--out", dir.file("stills") + "/", "--size", "98x54", "--fps", "5"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(xServersWithScreen("98x54"), 0);
 }
 
 TEST(Capture, ContactSheetHasACellPerRow)

@@ -334,5 +334,6 @@ int main(int argc, char** argv)
     }
     std::cout.rdbuf(console);
     std::fflush(stderr);
+    server.stop(); // _Exit runs no destructors
     std::_Exit(status); // the window system's exit path is not needed
 }

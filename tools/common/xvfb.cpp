@@ -40,9 +40,16 @@ XServer::XServer(int width, int height)
 
 XServer::~XServer()
 {
+    stop();
+}
+
+void XServer::stop()
+{
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
+    pid_ = -1;
+    display_.clear();
 }
 

@@ -16,6 +16,11 @@ public:
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
 
+    // Ends the server and waits for it; the destructor does the same. For a
+    // process that leaves by _Exit, which runs no destructors. Safe to call
+    // twice; ok() is false afterwards.
+    void stop();
+
     bool ok() const { return !display_.empty(); }
     const std::string& display() const { return display_; }
 
