@@ -19,7 +19,6 @@
 #include "gpu/camera.h"
 #include "gpu/mesh.h"
 #include "gpu/shader_program.h"
-#include "platform/audio/audio.h"
 #include "render/render_screen.h"
 #include "render/scene_index.h"
 #include "xvfb.h"
@@ -31,7 +30,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <cmath>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -65,14 +63,6 @@ template <typename Draw> std::pair<double, double> timeFrames(int frames, Draw d
     return {mean / times.size(), times[std::min(times.size() - 1, times.size() * 95 / 100)]};
 }
 
-// Holds the music at `row`: every frame from now on samples it.
-void holdAt(double row)
-{
-    const double bytesPerSecond = 1.0 / BASS_ChannelBytes2Seconds(musicStream, 1);
-    const auto bytes = static_cast<uint64_t>(std::llround(row / rowRate * bytesPerSecond / 4.0) * 4);
-    BASS_ChannelSetPosition(musicStream, bytes, BASS_POS_BYTE);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -102,7 +92,7 @@ int main(int argc, char** argv)
     std::vector<double> rows;
     for (int scene = 0; scene < sceneCount; ++scene) {
         rows.push_back(sceneMiddleRow(scene));
-        holdAt(std::max(rows.back(), 0.0));
+        setMusicSeconds(std::max(rows.back(), 0.0) / rowRate);
         scenes.push_back(timeFrames(frames, renderScreen));
     }
 

@@ -6,7 +6,6 @@
 #include "app/demo.h"
 #include "app/programs.h"
 #include "demo/tracks.h"
-#include "platform/audio/audio.h"
 #include "render/render_screen.h"
 #include "render/render_targets.h"
 #include "render/scene_index.h"
@@ -116,9 +115,7 @@ protected:
     // Holds the music at `row` and draws `frames` frames there.
     static void drawAt(double row, int frames = 1)
     {
-        const double bytesPerSecond = 1.0 / BASS_ChannelBytes2Seconds(musicStream, 1);
-        BASS_ChannelSetPosition(musicStream, static_cast<uint64_t>(std::llround(row / rowRate * bytesPerSecond / 4.0) * 4),
-                                BASS_POS_BYTE);
+        setMusicSeconds(row / rowRate);
         for (int i = 0; i < frames; ++i) harness->frame();
     }
 

@@ -6,7 +6,9 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <iostream>
 #include <thread>
 
@@ -53,6 +55,13 @@ double currentRow()
     const uint64_t position = BASS_ChannelGetPosition(musicStream, BASS_POS_BYTE);
     const double seconds = BASS_ChannelBytes2Seconds(musicStream, position);
     return seconds * rowRate;
+}
+
+void setMusicSeconds(double seconds)
+{
+    const double bytesPerSecond = 1.0 / BASS_ChannelBytes2Seconds(musicStream, 1);
+    const long long frames = std::llround(seconds * bytesPerSecond / 4.0);
+    BASS_ChannelSetPosition(musicStream, static_cast<uint64_t>(std::max(frames, 0LL) * 4), BASS_POS_BYTE);
 }
 
 double beginFrameClock()

@@ -28,6 +28,12 @@ void initDemo();
 // The music position now, in rows (seconds x rowRate).
 double currentRow();
 
+// Moves the music to `seconds`, on the nearest whole sample frame of the
+// 16-bit stereo tune. Where tools and tests pick the row a frame is drawn
+// at; paused, the position then stays there. A position past the end of
+// the stream is refused by the audio library and changes nothing.
+void setMusicSeconds(double seconds);
+
 double beginFrameClock();
 void endFrameClock(double row);
 

@@ -11,7 +11,6 @@
 #include "app/programs.h"
 #include "app/window.h"
 #include "demo/tracks.h"
-#include "platform/audio/audio.h"
 #include "render/render_screen.h"
 #include "render/scene_index.h"
 
@@ -71,17 +70,10 @@ bool writePng(const std::string& path, int width, int height, const unsigned cha
     return true;
 }
 
-// Seconds of music as a byte position of the stream, on a whole sample frame.
-int64_t bytePosition(double seconds)
-{
-    const double bytesPerSecond = 1.0 / BASS_ChannelBytes2Seconds(musicStream, 1);
-    return std::llround(seconds * bytesPerSecond / 4.0) * 4;
-}
-
 // Draws the frame at `seconds` of music; with `keep`, reads the picture.
 void drawAt(double seconds, bool keep)
 {
-    BASS_ChannelSetPosition(musicStream, static_cast<uint64_t>(bytePosition(seconds)), BASS_POS_BYTE);
+    setMusicSeconds(seconds);
     setBeforeSwap(keep ? readPicture : nullptr);
     renderScreen();
 }
