@@ -12,13 +12,13 @@
 // shadow) over the whole window through the same quad. A scene that costs
 // at most twice the yardstick here holds 60 frames a second at 1920x1080 on
 // a mid-range desktop GPU.
-#include "app/demo.h"
-#include "app/programs.h"
-#include "app/window.h"
-#include "demo/tracks.h"
+#include "app/startup.h"
+#include "demo/clock.h"
 #include "gpu/camera.h"
 #include "gpu/mesh.h"
 #include "gpu/shader_program.h"
+#include "render/frame_size.h"
+#include "render/programs.h"
 #include "render/render_screen.h"
 #include "render/scene_index.h"
 #include "xvfb.h"
@@ -74,25 +74,28 @@ int main(int argc, char** argv)
     namespace fs = std::filesystem;
     const fs::path folder = fs::temp_directory_path() / ("orvanta-bench-" + std::to_string(getpid()));
     fs::copy(ORVANTA_RUN_DIR, folder, fs::copy_options::recursive);
-    if (chdir(folder.c_str()) != 0) return 1;
 
     // The start-up log is not part of the report.
     std::streambuf* console = std::cout.rdbuf(nullptr);
     const auto start = Clock::now();
-    glutInit(&argc, argv);
-    initWindow();
-    initDemo();
-    buildDemoResources();
+    DemoStartup startup;
+    startup.window = WindowMode::Screen;
+    startup.sceneScale = 1.0f;
+    startup.dataFolder = folder.string();
+    std::string error;
+    if (!startDemo(argc, argv, startup, error)) {
+        std::fprintf(stderr, "frame_bench: %s\n", error.c_str());
+        return 1;
+    }
     renderScreen();
     glFinish();
     const double firstFrame = milliseconds(Clock::now() - start);
 
-    if (!musicPaused) handleKey(' ', 0, 0);
     std::vector<std::pair<double, double>> scenes;
     std::vector<double> rows;
     for (int scene = 0; scene < sceneCount; ++scene) {
         rows.push_back(sceneMiddleRow(scene));
-        setMusicSeconds(std::max(rows.back(), 0.0) / rowRate);
+        holdMusicAt(std::max(rows.back(), 0.0));
         scenes.push_back(timeFrames(frames, renderScreen));
     }
 

@@ -22,19 +22,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun run(std::vector<std::string> argv, double seconds = 300.0)
+ToolRun run(const std::vector<std::string>& argv)
 {
-    ChildOptions options;
-    options.argv = std::move(argv);
-    ChildProcess child(options);
-    const auto status = child.waitExit(seconds);
-    return {status.value_or(-999), child.out(), child.err()};
+    return runTool(argv, 300.0);
 }
 
 ToolRun capture(std::vector<std::string> args, const std::string& data = ORVANTA_RUN_DIR)

@@ -1,9 +1,14 @@
 // The frame driver in process: real shaders and tracks, a GL debug context,
 // frames drawn one by one.
-#include "app/demo.h"
-#include "app/programs.h"
+#include "app/startup.h"
+#include "demo/clock.h"
+#include "demo/timeline.h"
+#include "demo/tracks.h"
+#include "render/frame_size.h"
+#include "render/programs.h"
 #include "render/render_screen.h"
 #include "render/render_targets.h"
+#include "render/scene_index.h"
 
 #include "support/demo_process.h"
 #include "support/frame_harness.h"
@@ -11,8 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 TEST(Frame, StartUpPrintsTheMeshSummariesAfterThePrograms)
 {
@@ -96,4 +103,50 @@ TEST(Frame, SceneValuesPickTheirScenesAndTheLineShowsTheIndex)
         }
     }
     EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
+}
+
+TEST(Frame, HeldMusicDrawsTheRowAskedForUntilItResumes)
+{
+    FrameHarness harness;
+    harness.start();
+    const std::string held = harness.frameAt(384.0, 3);
+    EXPECT_EQ(held, "0x180; scene:" + std::to_string(truncateToInt(sampleTrack(DemoTrack::Scene, 384.0))) + "\n");
+    // Held: plain frames stay on the row, whatever time passes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(harness.frame(), held);
+
+    resumeMusic();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const StatusLines after = statusLines(harness.frame());
+    ASSERT_EQ(after.rows.size(), 1u);
+    EXPECT_GT(after.rows[0], 384) << "the music plays on from the held row";
+    EXPECT_LT(after.rows[0], 400) << "and not from anywhere else";
+
+    harness.frameAt(16.0);
+    EXPECT_EQ(statusLines(harness.frame()).rows, std::vector<int32_t>{16}) << "a hold after a resume holds again";
+
+    // Held past the last row, the run goes on: the tool holding it decides.
+    harness.frameAt(endRow + 1.0, 2);
+    EXPECT_FALSE(demoEnded());
+    EXPECT_NE(syncDevice, nullptr);
+    resumeMusic();
+    harness.frame();
+    EXPECT_TRUE(demoEnded()) << "playing past the last row ends the run";
+    EXPECT_EQ(syncDevice, nullptr);
+    EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
+}
+
+TEST(Frame, StartUpRefusesADataFolderItCannotEnterBeforeMakingAnything)
+{
+    ensureGlContext();
+    DemoStartup startup;
+    startup.window = WindowMode::Current;
+    startup.dataFolder = "/nonexistent/orvanta-data";
+    std::string error;
+    int argc = 0;
+    EXPECT_FALSE(startDemo(argc, nullptr, startup, error));
+    EXPECT_NE(error.find("/nonexistent/orvanta-data"), std::string::npos) << error;
+    EXPECT_EQ(shaderPrograms[0], nullptr);
+    EXPECT_EQ(meshes[0], nullptr);
+    EXPECT_EQ(windowWidth, 0.0f);
 }

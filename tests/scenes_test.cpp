@@ -3,9 +3,10 @@
 // finite at every row, no frame is black unless the grade fades it out, the
 // six scenes look different, and the feedback of pass 2 settles while the
 // music is paused instead of running away.
-#include "app/demo.h"
-#include "app/programs.h"
+#include "demo/timeline.h"
 #include "demo/tracks.h"
+#include "render/frame_size.h"
+#include "render/programs.h"
 #include "render/render_screen.h"
 #include "render/render_targets.h"
 #include "render/scene_index.h"
@@ -100,8 +101,6 @@ protected:
     {
         harness = new FrameHarness(320, 180);
         harness->start();
-        harness->frame(); // starts the music; then it is held still
-        if (!musicPaused) handleKey(' ', 0, 0);
         setBeforeSwap(capture);
     }
 
@@ -115,8 +114,7 @@ protected:
     // Holds the music at `row` and draws `frames` frames there.
     static void drawAt(double row, int frames = 1)
     {
-        setMusicSeconds(row / rowRate);
-        for (int i = 0; i < frames; ++i) harness->frame();
+        harness->frameAt(row, frames);
     }
 
     // Whether the grade at `row` lets a picture through: a gain near -1 in

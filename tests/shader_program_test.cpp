@@ -1,6 +1,6 @@
 // Shader reading, compiling and program building, in process with a real GL
 // context (Mesa under Xvfb).
-#include "app/programs.h"
+#include "render/programs.h"
 #include "gpu/shader_program.h"
 #include "support/gl_context.h"
 #include "support/run_folder.h"

@@ -2,6 +2,7 @@
 #include "sync.h"
 
 #include "support/temp_dir.h"
+#include "support/track_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -15,28 +16,6 @@
 #include <vector>
 
 namespace {
-
-struct Key {
-    int32_t row;
-    float value;
-    int8_t code;
-};
-
-std::string trackBytes(const std::vector<Key>& keys, int32_t count)
-{
-    std::string bytes(reinterpret_cast<const char*>(&count), 4);
-    for (const Key& key : keys) {
-        bytes.append(reinterpret_cast<const char*>(&key.row), 4);
-        bytes.append(reinterpret_cast<const char*>(&key.value), 4);
-        bytes.push_back(static_cast<char>(key.code));
-    }
-    return bytes;
-}
-
-std::string trackBytes(const std::vector<Key>& keys)
-{
-    return trackBytes(keys, static_cast<int32_t>(keys.size()));
-}
 
 // A track held in memory, as the reader would leave it.
 struct MemoryTrack {
@@ -238,13 +217,13 @@ TEST_F(TrackFiles, ExampleFileGivesItsTwoKeysAndIgnoresTrailingBytes)
 
 TEST_F(TrackFiles, NamesAreExactFileNamesKeepTheirDots)
 {
-    SyncTrack* dotted = open("cam.dist.x", trackBytes({{0, 1.5f, Step}}));
+    SyncTrack* dotted = open("cam.dist.x", trackFileBytes({{0, 1.5f, Step}}));
     EXPECT_EQ(std::string(dotted->name), "cam.dist.x");
     ASSERT_EQ(dotted->keyCount, 1);
     EXPECT_EQ(dotted->keys[0].value, 1.5f);
 
-    SyncTrack* lower = open("light", trackBytes({{0, 1.0f, Step}}));
-    SyncTrack* upper = open("Light", trackBytes({{0, 2.0f, Step}}));
+    SyncTrack* lower = open("light", trackFileBytes({{0, 1.0f, Step}}));
+    SyncTrack* upper = open("Light", trackFileBytes({{0, 2.0f, Step}}));
     EXPECT_NE(lower, upper);
     EXPECT_EQ(sync_sample_track(lower, 0.0), 1.0f);
     EXPECT_EQ(sync_sample_track(upper, 0.0), 2.0f);
@@ -258,8 +237,8 @@ TEST_F(TrackFiles, NamesAreExactFileNamesKeepTheirDots)
 
 TEST_F(TrackFiles, OpeningTwiceGivesOneHandleAndReadsOnce)
 {
-    SyncTrack* first = open("scene", trackBytes({{0, 2.7f, Step}}));
-    writeTrack("scene", trackBytes({{0, 9.0f, Step}}));
+    SyncTrack* first = open("scene", trackFileBytes({{0, 2.7f, Step}}));
+    writeTrack("scene", trackFileBytes({{0, 9.0f, Step}}));
     SyncTrack* second = sync_open_track(device, "scene");
     EXPECT_EQ(first, second);
     EXPECT_EQ(device->tracks.count, 1);
@@ -270,7 +249,7 @@ TEST_F(TrackFiles, MissingEmptyAndZeroCountFilesGiveEmptyTracks)
 {
     SyncTrack* missing = sync_open_track(device, "missing");
     SyncTrack* empty = open("empty", "");
-    SyncTrack* zero = open("zero", trackBytes({}, 0));
+    SyncTrack* zero = open("zero", trackFileBytes({}, 0));
     for (SyncTrack* track : {missing, empty, zero}) {
         ASSERT_NE(track, nullptr);
         EXPECT_EQ(track->keyCount, 0);
@@ -284,7 +263,7 @@ TEST_F(TrackFiles, MissingEmptyAndZeroCountFilesGiveEmptyTracks)
 
 TEST_F(TrackFiles, InvalidCodeBytesLoadSignExtended)
 {
-    std::string bytes = trackBytes({{0, 1.0f, 0}, {10, 2.0f, 0}, {20, 3.0f, 0}});
+    std::string bytes = trackFileBytes({{0, 1.0f, 0}, {10, 2.0f, 0}, {20, 3.0f, 0}});
     bytes[12] = '\xff';
     bytes[21] = '\x04';
     bytes[30] = '\x80';
@@ -299,7 +278,7 @@ TEST_F(TrackFiles, InvalidCodeBytesLoadSignExtended)
 
 TEST_F(TrackFiles, CountBeyondTheFileKeepsOnlyCompleteKeys)
 {
-    const std::string full = trackBytes({{0, 1.0f, Linear}, {10, 2.0f, Linear}, {20, 3.0f, Step}});
+    const std::string full = trackFileBytes({{0, 1.0f, Linear}, {10, 2.0f, Linear}, {20, 3.0f, Step}});
     // Cut inside the third key: two keys remain.
     SyncTrack* cut = open("cut", full.substr(0, full.size() - 4));
     ASSERT_EQ(cut->keyCount, 2);
@@ -314,14 +293,14 @@ TEST_F(TrackFiles, CountBeyondTheFileKeepsOnlyCompleteKeys)
 
     // A count of two billion with one key in the file: one key, no huge
     // allocation (AddressSanitizer would report one that large).
-    SyncTrack* huge = open("huge", trackBytes({{4, 5.0f, Step}}, INT32_MAX));
+    SyncTrack* huge = open("huge", trackFileBytes({{4, 5.0f, Step}}, INT32_MAX));
     ASSERT_EQ(huge->keyCount, 1);
     EXPECT_EQ(huge->keys[0].value, 5.0f);
 }
 
 TEST_F(TrackFiles, NegativeCountGivesAnEmptyTrack)
 {
-    SyncTrack* track = open("negative", trackBytes({{0, 1.0f, Step}}, -1));
+    SyncTrack* track = open("negative", trackFileBytes({{0, 1.0f, Step}}, -1));
     EXPECT_EQ(track->keyCount, 0);
     EXPECT_EQ(track->keys, nullptr);
     EXPECT_EQ(sync_sample_track(track, 0.0), 0.0f);
@@ -329,13 +308,13 @@ TEST_F(TrackFiles, NegativeCountGivesAnEmptyTrack)
 
 TEST_F(TrackFiles, KeysStopAtTheFirstRowOutOfOrder)
 {
-    SyncTrack* track = open("order", trackBytes({{0, 1.0f, Linear}, {8, 2.0f, Linear}, {8, 3.0f, Step},
+    SyncTrack* track = open("order", trackFileBytes({{0, 1.0f, Linear}, {8, 2.0f, Linear}, {8, 3.0f, Step},
                                                  {20, 4.0f, Step}}));
     ASSERT_EQ(track->keyCount, 2);
     EXPECT_EQ(track->keys[1].row, 8);
     EXPECT_EQ(sync_sample_track(track, 30.0), 2.0f);
 
-    SyncTrack* backwards = open("backwards", trackBytes({{5, 1.0f, Step}, {3, 2.0f, Step}}));
+    SyncTrack* backwards = open("backwards", trackFileBytes({{5, 1.0f, Step}, {3, 2.0f, Step}}));
     EXPECT_EQ(backwards->keyCount, 1);
 }
 
@@ -356,7 +335,7 @@ TEST_F(TrackFiles, OverlongFileNamesOpenNoFile)
     const std::string full = base + "_" + name + ".track";
     ASSERT_GT(full.size(), 259u);
     ASSERT_EQ(mkdir(dir.file(folder).c_str(), 0755), 0);
-    dir.write(full.substr(0, 259), trackBytes({{0, 7.0f, Step}}));
+    dir.write(full.substr(0, 259), trackFileBytes({{0, 7.0f, Step}}));
 
     char previous[4096];
     ASSERT_NE(getcwd(previous, sizeof previous), nullptr);

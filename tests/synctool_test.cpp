@@ -3,6 +3,7 @@
 
 #include "support/child_process.h"
 #include "support/temp_dir.h"
+#include "support/track_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -13,34 +14,10 @@
 
 namespace {
 
-struct RunResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-RunResult synctool(std::vector<std::string> args, const std::string& cwd = "")
+ToolRun synctool(std::vector<std::string> args, const std::string& cwd = "")
 {
     args.insert(args.begin(), binary("synctool"));
-    ChildOptions options;
-    options.argv = args;
-    options.workingDirectory = cwd;
-    ChildProcess child(options);
-    auto status = child.waitExit(60.0);
-    return {status.value_or(-999), child.out(), child.err()};
-}
-
-std::string le32(int32_t v)
-{
-    return std::string(reinterpret_cast<const char*>(&v), 4);
-}
-
-std::string key(int32_t row, float value, int8_t code)
-{
-    std::string bytes = le32(row);
-    bytes.append(reinterpret_cast<const char*>(&value), 4);
-    bytes.push_back(static_cast<char>(code));
-    return bytes;
+    return runTool(args, 60.0, cwd);
 }
 
 std::vector<TextTrack> parse(const std::string& text)
@@ -145,7 +122,7 @@ TEST(TrackText, FormatParsesBackToTheSameKeys)
 TEST(TrackFileCheck, FindsWhatTheReaderWouldMend)
 {
     std::vector<TrackFileProblem> problems;
-    decodeTrackFile(le32(2) + key(0, 1, 0) + key(16, 0.5f, 1), problems);
+    decodeTrackFile(trackCountBytes(2) + trackKeyBytes(0, 1, 0) + trackKeyBytes(16, 0.5f, 1), problems);
     EXPECT_TRUE(problems.empty());
 
     auto messages = [](const std::string& bytes) {
@@ -155,17 +132,17 @@ TEST(TrackFileCheck, FindsWhatTheReaderWouldMend)
         for (const auto& p : found) out.push_back(std::to_string(p.key) + " " + p.message);
         return out;
     };
-    EXPECT_EQ(messages(le32(1) + key(0, 1, 0) + "xy"),
+    EXPECT_EQ(messages(trackCountBytes(1) + trackKeyBytes(0, 1, 0) + "xy"),
               std::vector<std::string>{"-1 2 trailing bytes after the last key"});
-    EXPECT_EQ(messages(le32(3) + key(0, 1, 0) + key(4, 1, 0).substr(0, 5)),
+    EXPECT_EQ(messages(trackCountBytes(3) + trackKeyBytes(0, 1, 0) + trackKeyBytes(4, 1, 0).substr(0, 5)),
               (std::vector<std::string>{"-1 count 3 beyond the file, which holds 1 complete keys",
                                         "-1 a key cut after 5 of its 9 bytes"}));
-    EXPECT_EQ(messages(le32(3) + key(4, 1, 1) + key(4, 1, 4) + key(2, 0, 0)),
+    EXPECT_EQ(messages(trackCountBytes(3) + trackKeyBytes(4, 1, 1) + trackKeyBytes(4, 1, 4) + trackKeyBytes(2, 0, 0)),
               (std::vector<std::string>{
                   "1 row 4 does not come after row 4 (the reader drops this key and all after it)",
                   "1 invalid interpolation code 4 (samples as 0.0 up to the next key)",
                   "2 row 2 does not come after row 4 (the reader drops this key and all after it)"}));
-    EXPECT_EQ(messages(le32(-2)), std::vector<std::string>{"-1 negative key count -2"});
+    EXPECT_EQ(messages(trackCountBytes(-2)), std::vector<std::string>{"-1 negative key count -2"});
     EXPECT_EQ(messages("ab"), std::vector<std::string>{"-1 file of 2 bytes holds no key count"});
 }
 
@@ -174,15 +151,15 @@ TEST(Synctool, BuildWritesOneFilePerTrackByteForByte)
     TempDir dir;
     dir.write("a.tracks", "track scene\n  0 0 step\n  1:0:0 2.5 linear\n");
     dir.write("b.tracks", "track cam.dist.x\n  -4 1 smooth\n");
-    RunResult r = synctool({"build", dir.file("a.tracks"), dir.file("b.tracks"), "-o", dir.path()});
+    ToolRun r = synctool({"build", dir.file("a.tracks"), dir.file("b.tracks"), "-o", dir.path()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(readFile(dir.file("sync_scene.track")), le32(2) + key(0, 0.0f, 0) + key(16, 2.5f, 1));
-    EXPECT_EQ(readFile(dir.file("sync_cam.dist.x.track")), le32(1) + key(-4, 1.0f, 2));
+    EXPECT_EQ(readFile(dir.file("sync_scene.track")), trackCountBytes(2) + trackKeyBytes(0, 0.0f, 0) + trackKeyBytes(16, 2.5f, 1));
+    EXPECT_EQ(readFile(dir.file("sync_cam.dist.x.track")), trackCountBytes(1) + trackKeyBytes(-4, 1.0f, 2));
 
     r = synctool({"build", dir.file("b.tracks"), "-o", dir.path(), "--base", "demo"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(readFile(dir.file("demo_cam.dist.x.track")), le32(1) + key(-4, 1.0f, 2));
+    EXPECT_EQ(readFile(dir.file("demo_cam.dist.x.track")), trackCountBytes(1) + trackKeyBytes(-4, 1.0f, 2));
 }
 
 TEST(Synctool, BadTextWritesNothingAndNamesFileAndLine)
@@ -190,7 +167,7 @@ TEST(Synctool, BadTextWritesNothingAndNamesFileAndLine)
     TempDir dir, out;
     dir.write("good.tracks", "track fine\n  0 1 step\n");
     dir.write("bad.tracks", "track broken\n  0 1 step\n  8 x linear\n");
-    RunResult r = synctool({"build", dir.file("good.tracks"), dir.file("bad.tracks"), "-o", out.path()});
+    ToolRun r = synctool({"build", dir.file("good.tracks"), dir.file("bad.tracks"), "-o", out.path()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, dir.file("bad.tracks") + ":3: value 'x' is not a number\n");
     EXPECT_EQ(filesIn(out.path()), 0u);
@@ -209,31 +186,31 @@ TEST(Synctool, BadTextWritesNothingAndNamesFileAndLine)
 TEST(Synctool, DumpThenBuildGivesTheSameBytes)
 {
     TempDir dir, rebuilt;
-    const std::string original = le32(4) + key(-3, 0.1f, 0) + key(0, 1.0f / 3.0f, 1) + key(37, 7e-42f, 2) +
-                                 key(123456, -2.0f, -1);
+    const std::string original = trackCountBytes(4) + trackKeyBytes(-3, 0.1f, 0) + trackKeyBytes(0, 1.0f / 3.0f, 1) + trackKeyBytes(37, 7e-42f, 2) +
+                                 trackKeyBytes(123456, -2.0f, -1);
     dir.write("sync_cam.rot.y.track", original);
-    dir.write("sync_logosync.track", le32(1) + key(0, 1.0f, 3));
-    RunResult dumped = synctool({"dump", dir.file("sync_cam.rot.y.track"), dir.file("sync_logosync.track")});
+    dir.write("sync_logosync.track", trackCountBytes(1) + trackKeyBytes(0, 1.0f, 3));
+    ToolRun dumped = synctool({"dump", dir.file("sync_cam.rot.y.track"), dir.file("sync_logosync.track")});
     ASSERT_EQ(dumped.status, 0) << dumped.err;
     EXPECT_NE(dumped.out.find("track cam.rot.y\n"), std::string::npos);
     EXPECT_NE(dumped.out.find("track logosync\n"), std::string::npos);
     rebuilt.write("dumped.tracks", dumped.out);
-    RunResult built = synctool({"build", rebuilt.file("dumped.tracks"), "-o", rebuilt.path()});
+    ToolRun built = synctool({"build", rebuilt.file("dumped.tracks"), "-o", rebuilt.path()});
     ASSERT_EQ(built.status, 0) << built.err << dumped.out;
     EXPECT_EQ(readFile(rebuilt.file("sync_cam.rot.y.track")), original);
-    EXPECT_EQ(readFile(rebuilt.file("sync_logosync.track")), le32(1) + key(0, 1.0f, 3));
+    EXPECT_EQ(readFile(rebuilt.file("sync_logosync.track")), trackCountBytes(1) + trackKeyBytes(0, 1.0f, 3));
 }
 
 TEST(Synctool, CheckReportsEachProblemWithItsKey)
 {
     TempDir dir;
-    dir.write("sync_good.track", le32(1) + key(0, 1, 0));
-    dir.write("sync_bad.track", le32(5) + key(0, 1, 0) + key(0, 2, 7) + "abc");
-    RunResult clean = synctool({"check", dir.file("sync_good.track")});
+    dir.write("sync_good.track", trackCountBytes(1) + trackKeyBytes(0, 1, 0));
+    dir.write("sync_bad.track", trackCountBytes(5) + trackKeyBytes(0, 1, 0) + trackKeyBytes(0, 2, 7) + "abc");
+    ToolRun clean = synctool({"check", dir.file("sync_good.track")});
     EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.out, dir.file("sync_good.track") + ": ok, 1 keys\n");
 
-    RunResult r = synctool({"check", dir.file("sync_good.track"), dir.file("sync_bad.track")});
+    ToolRun r = synctool({"check", dir.file("sync_good.track"), dir.file("sync_bad.track")});
     EXPECT_EQ(r.status, 1);
     const std::string bad = dir.file("sync_bad.track");
     EXPECT_NE(r.out.find(bad + ": count 5 beyond the file, which holds 2 complete keys\n"), std::string::npos) << r.out;
@@ -247,11 +224,11 @@ TEST(Synctool, SamplePrintsWhatTheDemoSees)
     TempDir dir;
     dir.write("t.tracks", "track fade\n  10 0 smooth\n  20 1 step\n");
     ASSERT_EQ(synctool({"build", dir.file("t.tracks"), "-o", dir.path()}).status, 0);
-    RunResult r = synctool({"sample", dir.path(), "fade", "9.999", "12.5", "19.5", "25"});
+    ToolRun r = synctool({"sample", dir.path(), "fade", "9.999", "12.5", "19.5", "25"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "9.999\t0\n12.5\t0.15625\n19.5\t0.992749989\n25\t1\n");
 
-    RunResult missing = synctool({"sample", dir.path(), "nothing", "3"});
+    ToolRun missing = synctool({"sample", dir.path(), "nothing", "3"});
     EXPECT_EQ(missing.out, "3\t0\n");
 }
 
@@ -273,7 +250,7 @@ TEST(Synctool, RunFolderHoldsTheDemoTracks)
                            "saturation.b", "light.x", "light.y", "light.z", "moveground", "logosync"};
     std::vector<std::string> files = {"check"};
     for (const char* name : names) files.push_back(std::string(ORVANTA_RUN_DIR) + "/sync_" + name + ".track");
-    RunResult r = synctool(files);
+    ToolRun r = synctool(files);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(countOccurrences(r.out, ": ok, "), 31u);
 }

@@ -47,19 +47,10 @@ double magnitudeAt(const std::vector<float>& stereo, size_t first, size_t count,
     return std::sqrt(s1 * s1 + s2 * s2 - coefficient * s1 * s2);
 }
 
-struct ToolRun {
-    int status;
-    std::string err;
-};
-
-ToolRun tunegen(const std::vector<std::string>& args)
+ToolRun tunegen(std::vector<std::string> args)
 {
-    ChildOptions options;
-    options.argv = {binary("tunegen")};
-    options.argv.insert(options.argv.end(), args.begin(), args.end());
-    ChildProcess child(options);
-    const auto status = child.waitExit(120.0);
-    return {status.value_or(-999), child.err()};
+    args.insert(args.begin(), binary("tunegen"));
+    return runTool(args, 120.0);
 }
 
 } // namespace

@@ -1,20 +1,21 @@
 #include "app/window.h"
 
-#include "app/build_config.h"
 #include "render/render_screen.h"
 
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 
 void reshapeWindow(int, int) {}
 
-void initWindow()
+void initWindow(WindowMode mode)
 {
+    assert(mode == WindowMode::Fixed || mode == WindowMode::Screen);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA | GLUT_DEPTH);
-    if (windowUsesScreenSize) {
+    if (mode == WindowMode::Screen) {
         glutInitWindowSize(glutGet(GLUT_SCREEN_WIDTH), glutGet(GLUT_SCREEN_HEIGHT));
     } else {
         glutInitWindowSize(fixedWindowWidth, fixedWindowHeight);

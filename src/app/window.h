@@ -1,15 +1,20 @@
 // app/window: the one window and its OpenGL 4.3 core context.
 //
 // initWindow() runs once, right after glutInit: display mode, the window at
-// the build's initial size, the context, GLEW, full screen, hidden pointer,
-// and the idle and display callbacks.
+// the configuration's first size, the context, GLEW, full screen, hidden
+// pointer, and the idle and display callbacks.
 #pragma once
 
-// Failure: when GLEW cannot be initialised it writes
-// "Unable to initialize GLEW ... exiting" to standard error and ends the
-// process with status 1. A window or context that cannot be created is left
-// to freeglut.
-void initWindow();
+#include "app/startup.h"
+
+constexpr int fixedWindowWidth = 1280;
+constexpr int fixedWindowHeight = 720;
+
+// `mode` is Fixed or Screen. Failure: when GLEW cannot be initialised it
+// writes "Unable to initialize GLEW ... exiting" to standard error and ends
+// the process with status 1. A window or context that cannot be created is
+// left to freeglut.
+void initWindow(WindowMode mode);
 
 // Reshape callback: deliberately does nothing. The sizes recorded at start-up
 // stay in force for the whole run.

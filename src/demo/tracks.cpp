@@ -1,12 +1,9 @@
 #include "demo/tracks.h"
 
 const char* const demoTrackNames[demoTrackCount] = {
-    "iGlobalTime", "scene", "close_blur", "far_blur",
-    "cam.dist.x", "cam.dist.y", "cam.dist.z", "cam.rot.x", "cam.rot.y", "cam.rot.z",
-    "dir.rot.x", "dir.rot.y", "dir.rot.z", "field_of_view",
-    "gain.r", "gain.g", "gain.b", "gamma.r", "gamma.g", "gamma.b", "lift.r", "lift.g", "lift.b",
-    "saturation.r", "saturation.g", "saturation.b",
-    "light.x", "light.y", "light.z", "moveground", "logosync",
+#define DEMO_TRACK(id, name) name,
+#include "demo/track_list.def"
+#undef DEMO_TRACK
 };
 
 SyncDevice* syncDevice = nullptr;

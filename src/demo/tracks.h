@@ -1,20 +1,19 @@
 // demo/tracks: the demo's 31 parameter tracks.
 //
-// The demo folder owns which tracks exist, the order they are opened in and
-// their handles. initDemo opens them all; the frame samples them at its row:
+// Which tracks exist, the order they are opened in and their handles. The
+// start-up opens them all; the frame samples them at its row:
 //
 //     float fov = sampleTrack(DemoTrack::FieldOfView, row);
+//
+// The list itself is track_list.def, which the build reads too.
 #pragma once
 
 #include "sync.h"
 
 enum class DemoTrack {
-    GlobalTime, Scene, CloseBlur, FarBlur,
-    CamDistX, CamDistY, CamDistZ, CamRotX, CamRotY, CamRotZ, DirRotX, DirRotY, DirRotZ,
-    FieldOfView,
-    GainR, GainG, GainB, GammaR, GammaG, GammaB, LiftR, LiftG, LiftB,
-    SaturationR, SaturationG, SaturationB,
-    LightX, LightY, LightZ, MoveGround, LogoSync,
+#define DEMO_TRACK(id, name) id,
+#include "demo/track_list.def"
+#undef DEMO_TRACK
     Count
 };
 

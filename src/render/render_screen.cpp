@@ -1,12 +1,12 @@
 #include "render/render_screen.h"
 
-#include "app/build_config.h"
-#include "app/demo.h"
-#include "app/programs.h"
+#include "demo/clock.h"
 #include "demo/tracks.h"
 #include "gpu/camera.h"
 #include "gpu/mesh.h"
 #include "gpu/texture.h"
+#include "render/frame_size.h"
+#include "render/programs.h"
 #include "render/render_targets.h"
 #include "render/scene_index.h"
 
@@ -190,4 +190,10 @@ void renderScreen()
     if (demoEnded()) {
         history.texture.reset();
     }
+}
+
+void drawFrameAt(double row)
+{
+    holdMusicAt(row);
+    renderScreen();
 }

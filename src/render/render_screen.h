@@ -1,7 +1,6 @@
-// render/render_screen: the frame driver, installed as the display callback.
-//
-// The render folder owns the frame: the scene schedule, the pass chain and
-// its render targets, and the history image that pass 2 reads back.
+// render/render_screen: the frame driver, installed as the display callback,
+// with the scene schedule, the pass chain and the history image that pass 2
+// reads back.
 #pragma once
 
 class Texture;
@@ -11,6 +10,11 @@ class Texture;
 // 2 to the history, the swap, the clock's closing step. Called only by the
 // window system's main loop (or a test standing in for it).
 void renderScreen();
+
+// Holds the music at `row` (see holdMusicAt) and draws the frame there: where
+// tools and tests draw the demo at rows of their choosing. Feedback builds up
+// as it does in the demo: each call's pass 2 sees the previous call's image.
+void drawFrameAt(double row);
 
 // Pass 2's image of the previous frame; null before the first frame and
 // after the run has ended.

@@ -1,7 +1,6 @@
 #include "render/render_targets.h"
 
-#include "app/build_config.h"
-#include "app/demo.h"
+#include "render/frame_size.h"
 
 #include <cassert>
 
@@ -13,7 +12,6 @@ void createRenderTargets()
     for (int p = 1; p <= passCount; ++p) {
         glGenFramebuffers(1, &passFramebuffers[p]);
         glGenRenderbuffers(1, &passDepthBuffers[p]);
-        glBindRenderbuffer(GL_RENDERBUFFER, passDepthBuffers[p]);
     }
 }
 

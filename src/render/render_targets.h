@@ -8,7 +8,7 @@
 //     beginFinalPass();                                        // the window
 //     copyToHistory(*passTwoImage, history);
 //
-// All sizes come from windowWidth and windowHeight, recorded once by initDemo.
+// All sizes come from windowWidth and windowHeight (frame_size.h).
 #pragma once
 
 #include "gpu/texture.h"
@@ -23,7 +23,8 @@ constexpr int passCount = 4;
 extern GLuint passFramebuffers[passCount + 1];
 extern GLuint passDepthBuffers[passCount + 1];
 
-// Generates the four framebuffer and renderbuffer names, pass by pass.
+// Generates the four framebuffer and renderbuffer names, pass by pass; the
+// renderbuffers get their storage from allocateDepthBuffers.
 void createRenderTargets();
 
 // Gives each depth buffer GL_DEPTH_COMPONENT32 storage of the window's size,

@@ -1,8 +1,8 @@
 #include "render/scene_index.h"
 
-#include "app/demo.h"
-#include "app/programs.h"
+#include "demo/timeline.h"
 #include "demo/tracks.h"
+#include "render/programs.h"
 
 #include <climits>
 

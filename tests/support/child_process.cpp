@@ -180,6 +180,16 @@ void ChildProcess::kill()
     }
 }
 
+ToolRun runTool(const std::vector<std::string>& argv, double seconds, const std::string& workingDirectory)
+{
+    ChildOptions options;
+    options.argv = argv;
+    options.workingDirectory = workingDirectory;
+    ChildProcess child(options);
+    const std::optional<int> status = child.waitExit(seconds);
+    return {status.value_or(-999), child.out(), child.err()};
+}
+
 size_t countOccurrences(const std::string& text, const std::string& needle)
 {
     size_t count = 0;

@@ -60,6 +60,18 @@ private:
     std::string err_;
 };
 
+// What a program run to its end gave: its exit status (-signal when a signal
+// ended it, -999 when it outlived its time and was killed) and its output.
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs a program with standard input on /dev/null, in `workingDirectory`
+// when one is given, for at most `seconds`.
+ToolRun runTool(const std::vector<std::string>& argv, double seconds, const std::string& workingDirectory = "");
+
 // Counts the non-overlapping occurrences of needle in text.
 size_t countOccurrences(const std::string& text, const std::string& needle);
 

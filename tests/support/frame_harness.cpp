@@ -1,7 +1,6 @@
 #include "support/frame_harness.h"
 
-#include "app/demo.h"
-#include "app/programs.h"
+#include "app/startup.h"
 #include "demo/tracks.h"
 #include "render/render_screen.h"
 #include "support/gl_context.h"
@@ -12,7 +11,6 @@
 
 #include <cstdlib>
 #include <iostream>
-#include <tuple>
 #include <unistd.h>
 
 FrameHarness::FrameHarness(int screenWidth, int screenHeight)
@@ -35,13 +33,25 @@ FrameHarness::~FrameHarness()
 
 std::string FrameHarness::start()
 {
+    static bool started = false;
+    if (started) {
+        ADD_FAILURE() << "the demo starts once a process; run this test in a process of its own";
+        return "";
+    }
+    started = true;
     ensureGlContext();
-    if (chdir(folder_.path().c_str()) != 0) ADD_FAILURE() << "cannot enter " << folder_.path();
+    DemoStartup startup;
+    startup.window = WindowMode::Current;
+    startup.sceneScale = 0.68f; // the reduced scale of orvanta and orvanta-screen-reduced
+    startup.dataFolder = folder_.path();
+    std::string error;
+    int argc = 0;
     testing::internal::CaptureStdout();
-    initDemo();
-    buildDemoResources();
+    const bool ok = startDemo(argc, nullptr, startup, error);
     std::cout.flush();
-    return testing::internal::GetCapturedStdout();
+    const std::string printed = testing::internal::GetCapturedStdout();
+    if (!ok) ADD_FAILURE() << error;
+    return printed;
 }
 
 std::string FrameHarness::frame()
@@ -52,16 +62,21 @@ std::string FrameHarness::frame()
     return testing::internal::GetCapturedStdout();
 }
 
-void FrameHarness::setTrack(const std::string& name, const std::vector<std::tuple<int32_t, float, int8_t>>& keys)
+std::string FrameHarness::frameAt(double row, int frames)
 {
-    const int32_t count = static_cast<int32_t>(keys.size());
-    std::string bytes(reinterpret_cast<const char*>(&count), 4);
-    for (const auto& [row, value, code] : keys) {
-        bytes.append(reinterpret_cast<const char*>(&row), 4);
-        bytes.append(reinterpret_cast<const char*>(&value), 4);
-        bytes.push_back(static_cast<char>(code));
+    std::string printed;
+    for (int i = 0; i < frames; ++i) {
+        testing::internal::CaptureStdout();
+        drawFrameAt(row);
+        std::cout.flush();
+        printed = testing::internal::GetCapturedStdout();
     }
-    folder_.write("sync_" + name + ".track", bytes);
+    return printed;
+}
+
+void FrameHarness::setTrack(const std::string& name, const std::vector<TestKey>& keys)
+{
+    folder_.write("sync_" + name + ".track", trackFileBytes(keys));
     closeDemoTracks();
     openDemoTracks();
 }

@@ -25,6 +25,11 @@ void TempDir::write(const std::string& name, const std::string& bytes) const
     std::ofstream(file(name), std::ios::binary | std::ios::trunc) << bytes;
 }
 
+void TempDir::remove(const std::string& name) const
+{
+    fs::remove(file(name));
+}
+
 std::string readFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

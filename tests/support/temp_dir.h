@@ -13,6 +13,7 @@ public:
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     void write(const std::string& name, const std::string& bytes) const;
+    void remove(const std::string& name) const;
 
 private:
     std::string path_;

@@ -37,10 +37,6 @@ Window searchTree(Display* dpy, Window w, const std::string& title)
     return found;
 }
 
-} // namespace
-
-namespace {
-
 WindowFacts describe(Display* dpy, Window w)
 {
     WindowFacts facts;

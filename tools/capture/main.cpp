@@ -4,20 +4,18 @@
 // a contact sheet. It renders in an X server of its own of the capture's
 // size, with the scene scale of the full-scale screen build unless
 // --scene-scale says otherwise.
+#include "files.h"
 #include "plan.h"
+#include "usage.h"
 #include "xvfb.h"
 
-#include "app/demo.h"
-#include "app/programs.h"
-#include "app/window.h"
+#include "app/startup.h"
 #include "demo/tracks.h"
 #include "render/render_screen.h"
 #include "render/scene_index.h"
 
 #include <GL/glew.h>
-#include <GL/freeglut.h>
 #include <stb/stb_easy_font.h>
-#include <stb/stb_image_write.h>
 
 #include <chrono>
 #include <cmath>
@@ -33,8 +31,6 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-
-extern float captureSceneScale;
 
 namespace {
 
@@ -59,23 +55,11 @@ std::vector<unsigned char> flipped()
     return out;
 }
 
-bool writePng(const std::string& path, int width, int height, const unsigned char* rgba)
-{
-    const std::string temporary = path + ".tmp-" + std::to_string(getpid());
-    if (!stbi_write_png(temporary.c_str(), width, height, 4, rgba, width * 4) ||
-        std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 // Draws the frame at `seconds` of music; with `keep`, reads the picture.
 void drawAt(double seconds, bool keep)
 {
-    setMusicSeconds(seconds);
     setBeforeSwap(keep ? readPicture : nullptr);
-    renderScreen();
+    drawFrameAt(seconds * rowRate);
 }
 
 // Frames of the second before `seconds`, so that pass 2's history matches a
@@ -201,8 +185,9 @@ int captureFrames()
             char name[32];
             std::snprintf(name, sizeof name, "frame_%06ld.png", i);
             const std::vector<unsigned char> image = flipped();
-            if (!writePng(plan.out + name, plan.width, plan.height, image.data())) {
-                return fail("cannot write " + plan.out + name);
+            std::string error;
+            if (!writePngAtomically(plan.out + name, plan.width, plan.height, image.data(), error)) {
+                return fail(error);
             }
         }
         progress.update(i - first + 1);
@@ -221,12 +206,13 @@ int captureStills()
     Progress progress(static_cast<long>(plan.stills.size()));
     long done = 0;
     for (const std::string& row : plan.stills) {
-        const double seconds = std::strtod(row.c_str(), nullptr) / captureRowRate;
+        const double seconds = std::strtod(row.c_str(), nullptr) / rowRate;
         warmUp(seconds);
         drawAt(seconds, true);
         const std::vector<unsigned char> image = flipped();
-        if (!writePng(plan.out + "row_" + row + ".png", plan.width, plan.height, image.data())) {
-            return fail("cannot write " + plan.out + "row_" + row + ".png");
+        std::string error;
+        if (!writePngAtomically(plan.out + "row_" + row + ".png", plan.width, plan.height, image.data(), error)) {
+            return fail(error);
         }
         progress.update(++done);
     }
@@ -263,10 +249,10 @@ int captureContactSheet()
     for (size_t i = 3; i < sheet.size(); i += 4) sheet[i] = 255;
     Progress progress(static_cast<long>(rows.size()));
     for (size_t cell = 0; cell < rows.size(); ++cell) {
-        const double seconds = rows[cell] / captureRowRate;
+        const double seconds = rows[cell] / rowRate;
         warmUp(seconds);
         drawAt(seconds, true);
-        const int scene = syncDevice ? truncateToInt(sampleTrack(DemoTrack::Scene, rows[cell])) : 0;
+        const int scene = truncateToInt(sampleTrack(DemoTrack::Scene, rows[cell]));
         const std::vector<unsigned char> image = flipped();
         const int cx = static_cast<int>(cell % columns) * cellWidth, cy = static_cast<int>(cell / columns) * cellHeight;
         for (int y = 0; y < plan.height; ++y) {
@@ -278,7 +264,8 @@ int captureContactSheet()
         label(sheet, sheetWidth, cx + 3, cy + plan.height + 3, text);
         progress.update(static_cast<long>(cell + 1));
     }
-    if (!writePng(plan.out, sheetWidth, sheetHeight, sheet.data())) return fail("cannot write " + plan.out);
+    std::string error;
+    if (!writePngAtomically(plan.out, sheetWidth, sheetHeight, sheet.data(), error)) return fail(error);
     return 0;
 }
 
@@ -287,11 +274,11 @@ int captureContactSheet()
 int main(int argc, char** argv)
 {
     std::string error;
-    if (!parseCapturePlan(argc, argv, plan, error)) {
-        std::fprintf(stderr, "orvanta-capture: %s\n%s", error.c_str(), captureUsage);
-        return 2;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(captureUsage, stdout);
+        return 0;
     }
-    captureSceneScale = plan.sceneScale;
+    if (!parseCapturePlan(argc, argv, plan, error)) return usageError("orvanta-capture", error, captureUsage);
     if (!fs::exists(fs::path(plan.dataDir) / "tune.ogg")) {
         return fail("no tune.ogg in " + plan.dataDir + ": the music is the capture's clock");
     }
@@ -303,18 +290,22 @@ int main(int argc, char** argv)
     if (!server.ok()) return fail("cannot start Xvfb");
     setenv("DISPLAY", server.display().c_str(), 1);
     setenv("SDL_AUDIODRIVER", "none", 1); // silent: the capture sets the position itself
-    if (chdir(plan.dataDir.c_str()) != 0) return fail("cannot enter " + plan.dataDir);
     std::signal(SIGPIPE, SIG_IGN);
 
-    // The demo's own start-up, its log kept off the capture's console.
+    // The demo's own start-up, its log kept off the capture's console. The
+    // music never plays: each frame holds it at the frame's row. The command
+    // line is the capture's, not the window system's.
     std::streambuf* console = std::cout.rdbuf(nullptr);
-    int fakeArgc = 1;
-    glutInit(&fakeArgc, argv);
-    initWindow();
-    initDemo();
-    buildDemoResources();
-    // The music never plays: each frame sets its position.
-    musicStarted = true;
+    DemoStartup startup;
+    startup.window = WindowMode::Screen;
+    startup.sceneScale = plan.sceneScale;
+    startup.dataFolder = plan.dataDir;
+    int startupArgc = 1;
+    if (!startDemo(startupArgc, argv, startup, error)) {
+        std::cout.rdbuf(console);
+        server.stop();
+        return fail(error);
+    }
     picture.assign(static_cast<size_t>(plan.width) * plan.height * 4, 0);
 
     int status = 0;

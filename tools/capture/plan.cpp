@@ -149,7 +149,7 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
     } else {
         plan.output = plan.out.back() == '/' ? CaptureOutput::Frames : CaptureOutput::Video;
     }
-    if (!plan.toRowGiven) plan.toRow = captureEndRow;
+    if (!plan.toRowGiven) plan.toRow = endRow;
     if (plan.toRow < plan.fromRow) {
         error = "--to-row comes before --from-row";
         return false;
@@ -159,22 +159,22 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
 
 double frameSeconds(const CapturePlan& plan, long frame)
 {
-    return plan.fromRow / captureRowRate + static_cast<double>(frame) / plan.fps;
+    return plan.fromRow / rowRate + static_cast<double>(frame) / plan.fps;
 }
 
 double frameRow(const CapturePlan& plan, long frame)
 {
-    return frameSeconds(plan, frame) * captureRowRate;
+    return frameSeconds(plan, frame) * rowRate;
 }
 
 long frameCount(const CapturePlan& plan)
 {
-    long count = static_cast<long>(std::floor((plan.toRow - plan.fromRow) / captureRowRate * plan.fps)) + 1;
+    long count = static_cast<long>(std::floor((plan.toRow - plan.fromRow) / rowRate * plan.fps)) + 1;
     // Guard the floor against rounding at the boundary.
     while (count > 1 && frameRow(plan, count - 1) > plan.toRow) --count;
     while (frameRow(plan, count) <= plan.toRow) ++count;
     // As the program does, the first frame past the last row is still shown.
-    if (!plan.toRowGiven && plan.toRow >= captureEndRow) ++count;
+    if (!plan.toRowGiven && plan.toRow >= endRow) ++count;
     return count;
 }
 

@@ -7,6 +7,8 @@
 // does, with the first frame past the last row.
 #pragma once
 
+#include "demo/timeline.h"
+
 #include <string>
 #include <vector>
 
@@ -29,9 +31,6 @@ struct CapturePlan {
     std::string dataDir = ".";
     float sceneScale = 1.0f;   // of the first scene pass, as in the full-scale screen build
 };
-
-constexpr double captureRowRate = 488.0 / 60.0;
-constexpr double captureEndRow = 1147.5;
 
 // Parses the command line. Failure: false with a message for the usage text.
 bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& error);

@@ -6,25 +6,25 @@
 //
 // The font is a TrueType file (the build uses DejaVu Sans Bold from Debian's
 // fonts-dejavu-core). The output appears only once completely written.
-#include <stb/stb_image_write.h>
+#include "files.h"
+#include "usage.h"
+
 #include <stb/stb_truetype.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-int usage(const char* message)
+const char* const usageText = "usage: logogen FONT.ttf -o logo.png [--size WxH]\n";
+
+int usage(const std::string& message)
 {
-    std::fprintf(stderr, "logogen: %s\nusage: logogen FONT.ttf -o logo.png [--size WxH]\n", message);
-    return 2;
+    return usageError("logogen", message, usageText);
 }
 
 // Separable box blur, three times: close to a Gaussian of the given radius.
@@ -62,6 +62,10 @@ int main(int argc, char** argv)
     int width = 1024, height = 256;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(usageText, stdout);
+            return 0;
+        }
         if (arg == "-o" && i + 1 < argc) {
             outPath = argv[++i];
         } else if (arg == "--size" && i + 1 < argc) {
@@ -72,13 +76,17 @@ int main(int argc, char** argv)
         } else if (fontPath.empty() && !arg.empty() && arg[0] != '-') {
             fontPath = arg;
         } else {
-            return usage(("unexpected argument '" + arg + "'").c_str());
+            return usage("unexpected argument '" + arg + "'");
         }
     }
     if (fontPath.empty() || outPath.empty()) return usage("a font and -o logo.png are needed");
 
-    std::ifstream in(fontPath, std::ios::binary);
-    const std::vector<unsigned char> font((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string fontBytes, message;
+    if (!readWholeFile(fontPath, fontBytes, message)) {
+        std::fprintf(stderr, "logogen: %s\n", message.c_str());
+        return 1;
+    }
+    const std::vector<unsigned char> font(fontBytes.begin(), fontBytes.end());
     stbtt_fontinfo info;
     if (font.empty() || stbtt_GetNumberOfFonts(font.data()) < 1 ||
         !stbtt_InitFont(&info, font.data(), stbtt_GetFontOffsetForIndex(font.data(), 0))) {
@@ -152,11 +160,8 @@ int main(int argc, char** argv)
         }
     }
 
-    const std::string temporary = outPath + ".tmp-" + std::to_string(getpid());
-    if (!stbi_write_png(temporary.c_str(), width, height, 4, rgba.data(), width * 4) ||
-        std::rename(temporary.c_str(), outPath.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        std::fprintf(stderr, "logogen: cannot write %s\n", outPath.c_str());
+    if (!writePngAtomically(outPath, width, height, rgba.data(), message)) {
+        std::fprintf(stderr, "logogen: %s\n", message.c_str());
         return 1;
     }
     return 0;

@@ -5,18 +5,15 @@
 //   synctool dump FILE.track...
 //   synctool check FILE.track...
 //   synctool sample DIR TRACK ROW... [--base NAME]
+#include "files.h"
 #include "track_text.h"
+#include "usage.h"
 
 #include "sync.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -29,36 +26,7 @@ const char* const usage =
 
 int usageError(const std::string& message)
 {
-    std::fprintf(stderr, "synctool: %s\n%s", message.c_str(), usage);
-    return 2;
-}
-
-bool readWhole(const std::string& path, std::string& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-// Writes through a temporary file in the same folder and renames it into
-// place, so that a failed write never leaves a half-written track file.
-bool writeAtomically(const std::string& path, const std::string& bytes, std::string& message)
-{
-    const std::string temporary = path + ".tmp-" + std::to_string(getpid());
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) {
-        message = "cannot write " + temporary + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        message = "cannot write " + path + ": " + std::strerror(errno);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return ::usageError("synctool", message, usage);
 }
 
 // "sync_cam.dist.x.track" -> "cam.dist.x" for the base "sync"; otherwise the
@@ -95,9 +63,9 @@ int build(const std::vector<std::string>& args)
 
     std::vector<TextTrack> tracks;
     for (const std::string& source : sources) {
-        std::string text;
-        if (!readWhole(source, text)) {
-            std::fprintf(stderr, "%s: cannot read: %s\n", source.c_str(), std::strerror(errno));
+        std::string text, message;
+        if (!readWholeFile(source, text, message)) {
+            std::fprintf(stderr, "%s\n", message.c_str());
             return 1;
         }
         TextError error;
@@ -120,7 +88,7 @@ int build(const std::vector<std::string>& args)
     }
     for (size_t i = 0; i < tracks.size(); ++i) {
         std::string message;
-        if (!writeAtomically(paths[i], encodeTrackFile(tracks[i].keys), message)) {
+        if (!writeFileAtomically(paths[i], encodeTrackFile(tracks[i].keys), message)) {
             std::fprintf(stderr, "synctool: %s\n", message.c_str());
             return 1;
         }
@@ -133,9 +101,9 @@ int dump(const std::vector<std::string>& files)
     if (files.empty()) return usageError("dump needs track files");
     std::vector<TextTrack> tracks;
     for (const std::string& file : files) {
-        std::string bytes;
-        if (!readWhole(file, bytes)) {
-            std::fprintf(stderr, "%s: cannot read: %s\n", file.c_str(), std::strerror(errno));
+        std::string bytes, message;
+        if (!readWholeFile(file, bytes, message)) {
+            std::fprintf(stderr, "%s\n", message.c_str());
             return 1;
         }
         std::vector<TrackFileProblem> problems;
@@ -153,9 +121,9 @@ int check(const std::vector<std::string>& files)
     if (files.empty()) return usageError("check needs track files");
     bool clean = true;
     for (const std::string& file : files) {
-        std::string bytes;
-        if (!readWhole(file, bytes)) {
-            std::printf("%s: cannot read: %s\n", file.c_str(), std::strerror(errno));
+        std::string bytes, message;
+        if (!readWholeFile(file, bytes, message)) {
+            std::printf("%s\n", message.c_str());
             clean = false;
             continue;
         }

@@ -13,6 +13,7 @@
 // counted from 0. Rows must increase strictly within a track.
 #pragma once
 
+#include "demo/timeline.h"
 #include "sync.h"
 
 #include <cstdint>
@@ -54,8 +55,3 @@ struct TrackFileProblem {
 // Decodes a track file as stored, without the reader's mends: every complete
 // key record up to the count. Problems found go to `problems`.
 std::vector<TrackKey> decodeTrackFile(const std::string& bytes, std::vector<TrackFileProblem>& problems);
-
-// Grid helpers.
-constexpr int rowsPerBeat = 4;
-constexpr int beatsPerBar = 4;
-constexpr int rowsPerBar = rowsPerBeat * beatsPerBar;

@@ -4,10 +4,12 @@
 //
 // Bad input is reported as file:line: message, with exit status 1 and no
 // output file; the output appears only once it is completely written.
+#include "files.h"
 #include "master.h"
 #include "platform/audio/decode.h"
 #include "score.h"
 #include "synth.h"
+#include "usage.h"
 #include "vorbis_writer.h"
 
 #include <algorithm>
@@ -15,17 +17,16 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <unistd.h>
 
 namespace {
 
-int usage(const char* message)
+const char* const usageText = "usage: tunegen SCORE -o OUT.ogg [--quality Q]\n";
+
+int usage(const std::string& message)
 {
-    std::fprintf(stderr, "tunegen: %s\nusage: tunegen SCORE -o OUT.ogg [--quality Q]\n", message);
-    return 2;
+    return usageError("tunegen", message, usageText);
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start)
@@ -41,6 +42,10 @@ int main(int argc, char** argv)
     double quality = 0.5;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(usageText, stdout);
+            return 0;
+        }
         if ((arg == "-o" || arg == "--quality") && i + 1 < argc) {
             if (arg == "-o") {
                 outPath = argv[++i];
@@ -52,17 +57,16 @@ int main(int argc, char** argv)
         } else if (!arg.empty() && arg[0] != '-' && scorePath.empty()) {
             scorePath = arg;
         } else {
-            return usage(("unexpected argument '" + arg + "'").c_str());
+            return usage("unexpected argument '" + arg + "'");
         }
     }
     if (scorePath.empty() || outPath.empty()) return usage("a score and -o OUT.ogg are needed");
 
-    std::ifstream in(scorePath, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "%s: cannot read the score\n", scorePath.c_str());
+    std::string text, message;
+    if (!readWholeFile(scorePath, text, message)) {
+        std::fprintf(stderr, "%s\n", message.c_str());
         return 1;
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     Song song;
     ScoreError error;
     if (!parseScore(text, scorePath, song, error)) {

@@ -1,15 +1,19 @@
-#include "app/programs.h"
+#include "render/programs.h"
 
 #include <iostream>
 
+#define DEMO_VERTEX_SHADER(file) const char* const programVertexFile = file;
+#define DEMO_PROGRAM(file)
+#include "render/program_table.def"
+#undef DEMO_PROGRAM
+#undef DEMO_VERTEX_SHADER
+
 const char* const programFragmentFiles[shaderProgramCount] = {
-    "AA.fsh",
-    "hall.fsh",       "hall_b.fsh",       "hall_c.fsh", "hall_d.fsh",
-    "whirligig.fsh",  "whirligig_b.fsh",  "hall_c.fsh", "hall_d.fsh",
-    "ball_scene.fsh", "ball_scene_b.fsh", "hall_c.fsh", "hall_d.fsh",
-    "flyby.fsh",      "flyby_b.fsh",      "hall_c.fsh", "hall_d.fsh",
-    "tunnel.fsh",     "tunnel_b.fsh",     "hall_c.fsh", "hall_d.fsh",
-    "ribbon.fsh",     "ribbon_b.fsh",     "hall_c.fsh", "hall_d.fsh",
+#define DEMO_VERTEX_SHADER(file)
+#define DEMO_PROGRAM(file) file,
+#include "render/program_table.def"
+#undef DEMO_PROGRAM
+#undef DEMO_VERTEX_SHADER
 };
 
 ShaderProgram* shaderPrograms[shaderProgramCount] = {};
@@ -17,7 +21,7 @@ ShaderProgram* shaderPrograms[shaderProgramCount] = {};
 void buildShaderPrograms()
 {
     for (int i = 0; i < shaderProgramCount; ++i) {
-        shaderPrograms[i] = new ShaderProgram("test.vsh", programFragmentFiles[i]);
+        shaderPrograms[i] = new ShaderProgram(programVertexFile, programFragmentFiles[i]);
     }
 }
 

@@ -1,18 +1,29 @@
-// app/programs: the GPU resources made at start-up and kept for the run: the
-// table of the demo's 25 shader programs, the five meshes and the logo.
+// render/programs: the GPU resources made at start-up and kept for the run:
+// the table of the demo's 25 shader programs, the five meshes and the logo.
 //
 // Entry 0 is the final pass ("AA.fsh"); entry 4*s + p is pass p (1..4) of
 // scene s (0..5). Every entry pairs "test.vsh" with its own fragment file and
 // owns its own shader objects, even where two entries share their files.
+// The table's files are listed in program_table.def.
 #pragma once
 
 #include "gpu/mesh.h"
 #include "gpu/shader_program.h"
 #include "gpu/texture.h"
 
-constexpr int shaderProgramCount = 25;
 constexpr int sceneCount = 6;
 constexpr int scenePassCount = 4;
+constexpr int shaderProgramCount = 0
+#define DEMO_VERTEX_SHADER(file)
+#define DEMO_PROGRAM(file) +1
+#include "render/program_table.def"
+#undef DEMO_PROGRAM
+#undef DEMO_VERTEX_SHADER
+    ;
+static_assert(shaderProgramCount == 1 + sceneCount * scenePassCount, "the final pass and four passes a scene");
+
+// The vertex shader of every entry.
+extern const char* const programVertexFile;
 
 // The fragment file of each entry, in index order.
 extern const char* const programFragmentFiles[shaderProgramCount];
@@ -33,6 +44,6 @@ extern Mesh* meshes[meshCount];
 // The logo, from "logo.png".
 extern Texture* logoTexture;
 
-// The start-up that follows initDemo: the separator line, the logo, the 25
-// programs and the five meshes, each bound to the program of its index.
+// The start-up's GPU resources, in this order: the separator line, the logo,
+// the 25 programs and the five meshes, each bound to the program of its index.
 void buildDemoResources();

@@ -1,0 +1,74 @@
+#include "app/startup.h"
+
+#include "app/window.h"
+#include "demo/clock.h"
+#include "demo/keys.h"
+#include "demo/tracks.h"
+#include "render/frame_size.h"
+#include "render/programs.h"
+#include "render/render_targets.h"
+
+#include <GL/freeglut.h>
+
+#include <cassert>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// A process started with standard input, output or error closed would hand
+// those descriptors to the next files it opens (the X connection among them):
+// the shader log could then be written into the X stream, and the wait after
+// a failed fragment shader could read from it. Point closed ones at /dev/null.
+void openClosedStandardStreams()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+            if (opened != fd && opened >= 0) {
+                dup2(opened, fd);
+                close(opened);
+            }
+        }
+    }
+}
+
+// The demo's own set-up, once the window exists: render targets, keyboard,
+// music, tracks, then the window's size after a pause in which the window
+// system settles.
+void initDemo()
+{
+    createRenderTargets();
+    glutKeyboardFunc(handleKey);
+    openMusic();
+    openDemoTracks();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    recordWindowSize();
+}
+
+} // namespace
+
+bool startDemo(int& argc, char** argv, const DemoStartup& startup, std::string& error)
+{
+    static bool started = false;
+    assert(!started && "the demo starts once a process");
+    started = true;
+
+    openClosedStandardStreams();
+    if (!startup.dataFolder.empty() && chdir(startup.dataFolder.c_str()) != 0) {
+        error = "cannot enter " + startup.dataFolder + ": " + std::strerror(errno);
+        return false;
+    }
+    sceneRenderScale = startup.sceneScale;
+    if (startup.window != WindowMode::Current) {
+        glutInit(&argc, argv);
+        initWindow(startup.window);
+    }
+    initDemo();
+    buildDemoResources();
+    return true;
+}

@@ -1,0 +1,110 @@
+#include "demo/clock.h"
+
+#include "demo/timeline.h"
+#include "demo/tracks.h"
+#include "platform/audio/audio.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <cmath>
+
+uint32_t musicStream = 0;
+bool musicStarted = false;
+bool musicPaused = false;
+
+namespace {
+
+bool ended = false;
+// Set by holdMusicAt, cleared by resumeMusic: while a tool holds the music,
+// the tool, not the row, decides when the run is over.
+bool held = false;
+
+constexpr uint64_t sampleFrameBytes = 4; // 16-bit stereo
+
+double rowAtFrame(uint64_t frame)
+{
+    return BASS_ChannelBytes2Seconds(musicStream, frame * sampleFrameBytes) * rowRate;
+}
+
+// The first whole sample frame at which currentRow() reads `row` or later.
+// The nearest frame could read a hair below the row, and a frame held at a
+// step key's row would then show the value before the key.
+uint64_t firstFrameAtRow(double row)
+{
+    const double framesPerSecond = 1.0 / BASS_ChannelBytes2Seconds(musicStream, sampleFrameBytes);
+    const double estimate = std::ceil(row / rowRate * framesPerSecond) - 1.0;
+    if (!(estimate > 0.0)) return 0;
+    // The estimate is off by rounding alone: a step or two either way.
+    uint64_t frame = static_cast<uint64_t>(std::min(estimate, 1e15));
+    for (int step = 0; step < 4 && frame > 0 && rowAtFrame(frame - 1) >= row; ++step) --frame;
+    for (int step = 0; step < 4 && rowAtFrame(frame) < row; ++step) ++frame;
+    return frame;
+}
+
+} // namespace
+
+void openMusic()
+{
+    BASS_Start();
+    BASS_Init(-1, 44100, 0, nullptr, nullptr);
+    musicStream = BASS_StreamCreateFile(false, "tune.ogg", 0, 0, 0);
+}
+
+bool demoEnded()
+{
+    return ended;
+}
+
+double currentRow()
+{
+    const uint64_t position = BASS_ChannelGetPosition(musicStream, BASS_POS_BYTE);
+    const double seconds = BASS_ChannelBytes2Seconds(musicStream, position);
+    return seconds * rowRate;
+}
+
+double beginFrameClock()
+{
+    if (!musicStarted) {
+        BASS_ChannelPlay(musicStream, false);
+        musicStarted = true;
+    }
+    BASS_Update(0);
+    return currentRow();
+}
+
+void endFrameClock(double row)
+{
+    BASS_Update(0);
+    if (row > endRow && !held) {
+        ended = true;
+        closeDemoTracks();
+        closeMusic();
+        glutLeaveMainLoop();
+    }
+}
+
+void holdMusicAt(double row)
+{
+    if (!musicPaused) {
+        BASS_ChannelPause(musicStream);
+        musicPaused = true;
+    }
+    musicStarted = true;
+    held = true;
+    BASS_ChannelSetPosition(musicStream, firstFrameAtRow(row) * sampleFrameBytes, BASS_POS_BYTE);
+}
+
+void resumeMusic()
+{
+    BASS_ChannelPlay(musicStream, false);
+    musicStarted = true;
+    musicPaused = false;
+    held = false;
+}
+
+void closeMusic()
+{
+    BASS_StreamFree(musicStream);
+    BASS_Free();
+}

@@ -1,0 +1,60 @@
+// demo/clock: the music, the demo's only clock.
+//
+// The music's playback position, turned into rows, is the time of every
+// frame. The start-up opens the music once; then each frame calls
+//
+//     const double row = beginFrameClock(); // starts the music on the first frame
+//     ... draw at row ...
+//     endFrameClock(row);                   // ends the run once row > endRow
+//
+// Tools and tests that pick the row themselves hold the music instead of
+// letting it play:
+//
+//     holdMusicAt(384.0);   // every frame now draws at row 384
+//     resumeMusic();        // plays on from there
+#pragma once
+
+#include <cstdint>
+
+// The music stream ("tune.ogg"); 0 when it could not be opened.
+extern uint32_t musicStream;
+// Set once, when the first frame (or a hold) has taken the music out of its
+// state before playing.
+extern bool musicStarted;
+// Toggled by the pause key; a hold sets it and a resume clears it, so that
+// the pause key always flips between the two.
+extern bool musicPaused;
+
+// Opens the audio output and "tune.ogg" from the working directory. Never
+// fails: without an output the music runs silently on a real-time clock, and
+// without the file every frame stands at the position the audio layer
+// reports for a dead stream. Nothing is printed.
+void openMusic();
+
+// The music position now, in rows (seconds x rowRate).
+double currentRow();
+
+// Starts the music on the first frame, then returns the frame's row.
+double beginFrameClock();
+
+// The frame's closing step: once `row` has passed endRow, closes the
+// tracks, releases the music and leaves the main loop; not while the music
+// is held, when the tool holding it decides where the run ends.
+void endFrameClock(double row);
+
+// True once endFrameClock has ended the run.
+bool demoEnded();
+
+// Stops the music (or keeps the first frame from starting it) and moves it to
+// `row`: to the first whole sample frame at which the row reads `row` or
+// later, so that a frame held on a key's row shows that key. Rows before 0
+// go to 0. Frames then draw at that row until the music is moved or resumed.
+// A row past the end of the stream is refused by the audio layer and changes
+// nothing. The hold lasts until resumeMusic; the pause key leaves it alone.
+void holdMusicAt(double row);
+
+// Ends a hold and plays on from where the music is.
+void resumeMusic();
+
+// Releases the music and the audio output.
+void closeMusic();

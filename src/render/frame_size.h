@@ -1,0 +1,23 @@
+// render/frame_size: the size every target of the frame takes.
+//
+// The render folder owns the frame: the frame driver (render_screen.h), the
+// pass targets (render_targets.h), this size, and the GPU resources made at
+// start-up and kept for the run (programs.h).
+//
+// The start-up sets sceneRenderScale from its configuration and records the
+// window's size once with recordWindowSize(); neither changes afterwards.
+#pragma once
+
+// The window's size in pixels as recorded at start-up; 0 before.
+extern float windowWidth;
+extern float windowHeight;
+
+// Scale of the first scene pass against the window (0.68 or 1.0 in the
+// demo's executables; a tool may pick another).
+extern float sceneRenderScale;
+
+// Reads the window's size, once the window exists: the screen's while the
+// switch to full screen asked for at start-up has yet to take effect (it
+// does once the main loop runs), the window's once it has. Then gives the
+// pass depth buffers storage of that size.
+void recordWindowSize();

@@ -1,0 +1,28 @@
+// tools/common/files: reading and writing whole files, for every tool.
+//
+//     std::string text, error;
+//     if (!readWholeFile(path, text, error)) { report(error); return 1; }
+//     if (!writeFileAtomically(out, bytes, error)) { report(error); return 1; }
+//
+// A file is written whole or not at all: the bytes go to a temporary file
+// beside the target ("NAME.tmp-PID"), every write is checked, the file is
+// flushed and closed, and only then renamed over the target. Any failure
+// removes the temporary and leaves the target as it was.
+#pragma once
+
+#include <string>
+
+// Reads the whole file. Failure: false with `error` "PATH: cannot read:
+// REASON" (a folder, a missing file, a read error).
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
+
+// Writes `bytes` as the whole file at `path`. Failure: false with `error`
+// "cannot write PATH: REASON"; nothing is left under `path` that was not
+// there before.
+bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
+
+// Encodes 8-bit RGBA pixels (top row first, no padding) as PNG and writes it
+// as writeFileAtomically does. Failure: as there, or "cannot encode PATH"
+// when the encoder fails.
+bool writePngAtomically(const std::string& path, int width, int height, const unsigned char* rgba,
+                        std::string& error);
