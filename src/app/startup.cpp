@@ -40,14 +40,14 @@ void openClosedStandardStreams()
 // The demo's own set-up, once the window exists: render targets, keyboard,
 // music, tracks, then the window's size after a pause in which the window
 // system settles.
-void initDemo()
+void initDemo(bool fullScreen)
 {
     createRenderTargets();
     glutKeyboardFunc(handleKey);
     openMusic();
     openDemoTracks();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    recordWindowSize();
+    recordWindowSize(fullScreen);
 }
 
 } // namespace
@@ -66,9 +66,9 @@ bool startDemo(int& argc, char** argv, const DemoStartup& startup, std::string& 
     sceneRenderScale = startup.sceneScale;
     if (startup.window != WindowMode::Current) {
         glutInit(&argc, argv);
-        initWindow(startup.window);
+        initWindow(startup);
     }
-    initDemo();
+    initDemo(startup.window != WindowMode::Windowed);
     buildDemoResources();
     return true;
 }

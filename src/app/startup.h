@@ -16,13 +16,16 @@
 #include <string>
 
 enum class WindowMode {
-    Fixed,   // opens at 1280x720, then switches to full screen
-    Screen,  // opens at the screen's size, then switches to full screen
-    Current, // no window of its own: the GL context current on this thread
+    Fixed,    // opens at 1280x720, then switches to full screen
+    Screen,   // opens at the screen's size, then switches to full screen
+    Windowed, // a window of windowWidth x windowHeight that stays a window
+    Current,  // no window of its own: the GL context current on this thread
 };
 
 struct DemoStartup {
     WindowMode window = WindowMode::Fixed;
+    int windowWidth = 0;      // Windowed only
+    int windowHeight = 0;
     float sceneScale = 0.68f; // of the first scene pass against the window
     std::string dataFolder;   // where every file is read; empty: the working directory
 };

@@ -11,11 +11,14 @@
 
 void reshapeWindow(int, int) {}
 
-void initWindow(WindowMode mode)
+void initWindow(const DemoStartup& startup)
 {
-    assert(mode == WindowMode::Fixed || mode == WindowMode::Screen);
+    const WindowMode mode = startup.window;
+    assert(mode != WindowMode::Current);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA | GLUT_DEPTH);
-    if (mode == WindowMode::Screen) {
+    if (mode == WindowMode::Windowed) {
+        glutInitWindowSize(startup.windowWidth, startup.windowHeight);
+    } else if (mode == WindowMode::Screen) {
         glutInitWindowSize(glutGet(GLUT_SCREEN_WIDTH), glutGet(GLUT_SCREEN_HEIGHT));
     } else {
         glutInitWindowSize(fixedWindowWidth, fixedWindowHeight);
@@ -32,7 +35,9 @@ void initWindow(WindowMode mode)
         std::exit(1);
     }
 
-    glutFullScreen();
+    if (mode != WindowMode::Windowed) {
+        glutFullScreen();
+    }
     glutSetCursor(GLUT_CURSOR_NONE);
     glutIdleFunc(glutPostRedisplay);
     glutDisplayFunc(renderScreen);

@@ -92,7 +92,24 @@ void holdMusicAt(double row)
     }
     musicStarted = true;
     held = true;
+    moveMusicTo(row);
+}
+
+void moveMusicTo(double row)
+{
     BASS_ChannelSetPosition(musicStream, firstFrameAtRow(row) * sampleFrameBytes, BASS_POS_BYTE);
+}
+
+bool reopenMusic()
+{
+    const double row = currentRow();
+    const uint32_t stream = BASS_StreamCreateFile(false, "tune.ogg", 0, 0, 0);
+    if (!stream) return false;
+    BASS_StreamFree(musicStream);
+    musicStream = stream;
+    moveMusicTo(row);
+    if (musicStarted && !musicPaused) BASS_ChannelPlay(musicStream, false);
+    return true;
 }
 
 void resumeMusic()

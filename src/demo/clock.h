@@ -53,6 +53,14 @@ bool demoEnded();
 // nothing. The hold lasts until resumeMusic; the pause key leaves it alone.
 void holdMusicAt(double row);
 
+// Moves the music to `row` as a hold does, playing on if it plays.
+void moveMusicTo(double row);
+
+// Opens "tune.ogg" again, as a new version of the music, at the row the old
+// one stood at, playing if it played. Failure: false when the new file cannot
+// be opened or decoded; the old music goes on.
+bool reopenMusic();
+
 // Ends a hold and plays on from where the music is.
 void resumeMusic();
 

@@ -34,5 +34,10 @@ void openDemoTracks();
 // Closes the device with all its tracks; later samples give 0.0.
 void closeDemoTracks();
 
+// Replaces the keys of an open track with a copy of `count` keys, which must
+// be in strictly increasing row order. Failure: false, changing nothing, when
+// the tracks are closed or the copy cannot be made.
+bool setDemoTrackKeys(DemoTrack track, const TrackKey* keys, int count);
+
 // The track's value at the row; 0.0 while the tracks are closed.
 float sampleTrack(DemoTrack track, double row);

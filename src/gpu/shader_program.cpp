@@ -84,3 +84,63 @@ ShaderProgram::ShaderProgram(const char* vertexFile, const char* fragmentFile)
     glAttachShader(program, vertexShader);
     glLinkProgram(program);
 }
+
+namespace {
+
+std::string shaderLog(GLuint shader)
+{
+    GLint length = 0;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    std::string log(length > 0 ? static_cast<size_t>(length) : 0u, '\0');
+    glGetShaderInfoLog(shader, length, nullptr, log.data());
+    return std::string(log.c_str());
+}
+
+GLuint compileQuietly(GLenum stage, const char* source, std::string& log)
+{
+    GLuint shader = glCreateShader(stage);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint status = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
+    if (status != 0) return shader;
+    log = shaderLog(shader);
+    glDeleteShader(shader);
+    return 0;
+}
+
+} // namespace
+
+bool buildProgramQuietly(const char* vertexSource, const char* fragmentSource, ProgramNames& names, std::string& log,
+                         GLenum& failedStage)
+{
+    failedStage = GL_VERTEX_SHADER;
+    const GLuint vertex = compileQuietly(GL_VERTEX_SHADER, vertexSource, log);
+    if (!vertex) return false;
+    failedStage = GL_FRAGMENT_SHADER;
+    const GLuint fragment = compileQuietly(GL_FRAGMENT_SHADER, fragmentSource, log);
+    if (!fragment) {
+        glDeleteShader(vertex);
+        return false;
+    }
+    failedStage = 0;
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, fragment);
+    glAttachShader(program, vertex);
+    glLinkProgram(program);
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (!linked) {
+        GLint length = 0;
+        glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+        std::string text(length > 0 ? static_cast<size_t>(length) : 0u, '\0');
+        glGetProgramInfoLog(program, length, nullptr, text.data());
+        log = text.c_str();
+        glDeleteProgram(program);
+        glDeleteShader(fragment);
+        glDeleteShader(vertex);
+        return false;
+    }
+    names = {fragment, vertex, program};
+    return true;
+}

@@ -16,6 +16,7 @@
 #include <GL/glew.h>
 
 #include <memory>
+#include <string>
 
 // Reads a shader source file line by line into a NUL-terminated text in which
 // every line is followed by exactly one line feed (so a last line without one
@@ -45,3 +46,19 @@ struct ShaderProgram {
     ShaderProgram(const ShaderProgram&) = delete;
     ShaderProgram& operator=(const ShaderProgram&) = delete;
 };
+
+// The names of a program built by buildProgramQuietly.
+struct ProgramNames {
+    GLuint fragmentShader = 0;
+    GLuint vertexShader = 0;
+    GLuint program = 0;
+};
+
+// Builds a program from two sources as ShaderProgram does, but quietly, for
+// tools that rebuild shaders while the demo runs: nothing is printed, nothing
+// waits on standard input, and the link status is checked. Failure: false
+// with `log` holding the driver's log of the stage that failed and
+// `failedStage` saying which (GL_VERTEX_SHADER, GL_FRAGMENT_SHADER, or 0 for
+// the link); every name it made is deleted again and `names` is left alone.
+bool buildProgramQuietly(const char* vertexSource, const char* fragmentSource, ProgramNames& names,
+                         std::string& log, GLenum& failedStage);

@@ -8,12 +8,12 @@ float windowWidth = 0.0f;
 float windowHeight = 0.0f;
 float sceneRenderScale = 1.0f;
 
-void recordWindowSize()
+void recordWindowSize(bool fullScreen)
 {
     // Until the switch to full screen has happened the window's size to be
     // is the screen's. Every target takes this one size, so the frame covers
     // the whole window in every configuration.
-    const bool switched = glutGet(GLUT_FULL_SCREEN) != 0;
+    const bool switched = !fullScreen || glutGet(GLUT_FULL_SCREEN) != 0;
     windowWidth = static_cast<float>(glutGet(switched ? GLUT_WINDOW_WIDTH : GLUT_SCREEN_WIDTH));
     windowHeight = static_cast<float>(glutGet(switched ? GLUT_WINDOW_HEIGHT : GLUT_SCREEN_HEIGHT));
     // One reading of the size serves every target, the depth buffers

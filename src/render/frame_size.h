@@ -16,8 +16,8 @@ extern float windowHeight;
 // demo's executables; a tool may pick another).
 extern float sceneRenderScale;
 
-// Reads the window's size, once the window exists: the screen's while the
-// switch to full screen asked for at start-up has yet to take effect (it
-// does once the main loop runs), the window's once it has. Then gives the
-// pass depth buffers storage of that size.
-void recordWindowSize();
+// Reads the window's size, once the window exists, and gives the pass depth
+// buffers storage of that size. With `fullScreen` (the switch to full screen
+// asked for at start-up, which takes effect once the main loop runs) it is
+// the screen's size until the switch has happened; otherwise the window's.
+void recordWindowSize(bool fullScreen);

@@ -35,6 +35,48 @@ struct History {
 
 void (*beforeSwap)() = nullptr;
 
+// GPU time of each pass (0: the final pass), measured with timer queries
+// when asked for. Each frame uses the next set of queries in a ring and reads
+// the set written `depth - 1` frames before, whose results are in by then,
+// so measuring never waits on the GPU.
+struct PassTiming {
+    static constexpr int depth = 4;
+    bool enabled = false;
+    GLuint queries[depth][passCount + 1] = {};
+    long frame = 0;   // frames drawn
+    long issued = 0;  // frames drawn with timing on, since it was turned on
+    bool measured = false;
+    double milliseconds[passCount + 1] = {};
+} timing;
+
+int timingSlot()
+{
+    return static_cast<int>(timing.frame % PassTiming::depth);
+}
+
+void beginPassTime(int pass)
+{
+    if (timing.enabled) glBeginQuery(GL_TIME_ELAPSED, timing.queries[timingSlot()][pass]);
+}
+
+void endPassTime()
+{
+    if (timing.enabled) glEndQuery(GL_TIME_ELAPSED);
+}
+
+// Reads the set of queries this frame is about to reuse, once it was written.
+void collectPassTimes()
+{
+    if (!timing.enabled) return;
+    if (timing.issued++ < PassTiming::depth) return;
+    for (int pass = 0; pass <= passCount; ++pass) {
+        GLuint64 nanoseconds = 0;
+        glGetQueryObjectui64v(timing.queries[timingSlot()][pass], GL_QUERY_RESULT, &nanoseconds);
+        timing.milliseconds[pass] = static_cast<double>(nanoseconds) * 1e-6;
+    }
+    timing.measured = true;
+}
+
 // The tracks sampled at the head of the frame.
 struct HeadValues {
     float globalTime;
@@ -128,9 +170,8 @@ void setBeforeSwap(void (*hook)())
     beforeSwap = hook;
 }
 
-void renderScreen()
+void drawFrame(double row)
 {
-    const double row = beginFrameClock();
     const HeadValues head = {
         sampleTrack(DemoTrack::GlobalTime, row),
         {sampleTrack(DemoTrack::CamDistX, row), sampleTrack(DemoTrack::CamDistY, row), sampleTrack(DemoTrack::CamDistZ, row)},
@@ -140,6 +181,7 @@ void renderScreen()
     if (!history.texture) {
         history.texture = std::make_unique<Texture>(static_cast<int>(windowWidth), static_cast<int>(windowHeight));
     }
+    collectPassTimes();
 
     // Sampling has no side effects: one sample of "scene" serves the status
     // line and all four passes, so the line always names the scene drawn.
@@ -156,7 +198,9 @@ void renderScreen()
         glUseProgram(program->program);
         const Camera camera = passCamera();
         setPassInputs(pass, program->program, row, head, images);
+        beginPassTime(pass);
         drawMesh(*meshes[pass], camera);
+        endPassTime();
     }
 
     beginFinalPass();
@@ -176,20 +220,51 @@ void renderScreen()
     const Camera camera = passCamera();
     glEnable(GL_DEPTH_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    beginPassTime(0);
     drawMesh(*meshes[0], camera);
+    endPassTime();
 
     copyToHistory(*images[2], *history.texture);
     if (beforeSwap) {
         beforeSwap();
     }
     glutSwapBuffers();
-    endFrameClock(row);
     for (int pass = passCount; pass >= 1; --pass) {
         images[pass].reset();
     }
+    ++timing.frame;
+}
+
+void renderScreen()
+{
+    const double row = beginFrameClock();
+    drawFrame(row);
+    endFrameClock(row);
     if (demoEnded()) {
         history.texture.reset();
     }
+}
+
+void resizeFrame(int width, int height)
+{
+    windowWidth = static_cast<float>(width);
+    windowHeight = static_cast<float>(height);
+    allocateDepthBuffers(width, height);
+    history.texture.reset();
+}
+
+void setPassTiming(bool on)
+{
+    if (on && !timing.queries[0][0]) glGenQueries(PassTiming::depth * (passCount + 1), &timing.queries[0][0]);
+    timing.enabled = on;
+    timing.issued = 0;
+}
+
+bool passMilliseconds(double (&milliseconds)[passCount + 1])
+{
+    if (!timing.enabled || !timing.measured) return false;
+    for (int pass = 0; pass <= passCount; ++pass) milliseconds[pass] = timing.milliseconds[pass];
+    return true;
 }
 
 void drawFrameAt(double row)

@@ -3,6 +3,8 @@
 // reads back.
 #pragma once
 
+#include "render/render_targets.h"
+
 class Texture;
 
 // Draws and presents one frame: the music row, the tracks sampled at it, the
@@ -10,6 +12,24 @@ class Texture;
 // 2 to the history, the swap, the clock's closing step. Called only by the
 // window system's main loop (or a test standing in for it).
 void renderScreen();
+
+// The frame itself at `row`, without the clock's steps: the tracks sampled
+// at the row, the status line, the passes, the history, the swap. Where a
+// tool that keeps its own time (the live player) draws.
+void drawFrame(double row);
+
+// Takes a new window size for every target from the next frame on: the pass
+// images, the depth buffers and the history (which starts over).
+void resizeFrame(int width, int height);
+
+// Measures each pass's GPU time with timer queries from now on (or stops).
+// The figures lag a few frames behind, so that reading them never waits.
+void setPassTiming(bool on);
+
+// The last measured GPU time of each pass in milliseconds, index 0 the final
+// pass and 1 to 4 the scene's passes. False while timing is off or before
+// the first figures are in.
+bool passMilliseconds(double (&milliseconds)[passCount + 1]);
 
 // Holds the music at `row` (see holdMusicAt) and draws the frame there: where
 // tools and tests draw the demo at rows of their choosing. Feedback builds up

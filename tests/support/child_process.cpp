@@ -190,6 +190,11 @@ ToolRun runTool(const std::vector<std::string>& argv, double seconds, const std:
     return {status.value_or(-999), child.out(), child.err()};
 }
 
+void ChildProcess::sendSignal(int signal)
+{
+    if (pid_ > 0 && !reap(false)) ::kill(pid_, signal);
+}
+
 size_t countOccurrences(const std::string& text, const std::string& needle)
 {
     size_t count = 0;

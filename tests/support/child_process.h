@@ -43,6 +43,7 @@ public:
 
     bool running();
     void kill();
+    void sendSignal(int signal);
 
     const std::string& out() const { return out_; }
     const std::string& err() const { return err_; }

@@ -110,17 +110,28 @@ void requestWindowClose(const std::string& display, XWindowId window)
     XCloseDisplay(dpy);
 }
 
-long screenPixel(const std::string& display, int x, int y)
+std::vector<long> screenPixels(const std::string& display, int x, int y, int width, int height)
 {
+    std::vector<long> colours;
     Display* dpy = XOpenDisplay(display.c_str());
-    if (!dpy) return -1;
-    long colour = -1;
-    if (XImage* image = XGetImage(dpy, DefaultRootWindow(dpy), x, y, 1, 1, AllPlanes, ZPixmap)) {
-        colour = static_cast<long>(XGetPixel(image, 0, 0) & 0xffffff);
+    if (!dpy) return colours;
+    if (XImage* image = XGetImage(dpy, DefaultRootWindow(dpy), x, y, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap)) {
+        for (int row = 0; row < height; ++row) {
+            for (int column = 0; column < width; ++column) {
+                colours.push_back(static_cast<long>(XGetPixel(image, column, row) & 0xffffff));
+            }
+        }
         XDestroyImage(image);
     }
     XCloseDisplay(dpy);
-    return colour;
+    return colours;
+}
+
+long screenPixel(const std::string& display, int x, int y)
+{
+    const std::vector<long> colours = screenPixels(display, x, y, 1, 1);
+    return colours.empty() ? -1 : colours[0];
 }
 
 void ensureDisplay()

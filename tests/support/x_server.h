@@ -8,6 +8,7 @@
 using XWindowId = unsigned long;
 
 #include <string>
+#include <vector>
 
 struct WindowFacts {
     XWindowId window = 0;
@@ -31,6 +32,10 @@ void requestWindowClose(const std::string& display, XWindowId window);
 // The colour (0xRRGGBB) of screen pixel (x, y), read from the root window;
 // -1 when it cannot be read.
 long screenPixel(const std::string& display, int x, int y);
+
+// The colours (0xRRGGBB) of a rectangle of the screen, row by row; empty
+// when it cannot be read.
+std::vector<long> screenPixels(const std::string& display, int x, int y, int width, int height);
 
 // Ensures a DISPLAY for in-process GL tests: the existing one, or a private
 // 1280x720 server started once for this process.

@@ -44,45 +44,6 @@ bool parseInteger(const std::string& word, long long low, long long high, long l
            (std::isdigit(static_cast<unsigned char>(word[0])) || word[0] == '-' || word[0] == '+');
 }
 
-bool parsePosition(const std::string& word, int32_t& row, std::string& message)
-{
-    long long value = 0;
-    if (word.find(':') == std::string::npos) {
-        if (!parseInteger(word, INT32_MIN, INT32_MAX, value)) {
-            message = "row '" + word + "' is not a whole number in the 32-bit range";
-            return false;
-        }
-        row = static_cast<int32_t>(value);
-        return true;
-    }
-    long long parts[3];
-    size_t start = 0;
-    for (int i = 0; i < 3; ++i) {
-        size_t colon = word.find(':', start);
-        if ((i < 2) != (colon != std::string::npos)) {
-            message = "position '" + word + "' is not bar:beat:row";
-            return false;
-        }
-        const std::string part = word.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-        if (!parseInteger(part, 0, INT32_MAX, parts[i]) || part[0] == '+') {
-            message = "position '" + word + "' is not bar:beat:row";
-            return false;
-        }
-        start = colon + 1;
-    }
-    if (parts[1] >= beatsPerBar || parts[2] >= rowsPerBeat) {
-        message = "position '" + word + "': a bar has 4 beats (0-3) and a beat 4 rows (0-3)";
-        return false;
-    }
-    value = parts[0] * rowsPerBar + parts[1] * rowsPerBeat + parts[2];
-    if (value > INT32_MAX) {
-        message = "position '" + word + "' lies beyond the last row";
-        return false;
-    }
-    row = static_cast<int32_t>(value);
-    return true;
-}
-
 bool parseValue(const std::string& word, float& value)
 {
     if (word.empty()) return false;
@@ -147,6 +108,45 @@ int32_t int32At(const std::string& bytes, size_t at)
 
 } // namespace
 
+bool parseTrackPosition(const std::string& word, int32_t& row, std::string& message)
+{
+    long long value = 0;
+    if (word.find(':') == std::string::npos) {
+        if (!parseInteger(word, INT32_MIN, INT32_MAX, value)) {
+            message = "row '" + word + "' is not a whole number in the 32-bit range";
+            return false;
+        }
+        row = static_cast<int32_t>(value);
+        return true;
+    }
+    long long parts[3];
+    size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        size_t colon = word.find(':', start);
+        if ((i < 2) != (colon != std::string::npos)) {
+            message = "position '" + word + "' is not bar:beat:row";
+            return false;
+        }
+        const std::string part = word.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+        if (!parseInteger(part, 0, INT32_MAX, parts[i]) || part[0] == '+') {
+            message = "position '" + word + "' is not bar:beat:row";
+            return false;
+        }
+        start = colon + 1;
+    }
+    if (parts[1] >= beatsPerBar || parts[2] >= rowsPerBeat) {
+        message = "position '" + word + "': a bar has 4 beats (0-3) and a beat 4 rows (0-3)";
+        return false;
+    }
+    value = parts[0] * rowsPerBar + parts[1] * rowsPerBeat + parts[2];
+    if (value > INT32_MAX) {
+        message = "position '" + word + "' lies beyond the last row";
+        return false;
+    }
+    row = static_cast<int32_t>(value);
+    return true;
+}
+
 bool parseTrackText(const std::string& text, const std::string& fileName, std::vector<TextTrack>& tracks,
                     TextError& error)
 {
@@ -193,7 +193,7 @@ bool parseTrackText(const std::string& text, const std::string& fileName, std::v
 
         TrackKey key{};
         std::string message;
-        if (!parsePosition(words[0], key.row, message)) return fail(lineNumber, message);
+        if (!parseTrackPosition(words[0], key.row, message)) return fail(lineNumber, message);
         if (!parseValue(words[1], key.value)) {
             return fail(lineNumber, "value '" + words[1] + "' is not a number");
         }

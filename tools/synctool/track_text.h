@@ -39,6 +39,10 @@ struct TextError {
 bool parseTrackText(const std::string& text, const std::string& fileName, std::vector<TextTrack>& tracks,
                     TextError& error);
 
+// A position as the text writes it: a whole row, or bar:beat:row on the
+// demo's grid. Failure: false with a message naming the word.
+bool parseTrackPosition(const std::string& word, int32_t& row, std::string& message);
+
 // Writes tracks in the text form; each key's position as bar:beat:row (a
 // plain row when negative), its value exact to the bit for finite values.
 std::string formatTrackText(const std::vector<TextTrack>& tracks);

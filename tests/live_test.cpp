@@ -1,0 +1,370 @@
+// orvanta-live end to end: the real player in an X server of its own, fed
+// with shaders and track texts saved as editors save them, steered with real
+// key presses, its screen read back and its console followed frame by frame.
+#include "options.h"
+
+#include "support/demo_process.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const blankPass = "#version 430 core\nout vec4 c;\nvoid main() { c = vec4(0.0); }\n";
+
+std::string solidColour(const char* rgb)
+{
+    return std::string("#version 430 core\nout vec4 c;\nvoid main() { c = vec4(") + rgb + ", 1.0); }\n";
+}
+
+// Pass 4 shows the grade's gain; the final pass shows pass 4.
+const char* const gainPass = "#version 430 core\nuniform vec3 gain;\nout vec4 c;\nvoid main() { c = vec4(gain, 1.0); }\n";
+const char* const showPassFour =
+    "#version 430 core\nuniform sampler2D iChannel0;\nout vec4 c;\n"
+    "void main() { c = texelFetch(iChannel0, ivec2(gl_FragCoord.xy), 0); }\n";
+
+// Scene 0 from row 0, scene 1 from row 64, scene 2 from row 128.
+const char* const cutTracks = "track scene\n  0 0 step\n  4:0:0 1 step\n  8:0:0 2 step\n";
+
+// Writes a new file beside the old one and renames it over, as editors do.
+void save(const TempDir& dir, const std::string& name, const std::string& text)
+{
+    dir.write("." + name + ".new", text);
+    fs::rename(dir.file("." + name + ".new"), dir.file(name));
+}
+
+long red(long colour)
+{
+    return (colour >> 16) & 0xff;
+}
+long green(long colour)
+{
+    return (colour >> 8) & 0xff;
+}
+long blue(long colour)
+{
+    return colour & 0xff;
+}
+
+class LivePlayer {
+public:
+    // Starts the player on a 320x180 screen with `data` before the run
+    // folder, and waits until it draws.
+    LivePlayer(const TempDir& data, std::vector<std::string> arguments) : server_(320, 180)
+    {
+        ChildOptions options;
+        options.argv = {binary("orvanta-live"), "--window", "320x180", "--data", data.path(), "--data", ORVANTA_RUN_DIR};
+        options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
+        options.environment = glChildEnvironment();
+        options.environment.emplace_back("DISPLAY", server_.display());
+        options.environment.emplace_back("SDL_AUDIODRIVER", "none");
+        child_ = std::make_unique<ChildProcess>(options);
+        started_ = child_->waitFor([](const std::string& out, const std::string&) { return frameLines(out) >= 3; }, 120.0);
+        EXPECT_TRUE(started_) << "no frames; stdout: " << child_->out() << "\nstderr: " << child_->err();
+    }
+
+    ChildProcess& process() { return *child_; }
+    const std::string& display() const { return server_.display(); }
+    bool started() const { return started_; }
+
+    // Status lines ("0x...; scene:N") in the output, after byte `mark`.
+    static size_t frameLines(const std::string& out, size_t mark = 0)
+    {
+        size_t count = 0;
+        std::istringstream in(out.substr(std::min(mark, out.size())));
+        for (std::string line; std::getline(in, line);) count += line.rfind("0x", 0) == 0 ? 1 : 0;
+        return count;
+    }
+
+    // Waits for `text` on standard output after byte `mark`; returns where it
+    // ends, or npos.
+    size_t waitFor(const std::string& text, size_t mark, double seconds = 60.0)
+    {
+        size_t at = std::string::npos;
+        child_->waitFor([&](const std::string& out, const std::string&) {
+            at = out.find(text, std::min(mark, out.size()));
+            return at != std::string::npos;
+        }, seconds);
+        return at == std::string::npos ? at : at + text.size();
+    }
+
+    // Waits until `frames` frames have been drawn after byte `mark`.
+    bool waitFrames(size_t mark, size_t frames)
+    {
+        return child_->waitFor([&](const std::string& out, const std::string&) {
+            return frameLines(out, mark) >= frames;
+        }, 60.0);
+    }
+
+    // The rows of the status lines after byte `mark`.
+    std::vector<int> rows(size_t mark) const
+    {
+        std::vector<int> found;
+        std::istringstream in(child_->out().substr(std::min(mark, child_->out().size())));
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("0x", 0) == 0 && line.find("; scene:") != std::string::npos) {
+                found.push_back(static_cast<int>(std::strtol(line.c_str() + 2, nullptr, 16)));
+            }
+        }
+        return found;
+    }
+
+    // Presses keys, lets two frames pass (the first may have begun before
+    // the keys arrived), and returns the output's length then: every frame
+    // after that mark sees the keys' effect. Waits for two of them.
+    size_t press(const std::vector<std::string>& keys)
+    {
+        pressKeys(server_.display(), keys);
+        waitFrames(child_->out().size(), 2);
+        const size_t mark = child_->out().size();
+        waitFrames(mark, 2);
+        return mark;
+    }
+
+    long pixel(int x, int y) const { return screenPixel(server_.display(), x, y); }
+
+    // Whether the error colour of the overlay's text shows in the top band.
+    bool showsError() const
+    {
+        const std::vector<long> band = screenPixels(server_.display(), 0, 0, 320, 40);
+        return std::any_of(band.begin(), band.end(), [](long c) { return red(c) > 200 && green(c) < 140 && blue(c) < 140; });
+    }
+
+private:
+    XServer server_;
+    std::unique_ptr<ChildProcess> child_;
+    bool started_ = false;
+};
+
+// A data folder whose scene 0 and final pass are the test's; everything else
+// comes from the run folder.
+void writeTestScene(const TempDir& data, const std::string& passFour, const std::string& finalPass)
+{
+    data.write("hall.fsh", blankPass);
+    data.write("hall_b.fsh", blankPass);
+    data.write("hall_c.fsh", blankPass);
+    data.write("hall_d.fsh", passFour);
+    data.write("AA.fsh", finalPass);
+    data.write("t.tracks", "track scene\n  0 0 step\n");
+}
+
+} // namespace
+
+TEST(LiveOptionsTest, PositionsSpansAndLimits)
+{
+    double row = 0, from = 0, to = 0;
+    std::string error;
+    EXPECT_TRUE(parseLivePosition("24:1:2", row, error));
+    EXPECT_EQ(row, 24 * 16 + 4 + 2);
+    EXPECT_TRUE(parseLivePosition("1147", row, error));
+    EXPECT_FALSE(parseLivePosition("1148", row, error));
+    EXPECT_NE(error.find("1147"), std::string::npos) << "names the last row: " << error;
+    EXPECT_FALSE(parseLivePosition("2:4:0", row, error));
+    EXPECT_FALSE(parseLivePosition("-1", row, error));
+
+    EXPECT_TRUE(parseLiveSpan("384:640", from, to, error));
+    EXPECT_EQ(from, 384);
+    EXPECT_EQ(to, 640);
+    EXPECT_TRUE(parseLiveSpan("24:0:0:40:0:0", from, to, error));
+    EXPECT_EQ(from, 384);
+    EXPECT_EQ(to, 640);
+    EXPECT_FALSE(parseLiveSpan("24:0:0:640", from, to, error)) << "mixed forms are ambiguous";
+    EXPECT_FALSE(parseLiveSpan("640:384", from, to, error));
+    EXPECT_FALSE(parseLiveSpan("384", from, to, error));
+
+    auto parse = [](std::vector<std::string> args, LiveOptions& options, std::string& message) {
+        args.insert(args.begin(), "orvanta-live");
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        return parseLiveOptions(static_cast<int>(argv.size()), argv.data(), options, message);
+    };
+    LiveOptions options;
+    ASSERT_TRUE(parse({"--data", "a", "--data", "b", "--loop", "16:32", "--window", "640x360", "--vsync", "off"},
+                      options, error))
+        << error;
+    EXPECT_EQ(options.dataFolders, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(options.fromRow, 16) << "a loop starts at its beginning";
+    EXPECT_EQ(options.width, 640);
+    EXPECT_FALSE(options.vsync);
+    LiveOptions defaults;
+    ASSERT_TRUE(parse({}, defaults, error));
+    EXPECT_EQ(defaults.dataFolders, std::vector<std::string>{"."});
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--window", "8x8"}, {"--window", "640x360", "--fullscreen"}, {"--scene-scale", "2"},
+          {"--vsync", "maybe"}, {"--from"}, {"--frobnicate"}}) {
+        LiveOptions ignored;
+        EXPECT_FALSE(parse(bad, ignored, error)) << bad[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(Live, HelpAndUsageErrors)
+{
+    const ToolRun help = runTool({binary("orvanta-live"), "--help"}, 30.0);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: orvanta-live"), std::string::npos);
+    const ToolRun bad = runTool({binary("orvanta-live"), "--window", "0x0"}, 30.0);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err.substr(0, bad.err.find('\n')), "orvanta-live: --window is WxH, 16x16 to 16384x16384");
+    const ToolRun missing = runTool({binary("orvanta-live"), "--data", "/nonexistent/orvanta"}, 30.0);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("/nonexistent/orvanta"), std::string::npos);
+}
+
+TEST(Live, ASavedShaderShowsWithinThreeFramesAndABrokenOneKeepsTheLastGoodPicture)
+{
+    TempDir data;
+    writeTestScene(data, blankPass, solidColour("1.0, 0.0, 0.0"));
+    LivePlayer live(data, {"--tracks", data.file("t.tracks")});
+    ASSERT_TRUE(live.started());
+    EXPECT_EQ(live.pixel(300, 170), 0xff0000);
+
+    save(data, "AA.fsh", solidColour("0.0, 1.0, 0.0"));
+    size_t mark = live.waitFor("AA.fsh: 1 program rebuilt", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    // The frame that noticed the save drew with it; three frames on, it is
+    // on the screen.
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_EQ(live.pixel(300, 170), 0x00ff00);
+    EXPECT_FALSE(live.showsError());
+
+    save(data, "AA.fsh", "#version 430 core\nout vec4 c;\nvoid main() { c = vec4(0.0, 0.0, 1.0 1.0); }\n");
+    mark = live.waitFor("AA.fsh: error, the last good version stays", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    EXPECT_NE(live.process().out().find("AA.fsh:3: ", mark), std::string::npos) << "file and line of the error";
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_EQ(live.pixel(300, 170), 0x00ff00) << "the last good program draws on";
+    EXPECT_TRUE(live.showsError());
+    EXPECT_TRUE(live.process().running()) << "nothing waits for a key";
+
+    save(data, "AA.fsh", solidColour("0.0, 0.0, 1.0"));
+    mark = live.waitFor("AA.fsh: 1 program rebuilt", mark);
+    ASSERT_NE(mark, std::string::npos);
+    EXPECT_NE(live.process().out().find("AA.fsh: mended"), std::string::npos);
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_EQ(live.pixel(300, 170), 0x0000ff);
+    EXPECT_FALSE(live.showsError());
+}
+
+TEST(Live, ASavedTrackTextMovesTheValueAndABrokenOneKeepsIt)
+{
+    TempDir data;
+    writeTestScene(data, gainPass, showPassFour);
+    data.write("t.tracks", "track scene\n  0 0 step\ntrack gain.r\n  0 0.5 step\n");
+    LivePlayer live(data, {"--tracks", data.file("t.tracks")});
+    ASSERT_TRUE(live.started());
+    EXPECT_NEAR(red(live.pixel(300, 170)), 128, 2);
+
+    save(data, "t.tracks", "track scene\n  0 0 step\ntrack gain.r\n  0 1.0 step\ntrack gain.b\n  0 0.25 step\n");
+    size_t mark = live.waitFor("t.tracks: 3 of 31 tracks", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_EQ(red(live.pixel(300, 170)), 255);
+    EXPECT_NEAR(blue(live.pixel(300, 170)), 64, 2);
+
+    save(data, "t.tracks", "track scene\n  0 0 step\ntrack gain.r\n  0 0.1 sideways\n");
+    mark = live.waitFor("t.tracks:4: ", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_EQ(red(live.pixel(300, 170)), 255) << "the old tracks stay";
+    EXPECT_TRUE(live.showsError());
+}
+
+TEST(Live, ALoopKeepsEveryFrameInsideItsSpan)
+{
+    TempDir data;
+    writeTestScene(data, blankPass, solidColour("0.2, 0.2, 0.2"));
+    LivePlayer live(data, {"--tracks", data.file("t.tracks"), "--loop", "16:32"});
+    ASSERT_TRUE(live.started());
+    const size_t mark = live.process().out().size();
+    live.process().collect(20.0);
+    const std::vector<int> rows = live.rows(mark);
+    ASSERT_GT(rows.size(), 100u);
+    EXPECT_GE(*std::min_element(rows.begin(), rows.end()), 16);
+    EXPECT_LE(*std::max_element(rows.begin(), rows.end()), 32);
+    // 20 s are about ten rounds of 16 rows: the music jumps back each time.
+    int jumps = 0;
+    for (size_t i = 1; i < rows.size(); ++i) jumps += rows[i] < rows[i - 1] ? 1 : 0;
+    EXPECT_GE(jumps, 8);
+    EXPECT_LE(jumps, 12);
+}
+
+TEST(Live, KeysMoveByBeatsBarsCutsAndScenesWhilePaused)
+{
+    TempDir data;
+    writeTestScene(data, blankPass, solidColour("0.2, 0.2, 0.2"));
+    data.write("t.tracks", cutTracks);
+    LivePlayer live(data, {"--tracks", data.file("t.tracks"), "--from", "2:0:0"});
+    ASSERT_TRUE(live.started());
+
+    size_t mark = live.press({"space"});
+    const std::vector<int> paused = live.rows(mark);
+    ASSERT_GE(paused.size(), 2u);
+    EXPECT_EQ(std::count(paused.begin(), paused.end(), paused.front()), static_cast<long>(paused.size()))
+        << "paused frames stay on one row";
+
+    struct Step {
+        std::vector<std::string> keys;
+        int row;
+    };
+    for (const Step& step : {Step{{"Home"}, 0}, Step{{"Right"}, 4}, Step{{"shift+Right"}, 20}, Step{{"Left"}, 16},
+                             Step{{"Next"}, 64}, Step{{"Next"}, 128}, Step{{"Prior"}, 64}, Step{{"Prior"}, 0},
+                             Step{{"3"}, 128}, Step{{"2"}, 64}, Step{{"Next", "Next"}, 1147}}) {
+        SCOPED_TRACE(step.keys[0]);
+        mark = live.press(step.keys);
+        const std::vector<int> rows = live.rows(mark);
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.back(), step.row);
+        EXPECT_EQ(rows.front(), rows.back()) << "still paused";
+    }
+    live.press({"2"});
+
+    mark = live.press({"space"});
+    live.process().collect(1.0);
+    const std::vector<int> playing = live.rows(mark);
+    ASSERT_GE(playing.size(), 2u);
+    EXPECT_GT(playing.back(), 64) << "plays on from where it was";
+}
+
+TEST(Live, SignalsAndEscapeEndItAtOnceLeavingNothingBehind)
+{
+    auto leftovers = [] {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
+            count += entry.path().filename().string().rfind("orvanta-live-", 0) == 0 ? 1 : 0;
+        }
+        return count;
+    };
+    const int before = leftovers();
+    TempDir data;
+    writeTestScene(data, blankPass, solidColour("0.2, 0.2, 0.2"));
+    struct Ending {
+        int signal;
+        int status;
+    };
+    for (const Ending ending : {Ending{SIGTERM, -SIGTERM}, Ending{SIGINT, -SIGINT}, Ending{0, 0}}) {
+        SCOPED_TRACE(ending.signal);
+        LivePlayer live(data, {"--tracks", data.file("t.tracks")});
+        ASSERT_TRUE(live.started());
+        if (ending.signal) {
+            live.process().sendSignal(ending.signal);
+        } else {
+            pressKeys(live.display(), {"Escape"});
+        }
+        const auto status = live.process().waitExit(10.0);
+        ASSERT_TRUE(status.has_value());
+        EXPECT_EQ(*status, ending.status);
+        EXPECT_EQ(leftovers(), before);
+    }
+}

@@ -1,0 +1,841 @@
+// orvanta-live: the demo for the people who make it. It plays with the
+// demo's own start-up and frame code in a window, watches the data folders,
+// and takes every saved shader, track text, track file, logo, tune and score
+// in between two frames, keeping the last good version on an error and
+// showing the error on screen until a good one is saved. Time is the music's,
+// under the author's keys: pause, beats, bars, cuts, scenes, a loop, slow
+// motion.
+//
+// The files are read through a staging folder of links, one a file, each to
+// the first data folder that has it: the demo reads plain names from its
+// working directory, and a name can come from one folder (the shaders in
+// data/) and another from another (the generated logo and tune in the run
+// folder).
+#include "files.h"
+#include "options.h"
+#include "overlay.h"
+#include "track_text.h"
+#include "usage.h"
+#include "watcher.h"
+
+#include "app/startup.h"
+#include "demo/clock.h"
+#include "demo/timeline.h"
+#include "demo/tracks.h"
+#include "render/frame_size.h"
+#include "render/programs.h"
+#include "render/render_screen.h"
+#include "render/scene_index.h"
+
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <GL/glx.h>
+#include <stb/stb_image.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const sceneNames[sceneCount] = {"hall", "whirligig", "ball scene", "flyby", "tunnel", "ribbon"};
+
+struct Files {
+    std::vector<std::string> dataFolders; // absolute, in order of precedence
+    std::string staging;                  // the demo's working directory
+    std::set<std::string> staged;         // names linked there
+    std::string tracks;                   // absolute; empty without --tracks
+    std::string score;
+    std::string tunePath;                 // where tunegen writes tune.ogg
+};
+
+struct Time {
+    bool paused = false;
+    int slowness = 0;     // speed is 1 / 2^slowness
+    double heldRow = 0.0; // while paused or slowed
+    bool loop = false;
+    double loopFrom = 0.0;
+    double loopTo = 0.0;
+    Clock::time_point last = Clock::now();
+    std::vector<double> cuts; // rows where the shown scene changes, 0 first
+};
+
+struct Tunegen {
+    pid_t pid = -1;
+    char temporary[4096] = {}; // its unfinished output, for a signal to remove
+    int errFd = -1;
+    std::string err;
+    bool pending = false; // the score changed again while it ran
+};
+
+struct Stats {
+    Clock::time_point since = Clock::now();
+    int frames = 0;
+    double fps = 0.0;
+};
+
+struct Live {
+    LiveOptions options;
+    Files files;
+    Time time;
+    Tunegen tunegen;
+    Stats stats;
+    std::unique_ptr<FolderWatcher> watcher;
+    std::unique_ptr<OverlayText> text;
+    std::map<std::string, std::vector<std::string>> errors; // by file, shown until mended
+    long frame = 0;
+    bool overlay = false;
+    bool piped = false; // standard output goes to a program, not a person
+    double row = 0.0;
+    int pendingWidth = 0;
+    int pendingHeight = 0;
+} LIVE;
+
+// What the signal handler removes, made before it is installed.
+struct Leftovers {
+    std::vector<std::string> paths; // links, then the staging folder last
+} LEFTOVERS;
+
+void say(const std::string& line)
+{
+    std::cout << std::dec << "[frame " << LIVE.frame << "] " << line << "\n";
+    std::cout.flush();
+}
+
+// ---- files ----------------------------------------------------------------
+
+std::string resolve(const std::string& name)
+{
+    for (const std::string& folder : LIVE.files.dataFolders) {
+        const fs::path path = fs::path(folder) / name;
+        std::error_code error;
+        if (fs::is_regular_file(path, error)) return path.string();
+    }
+    return "";
+}
+
+// Points the staged link of `name` at the first data folder holding it.
+void stage(const std::string& name)
+{
+    const std::string link = LIVE.files.staging + "/" + name;
+    unlink(link.c_str());
+    const std::string target = resolve(name);
+    if (!target.empty() && symlink(target.c_str(), link.c_str()) != 0) {
+        say("cannot link " + name + ": " + std::strerror(errno));
+    }
+}
+
+void removeLeftovers()
+{
+    for (const std::string& path : LEFTOVERS.paths) {
+        if (unlink(path.c_str()) != 0) rmdir(path.c_str());
+    }
+}
+
+bool makeStaging(std::string& error)
+{
+    std::string pattern = (fs::temp_directory_path() / "orvanta-live-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        error = "cannot make a folder in " + fs::temp_directory_path().string() + ": " + std::strerror(errno);
+        return false;
+    }
+    LIVE.files.staging = pattern;
+    std::set<std::string>& names = LIVE.files.staged;
+    names.insert(programVertexFile);
+    names.insert(std::begin(programFragmentFiles), std::end(programFragmentFiles));
+    names.insert({"logo.png", "tune.ogg"});
+    for (const char* track : demoTrackNames) names.insert(std::string("sync_") + track + ".track");
+    for (const std::string& name : names) {
+        stage(name);
+        LEFTOVERS.paths.push_back(LIVE.files.staging + "/" + name);
+    }
+    LEFTOVERS.paths.push_back(LIVE.files.staging);
+    return true;
+}
+
+// ---- errors on screen ---------------------------------------------------------
+
+// Driver logs as "FILE:LINE: message": Mesa writes "0:12(5): error: ...",
+// NVIDIA "0(12) : error C0000: ...". Other lines are kept as they are.
+std::vector<std::string> describeLog(const std::string& file, const std::string& log)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty()) continue;
+        int source = 0, number = 0, column = 0, used = 0;
+        if (std::sscanf(line.c_str(), "%d:%d(%d): %n", &source, &number, &column, &used) == 3 && used > 0) {
+            lines.push_back(file + ":" + std::to_string(number) + ": " + line.substr(static_cast<size_t>(used)));
+        } else if (std::sscanf(line.c_str(), "%d(%d) : %n", &source, &number, &used) == 2 && used > 0) {
+            lines.push_back(file + ":" + std::to_string(number) + ": " + line.substr(static_cast<size_t>(used)));
+        } else {
+            lines.push_back(file + ": " + line);
+        }
+    }
+    if (lines.empty()) lines.push_back(file + ": the driver gave no log");
+    return lines;
+}
+
+void setError(const std::string& file, const std::vector<std::string>& lines)
+{
+    LIVE.errors[file] = lines;
+}
+
+void clearError(const std::string& file)
+{
+    if (LIVE.errors.erase(file)) say(file + ": mended");
+}
+
+// ---- reloading ------------------------------------------------------------------
+
+// Rebuilds every table entry that uses `file` from the staged sources. Each
+// entry keeps its last good program when its new one does not build.
+void reloadShader(const std::string& file)
+{
+    const auto started = Clock::now();
+    std::string vertex, message;
+    if (!readWholeFile(programVertexFile, vertex, message)) {
+        setError(programVertexFile, {message});
+        say(message);
+        return;
+    }
+    int rebuilt = 0;
+    std::map<std::string, std::vector<std::string>> failures;
+    for (int i = 0; i < shaderProgramCount; ++i) {
+        const std::string fragmentFile = programFragmentFiles[i];
+        if (file != programVertexFile && file != fragmentFile) continue;
+        std::string fragment;
+        if (!readWholeFile(fragmentFile, fragment, message)) {
+            failures[fragmentFile] = {message};
+            continue;
+        }
+        ProgramNames names;
+        std::string log;
+        GLenum stage = 0;
+        if (!buildProgramQuietly(vertex.c_str(), fragment.c_str(), names, log, stage)) {
+            const std::string culprit = stage == GL_VERTEX_SHADER ? programVertexFile : fragmentFile;
+            if (!failures.count(culprit)) failures[culprit] = describeLog(culprit, log);
+            continue;
+        }
+        ShaderProgram* entry = shaderPrograms[i];
+        glDeleteProgram(entry->program);
+        glDeleteShader(entry->vertexShader);
+        glDeleteShader(entry->fragmentShader);
+        entry->fragmentShader = names.fragmentShader;
+        entry->vertexShader = names.vertexShader;
+        entry->program = names.program;
+        ++rebuilt;
+    }
+    // Mesh 0 is bound once; the others follow their program every frame.
+    meshes[0]->bindAttributes(shaderPrograms[0]);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+    if (!failures.count(file)) clearError(file);
+    for (const auto& [culprit, lines] : failures) {
+        if (LIVE.errors.count(culprit) && LIVE.errors[culprit] == lines) continue;
+        setError(culprit, lines);
+        std::string report = culprit + ": error, the last good version stays";
+        for (const std::string& line : lines) report += "\n  " + line;
+        say(report);
+    }
+    if (rebuilt > 0) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%s: %d program%s rebuilt in %.1f ms", file.c_str(), rebuilt,
+                      rebuilt == 1 ? "" : "s", ms);
+        say(text);
+    }
+}
+
+void findCuts()
+{
+    std::vector<double>& cuts = LIVE.time.cuts;
+    cuts.assign(1, 0.0);
+    int shown = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, 0.0)));
+    for (int row = 1; row <= static_cast<int>(endRow); ++row) {
+        const int scene = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row)));
+        if (scene != shown) cuts.push_back(row);
+        shown = scene;
+    }
+}
+
+void reloadTrackText()
+{
+    const std::string& path = LIVE.files.tracks;
+    const std::string name = fs::path(path).filename().string();
+    std::string text, message;
+    std::vector<TextTrack> tracks;
+    TextError error;
+    if (!readWholeFile(path, text, message)) {
+        setError(name, {message});
+        say(message);
+        return;
+    }
+    if (!parseTrackText(text, name, tracks, error)) {
+        setError(name, {error.describe()});
+        say(error.describe() + " (the tracks stay as they were)");
+        return;
+    }
+    int found = 0;
+    for (int i = 0; i < demoTrackCount; ++i) {
+        const auto track = std::find_if(tracks.begin(), tracks.end(),
+                                        [&](const TextTrack& t) { return t.name == demoTrackNames[i]; });
+        found += track != tracks.end() ? 1 : 0;
+        const bool empty = track == tracks.end() || track->keys.empty();
+        setDemoTrackKeys(static_cast<DemoTrack>(i), empty ? nullptr : track->keys.data(),
+                         empty ? 0 : static_cast<int>(track->keys.size()));
+    }
+    findCuts();
+    clearError(name);
+    say(name + ": " + std::to_string(found) + " of " + std::to_string(demoTrackCount) + " tracks");
+}
+
+void reloadTrackFiles()
+{
+    closeDemoTracks();
+    openDemoTracks();
+    findCuts();
+    say("track files reloaded");
+}
+
+void reloadLogo()
+{
+    int width = 0, height = 0, channels = 0;
+    if (!stbi_info("logo.png", &width, &height, &channels)) {
+        setError("logo.png", {"logo.png: not an image stb_image can read; the last good logo stays"});
+        say("logo.png: not an image; the last good logo stays");
+        return;
+    }
+    delete logoTexture;
+    logoTexture = new Texture("logo.png");
+    clearError("logo.png");
+    say("logo.png reloaded");
+}
+
+void reloadTune()
+{
+    if (!reopenMusic()) {
+        setError("tune.ogg", {"tune.ogg: cannot be decoded; the last good tune plays on"});
+        say("tune.ogg: cannot be decoded; the last good tune plays on");
+        return;
+    }
+    clearError("tune.ogg");
+    say("tune.ogg reloaded at row " + std::to_string(currentRow()));
+}
+
+std::string toolPath(const std::string& tool)
+{
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return error ? tool : (self.parent_path() / tool).string();
+}
+
+void startTunegen()
+{
+    Tunegen& t = LIVE.tunegen;
+    if (t.pid > 0) {
+        t.pending = true;
+        return;
+    }
+    int err[2];
+    if (pipe2(err, O_CLOEXEC) != 0) return;
+    const std::string tool = toolPath("tunegen");
+    t.pid = fork();
+    if (t.pid == 0) {
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(err[1], 2);
+        execl(tool.c_str(), tool.c_str(), LIVE.files.score.c_str(), "-o", LIVE.files.tunePath.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(err[1]);
+    if (t.pid < 0) {
+        close(err[0]);
+        return;
+    }
+    std::snprintf(t.temporary, sizeof t.temporary, "%s.tmp-%d", LIVE.files.tunePath.c_str(), static_cast<int>(t.pid));
+    t.errFd = err[0];
+    fcntl(t.errFd, F_SETFL, O_NONBLOCK);
+    t.err.clear();
+    t.pending = false;
+    say(fs::path(LIVE.files.score).filename().string() + ": rendering the tune in the background");
+}
+
+void pollTunegen()
+{
+    Tunegen& t = LIVE.tunegen;
+    if (t.pid <= 0) return;
+    char chunk[4096];
+    ssize_t n = 0;
+    while ((n = read(t.errFd, chunk, sizeof chunk)) > 0) t.err.append(chunk, static_cast<size_t>(n));
+    int status = 0;
+    if (waitpid(t.pid, &status, WNOHANG) != t.pid) return;
+    while ((n = read(t.errFd, chunk, sizeof chunk)) > 0) t.err.append(chunk, static_cast<size_t>(n));
+    close(t.errFd);
+    t.errFd = -1;
+    t.pid = -1;
+    const std::string name = fs::path(LIVE.files.score).filename().string();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        clearError(name);
+        say(name + ": rendered");
+    } else {
+        std::vector<std::string> lines;
+        std::istringstream in(t.err);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty()) lines.push_back(line);
+        }
+        if (lines.empty()) lines.push_back(name + ": tunegen failed");
+        setError(name, lines);
+        say(lines.front() + " (the tune stays as it was)");
+    }
+    if (t.pending) startTunegen();
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    return !a.empty() && !b.empty() && fs::equivalent(a, b, error);
+}
+
+void takeChanges()
+{
+    for (const FileChange& change : LIVE.watcher->poll()) {
+        const std::string path = change.folder + "/" + change.name;
+        if (sameFile(path, LIVE.files.tracks)) {
+            reloadTrackText();
+            continue;
+        }
+        if (sameFile(path, LIVE.files.score)) {
+            startTunegen();
+            continue;
+        }
+        if (!LIVE.files.staged.count(change.name)) continue;
+        // A folder after the first that has the name changes nothing seen.
+        if (!sameFile(resolve(change.name), path)) continue;
+        stage(change.name);
+        const std::string& name = change.name;
+        if (name == "logo.png") {
+            reloadLogo();
+        } else if (name == "tune.ogg") {
+            reloadTune();
+        } else if (name.rfind("sync_", 0) == 0) {
+            if (LIVE.files.tracks.empty()) reloadTrackFiles();
+        } else {
+            reloadShader(name);
+        }
+    }
+}
+
+// ---- time -----------------------------------------------------------------------
+
+bool playingAtFullSpeed()
+{
+    return !LIVE.time.paused && LIVE.time.slowness == 0;
+}
+
+void moveTo(double row)
+{
+    Time& t = LIVE.time;
+    row = std::clamp(row, 0.0, endRow);
+    if (t.loop && (row < t.loopFrom || row > t.loopTo)) {
+        t.loop = false;
+        say("loop off");
+    }
+    if (playingAtFullSpeed()) {
+        moveMusicTo(row);
+    } else {
+        t.heldRow = row;
+        holdMusicAt(row);
+    }
+}
+
+// Holds the music where it is (pausing, or slowing down) or lets it play.
+void setTimeMode(bool paused, int slowness)
+{
+    Time& t = LIVE.time;
+    const bool wasPlaying = playingAtFullSpeed();
+    t.paused = paused;
+    t.slowness = slowness;
+    if (wasPlaying && !playingAtFullSpeed()) {
+        t.heldRow = currentRow();
+        holdMusicAt(t.heldRow);
+    } else if (!wasPlaying && playingAtFullSpeed()) {
+        holdMusicAt(t.heldRow);
+        resumeMusic();
+    }
+    t.last = Clock::now();
+}
+
+// The row of this frame, with the loop and the end of the music applied.
+double advanceTime()
+{
+    Time& t = LIVE.time;
+    const auto now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - t.last).count();
+    t.last = now;
+    if (playingAtFullSpeed()) {
+        double row = currentRow();
+        if (t.loop && (row > t.loopTo || row < t.loopFrom)) {
+            moveMusicTo(t.loopFrom);
+            row = currentRow();
+        } else if (!t.loop && row >= endRow) {
+            t.paused = true;
+            t.heldRow = endRow;
+            holdMusicAt(endRow);
+            row = currentRow();
+        }
+        return row;
+    }
+    if (!t.paused) {
+        t.heldRow += seconds * rowRate / static_cast<double>(1 << t.slowness);
+        if (t.loop && t.heldRow > t.loopTo) t.heldRow = t.loopFrom;
+        if (!t.loop && t.heldRow >= endRow) {
+            t.heldRow = endRow;
+            t.paused = true;
+        }
+    }
+    holdMusicAt(t.heldRow);
+    return currentRow();
+}
+
+double cutBefore(double row)
+{
+    double found = 0.0;
+    for (double cut : LIVE.time.cuts) {
+        if (cut < row - 0.5) found = cut;
+    }
+    return found;
+}
+
+double cutAfter(double row)
+{
+    for (double cut : LIVE.time.cuts) {
+        if (cut > row + 0.5) return cut;
+    }
+    return endRow;
+}
+
+void toggleSectionLoop()
+{
+    Time& t = LIVE.time;
+    if (t.loop) {
+        t.loop = false;
+        say("loop off");
+        return;
+    }
+    const double row = currentRow();
+    t.loopFrom = 0.0;
+    for (double cut : t.cuts) {
+        if (cut <= row + 1e-9) t.loopFrom = cut;
+    }
+    t.loopTo = cutAfter(t.loopFrom);
+    t.loop = true;
+    say("loop " + std::to_string(static_cast<int>(t.loopFrom)) + " to " + std::to_string(static_cast<int>(t.loopTo)));
+}
+
+// ---- keys, window, signals ----------------------------------------------------
+
+void quit(int status)
+{
+    if (LIVE.tunegen.pid > 0) {
+        kill(LIVE.tunegen.pid, SIGTERM);
+        waitpid(LIVE.tunegen.pid, nullptr, 0);
+        unlink(LIVE.tunegen.temporary);
+    }
+    removeLeftovers();
+    std::cout.flush();
+    std::fflush(stdout);
+    std::_Exit(status);
+}
+
+void onSignal(int signal)
+{
+    if (LIVE.tunegen.pid > 0) {
+        kill(LIVE.tunegen.pid, SIGTERM);
+        waitpid(LIVE.tunegen.pid, nullptr, 0);
+        unlink(LIVE.tunegen.temporary);
+    }
+    removeLeftovers();
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+void onKey(unsigned char key, int, int)
+{
+    switch (key) {
+    case 27:
+        quit(0);
+        break;
+    case ' ':
+        setTimeMode(!LIVE.time.paused, LIVE.time.slowness);
+        say(LIVE.time.paused ? "paused" : "playing");
+        break;
+    case 'l':
+    case 'L':
+        toggleSectionLoop();
+        break;
+    case '-':
+    case '+':
+    case '=': {
+        const int slowness = std::clamp(LIVE.time.slowness + (key == '-' ? 1 : -1), 0, 2);
+        setTimeMode(LIVE.time.paused, slowness);
+        say("speed 1/" + std::to_string(1 << slowness));
+        break;
+    }
+    case 'o':
+    case 'O':
+        LIVE.overlay = !LIVE.overlay;
+        setPassTiming(LIVE.overlay);
+        break;
+    default:
+        if (key >= '1' && key < '1' + sceneCount) {
+            const int scene = key - '1';
+            for (int row = 0; row <= static_cast<int>(endRow); ++row) {
+                if (sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row))) == scene) {
+                    moveTo(row);
+                    break;
+                }
+            }
+        }
+        break;
+    }
+}
+
+void onSpecialKey(int key, int, int)
+{
+    const double row = currentRow();
+    const int step = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) ? rowsPerBar : rowsPerBeat;
+    switch (key) {
+    case GLUT_KEY_LEFT: moveTo(row - step); break;
+    case GLUT_KEY_RIGHT: moveTo(row + step); break;
+    case GLUT_KEY_PAGE_UP: moveTo(cutBefore(row)); break;
+    case GLUT_KEY_PAGE_DOWN: moveTo(cutAfter(row)); break;
+    case GLUT_KEY_HOME: moveTo(0.0); break;
+    default: break;
+    }
+}
+
+void onReshape(int width, int height)
+{
+    LIVE.pendingWidth = width;
+    LIVE.pendingHeight = height;
+}
+
+void setSwapInterval(bool vsync)
+{
+    const int interval = vsync ? 1 : 0;
+    using Mesa = int (*)(unsigned);
+    using Ext = void (*)(Display*, GLXDrawable, int);
+    if (auto mesa = reinterpret_cast<Mesa>(glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXSwapIntervalMESA")))) {
+        mesa(static_cast<unsigned>(interval));
+    } else if (auto ext = reinterpret_cast<Ext>(
+                   glXGetProcAddress(reinterpret_cast<const GLubyte*>("glXSwapIntervalEXT")))) {
+        ext(glXGetCurrentDisplay(), glXGetCurrentDrawable(), interval);
+    }
+}
+
+// ---- the frame ----------------------------------------------------------------
+
+std::string position(double row)
+{
+    const int whole = static_cast<int>(row);
+    char text[96];
+    std::snprintf(text, sizeof text, "row %.2f  %d:%d:%d", row, whole / rowsPerBar, whole % rowsPerBar / rowsPerBeat,
+                  whole % rowsPerBeat);
+    return text;
+}
+
+std::vector<std::string> figures()
+{
+    const int scene = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, LIVE.row)));
+    char line[160];
+    std::vector<std::string> lines;
+    std::snprintf(line, sizeof line, "%s  scene %d %s", position(LIVE.row).c_str(), scene, sceneNames[scene]);
+    lines.push_back(line);
+    std::string mode = LIVE.time.paused ? "paused" : "playing";
+    if (LIVE.time.slowness) mode += " at 1/" + std::to_string(1 << LIVE.time.slowness);
+    if (LIVE.time.loop) {
+        mode += "  loop " + std::to_string(static_cast<int>(LIVE.time.loopFrom)) + "-" +
+                std::to_string(static_cast<int>(LIVE.time.loopTo));
+    }
+    std::snprintf(line, sizeof line, "%.1f fps  %s", LIVE.stats.fps, mode.c_str());
+    lines.push_back(line);
+    double ms[passCount + 1];
+    if (passMilliseconds(ms)) {
+        std::snprintf(line, sizeof line, "gpu ms  pass1 %.2f  pass2 %.2f  pass3 %.2f  pass4 %.2f  final %.2f", ms[1],
+                      ms[2], ms[3], ms[4], ms[0]);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Before the swap, over the finished picture: the errors always, the
+// figures when asked for.
+void drawOverlay()
+{
+    const int width = static_cast<int>(windowWidth), height = static_cast<int>(windowHeight);
+    int y = 0;
+    if (LIVE.overlay) {
+        const std::vector<std::string> lines = figures();
+        LIVE.text->draw(lines, 0, y, {1.0f, 1.0f, 1.0f}, width, height);
+        y += static_cast<int>(lines.size()) * 24 + 8;
+    }
+    std::vector<std::string> errors;
+    for (const auto& [file, lines] : LIVE.errors) {
+        for (size_t i = 0; i < lines.size() && i < 4; ++i) errors.push_back(lines[i]);
+    }
+    LIVE.text->draw(errors, 0, y, {1.0f, 0.35f, 0.3f}, width, height);
+}
+
+void countFrame()
+{
+    Stats& s = LIVE.stats;
+    ++s.frames;
+    const double seconds = std::chrono::duration<double>(Clock::now() - s.since).count();
+    if (seconds < 1.0) return;
+    s.fps = s.frames / seconds;
+    s.frames = 0;
+    s.since = Clock::now();
+    if (LIVE.overlay) {
+        std::string line;
+        for (const std::string& part : figures()) line += (line.empty() ? "" : "  |  ") + part;
+        say(line);
+    }
+}
+
+void liveFrame()
+{
+    if (LIVE.pendingWidth > 0 && (LIVE.pendingWidth != static_cast<int>(windowWidth) ||
+                                  LIVE.pendingHeight != static_cast<int>(windowHeight))) {
+        resizeFrame(LIVE.pendingWidth, LIVE.pendingHeight);
+    }
+    takeChanges();
+    pollTunegen();
+    LIVE.row = advanceTime();
+    // The demo's status line a frame is for programs that follow the player;
+    // a person reads the overlay's figures instead.
+    std::streambuf* console = LIVE.piped ? nullptr : std::cout.rdbuf(nullptr);
+    drawFrame(LIVE.row);
+    if (console) std::cout.rdbuf(console);
+    ++LIVE.frame;
+    countFrame();
+    if (LIVE.piped) std::cout.flush();
+}
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "orvanta-live: %s\n", message.c_str());
+    removeLeftovers();
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string error;
+    LiveOptions& options = LIVE.options;
+    if (!parseLiveOptions(argc, argv, options, error)) return usageError("orvanta-live", error, liveUsage);
+    if (options.help) {
+        std::fputs(liveUsage, stdout);
+        return 0;
+    }
+    for (const std::string& folder : options.dataFolders) {
+        std::error_code ignored;
+        if (!fs::is_directory(folder, ignored)) return fail("no folder " + folder);
+        LIVE.files.dataFolders.push_back(fs::absolute(folder).lexically_normal().string());
+    }
+    for (const auto& [given, into] : {std::make_pair(&options.tracks, &LIVE.files.tracks),
+                                      std::make_pair(&options.score, &LIVE.files.score)}) {
+        if (given->empty()) continue;
+        std::string bytes;
+        if (!readWholeFile(*given, bytes, error)) return fail(error);
+        *into = fs::absolute(*given).lexically_normal().string();
+    }
+    {
+        const std::string tune = resolve("tune.ogg");
+        LIVE.files.tunePath = tune.empty() ? LIVE.files.dataFolders.front() + "/tune.ogg" : tune;
+    }
+    std::vector<std::string> watched = LIVE.files.dataFolders;
+    for (const std::string& file : {LIVE.files.tracks, LIVE.files.score}) {
+        if (!file.empty()) watched.push_back(fs::path(file).parent_path().string());
+    }
+    std::sort(watched.begin(), watched.end());
+    watched.erase(std::unique(watched.begin(), watched.end()), watched.end());
+    LIVE.watcher = std::make_unique<FolderWatcher>(watched);
+    if (!LIVE.watcher->ok()) return fail(LIVE.watcher->error());
+    if (!makeStaging(error)) return fail(error);
+
+    // The demo's start-up, its log and its wait for a key after a broken
+    // shader kept away: broken shaders are reported below, and never wait.
+    if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot read /dev/null");
+    LIVE.piped = !isatty(1);
+    std::streambuf* console = std::cout.rdbuf(nullptr);
+    DemoStartup startup;
+    startup.window = options.fullScreen ? WindowMode::Screen : WindowMode::Windowed;
+    startup.windowWidth = options.width;
+    startup.windowHeight = options.height;
+    startup.sceneScale = options.sceneScale;
+    startup.dataFolder = LIVE.files.staging;
+    const bool started = startDemo(argc, argv, startup, error);
+    std::cout.rdbuf(console);
+    if (!started) return fail(error);
+
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    glutSetCursor(GLUT_CURSOR_INHERIT);
+    glutDisplayFunc(liveFrame);
+    glutKeyboardFunc(onKey);
+    glutSpecialFunc(onSpecialKey);
+    glutReshapeFunc(onReshape);
+    glutCloseFunc([] { quit(0); });
+    setBeforeSwap(drawOverlay);
+    setSwapInterval(options.vsync);
+    LIVE.text = std::make_unique<OverlayText>();
+
+    std::cout << "orvanta-live: watching";
+    for (const std::string& folder : watched) std::cout << " " << folder;
+    std::cout << "\n";
+    // Whatever start-up could not build shows as an error at once.
+    std::set<std::string> broken;
+    for (int i = 0; i < shaderProgramCount; ++i) {
+        GLint linked = 0;
+        glGetProgramiv(shaderPrograms[i]->program, GL_LINK_STATUS, &linked);
+        if (!linked) broken.insert(shaderPrograms[i]->vertexShader ? programFragmentFiles[i] : programVertexFile);
+    }
+    for (const std::string& file : broken) reloadShader(file);
+    if (!LIVE.files.tracks.empty()) reloadTrackText();
+    findCuts();
+
+    LIVE.time.loop = options.loop;
+    LIVE.time.loopFrom = options.loopFrom;
+    LIVE.time.loopTo = options.loopTo;
+    LIVE.time.heldRow = options.fromRow;
+    holdMusicAt(options.fromRow);
+    resumeMusic();
+    glutMainLoop();
+    quit(0);
+}

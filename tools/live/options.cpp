@@ -1,0 +1,144 @@
+#include "options.h"
+
+#include "track_text.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+const char* const liveUsage =
+    "usage: orvanta-live [--data DIR]... [--tracks FILE.tracks] [--score FILE.score]\n"
+    "                    [--window WxH | --fullscreen] [--scene-scale S] [--from POS]\n"
+    "                    [--loop A:B] [--vsync on|off] [--help]\n"
+    "  --data DIR          where shaders, logo.png, tune.ogg and .track files come from\n"
+    "                      (default: .); given more than once, each file comes from the\n"
+    "                      first folder that has it. Every folder is watched.\n"
+    "  --tracks FILE       track text that replaces the .track files; reloaded on save\n"
+    "  --score FILE        score rendered by tunegen into tune.ogg whenever it is saved\n"
+    "  --window WxH        window size, 16x16 to 16384x16384 (default 1280x720)\n"
+    "  --scene-scale S     scale of the first scene pass, 0.1 to 1 (default 1)\n"
+    "  --from POS          where to start; --loop A:B plays A to B over and over\n"
+    "                      (positions: rows, or bar:beat:row as in the track text)\n"
+    "keys: space pause, left/right a beat (shift: a bar), page up/down the previous or\n"
+    "      next cut, home the start, 1-6 the first row of scene 0-5, l loop the section,\n"
+    "      - and + slower and faster (1, 1/2, 1/4), o overlay, escape quit\n";
+
+namespace {
+
+bool sizeValue(const std::string& text, int& width, int& height)
+{
+    char tail = 0;
+    return std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &tail) == 2 && width >= 16 && height >= 16 &&
+           width <= 16384 && height <= 16384;
+}
+
+} // namespace
+
+bool parseLivePosition(const std::string& word, double& row, std::string& error)
+{
+    int32_t whole = 0;
+    std::string message;
+    if (!parseTrackPosition(word, whole, message)) {
+        error = message;
+        return false;
+    }
+    if (whole < 0 || whole > endRow) {
+        error = "position '" + word + "' lies outside the run, rows 0 to " + std::to_string(static_cast<int>(endRow));
+        return false;
+    }
+    row = whole;
+    return true;
+}
+
+bool parseLiveSpan(const std::string& word, double& from, double& to, std::string& error)
+{
+    std::vector<size_t> colons;
+    for (size_t at = word.find(':'); at != std::string::npos; at = word.find(':', at + 1)) colons.push_back(at);
+    size_t split = std::string::npos;
+    if (colons.size() == 1) split = colons[0];
+    if (colons.size() == 5) split = colons[2];
+    if (split == std::string::npos) {
+        error = "--loop is A:B, both rows (384:640) or both bar:beat:row (24:0:0:40:0:0)";
+        return false;
+    }
+    if (!parseLivePosition(word.substr(0, split), from, error) || !parseLivePosition(word.substr(split + 1), to, error)) {
+        return false;
+    }
+    if (!(from < to)) {
+        error = "--loop needs A before B";
+        return false;
+    }
+    return true;
+}
+
+bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& error)
+{
+    bool windowGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            return true;
+        }
+        if (arg == "--fullscreen") {
+            options.fullScreen = true;
+            continue;
+        }
+        const bool takesValue = arg == "--data" || arg == "--tracks" || arg == "--score" || arg == "--window" ||
+                                arg == "--scene-scale" || arg == "--from" || arg == "--loop" || arg == "--vsync";
+        if (!takesValue) {
+            error = "unknown argument '" + arg + "'";
+            return false;
+        }
+        if (i + 1 >= argc) {
+            error = arg + " needs a value";
+            return false;
+        }
+        const std::string value = argv[++i];
+        if (arg == "--data") {
+            options.dataFolders.push_back(value);
+        } else if (arg == "--tracks") {
+            options.tracks = value;
+        } else if (arg == "--score") {
+            options.score = value;
+        } else if (arg == "--window") {
+            if (!sizeValue(value, options.width, options.height)) {
+                error = "--window is WxH, 16x16 to 16384x16384";
+                return false;
+            }
+            windowGiven = true;
+        } else if (arg == "--scene-scale") {
+            char* end = nullptr;
+            errno = 0;
+            const double scale = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || errno != 0 || !(scale >= 0.1 && scale <= 1.0)) {
+                error = "--scene-scale runs from 0.1 to 1";
+                return false;
+            }
+            options.sceneScale = static_cast<float>(scale);
+        } else if (arg == "--from") {
+            if (!parseLivePosition(value, options.fromRow, error)) {
+                error = "--from: " + error;
+                return false;
+            }
+        } else if (arg == "--loop") {
+            if (!parseLiveSpan(value, options.loopFrom, options.loopTo, error)) return false;
+            options.loop = true;
+        } else if (value == "on" || value == "off") {
+            options.vsync = value == "on";
+        } else {
+            error = "--vsync is on or off";
+            return false;
+        }
+    }
+    if (windowGiven && options.fullScreen) {
+        error = "--window and --fullscreen exclude each other";
+        return false;
+    }
+    if (options.dataFolders.empty()) options.dataFolders.push_back(".");
+    if (options.loop && (options.fromRow < options.loopFrom || options.fromRow > options.loopTo)) {
+        options.fromRow = options.loopFrom;
+    }
+    return true;
+}

@@ -1,0 +1,34 @@
+// live/options: the live player's command line, parsed and checked.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct LiveOptions {
+    std::vector<std::string> dataFolders; // each file from the first that has it
+    std::string tracks;                    // track text replacing the .track files
+    std::string score;                     // re-rendered into tune.ogg when it changes
+    bool fullScreen = false;
+    int width = 1280;
+    int height = 720;
+    float sceneScale = 1.0f;
+    double fromRow = 0.0;
+    bool loop = false;
+    double loopFrom = 0.0;
+    double loopTo = 0.0;
+    bool vsync = true;
+    bool help = false;
+};
+
+extern const char* const liveUsage;
+
+// Parses the command line. Failure: false with a one-line message for the
+// usage error. --help sets `help` and parses nothing after it.
+bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& error);
+
+// A position as the track text writes it: a whole row or bar:beat:row, from
+// row 0 to the last row of the run. Failure: false with a message.
+bool parseLivePosition(const std::string& word, double& row, std::string& error);
+
+// A span A:B of two positions, both rows or both bar:beat:row, with A < B.
+bool parseLiveSpan(const std::string& word, double& from, double& to, std::string& error);

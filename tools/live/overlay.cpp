@@ -1,0 +1,98 @@
+#include "overlay.h"
+
+#include "gpu/shader_program.h"
+
+#include <stb/stb_easy_font.h>
+
+#include <algorithm>
+#include <cassert>
+
+namespace {
+
+const char* const vertexSource = R"(#version 430 core
+layout(location = 0) in vec2 position;
+uniform vec2 screen;
+void main() { gl_Position = vec4(position.x / screen.x * 2.0 - 1.0, 1.0 - position.y / screen.y * 2.0, 0.0, 1.0); }
+)";
+
+const char* const fragmentSource = R"(#version 430 core
+uniform vec4 colour;
+out vec4 fragment;
+void main() { fragment = colour; }
+)";
+
+constexpr float glyphScale = 2.0f;
+constexpr float lineHeight = 12.0f; // stb_easy_font's line, unscaled
+constexpr float margin = 6.0f;
+
+void addRectangle(std::vector<float>& out, float x0, float y0, float x1, float y1)
+{
+    out.insert(out.end(), {x0, y0, x1, y0, x1, y1, x0, y0, x1, y1, x0, y1});
+}
+
+} // namespace
+
+OverlayText::OverlayText()
+{
+    ProgramNames names;
+    std::string log;
+    GLenum failedStage = 0;
+    const bool built = buildProgramQuietly(vertexSource, fragmentSource, names, log, failedStage);
+    assert(built && "the overlay's own shaders compile");
+    (void)built;
+    program_ = names.program;
+    glDeleteShader(names.vertexShader);
+    glDeleteShader(names.fragmentShader);
+    glGenVertexArrays(1, &vertexArray_);
+    glGenBuffers(1, &buffer_);
+}
+
+OverlayText::~OverlayText()
+{
+    glDeleteBuffers(1, &buffer_);
+    glDeleteVertexArrays(1, &vertexArray_);
+    glDeleteProgram(program_);
+}
+
+void OverlayText::draw(const std::vector<std::string>& lines, int x, int y, const std::array<float, 3>& colour,
+                       int width, int height)
+{
+    if (lines.empty()) return;
+    std::vector<float> backdrop, glyphs;
+    static float quads[64 * 1024];
+    float widest = 0.0f;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        const float top = static_cast<float>(y) + margin + static_cast<float>(i) * lineHeight * glyphScale;
+        widest = std::max(widest, static_cast<float>(stb_easy_font_width(const_cast<char*>(line.c_str()))));
+        const int count = stb_easy_font_print(0.0f, 0.0f, const_cast<char*>(line.c_str()), nullptr, quads, sizeof quads);
+        for (int q = 0; q < count; ++q) {
+            const float* v = &quads[q * 16]; // four vertices of x, y, z and a packed colour
+            addRectangle(glyphs, x + margin + v[0] * glyphScale, top + v[1] * glyphScale, x + margin + v[8] * glyphScale,
+                         top + v[9] * glyphScale);
+        }
+    }
+    addRectangle(backdrop, static_cast<float>(x), static_cast<float>(y), x + widest * glyphScale + 2 * margin,
+                 y + static_cast<float>(lines.size()) * lineHeight * glyphScale + margin);
+
+    glDisable(GL_DEPTH_TEST);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glUseProgram(program_);
+    glUniform2f(glGetUniformLocation(program_, "screen"), static_cast<float>(width), static_cast<float>(height));
+    glBindVertexArray(vertexArray_);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer_);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+    for (const auto& [vertices, rgba] : {std::make_pair(&backdrop, std::array<float, 4>{0.0f, 0.0f, 0.0f, 0.7f}),
+                                         std::make_pair(&glyphs, std::array<float, 4>{colour[0], colour[1], colour[2], 1.0f})}) {
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices->size() * sizeof(float)), vertices->data(),
+                     GL_STREAM_DRAW);
+        glUniform4f(glGetUniformLocation(program_, "colour"), rgba[0], rgba[1], rgba[2], rgba[3]);
+        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices->size() / 2));
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindVertexArray(0);
+    glUseProgram(0);
+    glBlendFunc(GL_ONE, GL_ZERO);
+    glEnable(GL_DEPTH_TEST);
+}
