@@ -10,7 +10,7 @@ GENERATOR  := -G Ninja
 XVFB       := xvfb-run -a -s "-screen 0 1280x720x24"
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build demo test bench sanitize fuzz ci clean
+.PHONY: all deps build demo live test bench sanitize fuzz ci clean
 
 all: build
 
@@ -26,6 +26,14 @@ build: deps $(BUILD)/build.ninja
 demo: build
 	cd $(BUILD)/run && if [ -n "$$DISPLAY" ]; then ../bin/orvanta; else $(XVFB) ../bin/orvanta; fi
 
+# The live player on the repository's own sources: shaders from data/, the
+# tracks and the score as text, the logo and the tune from the run folder
+# (the tune re-rendered there when the score is saved).
+live: build
+	if [ -n "$$DISPLAY" ]; then X=""; else X='$(XVFB)'; fi; \
+	$$X $(BUILD)/bin/orvanta-live --data data --data $(BUILD)/run \
+	  --tracks data/tracks/demo.tracks --score data/music/orvanta.score
+
 test: build
 	cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 
@@ -34,6 +42,7 @@ bench: build
 	$(BUILD)/bin/audio_bench
 	cd $(BUILD) && $(XVFB) ./bin/startup_bench
 	$(BUILD)/bin/frame_bench
+	$(BUILD)/bin/live_bench
 	@echo "Capture speed at 640x360 (frames a second, last figure):"
 	cd $(BUILD)/run && ../bin/orvanta-capture --out /tmp/orvanta-capture-bench.mp4 --size 640x360 --fps 30 --to-row 128
 	rm -f /tmp/orvanta-capture-bench.mp4

@@ -150,3 +150,44 @@ TEST(Frame, StartUpRefusesADataFolderItCannotEnterBeforeMakingAnything)
     EXPECT_EQ(meshes[0], nullptr);
     EXPECT_EQ(windowWidth, 0.0f);
 }
+
+TEST(Frame, ResizingTakesEveryTargetToTheNewSizeAndNothingGrows)
+{
+    FrameHarness harness;
+    harness.start();
+    harness.frameAt(100.0, 2);
+    takeGlErrors();
+    const std::vector<int> before = liveGlObjects();
+    for (const auto& [width, height] : {std::pair{320, 180}, std::pair{200, 300}, std::pair{1280, 720}}) {
+        SCOPED_TRACE(width);
+        resizeFrame(width, height);
+        harness.frameAt(100.0, 2);
+        EXPECT_EQ(liveGlObjects(), before) << "textures, buffers, framebuffers, ... per kind";
+        glBindTexture(GL_TEXTURE_2D, historyImage()->id);
+        EXPECT_EQ(levelParameter(GL_TEXTURE_WIDTH), width);
+        EXPECT_EQ(levelParameter(GL_TEXTURE_HEIGHT), height);
+        glBindRenderbuffer(GL_RENDERBUFFER, passDepthBuffers[1]);
+        EXPECT_EQ(renderbufferParameter(GL_RENDERBUFFER_WIDTH), width);
+        EXPECT_EQ(passWidth(1), static_cast<int>(width * 0.68f));
+    }
+    EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
+}
+
+TEST(Frame, PassTimesArriveAFewFramesAfterTimingStarts)
+{
+    FrameHarness harness;
+    harness.start();
+    double ms[passCount + 1] = {};
+    setPassTiming(true);
+    harness.frameAt(100.0);
+    EXPECT_FALSE(passMilliseconds(ms)) << "no figures before the first set is read";
+    harness.frameAt(100.0, 6);
+    ASSERT_TRUE(passMilliseconds(ms));
+    for (int pass = 0; pass <= passCount; ++pass) {
+        EXPECT_GT(ms[pass], 0.0) << "pass " << pass;
+        EXPECT_LT(ms[pass], 10000.0) << "pass " << pass;
+    }
+    setPassTiming(false);
+    EXPECT_FALSE(passMilliseconds(ms));
+    EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
+}

@@ -368,3 +368,46 @@ TEST(Live, SignalsAndEscapeEndItAtOnceLeavingNothingBehind)
         EXPECT_EQ(leftovers(), before);
     }
 }
+
+TEST(Live, ScoreTuneAndLogoReloadWhileThePictureGoesOn)
+{
+    TempDir data;
+    writeTestScene(data, blankPass, solidColour("0.2, 0.2, 0.2"));
+    const std::string score = "song\n  tempo 122\n  rows 32\nend\ninstrument t\n  osc saw level 0.5\nend\n"
+                              "pattern p 16\n  C-4 v90\nend\norder c t\n  p p\nend\n";
+    data.write("s.score", score);
+    // The tune the player renders goes where it found one: here, not the run folder.
+    fs::copy_file(silentTune(), data.file("tune.ogg"));
+    LivePlayer live(data, {"--tracks", data.file("t.tracks"), "--score", data.file("s.score")});
+    ASSERT_TRUE(live.started());
+
+    save(data, "s.score", score + "\n");
+    size_t mark = live.waitFor("s.score: rendering the tune in the background", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    const size_t rendered = live.waitFor("s.score: rendered", mark, 120.0);
+    ASSERT_NE(rendered, std::string::npos) << live.process().out() << live.process().err();
+    EXPECT_GT(LivePlayer::frameLines(live.process().out().substr(0, rendered), mark), 0u)
+        << "frames go on while the tune renders";
+    // The new tune lands (and is reloaded) just before tunegen ends.
+    const size_t reloaded = live.waitFor("tune.ogg reloaded at row", mark);
+    ASSERT_NE(reloaded, std::string::npos) << live.process().out();
+    mark = std::max(rendered, reloaded);
+
+    save(data, "s.score", "song\n  tempo fast\nend\n");
+    mark = live.waitFor("s.score:2: 'fast' is not a number", mark, 120.0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_TRUE(live.showsError());
+
+    save(data, "logo.png", "not a picture");
+    mark = live.waitFor("logo.png: not an image; the last good logo stays", mark);
+    EXPECT_NE(mark, std::string::npos) << live.process().out();
+    fs::copy_file(std::string(ORVANTA_RUN_DIR) + "/logo.png", data.file(".logo.png.new"));
+    fs::rename(data.file(".logo.png.new"), data.file("logo.png"));
+    mark = live.waitFor("logo.png reloaded", mark);
+    EXPECT_NE(mark, std::string::npos) << live.process().out();
+    EXPECT_TRUE(live.process().running());
+    for (const auto& entry : fs::directory_iterator(data.path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+    }
+}

@@ -728,8 +728,8 @@ void liveFrame()
                                   LIVE.pendingHeight != static_cast<int>(windowHeight))) {
         resizeFrame(LIVE.pendingWidth, LIVE.pendingHeight);
     }
-    takeChanges();
     pollTunegen();
+    takeChanges();
     LIVE.row = advanceTime();
     // The demo's status line a frame is for programs that follow the player;
     // a person reads the overlay's figures instead.

@@ -1,0 +1,189 @@
+// How fast orvanta-live shows a saved file: the time from a shader file's
+// save to the end of the first frame drawn with it (the compile time, which
+// the player reports, apart), and from a track text's save to the end of the
+// first frame with its values. The player runs at 320x180 on the demo's own
+// files, in an X server of its own, with its console on a pipe: the save is
+// timed from just before the rename, the frame's end by the status line of
+// the frame after it.
+#include "xvfb.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class Player {
+public:
+    Player(const std::vector<std::string>& args, const std::string& display)
+    {
+        int out[2];
+        if (pipe(out) != 0) std::abort();
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            close(out[0]);
+            close(out[1]);
+            setenv("DISPLAY", display.c_str(), 1);
+            setenv("SDL_AUDIODRIVER", "none", 1);
+            // Every save is a new shader: no driver cache may answer for it.
+            setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
+            std::vector<char*> argv;
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        fd_ = out[0];
+    }
+    ~Player()
+    {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+        close(fd_);
+    }
+
+    // Reads lines until one contains `text`; returns when it arrived, or
+    // nothing after 60 s. The line itself is left in `line`.
+    bool waitLine(const std::string& text, Clock::time_point& when, std::string& line)
+    {
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
+        for (;;) {
+            const size_t end = buffer_.find('\n');
+            if (end != std::string::npos) {
+                line = buffer_.substr(0, end);
+                buffer_.erase(0, end + 1);
+                if (line.find(text) != std::string::npos) {
+                    when = Clock::now();
+                    return true;
+                }
+                continue;
+            }
+            pollfd p = {fd_, POLLIN, 0};
+            if (Clock::now() > deadline || poll(&p, 1, 1000) < 0) return false;
+            char chunk[4096];
+            const ssize_t n = read(fd_, chunk, sizeof chunk);
+            if (n <= 0 && p.revents) return false;
+            if (n > 0) buffer_.append(chunk, static_cast<size_t>(n));
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    std::string buffer_;
+};
+
+std::string readText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void save(const fs::path& path, const std::string& text)
+{
+    const fs::path temporary = path.string() + ".new";
+    std::ofstream(temporary, std::ios::binary) << text;
+    fs::rename(temporary, path);
+}
+
+double ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Measure {
+    std::vector<double> total;   // save to the end of the first frame drawn with it
+    std::vector<double> noticed; // save to the player's line about it
+    std::vector<double> compile; // as the player reports it
+};
+
+// Saves `file` (with a changing comment) `rounds` times, each time waiting
+// for `notice`, then for the status line of the frame after the one that
+// noticed.
+Measure measure(Player& player, const fs::path& file, const std::string& comment, const std::string& notice,
+                int rounds)
+{
+    const std::string original = readText(file);
+    Measure m;
+    for (int round = 0; round < rounds; ++round) {
+        Clock::time_point seen, drawn;
+        std::string line;
+        const auto saved = Clock::now();
+        save(file, original + comment + std::to_string(getpid()) + "." + std::to_string(round) + "\n");
+        if (!player.waitLine(notice, seen, line)) break;
+        const size_t in = line.find(" in ");
+        m.compile.push_back(in == std::string::npos ? 0.0 : std::atof(line.c_str() + in + 4));
+        if (!player.waitLine("; scene:", drawn, line) || !player.waitLine("; scene:", drawn, line)) break;
+        m.total.push_back(ms(drawn - saved));
+        m.noticed.push_back(ms(seen - saved));
+        usleep(200000);
+    }
+    return m;
+}
+
+} // namespace
+
+int main()
+{
+    XServer server(320, 180);
+    if (!server.ok()) return 1;
+    const fs::path folder = fs::temp_directory_path() / ("orvanta-live-bench-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    fs::copy_file(fs::path(ORVANTA_RUN_DIR) / "hall.fsh", folder / "hall.fsh");
+    fs::copy_file(fs::path(ORVANTA_SOURCE_DIR) / "data/tracks/demo.tracks", folder / "demo.tracks");
+    int status = 0;
+    {
+        Player player({std::string(ORVANTA_BIN_DIR) + "/orvanta-live", "--window", "320x180", "--data", folder.string(),
+                       "--data", ORVANTA_RUN_DIR, "--tracks", (folder / "demo.tracks").string(), "--from", "64"},
+                      server.display());
+        Clock::time_point ready;
+        std::string line;
+        if (!player.waitLine("; scene:", ready, line)) {
+            std::fprintf(stderr, "live_bench: orvanta-live drew no frame\n");
+            status = 1;
+        } else {
+            const Measure shader = measure(player, folder / "hall.fsh", "// ", "hall.fsh: 1 program rebuilt", 10);
+            const Measure tracks = measure(player, folder / "demo.tracks", "# ", "demo.tracks: 31 of 31 tracks", 10);
+            if (shader.total.empty() || tracks.total.empty()) {
+                std::fprintf(stderr, "live_bench: the player did not take the saves\n");
+                status = 1;
+            } else {
+                const double total = median(shader.total), compile = median(shader.compile);
+                const double noticed = median(shader.noticed);
+                std::printf("Save to the end of the first frame drawn with it, 320x180, median of %zu:\n",
+                            shader.total.size());
+                std::printf("  shader (hall.fsh)      %6.1f ms: taken in %.1f ms, of which compile and link %.1f ms;\n"
+                            "                         the frame drawn with it %.1f ms, the driver's own compile on\n"
+                            "                         first use included (aim: under 100 plus the compile)\n",
+                            total, noticed, compile, total - noticed);
+                std::printf("  track text (31 tracks) %6.1f ms: taken in %.1f ms (aim: under 50)\n", median(tracks.total),
+                            median(tracks.noticed));
+            }
+        }
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    return status;
+}
