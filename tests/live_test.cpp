@@ -74,7 +74,24 @@ public:
         EXPECT_TRUE(started_) << "no frames; stdout: " << child_->out() << "\nstderr: " << child_->err();
     }
 
+    // Ends the player as a person would, so that it cleans up; a player that
+    // does not end is killed.
+    ~LivePlayer()
+    {
+        child_->sendSignal(SIGTERM);
+        child_->waitExit(10.0);
+    }
+
     ChildProcess& process() { return *child_; }
+
+    // The folder the player reads its files through, from its first line.
+    std::string staging() const
+    {
+        const std::string& out = child_->out();
+        const std::string lead = "; reading through ";
+        const size_t at = out.find(lead);
+        return at == std::string::npos ? "" : out.substr(at + lead.size(), out.find('\n', at) - at - lead.size());
+    }
     const std::string& display() const { return server_.display(); }
     bool started() const { return started_; }
 
@@ -125,7 +142,7 @@ public:
     // after that mark sees the keys' effect. Waits for two of them.
     size_t press(const std::vector<std::string>& keys)
     {
-        pressKeys(server_.display(), keys);
+        if (!keys.empty()) pressKeys(server_.display(), keys);
         waitFrames(child_->out().size(), 2);
         const size_t mark = child_->out().size();
         waitFrames(mark, 2);
@@ -330,43 +347,89 @@ TEST(Live, KeysMoveByBeatsBarsCutsAndScenesWhilePaused)
     }
     live.press({"2"});
 
+    mark = live.press({"l"});
+    EXPECT_NE(live.process().out().find("loop 64 to 128"), std::string::npos) << "the section under way";
+
     mark = live.press({"space"});
     live.process().collect(1.0);
     const std::vector<int> playing = live.rows(mark);
     ASSERT_GE(playing.size(), 2u);
     EXPECT_GT(playing.back(), 64) << "plays on from where it was";
+
+    // At half speed the rows run at half the music's rate (8.13 rows a second).
+    live.press({"minus"});
+    const size_t slowed = live.process().out().size();
+    live.process().collect(3.0);
+    const std::vector<int> slow = live.rows(slowed);
+    ASSERT_GE(slow.size(), 2u);
+    const double rate = (slow.back() - slow.front()) / 3.0;
+    EXPECT_GT(rate, 2.5);
+    EXPECT_LT(rate, 6.0);
+}
+
+TEST(Live, AResizedWindowIsDrawnWhole)
+{
+    TempDir data;
+    writeTestScene(data, blankPass, solidColour("0.0, 1.0, 0.0"));
+    LivePlayer live(data, {"--tracks", data.file("t.tracks")});
+    ASSERT_TRUE(live.started());
+    const WindowFacts window = findWindow(live.display(), "Be patient", 30.0);
+    ASSERT_NE(window.window, 0u);
+    for (const auto& [width, height] : {std::pair{160, 90}, std::pair{320, 180}, std::pair{240, 120}}) {
+        SCOPED_TRACE(width);
+        ChildProcess resize({{"xdotool", "windowsize", std::to_string(window.window), std::to_string(width),
+                              std::to_string(height)},
+                             "",
+                             {{"DISPLAY", live.display()}}});
+        ASSERT_EQ(resize.waitExit(30.0).value_or(-1), 0);
+        live.press({});
+        // The far corner of the window is drawn, and nothing beyond it.
+        EXPECT_EQ(live.pixel(width - 2, height - 2), 0x00ff00);
+        if (width < 320) EXPECT_NE(live.pixel(width + 4, 4), 0x00ff00);
+    }
+    EXPECT_TRUE(live.process().running());
 }
 
 TEST(Live, SignalsAndEscapeEndItAtOnceLeavingNothingBehind)
 {
-    auto leftovers = [] {
-        int count = 0;
-        for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
-            count += entry.path().filename().string().rfind("orvanta-live-", 0) == 0 ? 1 : 0;
-        }
-        return count;
-    };
-    const int before = leftovers();
     TempDir data;
     writeTestScene(data, blankPass, solidColour("0.2, 0.2, 0.2"));
     struct Ending {
         int signal;
         int status;
     };
-    for (const Ending ending : {Ending{SIGTERM, -SIGTERM}, Ending{SIGINT, -SIGINT}, Ending{0, 0}}) {
+    // Signal 0 stands for Escape, -1 for the window's close button.
+    for (const Ending ending : {Ending{SIGTERM, -SIGTERM}, Ending{SIGINT, -SIGINT}, Ending{0, 0}, Ending{-1, 0}}) {
         SCOPED_TRACE(ending.signal);
         LivePlayer live(data, {"--tracks", data.file("t.tracks")});
         ASSERT_TRUE(live.started());
-        if (ending.signal) {
+        const std::string staging = live.staging();
+        ASSERT_TRUE(fs::is_directory(staging)) << staging;
+        if (ending.signal > 0) {
             live.process().sendSignal(ending.signal);
-        } else {
+        } else if (ending.signal == 0) {
             pressKeys(live.display(), {"Escape"});
+        } else {
+            requestWindowClose(live.display(), findWindow(live.display(), "Be patient", 30.0).window);
         }
         const auto status = live.process().waitExit(10.0);
         ASSERT_TRUE(status.has_value());
         EXPECT_EQ(*status, ending.status);
-        EXPECT_EQ(leftovers(), before);
+        EXPECT_FALSE(fs::exists(staging)) << staging;
     }
+
+    // A killed player cannot clean up after itself; the next one to start does.
+    std::string stale;
+    {
+        LivePlayer killed(data, {"--tracks", data.file("t.tracks")});
+        ASSERT_TRUE(killed.started());
+        stale = killed.staging();
+        killed.process().kill();
+        EXPECT_TRUE(fs::is_directory(stale));
+    }
+    LivePlayer next(data, {"--tracks", data.file("t.tracks")});
+    ASSERT_TRUE(next.started());
+    EXPECT_FALSE(fs::exists(stale)) << stale;
 }
 
 TEST(Live, ScoreTuneAndLogoReloadWhileThePictureGoesOn)

@@ -33,6 +33,7 @@
 #include <stb/stb_image.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -150,9 +151,32 @@ void removeLeftovers()
     }
 }
 
+// Staging folders of players that died without cleaning up (SIGKILL, a
+// crash) are named for their process: those whose process is gone go, links
+// and all. Nothing else is touched.
+void sweepStaleStaging()
+{
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(fs::temp_directory_path(), error)) {
+        const std::string name = entry.path().filename().string();
+        int pid = 0, used = 0;
+        if (std::sscanf(name.c_str(), "orvanta-live-%d-%*6[A-Za-z0-9]%n", &pid, &used) != 1 ||
+            used != static_cast<int>(name.size()) || pid <= 0 || kill(pid, 0) == 0 || errno != ESRCH) {
+            continue;
+        }
+        std::error_code ignored;
+        for (const auto& file : fs::directory_iterator(entry.path(), ignored)) {
+            if (file.is_symlink(ignored)) fs::remove(file.path(), ignored);
+        }
+        fs::remove(entry.path(), ignored);
+    }
+}
+
 bool makeStaging(std::string& error)
 {
-    std::string pattern = (fs::temp_directory_path() / "orvanta-live-XXXXXX").string();
+    sweepStaleStaging();
+    std::string pattern =
+        (fs::temp_directory_path() / ("orvanta-live-" + std::to_string(getpid()) + "-XXXXXX")).string();
     if (!mkdtemp(pattern.data())) {
         error = "cannot make a folder in " + fs::temp_directory_path().string() + ": " + std::strerror(errno);
         return false;
@@ -818,7 +842,7 @@ int main(int argc, char** argv)
 
     std::cout << "orvanta-live: watching";
     for (const std::string& folder : watched) std::cout << " " << folder;
-    std::cout << "\n";
+    std::cout << "; reading through " << LIVE.files.staging << "\n";
     // Whatever start-up could not build shows as an error at once.
     std::set<std::string> broken;
     for (int i = 0; i < shaderProgramCount; ++i) {
