@@ -578,7 +578,9 @@ void toggleSectionLoop()
 
 // ---- keys, window, signals ----------------------------------------------------
 
-void quit(int status)
+// Ends tunegen and removes what it and the player leave on disk. Only calls
+// that are safe in a signal handler.
+void endChildrenAndRemoveLeftovers()
 {
     if (LIVE.tunegen.pid > 0) {
         kill(LIVE.tunegen.pid, SIGTERM);
@@ -586,6 +588,11 @@ void quit(int status)
         unlink(LIVE.tunegen.temporary);
     }
     removeLeftovers();
+}
+
+void quit(int status)
+{
+    endChildrenAndRemoveLeftovers();
     std::cout.flush();
     std::fflush(stdout);
     std::_Exit(status);
@@ -593,12 +600,7 @@ void quit(int status)
 
 void onSignal(int signal)
 {
-    if (LIVE.tunegen.pid > 0) {
-        kill(LIVE.tunegen.pid, SIGTERM);
-        waitpid(LIVE.tunegen.pid, nullptr, 0);
-        unlink(LIVE.tunegen.temporary);
-    }
-    removeLeftovers();
+    endChildrenAndRemoveLeftovers();
     std::signal(signal, SIG_DFL);
     raise(signal);
 }
