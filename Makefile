@@ -9,6 +9,8 @@ GENERATOR  := -G Ninja
 # Without a display, GL work runs on Mesa's llvmpipe in a virtual X server.
 XVFB       := xvfb-run -a -s "-screen 0 1280x720x24"
 JOBS       ?= $(shell nproc)
+# A real font seeds the font reader's fuzzing.
+FONT       := /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 
 .PHONY: all deps build demo live test bench sanitize fuzz ci clean
 
@@ -65,7 +67,8 @@ $(FUZZ)/build.ninja: | deps
 
 fuzz: deps $(FUZZ)/build.ninja
 	cmake --build $(FUZZ) -j $(JOBS)
-	for target in track_reader track_text score; do \
+	mkdir -p $(FUZZ)/corpus/font && cp -f $(FONT) $(FUZZ)/corpus/font/
+	for target in track_reader track_text score font; do \
 	  mkdir -p $(FUZZ)/corpus/$$target && \
 	  $(FUZZ)/bin/$${target}_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ)/ \

@@ -9,7 +9,7 @@ packages=(
   cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev
   # the program
   freeglut3-dev libglew-dev libglm-dev libstb-dev libgl-dev libgl1-mesa-dri
-  libvorbis-dev libsdl2-dev fonts-dejavu-core
+  libvorbis-dev libsdl2-dev fonts-dejavu-core libfreetype-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool glslang-tools ffmpeg

@@ -1,7 +1,12 @@
 /* The device, track file names and track file reading. */
+/* stat() is POSIX, not C11. */
+#define _POSIX_C_SOURCE 200809L
+
 #include "sync.h"
 
 #include "sync_internal.h"
+
+#include <sys/stat.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -96,6 +101,12 @@ static float readFloat(const unsigned char* bytes)
 
 int sync_read_track_file(SyncTrack* t, const char* fileName)
 {
+    /* Only a regular file: a FIFO in its place would hold the caller on the
+       open. Anything else reads as a missing file. */
+    struct stat info;
+    if (stat(fileName, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return 1;
+    }
     FILE* file = fopen(fileName, "rb");
     if (!file) {
         return 1;

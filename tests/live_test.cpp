@@ -385,7 +385,9 @@ TEST(Live, AResizedWindowIsDrawnWhole)
         live.press({});
         // The far corner of the window is drawn, and nothing beyond it.
         EXPECT_EQ(live.pixel(width - 2, height - 2), 0x00ff00);
-        if (width < 320) EXPECT_NE(live.pixel(width + 4, 4), 0x00ff00);
+        if (width < 320) {
+            EXPECT_NE(live.pixel(width + 4, 4), 0x00ff00);
+        }
     }
     EXPECT_TRUE(live.process().running());
 }

@@ -228,8 +228,13 @@ TEST(Synctool, SamplePrintsWhatTheDemoSees)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "9.999\t0\n12.5\t0.15625\n19.5\t0.992749989\n25\t1\n");
 
-    ToolRun missing = synctool({"sample", dir.path(), "nothing", "3"});
-    EXPECT_EQ(missing.out, "3\t0\n");
+    // The demo samples a missing track as 0; asked for by name, it is an error.
+    for (const auto& [folder, track] : {std::pair{dir.path(), "nothing"}, std::pair{dir.file("nowhere"), "fade"}}) {
+        const ToolRun missing = synctool({"sample", folder, track, "3"});
+        EXPECT_EQ(missing.status, 1);
+        EXPECT_EQ(missing.out, "");
+        EXPECT_NE(missing.err.find(folder), std::string::npos) << missing.err;
+    }
 }
 
 TEST(Synctool, UsageErrorsExitWithTwo)

@@ -159,6 +159,10 @@ bool BASS_Init(int device, uint32_t freq, uint32_t, void*, const void*)
     static const bool releaseAtExit = std::atexit([] { BASS_Free(); }) == 0;
     (void)releaseAtExit;
     {
+        // SDL's start-up would install SIGINT and SIGTERM handlers that only
+        // queue an event nobody reads: Ctrl-C and kill must keep ending the
+        // process as they do by default.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         QuietStderr quiet;
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             return true; // silent clock

@@ -1,9 +1,14 @@
 #include "platform/audio/decode.h"
 
+#include <sys/stat.h>
 #include <vorbis/vorbisfile.h>
 
 bool decodeOggVorbis(const std::string& path, DecodedAudio& out)
 {
+    // Only a regular file: a FIFO in its place would hold the caller on
+    // the open.
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
     OggVorbis_File file;
     if (ov_fopen(path.c_str(), &file) != 0) {
         return false;

@@ -56,6 +56,13 @@ bool demoEnded()
     return ended;
 }
 
+void quitDemo()
+{
+    ended = true;
+    closeMusic();
+    glutLeaveMainLoop();
+}
+
 double currentRow()
 {
     const uint64_t position = BASS_ChannelGetPosition(musicStream, BASS_POS_BYTE);

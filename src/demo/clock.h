@@ -42,8 +42,12 @@ double beginFrameClock();
 // is held, when the tool holding it decides where the run ends.
 void endFrameClock(double row);
 
-// True once endFrameClock has ended the run.
+// True once endFrameClock has ended the run, or quitDemo has.
 bool demoEnded();
+
+// The quit key's ending: releases the music and the audio output and leaves
+// the main loop; no frame is drawn after it.
+void quitDemo();
 
 // Stops the music (or keeps the first frame from starting it) and moves it to
 // `row`: to the first whole sample frame at which the row reads `row` or

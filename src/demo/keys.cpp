@@ -11,8 +11,7 @@ void handleKey(unsigned char key, int, int)
 {
     switch (key) {
     case 27:
-        closeMusic();
-        glutLeaveMainLoop();
+        quitDemo();
         break;
     case ' ':
         if (!musicPaused) {

@@ -1,14 +1,25 @@
 #include "gpu/shader_program.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
+bool isRegularFile(const char* path)
+{
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 std::unique_ptr<char[]> readShaderFile(const char* fileName)
 {
-    std::ifstream file(fileName);
+    // A FIFO or a device would hold start-up on its read: only a regular
+    // file is read, anything else is as good as missing.
+    std::ifstream file;
+    if (isRegularFile(fileName)) file.open(fileName);
     std::cout << "---------------------\n"
               << "Opening shader file: " << fileName << "\n"
               << "---------------------\n"

@@ -18,6 +18,11 @@
 #include <memory>
 #include <string>
 
+// Whether `path` names a regular file (following links). The demo reads only
+// those: a FIFO or a device in place of a data file would hold start-up on
+// its read, so it is taken as missing.
+bool isRegularFile(const char* path);
+
 // Reads a shader source file line by line into a NUL-terminated text in which
 // every line is followed by exactly one line feed (so a last line without one
 // gets one). Writes the file banner and three line feeds to standard output.

@@ -1,5 +1,7 @@
 #include "gpu/texture.h"
 
+#include "gpu/shader_program.h"
+
 #include <stb/stb_image.h>
 
 #include <cstdio>
@@ -9,7 +11,7 @@ Texture::Texture(const std::string& path)
     int width = 0, height = 0, channels = 0;
     // Four channels are asked for whatever the file holds, so the RGBA upload
     // below never reads past the decoded pixels.
-    unsigned char* pixels = stbi_load(path.c_str(), &width, &height, &channels, 4);
+    unsigned char* pixels = isRegularFile(path.c_str()) ? stbi_load(path.c_str(), &width, &height, &channels, 4) : nullptr;
     static const unsigned char transparent[4] = {0, 0, 0, 0};
     if (!pixels) {
         std::fprintf(stderr, "Texture load fail : %s !!!!!!!!!!!!!!!!\n", path.c_str());

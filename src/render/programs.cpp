@@ -1,6 +1,8 @@
 #include "render/programs.h"
 
+#include <fstream>
 #include <iostream>
+#include <iterator>
 
 #define DEMO_VERTEX_SHADER(file) const char* const programVertexFile = file;
 #define DEMO_PROGRAM(file)
@@ -37,4 +39,42 @@ void buildDemoResources()
         meshes[i] = new Mesh();
         meshes[i]->bindAttributes(shaderPrograms[i]);
     }
+}
+
+namespace {
+
+std::string quietRead(const char* file)
+{
+    std::ifstream in;
+    if (isRegularFile(file)) in.open(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+std::vector<ProgramProblem> brokenPrograms()
+{
+    std::vector<ProgramProblem> problems;
+    for (int i = 0; i < shaderProgramCount; ++i) {
+        GLint linked = 0;
+        glGetProgramiv(shaderPrograms[i]->program, GL_LINK_STATUS, &linked);
+        if (linked) continue;
+        const char* fragmentFile = programFragmentFiles[i];
+        const std::string vertex = quietRead(programVertexFile), fragment = quietRead(fragmentFile);
+        ProgramNames names;
+        std::string log;
+        GLenum stage = 0;
+        if (buildProgramQuietly(vertex.c_str(), fragment.c_str(), names, log, stage)) {
+            // It builds now: the file changed since start-up.
+            glDeleteProgram(names.program);
+            glDeleteShader(names.vertexShader);
+            glDeleteShader(names.fragmentShader);
+            continue;
+        }
+        const std::string file = stage == GL_VERTEX_SHADER ? programVertexFile : fragmentFile;
+        bool named = false;
+        for (const ProgramProblem& problem : problems) named = named || problem.file == file;
+        if (!named) problems.push_back({file, log});
+    }
+    return problems;
 }

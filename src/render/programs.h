@@ -11,6 +11,9 @@
 #include "gpu/shader_program.h"
 #include "gpu/texture.h"
 
+#include <string>
+#include <vector>
+
 constexpr int sceneCount = 6;
 constexpr int scenePassCount = 4;
 constexpr int shaderProgramCount = 0
@@ -43,6 +46,18 @@ extern Mesh* meshes[meshCount];
 
 // The logo, from "logo.png".
 extern Texture* logoTexture;
+
+// A file of the table whose programs did not build, with the driver's log.
+struct ProgramProblem {
+    std::string file;
+    std::string log;
+};
+
+// Looks at every entry's link status; for each file behind a failure (the
+// vertex shader when it failed, else the entry's fragment file), builds it
+// again quietly from the working directory to get the driver's log. Each
+// file is named once, in table order. Needs the table built.
+std::vector<ProgramProblem> brokenPrograms();
 
 // The start-up's GPU resources, in this order: the separator line, the logo,
 // the 25 programs and the five meshes, each bound to the program of its index.

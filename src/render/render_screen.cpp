@@ -237,6 +237,9 @@ void drawFrame(double row)
 
 void renderScreen()
 {
+    // The main loop may call once more after the run has ended or the quit
+    // key was pressed; the music is gone by then.
+    if (demoEnded()) return;
     const double row = beginFrameClock();
     drawFrame(row);
     endFrameClock(row);

@@ -2,6 +2,7 @@
 
 #include "render/frame_size.h"
 
+#include <algorithm>
 #include <cassert>
 
 GLuint passFramebuffers[passCount + 1] = {};
@@ -23,14 +24,16 @@ void allocateDepthBuffers(int width, int height)
     }
 }
 
+// A scaled pass 1 of a tiny window would round to nothing, and a texture of
+// no texels leaves its framebuffer incomplete: every target has one at least.
 int passWidth(int pass)
 {
-    return pass == 1 ? static_cast<int>(windowWidth * sceneRenderScale) : static_cast<int>(windowWidth);
+    return std::max(1, pass == 1 ? static_cast<int>(windowWidth * sceneRenderScale) : static_cast<int>(windowWidth));
 }
 
 int passHeight(int pass)
 {
-    return pass == 1 ? static_cast<int>(windowHeight * sceneRenderScale) : static_cast<int>(windowHeight);
+    return std::max(1, pass == 1 ? static_cast<int>(windowHeight * sceneRenderScale) : static_cast<int>(windowHeight));
 }
 
 std::unique_ptr<Texture> beginOffscreenPass(int pass)

@@ -32,7 +32,7 @@ void createRenderTargets();
 void allocateDepthBuffers(int width, int height);
 
 // The size of pass p's image: the window scaled by sceneRenderScale for pass
-// 1, the window for the others.
+// 1, the window for the others; never less than 1x1.
 int passWidth(int pass);
 int passHeight(int pass);
 

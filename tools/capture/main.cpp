@@ -4,6 +4,7 @@
 // a contact sheet. It renders in an X server of its own of the capture's
 // size, with the scene scale of the full-scale screen build unless
 // --scene-scale says otherwise.
+#include "cleanup.h"
 #include "files.h"
 #include "plan.h"
 #include "usage.h"
@@ -11,6 +12,7 @@
 
 #include "app/startup.h"
 #include "demo/tracks.h"
+#include "render/programs.h"
 #include "render/render_screen.h"
 #include "render/scene_index.h"
 
@@ -26,6 +28,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -114,6 +117,7 @@ public:
             "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4", path};
         pid_ = fork();
         if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM); // however the capture ends
             dup2(fds[0], 0);
             close(fds[0]);
             close(fds[1]);
@@ -125,6 +129,7 @@ public:
         }
         close(fds[0]);
         fd_ = fds[1];
+        held_ = holdChild(pid_);
         return pid_ > 0;
     }
     bool write(const std::vector<unsigned char>& frame)
@@ -142,12 +147,15 @@ public:
         if (fd_ >= 0) close(fd_);
         fd_ = -1;
         int status = 0;
-        return pid_ > 0 && waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        const bool ok = pid_ > 0 && waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        releaseChild(held_);
+        return ok;
     }
 
 private:
     int pid_ = -1;
     int fd_ = -1;
+    int held_ = -1;
 };
 
 int fail(const std::string& message, const std::string& partial = "")
@@ -165,8 +173,9 @@ int captureFrames()
     const long count = last - first + 1;
     Encoder encoder;
     const std::string temporary = plan.out + ".tmp-" + std::to_string(getpid()) + ".mp4";
+    if (plan.output == CaptureOutput::Video) holdTemporary(temporary);
     if (plan.output == CaptureOutput::Video && !encoder.start(temporary, frameSeconds(plan, first), count)) {
-        return fail("cannot start ffmpeg");
+        return fail("cannot start ffmpeg", temporary);
     }
     if (plan.output == CaptureOutput::Frames) {
         std::error_code error;
@@ -279,6 +288,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (!parseCapturePlan(argc, argv, plan, error)) return usageError("orvanta-capture", error, captureUsage);
+    endOnSignals();
     if (!fs::exists(fs::path(plan.dataDir) / "tune.ogg")) {
         return fail("no tune.ogg in " + plan.dataDir + ": the music is the capture's clock");
     }
@@ -301,11 +311,25 @@ int main(int argc, char** argv)
     startup.sceneScale = plan.sceneScale;
     startup.dataFolder = plan.dataDir;
     int startupArgc = 1;
-    if (!startDemo(startupArgc, argv, startup, error)) {
-        std::cout.rdbuf(console);
-        server.stop();
+    // A broken shader is reported below; nothing may wait for a key.
+    if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot read /dev/null");
+    const bool started = startDemo(startupArgc, argv, startup, error);
+    std::cout.rdbuf(console);
+    if (!started) {
+        cleanUpNow();
         return fail(error);
     }
+    const std::vector<ProgramProblem> broken = brokenPrograms();
+    for (const ProgramProblem& problem : broken) {
+        std::fprintf(stderr, "orvanta-capture: %s/%s does not compile:\n%s", plan.dataDir.c_str(),
+                     problem.file.c_str(), problem.log.c_str());
+    }
+    if (!broken.empty()) {
+        cleanUpNow();
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    console = std::cout.rdbuf(nullptr);
     picture.assign(static_cast<size_t>(plan.width) * plan.height * 4, 0);
 
     int status = 0;
@@ -317,6 +341,6 @@ int main(int argc, char** argv)
     }
     std::cout.rdbuf(console);
     std::fflush(stderr);
-    server.stop(); // _Exit runs no destructors
+    cleanUpNow(); // the server and ffmpeg, the temporary video; _Exit runs no destructors
     std::_Exit(status); // the window system's exit path is not needed
 }

@@ -11,9 +11,36 @@ const char* const captureUsage =
     "                       [--frames A:B] [--scene-scale S] [--data DIR]\n"
     "       orvanta-capture --out DIR/ [same options]            numbered PNG frames\n"
     "       orvanta-capture --stills ROW[,ROW...] --out DIR/     one PNG per row\n"
-    "       orvanta-capture --contact-sheet FILE.png [--every ROWS] [--size WxH]\n";
+    "       orvanta-capture --contact-sheet FILE.png [--every ROWS] [--size WxH]\n"
+    "Renders the demo offline at a fixed frame rate, in an X server of its own.\n"
+    "  --out FILE.mp4      H.264 video with the music (through ffmpeg)\n"
+    "  --out DIR/          numbered PNG frames (frame_000000.png, ...) in DIR\n"
+    "  --size WxH          picture size, even, 16x16 to 8192x8192 (default 1920x1080;\n"
+    "                      320x180 for a contact sheet's cells)\n"
+    "  --fps N             frames a second, 1 to 240 (default 60)\n"
+    "  --from-row A        first row (default 0); --to-row B the last (default: the end,\n"
+    "                      with the first frame past it, as the demo shows it); rows run\n"
+    "                      from 0 to 1147.5, the last row of the music\n"
+    "  --frames A:B        only frames A to B of the whole capture, to render it in parts\n"
+    "  --stills ROWS       one PNG a row, named row_ROW.png, at most 1000 rows\n"
+    "  --contact-sheet F   small labelled stills on a grid, one every --every rows\n"
+    "                      (default 16, at least 1); a sheet holds at most 256 MiB of pixels\n"
+    "  --scene-scale S     scale of the first scene pass, 0.1 to 1 (default 1)\n"
+    "  --data DIR          the run folder to read (default: the current directory)\n"
+    "  --help              this text\n";
 
 namespace {
+
+constexpr size_t maxStills = 1000;
+// Raw RGBA of a contact sheet, before PNG compression.
+constexpr double maxSheetBytes = 256.0 * 1024 * 1024;
+
+std::string lastRowText()
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", endRow);
+    return text;
+}
 
 bool number(const std::string& text, double& value)
 {
@@ -71,16 +98,16 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             plan.fps = static_cast<int>(fps);
         } else if (arg == "--from-row" || arg == "--to-row" || arg == "--every") {
             double row = 0;
-            if (!value(v) || !number(v, row) || row < 0 || row > 100000) {
-                error = arg + " is a row from 0";
+            if (!value(v) || !number(v, row) || row < 0 || row > endRow) {
+                error = arg + " is a row from 0 to " + lastRowText();
                 return false;
             }
             if (arg == "--from-row") plan.fromRow = row;
             else if (arg == "--to-row") {
                 plan.toRow = row;
                 plan.toRowGiven = true;
-            } else if (row <= 0) {
-                error = "--every is more than 0 rows";
+            } else if (row < 1) {
+                error = "--every is at least 1 row";
                 return false;
             } else {
                 plan.every = row;
@@ -101,8 +128,12 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
                 const size_t comma = v.find(',', start);
                 const std::string row = v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
                 double parsed = 0;
-                if (!number(row, parsed) || parsed < 0) {
-                    error = "--stills takes rows from 0, separated by commas";
+                if (!number(row, parsed) || parsed < 0 || parsed > endRow) {
+                    error = "--stills takes rows from 0 to " + lastRowText() + ", separated by commas";
+                    return false;
+                }
+                if (plan.stills.size() == maxStills) {
+                    error = "--stills takes at most " + std::to_string(maxStills) + " rows";
                     return false;
                 }
                 plan.stills.push_back(row);
@@ -153,6 +184,16 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
     if (plan.toRow < plan.fromRow) {
         error = "--to-row comes before --from-row";
         return false;
+    }
+    if (plan.output == CaptureOutput::ContactSheet) {
+        const double cells = std::floor((plan.toRow - plan.fromRow) / plan.every) + 1;
+        const double columns = std::min(6.0, cells), rows = std::ceil(cells / columns);
+        const double bytes = columns * plan.width * rows * (plan.height + 14.0) * 4;
+        if (bytes > maxSheetBytes) {
+            error = "a sheet of " + std::to_string(static_cast<long>(cells)) + " cells of " + std::to_string(plan.width) +
+                    "x" + std::to_string(plan.height) + " is over 256 MiB: raise --every or lower --size";
+            return false;
+        }
     }
     return true;
 }

@@ -1,11 +1,15 @@
 #include "files.h"
 
+#include "cleanup.h"
+
 #include <stb/stb_image_write.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -44,9 +48,13 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
     return true;
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error)
+namespace {
+
+// Writes `bytes` to a temporary beside `path`, checked through the close.
+// Failure: false with `error`, and no temporary left.
+bool writeTemporary(const std::string& path, const std::string& bytes, std::string& temporary, std::string& error)
 {
-    const std::string temporary = path + ".tmp-" + std::to_string(getpid());
+    temporary = path + ".tmp-" + std::to_string(getpid());
     FILE* file = std::fopen(temporary.c_str(), "wb");
     if (!file) {
         error = "cannot write " + path + ": " + reason();
@@ -59,15 +67,45 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
         ok = false;
         why = reason();
     }
-    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        ok = false;
-        why = reason();
-    }
     if (!ok) {
         std::remove(temporary.c_str());
         error = "cannot write " + path + ": " + why;
     }
     return ok;
+}
+
+} // namespace
+
+bool writeFilesAtomically(const std::vector<std::pair<std::string, std::string>>& files, std::string& error)
+{
+    std::vector<std::string> temporaries;
+    std::vector<int> held;
+    bool ok = true;
+    for (const auto& [path, bytes] : files) {
+        std::string temporary;
+        held.push_back(holdTemporary(path + ".tmp-" + std::to_string(getpid())));
+        if (!writeTemporary(path, bytes, temporary, error)) {
+            ok = false;
+            break;
+        }
+        temporaries.push_back(temporary);
+    }
+    for (size_t i = 0; ok && i < files.size(); ++i) {
+        if (std::rename(temporaries[i].c_str(), files[i].first.c_str()) != 0) {
+            error = "cannot write " + files[i].first + ": " + reason();
+            ok = false;
+        }
+    }
+    if (!ok) {
+        for (const std::string& temporary : temporaries) std::remove(temporary.c_str());
+    }
+    for (int slot : held) releaseTemporary(slot);
+    return ok;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error)
+{
+    return writeFilesAtomically({{path, bytes}}, error);
 }
 
 bool writePngAtomically(const std::string& path, int width, int height, const unsigned char* rgba,

@@ -11,6 +11,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // Reads the whole file. Failure: false with `error` "PATH: cannot read:
 // REASON" (a folder, a missing file, a read error).
@@ -20,6 +22,12 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
 // "cannot write PATH: REASON"; nothing is left under `path` that was not
 // there before.
 bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
+
+// Writes several files all or nothing: every temporary is written and
+// checked before the first is renamed into place. Failure: false with
+// `error` naming the file; no temporary is left, and when a write failed,
+// none of the files was touched.
+bool writeFilesAtomically(const std::vector<std::pair<std::string, std::string>>& files, std::string& error);
 
 // Encodes 8-bit RGBA pixels (top row first, no padding) as PNG and writes it
 // as writeFileAtomically does. Failure: as there, or "cannot encode PATH"

@@ -1,9 +1,12 @@
 #include "xvfb.h"
 
+#include "cleanup.h"
+
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +17,8 @@ XServer::XServer(int width, int height)
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
     pid_ = fork();
     if (pid_ == 0) {
+        // However the tool ends, even by SIGKILL or an abort, its server ends too.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         close(fds[0]);
         int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
@@ -24,6 +29,7 @@ XServer::XServer(int width, int height)
         _exit(127);
     }
     close(fds[1]);
+    held_ = holdChild(pid_);
     std::string number;
     pollfd pfd = {fds[0], POLLIN, 0};
     while (number.find('\n') == std::string::npos && poll(&pfd, 1, 20000) > 0) {
@@ -48,6 +54,7 @@ void XServer::stop()
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
+        releaseChild(held_);
     }
     pid_ = -1;
     display_.clear();

@@ -10,7 +10,9 @@
 class XServer {
 public:
     // Starts Xvfb on a free display with one screen of width x height at
-    // depth 24. Failure: ok() is false and display() empty.
+    // depth 24. The server ends with the process that started it, however
+    // that ends, and with the clean-up on signals. Failure: ok() is false and
+    // display() empty.
     XServer(int width, int height);
     ~XServer();
     XServer(const XServer&) = delete;
@@ -26,6 +28,7 @@ public:
 
 private:
     int pid_ = -1;
+    int held_ = -1; // its slot for the clean-up on signals
     std::string display_;
 };
 

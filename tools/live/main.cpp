@@ -846,13 +846,10 @@ int main(int argc, char** argv)
     for (const std::string& folder : watched) std::cout << " " << folder;
     std::cout << "; reading through " << LIVE.files.staging << "\n";
     // Whatever start-up could not build shows as an error at once.
-    std::set<std::string> broken;
-    for (int i = 0; i < shaderProgramCount; ++i) {
-        GLint linked = 0;
-        glGetProgramiv(shaderPrograms[i]->program, GL_LINK_STATUS, &linked);
-        if (!linked) broken.insert(shaderPrograms[i]->vertexShader ? programFragmentFiles[i] : programVertexFile);
+    for (const ProgramProblem& problem : brokenPrograms()) {
+        setError(problem.file, describeLog(problem.file, problem.log));
+        say(problem.file + ": error\n  " + problem.log);
     }
-    for (const std::string& file : broken) reloadShader(file);
     if (!LIVE.files.tracks.empty()) reloadTrackText();
     findCuts();
 

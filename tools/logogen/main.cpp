@@ -4,12 +4,12 @@
 //
 //   logogen FONT.ttf -o logo.png [--size WxH]
 //
-// The font is a TrueType file (the build uses DejaVu Sans Bold from Debian's
+// The font is read with FreeType (the build uses DejaVu Sans Bold from Debian's
 // fonts-dejavu-core). The output appears only once completely written.
+#include "cleanup.h"
 #include "files.h"
+#include "lettering.h"
 #include "usage.h"
-
-#include <stb/stb_truetype.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,7 +20,13 @@
 
 namespace {
 
-const char* const usageText = "usage: logogen FONT.ttf -o logo.png [--size WxH]\n";
+const char* const usageText =
+    "usage: logogen FONT.ttf -o logo.png [--size WxH]\n"
+    "Draws the demo's logo into an 8-bit RGBA PNG with real transparency.\n"
+    "  FONT.ttf       a TrueType or OpenType font (read with FreeType)\n"
+    "  -o logo.png    the file to write; it appears only once it is whole\n"
+    "  --size WxH     the picture's size, 64x16 to 8192x8192 (default 1024x256)\n"
+    "  --help         this text\n";
 
 int usage(const std::string& message)
 {
@@ -81,57 +87,16 @@ int main(int argc, char** argv)
     }
     if (fontPath.empty() || outPath.empty()) return usage("a font and -o logo.png are needed");
 
+    endOnSignals();
     std::string fontBytes, message;
     if (!readWholeFile(fontPath, fontBytes, message)) {
         std::fprintf(stderr, "logogen: %s\n", message.c_str());
         return 1;
     }
-    const std::vector<unsigned char> font(fontBytes.begin(), fontBytes.end());
-    stbtt_fontinfo info;
-    if (font.empty() || stbtt_GetNumberOfFonts(font.data()) < 1 ||
-        !stbtt_InitFont(&info, font.data(), stbtt_GetFontOffsetForIndex(font.data(), 0))) {
-        std::fprintf(stderr, "logogen: %s is not a TrueType font\n", fontPath.c_str());
+    std::vector<float> coverage;
+    if (!setWord(fontBytes, "ORVANTA", width, height, coverage, message)) {
+        std::fprintf(stderr, "logogen: %s: %s\n", fontPath.c_str(), message.c_str());
         return 1;
-    }
-
-    // Lay the word out at a height that leaves room for the glow, with wide
-    // tracking, then centre it.
-    const char* word = "ORVANTA";
-    const float pixelHeight = height * 0.5f;
-    const float scale = stbtt_ScaleForPixelHeight(&info, pixelHeight);
-    const float tracking = pixelHeight * 0.18f;
-    int ascent = 0, descent = 0, gap = 0;
-    stbtt_GetFontVMetrics(&info, &ascent, &descent, &gap);
-    float penWidth = 0;
-    for (const char* c = word; *c; ++c) {
-        int advance = 0, bearing = 0;
-        stbtt_GetCodepointHMetrics(&info, *c, &advance, &bearing);
-        penWidth += advance * scale + (c[1] ? tracking : 0.0f);
-    }
-    const float fit = std::min(1.0f, width * 0.86f / penWidth);
-    const float s = scale * fit;
-    float pen = (width - penWidth * fit) / 2.0f;
-    const float baseline = height / 2.0f + (ascent + descent) * s / 2.0f;
-
-    std::vector<float> coverage(static_cast<size_t>(width) * static_cast<size_t>(height), 0.0f);
-    for (const char* c = word; *c; ++c) {
-        int x0, y0, x1, y1;
-        stbtt_GetCodepointBitmapBox(&info, *c, s, s, &x0, &y0, &x1, &y1);
-        const int gw = x1 - x0, gh = y1 - y0;
-        std::vector<unsigned char> glyph(static_cast<size_t>(std::max(gw, 1) * std::max(gh, 1)), 0);
-        if (gw > 0 && gh > 0) stbtt_MakeCodepointBitmap(&info, glyph.data(), gw, gh, gw, s, s, *c);
-        const int ox = static_cast<int>(std::lround(pen)) + x0, oy = static_cast<int>(std::lround(baseline)) + y0;
-        for (int y = 0; y < gh; ++y) {
-            for (int x = 0; x < gw; ++x) {
-                const int px = ox + x, py = oy + y;
-                if (px < 0 || py < 0 || px >= width || py >= height) continue;
-                float& cell = coverage[static_cast<size_t>(py * width + px)];
-                cell = std::max(cell, glyph[static_cast<size_t>(y * gw + x)] / 255.0f);
-            }
-        }
-        int advance = 0, bearing = 0;
-        stbtt_GetCodepointHMetrics(&info, *c, &advance, &bearing);
-        pen += advance * s + tracking * fit;
     }
 
     // Glow: the letters blurred wide and tinted; an edge: the letters minus

@@ -22,7 +22,13 @@ const char* const usage =
     "usage: synctool build SOURCE... -o DIR [--base NAME]\n"
     "       synctool dump FILE.track...\n"
     "       synctool check FILE.track...\n"
-    "       synctool sample DIR TRACK ROW... [--base NAME]\n";
+    "       synctool sample DIR TRACK ROW... [--base NAME]\n"
+    "  build    compiles track texts into one BASE_TRACK.track file a track in DIR,\n"
+    "           all of them or, on any error, none (BASE: sync by default)\n"
+    "  dump     writes track files as text that builds back to the same bytes\n"
+    "  check    tells what the demo's reader would mend in track files; exit 1 if any\n"
+    "  sample   the values the demo sees for a track at the rows given\n"
+    "  --help   this text\n";
 
 int usageError(const std::string& message)
 {
@@ -86,12 +92,13 @@ int build(const std::vector<std::string>& args)
         }
         paths.push_back(path);
     }
-    for (size_t i = 0; i < tracks.size(); ++i) {
-        std::string message;
-        if (!writeFileAtomically(paths[i], encodeTrackFile(tracks[i].keys), message)) {
-            std::fprintf(stderr, "synctool: %s\n", message.c_str());
-            return 1;
-        }
+    // All or nothing: a build that fails leaves every old file as it was.
+    std::vector<std::pair<std::string, std::string>> files;
+    for (size_t i = 0; i < tracks.size(); ++i) files.emplace_back(paths[i], encodeTrackFile(tracks[i].keys));
+    std::string message;
+    if (!writeFilesAtomically(files, message)) {
+        std::fprintf(stderr, "synctool: %s\n", message.c_str());
+        return 1;
     }
     return 0;
 }
@@ -163,6 +170,14 @@ int sample(const std::vector<std::string>& args)
         const double row = std::strtod(positional[i].c_str(), &end);
         if (positional[i].empty() || *end != '\0') return usageError("row '" + positional[i] + "' is not a number");
         rows.push_back(row);
+    }
+    // A missing track samples as 0 in the demo; asked for here, it is an error.
+    const char* name = sync_track_file_path(base.c_str(), positional[1].c_str());
+    const std::string file = name ? positional[0] + "/" + name : std::string();
+    std::string bytes, message;
+    if (file.empty() || !readWholeFile(file, bytes, message)) {
+        std::fprintf(stderr, "synctool: %s\n", file.empty() ? "track name too long" : message.c_str());
+        return 1;
     }
     SyncDevice* device = sync_open_device((positional[0] + "/" + base).c_str());
     if (!device) {

@@ -44,9 +44,22 @@ bool parseInteger(const std::string& word, long long low, long long high, long l
            (std::isdigit(static_cast<unsigned char>(word[0])) || word[0] == '-' || word[0] == '+');
 }
 
+// The quiet NaN that "nan" stands for; any other NaN is written by its bits.
+constexpr uint32_t plainNan = 0x7fc00000u;
+
 bool parseValue(const std::string& word, float& value)
 {
     if (word.empty()) return false;
+    if (word.rfind("nan:", 0) == 0) {
+        // nan:XXXXXXXX, the bits of a NaN with its sign and payload.
+        if (word.size() != 12) return false;
+        char* end = nullptr;
+        const unsigned long bits = std::strtoul(word.c_str() + 4, &end, 16);
+        if (*end != '\0' || !std::isxdigit(static_cast<unsigned char>(word[4]))) return false;
+        const uint32_t narrow = static_cast<uint32_t>(bits);
+        std::memcpy(&value, &narrow, sizeof value);
+        return std::isnan(value);
+    }
     const char* begin = word.c_str();
     char* end = nullptr;
     errno = 0;
@@ -83,7 +96,14 @@ bool validTrackName(const std::string& name)
 
 std::string formatValue(float value)
 {
-    if (std::isnan(value)) return "nan";
+    if (std::isnan(value)) {
+        uint32_t bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        if (bits == plainNan) return "nan";
+        char text[16];
+        std::snprintf(text, sizeof text, "nan:%08x", bits);
+        return text;
+    }
     if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
     char text[32];
     std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));

@@ -6,7 +6,10 @@
 //       2:1:0   -2.5    smooth     # bar 2, beat 1, row 0 of the beat = row 36
 //       48       0.25   linear
 //
-// A key line is a position, a value and an interpolation (step, linear,
+// A value is a number, inf, -inf or nan; a NaN of other bits (a sign, a
+// payload) is written nan:XXXXXXXX with its bits in hexadecimal, so that
+// every value comes back to the bit. A key line is a position, a value and
+// an interpolation (step, linear,
 // smooth, ramp, or code:N for a raw code from -128 to 127, which the demo
 // treats as invalid unless it is 0 to 3). A position is a row or
 // bar:beat:row on the demo's grid of 4 rows a beat and 4 beats a bar, all

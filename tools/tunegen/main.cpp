@@ -4,6 +4,7 @@
 //
 // Bad input is reported as file:line: message, with exit status 1 and no
 // output file; the output appears only once it is completely written.
+#include "cleanup.h"
 #include "files.h"
 #include "master.h"
 #include "platform/audio/decode.h"
@@ -22,7 +23,13 @@
 
 namespace {
 
-const char* const usageText = "usage: tunegen SCORE -o OUT.ogg [--quality Q]\n";
+const char* const usageText =
+    "usage: tunegen SCORE -o OUT.ogg [--quality Q]\n"
+    "Renders a score (a song of at most 60 minutes) to Ogg Vorbis, 44.1 kHz stereo.\n"
+    "  SCORE          the score to render; errors name its file and line\n"
+    "  -o OUT.ogg     the file to write; it appears only once it is whole\n"
+    "  --quality Q    Vorbis quality, -0.1 to 1 (default 0.5)\n"
+    "  --help         this text\n";
 
 int usage(const std::string& message)
 {
@@ -82,7 +89,9 @@ int main(int argc, char** argv)
     // Encoding moves peaks: the song's ceiling holds for the decoded file.
     // Master a little under it, check what decodes, and master again lower
     // when a peak came out above it.
+    endOnSignals();
     const std::string temporary = outPath + ".tmp-" + std::to_string(getpid());
+    const int held = holdTemporary(temporary);
     const Premaster prepared = premaster(song, mix);
     double margin = 1.4;
     double filePeakDb = 0;
@@ -115,6 +124,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tunegen: cannot write %s\n", outPath.c_str());
         return 1;
     }
+    releaseTemporary(held);
     std::printf("%s: %.2f s, %.1f LUFS, true peak %.2f dBTP; voices %.1f s, master and encode %.1f s (%d %s)\n",
                 outPath.c_str(), frames / static_cast<double>(sampleRate), loudness, filePeakDb, voiceTime,
                 secondsSince(start) - voiceTime, attempts, attempts == 1 ? "pass" : "passes");

@@ -1,6 +1,8 @@
 #include "score.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -12,10 +14,16 @@ struct Line {
     std::vector<std::string> words;
 };
 
+// A comment starts at a '#' that begins a word: "F#3" is a note.
 std::vector<std::string> split(const std::string& text)
 {
     std::vector<std::string> words;
-    std::istringstream in(text.substr(0, text.find('#')));
+    size_t comment = 0;
+    while ((comment = text.find('#', comment)) != std::string::npos &&
+           !(comment == 0 || std::isspace(static_cast<unsigned char>(text[comment - 1])))) {
+        ++comment;
+    }
+    std::istringstream in(text.substr(0, comment));
     std::string word;
     while (in >> word) words.push_back(word);
     return words;
@@ -392,6 +400,14 @@ public:
         // Whole-score errors point at the last line (line 1 for an empty file).
         const int last = number > 0 ? number : 1;
         if (song_.rows == 0) return fail(last, "the song sets no 'rows'");
+        // Rendering holds the whole song in memory: an hour is plenty.
+        const double minutes = song_.rows / song_.rowRate() / 60.0;
+        if (minutes > maxSongMinutes) {
+            char text[96];
+            std::snprintf(text, sizeof text, "the song lasts %.0f minutes; a song lasts at most %d", minutes,
+                          maxSongMinutes);
+            return fail(last, text);
+        }
         if (song_.channels.empty()) return fail(last, "the song orders no channel");
         return true;
     }

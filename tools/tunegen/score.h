@@ -111,6 +111,9 @@ struct ReverbEffect {
     double width = 1.0;
 };
 
+// The longest song the parser takes, in minutes.
+constexpr int maxSongMinutes = 60;
+
 struct Song {
     double tempo = 122.0;
     int rowsPerBeat = 4;

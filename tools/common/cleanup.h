@@ -1,0 +1,33 @@
+// tools/common/cleanup: what a tool leaves behind while it works (temporary
+// files, child processes) goes with it, however it ends.
+//
+//     endOnSignals();                             // early in main
+//     const int file = holdTemporary(temporary);  // while it is written
+//     ... rename it into place ...
+//     releaseTemporary(file);
+//
+// SIGINT, SIGTERM and SIGHUP then end the tool at once, with the signal's
+// own status (130, 143, 129 to a shell), after ending the children it holds
+// and removing the files it holds. A tool that leaves another way calls
+// cleanUpNow() first. At most 16 of each are held at a time; slots are
+// meant for the short spans in which a file or a child exists.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+
+// Installs the handlers. Call once, before the first file or child.
+void endOnSignals();
+
+// Holds a temporary file for removal; returns its slot, or -1 when all are
+// taken (the file is then not removed on a signal).
+int holdTemporary(const std::string& path);
+void releaseTemporary(int slot);
+
+// Holds a child process to be ended with SIGTERM and waited for.
+int holdChild(pid_t pid);
+void releaseChild(int slot);
+
+// Ends the children and removes the files held now, and releases them.
+// Safe in a signal handler.
+void cleanUpNow();
