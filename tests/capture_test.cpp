@@ -158,28 +158,13 @@ TEST(Capture, FramesAreTheSameEveryTimeAndSplitsJoinIntoTheWhole)
     EXPECT_TRUE(readFile(dir.file("stills/row_8.133333333333333.png")) == readFile(dir.file("whole/frame_000030.png")));
 }
 
-// Xvfb processes whose screen is `size` (as "WxH"), from /proc.
-int xServersWithScreen(const std::string& size)
-{
-    int count = 0;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::ifstream file(entry.path() / "cmdline", std::ios::binary);
-        std::string cmdline((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
-        if (cmdline.find("Xvfb") != std::string::npos && cmdline.find(" " + size + "x24") != std::string::npos) {
-            ++count;
-        }
-    }
-    return count;
-}
-
 TEST(Capture, LeavesNoXServerBehind)
 {
     // A screen size no other test uses, so that parallel runs do not count.
     TempDir dir;
     const ToolRun r = capture({"--stills", "0", "--out", dir.file("stills") + "/", "--size", "98x54", "--fps", "5"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(xServersWithScreen("98x54"), 0);
+    EXPECT_EQ(runningProcesses("Xvfb", " 98x54x24"), 0);
 }
 
 TEST(Capture, ContactSheetHasACellPerRow)

@@ -194,3 +194,18 @@ TEST(Tune, LastsPastTheEndOfTheDemoAndIsMastered)
     EXPECT_LT(std::fabs(sum[1] * 2 / samples.size()), 1e-3);
     for (int16_t s : tune.samples) ASSERT_LT(std::abs(static_cast<int>(s)), 32767) << "no clipping";
 }
+
+TEST(Synth, SharpsAreNotesAndACommentStartsAWord)
+{
+    const Song song = parse("song # the grid\n  tempo 122\n  rows 4\nend\ninstrument t\n  osc sine  #a pure tone\nend\n"
+                            "pattern p 4\n  F#3 # a sharp\n  C#4\nend\norder c t\n  p\nend\n");
+    ASSERT_EQ(song.patterns.size(), 1u);
+    const std::vector<Cell>& rows = song.patterns[0].rows;
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].notes, std::vector<int>{parseNoteName("F#3")});
+    EXPECT_EQ(rows[0].notes, std::vector<int>{parseNoteName("F-3") + 1});
+    EXPECT_EQ(rows[1].notes, std::vector<int>{parseNoteName("C-4") + 1});
+    EXPECT_EQ(parseError("song\n  tempo 122\n  rows 4\nend\ninstrument t\n  osc sine\nend\npattern p 4\n  C#4#\nend\n"),
+              "test.score:9: 'C#4#' is not a note (C-4, F#3, Bb2, ... or ===)")
+        << "a '#' inside a word is part of it";
+}

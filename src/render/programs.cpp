@@ -56,9 +56,10 @@ std::vector<ProgramProblem> brokenPrograms()
 {
     std::vector<ProgramProblem> problems;
     for (int i = 0; i < shaderProgramCount; ++i) {
+        // A program whose fragment shader failed still links, without it.
         GLint linked = 0;
         glGetProgramiv(shaderPrograms[i]->program, GL_LINK_STATUS, &linked);
-        if (linked) continue;
+        if (linked && shaderPrograms[i]->vertexShader && shaderPrograms[i]->fragmentShader) continue;
         const char* fragmentFile = programFragmentFiles[i];
         const std::string vertex = quietRead(programVertexFile), fragment = quietRead(fragmentFile);
         ProgramNames names;

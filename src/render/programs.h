@@ -53,7 +53,8 @@ struct ProgramProblem {
     std::string log;
 };
 
-// Looks at every entry's link status; for each file behind a failure (the
+// Looks at every entry's shaders and link status; for each file behind a
+// failure (the
 // vertex shader when it failed, else the entry's fragment file), builds it
 // again quietly from the working directory to get the driver's log. Each
 // file is named once, in table order. Needs the table built.

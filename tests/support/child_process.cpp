@@ -1,6 +1,10 @@
 #include "support/child_process.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -193,6 +197,21 @@ ToolRun runTool(const std::vector<std::string>& argv, double seconds, const std:
 void ChildProcess::sendSignal(int signal)
 {
     if (pid_ > 0 && !reap(false)) ::kill(pid_, signal);
+}
+
+int runningProcesses(const std::string& program, const std::string& text)
+{
+    namespace fs = std::filesystem;
+    int count = 0;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        std::ifstream file(entry.path() / "cmdline", std::ios::binary);
+        std::string cmdline((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+        // A zombie has an empty command line: it is gone but for its status.
+        if (cmdline.find(program) != std::string::npos && cmdline.find(text) != std::string::npos) ++count;
+    }
+    return count;
 }
 
 size_t countOccurrences(const std::string& text, const std::string& needle)

@@ -73,6 +73,10 @@ struct ToolRun {
 // when one is given, for at most `seconds`.
 ToolRun runTool(const std::vector<std::string>& argv, double seconds, const std::string& workingDirectory = "");
 
+// Processes now running whose command line holds `program` and `text` (its
+// arguments joined by spaces), from /proc.
+int runningProcesses(const std::string& program, const std::string& text);
+
 // Counts the non-overlapping occurrences of needle in text.
 size_t countOccurrences(const std::string& text, const std::string& needle);
 

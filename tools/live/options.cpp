@@ -18,8 +18,10 @@ const char* const liveUsage =
     "  --score FILE        score rendered by tunegen into tune.ogg whenever it is saved\n"
     "  --window WxH        window size, 16x16 to 16384x16384 (default 1280x720)\n"
     "  --scene-scale S     scale of the first scene pass, 0.1 to 1 (default 1)\n"
-    "  --from POS          where to start; --loop A:B plays A to B over and over\n"
-    "                      (positions: rows, or bar:beat:row as in the track text)\n"
+    "  --from POS          where to start (positions: rows, or bar:beat:row as in the\n"
+    "                      track text)\n"
+    "  --loop A:B          plays A to B over and over\n"
+    "  --vsync on|off      waits for the display's refresh at each frame (default on)\n"
     "keys: space pause, left/right a beat (shift: a bar), page up/down the previous or\n"
     "      next cut, home the start, 1-6 the first row of scene 0-5, l loop the section,\n"
     "      - and + slower and faster (1, 1/2, 1/4), o overlay, escape quit\n";
