@@ -12,7 +12,7 @@ JOBS       ?= $(shell nproc)
 # A real font seeds the font reader's fuzzing.
 FONT       := /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 
-.PHONY: all deps build demo live test bench sanitize fuzz ci clean
+.PHONY: all deps build demo live release test bench sanitize fuzz ci clean
 
 all: build
 
@@ -35,6 +35,11 @@ live: build
 	if [ -n "$$DISPLAY" ]; then X=""; else X='$(XVFB)'; fi; \
 	$$X $(BUILD)/bin/orvanta-live --data data --data $(BUILD)/run \
 	  --tracks data/tracks/demo.tracks --score data/music/orvanta.score
+
+# A folder that plays on a stock desktop, packed as
+# build/orvanta-VERSION-linux-x86_64.tar.gz.
+release: build
+	scripts/release.sh $(BUILD)
 
 test: build
 	cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS)

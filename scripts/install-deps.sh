@@ -8,11 +8,11 @@ packages=(
   # toolchain
   cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev
   # the program
-  freeglut3-dev libglew-dev libglm-dev libstb-dev libgl-dev libgl1-mesa-dri
+  freeglut3-dev libglew-dev libglm-dev libstb-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libvorbis-dev libsdl2-dev fonts-dejavu-core libfreetype-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
-  xvfb xauth xdotool glslang-tools ffmpeg
+  xvfb xauth xdotool glslang-tools ffmpeg patchelf
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "vorbis_writer.h"
 
 #include "support/child_process.h"
+#include "support/run_folder.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -236,5 +237,54 @@ TEST(Capture, FlashesAndClicksAgreeWithinAFrame)
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_NEAR(flashes[i], clicks[i], 1.0 / 30.0) << "flash " << i;
         EXPECT_NEAR(flashes[i], (16.0 * (i + 1)) / rowRate, 1.0 / 30.0);
+    }
+}
+
+TEST(Capture, CompoPresetIsHighProfileBt709WithFortyEightKilohertzAac)
+{
+    TempDir dir;
+    const std::string out = dir.file("compo.mp4");
+    const ToolRun r = capture({"--preset", "compo", "--out", out, "--size", "320x180", "--to-row", "16"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(probe(out, "v:0", "codec_name"), "h264");
+    EXPECT_EQ(probe(out, "v:0", "profile"), "High");
+    EXPECT_LE(std::stoi(probe(out, "v:0", "level")), 42);
+    EXPECT_EQ(probe(out, "v:0", "pix_fmt"), "yuv420p");
+    EXPECT_EQ(probe(out, "v:0", "color_space"), "bt709");
+    EXPECT_EQ(probe(out, "v:0", "color_primaries"), "bt709");
+    EXPECT_EQ(probe(out, "v:0", "color_transfer"), "bt709");
+    EXPECT_EQ(probe(out, "v:0", "color_range"), "tv");
+    EXPECT_EQ(probe(out, "v:0", "r_frame_rate"), "60/1");
+    EXPECT_EQ(probe(out, "a:0", "codec_name"), "aac");
+    EXPECT_EQ(probe(out, "a:0", "sample_rate"), "48000");
+    EXPECT_EQ(probe(out, "a:0", "channels"), "2");
+    EXPECT_NEAR(std::stod(probe(out, "a:0", "bit_rate")), 256000, 40000);
+
+    // The conversion itself is BT.709: a pure red frame decodes to BT.709's
+    // limited-range Y'CbCr for red (63, 102, 240), not BT.601's (81, 90, 240).
+    RunFolder data;
+    data.write("AA.fsh", "#version 430 core\nout vec4 c;\nvoid main() { c = vec4(1.0, 0.0, 0.0, 1.0); }\n");
+    const ToolRun red = capture({"--out", dir.file("red.mp4"), "--size", "64x64", "--fps", "10", "--to-row", "4"},
+                                data.path());
+    ASSERT_EQ(red.status, 0) << red.err;
+    const ToolRun yuv = run({"ffmpeg", "-v", "error", "-i", dir.file("red.mp4"), "-frames:v", "1", "-f", "rawvideo",
+                             "-pix_fmt", "yuv420p", "-"});
+    ASSERT_EQ(yuv.out.size(), 64u * 64u * 3u / 2u);
+    EXPECT_NEAR(static_cast<unsigned char>(yuv.out[32 * 64 + 32]), 63, 2) << "Y'";
+    EXPECT_NEAR(static_cast<unsigned char>(yuv.out[64 * 64 + 16 * 32 + 16]), 102, 2) << "Cb";
+    EXPECT_NEAR(static_cast<unsigned char>(yuv.out[64 * 64 + 32 * 32 + 16 * 32 + 16]), 240, 2) << "Cr";
+}
+
+TEST(Capture, EglAndXvfbGiveTheSamePictures)
+{
+    TempDir dir;
+    for (const char* gl : {"egl", "xvfb"}) {
+        const ToolRun r = capture({"--gl", gl, "--stills", "64,400,700", "--out", dir.file(gl) + "/", "--size", "160x90"});
+        ASSERT_EQ(r.status, 0) << gl << ": " << r.err;
+    }
+    for (const char* row : {"64", "400", "700"}) {
+        const std::string egl = readFile(dir.file(std::string("egl/row_") + row + ".png"));
+        EXPECT_FALSE(egl.empty());
+        EXPECT_EQ(egl, readFile(dir.file(std::string("xvfb/row_") + row + ".png"))) << "row " << row;
     }
 }

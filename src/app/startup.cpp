@@ -1,11 +1,13 @@
 #include "app/startup.h"
 
+#include "app/offscreen.h"
 #include "app/window.h"
 #include "demo/clock.h"
 #include "demo/keys.h"
 #include "demo/tracks.h"
 #include "render/frame_size.h"
 #include "render/programs.h"
+#include "render/render_screen.h"
 #include "render/render_targets.h"
 
 #include <GL/freeglut.h>
@@ -40,14 +42,24 @@ void openClosedStandardStreams()
 // The demo's own set-up, once the window exists: render targets, keyboard,
 // music, tracks, then the window's size after a pause in which the window
 // system settles.
-void initDemo(bool fullScreen)
+void initDemo(const DemoStartup& startup)
 {
     createRenderTargets();
-    glutKeyboardFunc(handleKey);
+    const bool windowSystem = startup.window != WindowMode::Offscreen;
+    if (windowSystem) glutKeyboardFunc(handleKey);
     openMusic();
     openDemoTracks();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    recordWindowSize(fullScreen);
+    if (windowSystem) {
+        recordWindowSize(startup.window != WindowMode::Windowed);
+    } else {
+        useWindowSize(startup.windowWidth, startup.windowHeight);
+    }
+}
+
+void presentNothing()
+{
+    glFlush();
 }
 
 } // namespace
@@ -64,11 +76,15 @@ bool startDemo(int& argc, char** argv, const DemoStartup& startup, std::string& 
         return false;
     }
     sceneRenderScale = startup.sceneScale;
-    if (startup.window != WindowMode::Current) {
+    if (startup.window == WindowMode::Offscreen) {
+        if (!initOffscreen(error)) return false;
+        createPresentTarget(startup.windowWidth, startup.windowHeight);
+        setPresent(presentNothing);
+    } else if (startup.window != WindowMode::Current) {
         glutInit(&argc, argv);
         initWindow(startup);
     }
-    initDemo(startup.window != WindowMode::Windowed);
+    initDemo(startup);
     buildDemoResources();
     return true;
 }

@@ -20,11 +20,12 @@ enum class WindowMode {
     Screen,   // opens at the screen's size, then switches to full screen
     Windowed, // a window of windowWidth x windowHeight that stays a window
     Current,  // no window of its own: the GL context current on this thread
+    Offscreen, // no window and no X server: EGL, frames of windowWidth x windowHeight
 };
 
 struct DemoStartup {
     WindowMode window = WindowMode::Fixed;
-    int windowWidth = 0;      // Windowed only
+    int windowWidth = 0;      // Windowed and Offscreen only
     int windowHeight = 0;
     float sceneScale = 0.68f; // of the first scene pass against the window
     std::string dataFolder;   // where every file is read; empty: the working directory
@@ -37,7 +38,8 @@ struct DemoStartup {
 // the five meshes. The log goes to standard output as the demo writes it.
 // Runs once a process: a second call is a programming error (assertion).
 // Failure: false with `error` naming the data folder when it cannot be
-// entered, before anything else is made. A GLEW that cannot be initialised
+// entered, before anything else is made, or saying why EGL gave no context
+// (Offscreen). A GLEW that cannot be initialised
 // ends the process with status 1; every other fault is the demo's to handle
 // (missing files leave their part empty, a broken shader its program).
 bool startDemo(int& argc, char** argv, const DemoStartup& startup, std::string& error);

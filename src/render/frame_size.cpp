@@ -20,3 +20,10 @@ void recordWindowSize(bool fullScreen)
     // included, so no pass is clipped to a size read earlier.
     allocateDepthBuffers(static_cast<int>(windowWidth), static_cast<int>(windowHeight));
 }
+
+void useWindowSize(int width, int height)
+{
+    windowWidth = static_cast<float>(width);
+    windowHeight = static_cast<float>(height);
+    allocateDepthBuffers(width, height);
+}

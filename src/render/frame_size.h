@@ -21,3 +21,7 @@ extern float sceneRenderScale;
 // asked for at start-up, which takes effect once the main loop runs) it is
 // the screen's size until the switch has happened; otherwise the window's.
 void recordWindowSize(bool fullScreen);
+
+// Takes width x height as the window's size, for a context without a window,
+// and gives the depth buffers their storage as recordWindowSize does.
+void useWindowSize(int width, int height);

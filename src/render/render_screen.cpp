@@ -34,6 +34,7 @@ struct History {
 } history;
 
 void (*beforeSwap)() = nullptr;
+void (*present)() = glutSwapBuffers;
 
 // GPU time of each pass (0: the final pass), measured with timer queries
 // when asked for. Each frame uses the next set of queries in a ring and reads
@@ -170,6 +171,11 @@ void setBeforeSwap(void (*hook)())
     beforeSwap = hook;
 }
 
+void setPresent(void (*call)())
+{
+    present = call;
+}
+
 void drawFrame(double row)
 {
     const HeadValues head = {
@@ -228,7 +234,7 @@ void drawFrame(double row)
     if (beforeSwap) {
         beforeSwap();
     }
-    glutSwapBuffers();
+    present();
     for (int pass = passCount; pass >= 1; --pass) {
         images[pass].reset();
     }

@@ -9,7 +9,7 @@ class Texture;
 
 // Draws and presents one frame: the music row, the tracks sampled at it, the
 // status line, the scene's four passes and the final pass, the copy of pass
-// 2 to the history, the swap, the clock's closing step. Called only by the
+// 2 to the history, the present (the swap), the clock's closing step. Called only by the
 // window system's main loop (or a test standing in for it).
 void renderScreen();
 
@@ -39,6 +39,10 @@ void drawFrameAt(double row);
 // Pass 2's image of the previous frame; null before the first frame and
 // after the run has ended.
 const Texture* historyImage();
+
+// What shows the finished frame: glutSwapBuffers, unless a context without
+// a window asks for another call (or none: glFlush).
+void setPresent(void (*call)());
 
 // Called once a frame after the final pass has drawn into the window and
 // before the buffers are swapped, with the default framebuffer bound: where

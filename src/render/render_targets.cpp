@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cassert>
 
+GLuint presentFramebuffer = 0;
 GLuint passFramebuffers[passCount + 1] = {};
 GLuint passDepthBuffers[passCount + 1] = {};
 
@@ -55,9 +56,25 @@ std::unique_ptr<Texture> beginOffscreenPass(int pass)
     return image;
 }
 
+void createPresentTarget(int width, int height)
+{
+    GLuint buffers[2] = {};
+    glGenFramebuffers(1, &presentFramebuffer);
+    glGenRenderbuffers(2, buffers);
+    glBindRenderbuffer(GL_RENDERBUFFER, buffers[0]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, buffers[1]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    glBindFramebuffer(GL_FRAMEBUFFER, presentFramebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, buffers[0]);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, buffers[1]);
+    assert(glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
 void beginFinalPass()
 {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, presentFramebuffer);
     glViewport(0, 0, static_cast<int>(windowWidth), static_cast<int>(windowHeight));
 }
 

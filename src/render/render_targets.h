@@ -23,6 +23,15 @@ constexpr int passCount = 4;
 extern GLuint passFramebuffers[passCount + 1];
 extern GLuint passDepthBuffers[passCount + 1];
 
+// Where the final pass draws: 0, the window, unless the frame is presented
+// offscreen (createPresentTarget).
+extern GLuint presentFramebuffer;
+
+// For a context without a window: a framebuffer of width x height with 8-bit
+// RGBA colour and a 24-bit depth buffer, as a window would have, made the
+// final pass's target. An incomplete framebuffer fails an assertion.
+void createPresentTarget(int width, int height);
+
 // Generates the four framebuffer and renderbuffer names, pass by pass; the
 // renderbuffers get their storage from allocateDepthBuffers.
 void createRenderTargets();
@@ -42,7 +51,7 @@ int passHeight(int pass);
 // programming or driver fault: it fails an assertion.
 std::unique_ptr<Texture> beginOffscreenPass(int pass);
 
-// The window again, with its viewport.
+// The window (or the offscreen present target) again, with its viewport.
 void beginFinalPass();
 
 // Copies pass 2's image into the history the next frame reads.

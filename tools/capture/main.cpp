@@ -14,6 +14,7 @@
 #include "demo/tracks.h"
 #include "render/programs.h"
 #include "render/render_screen.h"
+#include "render/render_targets.h"
 #include "render/scene_index.h"
 
 #include <GL/glew.h>
@@ -27,6 +28,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -43,7 +45,7 @@ std::vector<unsigned char> picture; // RGBA, bottom row first, as GL reads it
 void readPicture()
 {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
+    glReadBuffer(presentFramebuffer ? GL_COLOR_ATTACHMENT0 : GL_BACK);
     glReadPixels(0, 0, plan.width, plan.height, GL_RGBA, GL_UNSIGNED_BYTE, picture.data());
 }
 
@@ -73,28 +75,46 @@ void warmUp(double seconds)
     for (long k = frames; k >= 1; --k) drawAt(seconds - static_cast<double>(k) / plan.fps, false);
 }
 
+// On a terminal, a bar redrawn in place a few times a second; in a log (a
+// pipe, a file), a plain line every 5%.
 class Progress {
 public:
-    explicit Progress(long total) : total_(total), start_(std::chrono::steady_clock::now()) {}
+    explicit Progress(long total)
+        : total_(total), start_(std::chrono::steady_clock::now()), terminal_(isatty(2) != 0)
+    {
+    }
     void update(long done)
     {
         const auto now = std::chrono::steady_clock::now();
-        // A few updates a second are enough to watch, and keep logs short.
-        if (done != total_ && now - shown_ < std::chrono::milliseconds(250)) return;
+        const int percent = total_ ? static_cast<int>(100 * done / total_) : 100;
+        if (terminal_) {
+            if (done != total_ && now - shown_ < std::chrono::milliseconds(250)) return;
+        } else if (done != total_ && percent / 5 == shownPercent_ / 5) {
+            return;
+        }
         shown_ = now;
+        shownPercent_ = percent;
         const double elapsed = std::chrono::duration<double>(now - start_).count();
         const double rate = elapsed > 0 ? done / elapsed : 0.0;
-        const int filled = total_ ? static_cast<int>(30 * done / total_) : 30;
         const double left = rate > 0 ? (total_ - done) / rate : 0.0;
+        const int minutes = static_cast<int>(left) / 60, seconds = static_cast<int>(left) % 60;
+        if (!terminal_) {
+            std::fprintf(stderr, "%3d%%  %ld/%ld frames  %.1f fps  %d:%02d left\n", percent, done, total_, rate, minutes,
+                         seconds);
+            return;
+        }
+        const int filled = total_ ? static_cast<int>(30 * done / total_) : 30;
         std::fprintf(stderr, "\r[%-30s] %ld/%ld frames  %.1f fps  %d:%02d left ", std::string(filled, '#').c_str(), done,
-                     total_, rate, static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+                     total_, rate, minutes, seconds);
         if (done == total_) std::fputc('\n', stderr);
     }
 
 private:
     long total_;
     std::chrono::steady_clock::time_point start_;
+    bool terminal_;
     std::chrono::steady_clock::time_point shown_{};
+    int shownPercent_ = -5;
 };
 
 // ffmpeg reading raw frames on its standard input.
@@ -113,8 +133,10 @@ public:
             "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
             "-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-r", std::to_string(plan.fps), "-i", "pipe:0",
             "-ss", seconds, "-t", duration, "-i", tune,
-            "-map", "0:v", "-map", "1:a", "-vf", "vflip", "-c:v", "libx264", "-preset", "medium", "-crf", "18",
-            "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4", path};
+            "-map", "0:v", "-map", "1:a"};
+        std::vector<std::string> all = args;
+        for (const std::string& option : encoderOptions(plan)) all.push_back(option);
+        all.insert(all.end(), {"-f", "mp4", path});
         pid_ = fork();
         if (pid_ == 0) {
             prctl(PR_SET_PDEATHSIG, SIGTERM); // however the capture ends
@@ -122,7 +144,7 @@ public:
             close(fds[0]);
             close(fds[1]);
             std::vector<char*> argv;
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            for (const std::string& a : all) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
             execvp("ffmpeg", argv.data());
             _exit(127);
@@ -157,6 +179,19 @@ private:
     int fd_ = -1;
     int held_ = -1;
 };
+
+bool programOnPath(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "";
+    for (size_t start = 0; start <= folders.size();) {
+        const size_t end = std::min(folders.find(':', start), folders.size());
+        const std::string candidate = folders.substr(start, end - start) + "/" + name;
+        if (end > start && access(candidate.c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
 
 int fail(const std::string& message, const std::string& partial = "")
 {
@@ -296,9 +331,16 @@ int main(int argc, char** argv)
     plan.out = fs::absolute(plan.out).string() + (plan.out.back() == '/' ? "/" : "");
     if (plan.out.size() > 1 && plan.out.substr(plan.out.size() - 2) == "//") plan.out.pop_back();
 
-    XServer server(plan.width, plan.height);
-    if (!server.ok()) return fail("cannot start Xvfb");
-    setenv("DISPLAY", server.display().c_str(), 1);
+    // Through an X server of the capture's size where Xvfb is there, as
+    // before; through EGL when asked, or when there is no Xvfb and no display.
+    const bool egl = plan.gl == CaptureGl::Egl ||
+                     (plan.gl == CaptureGl::Auto && !programOnPath("Xvfb") && !std::getenv("DISPLAY"));
+    std::unique_ptr<XServer> server;
+    if (!egl) {
+        server = std::make_unique<XServer>(plan.width, plan.height);
+        if (!server->ok()) return fail("cannot start Xvfb");
+        setenv("DISPLAY", server->display().c_str(), 1);
+    }
     setenv("SDL_AUDIODRIVER", "none", 1); // silent: the capture sets the position itself
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -307,7 +349,9 @@ int main(int argc, char** argv)
     // line is the capture's, not the window system's.
     std::streambuf* console = std::cout.rdbuf(nullptr);
     DemoStartup startup;
-    startup.window = WindowMode::Screen;
+    startup.window = egl ? WindowMode::Offscreen : WindowMode::Screen;
+    startup.windowWidth = plan.width;
+    startup.windowHeight = plan.height;
     startup.sceneScale = plan.sceneScale;
     startup.dataFolder = plan.dataDir;
     int startupArgc = 1;

@@ -1,6 +1,8 @@
 #include "plan.h"
 
 #include <algorithm>
+#include <cctype>
+#include <iterator>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -8,12 +10,15 @@
 
 const char* const captureUsage =
     "usage: orvanta-capture --out FILE.mp4 [--size WxH] [--fps N] [--from-row A] [--to-row B]\n"
-    "                       [--frames A:B] [--scene-scale S] [--data DIR]\n"
+    "                       [--frames A:B] [--scene-scale S] [--data DIR] [--preset compo]\n"
+    "                       [--crf N | --bitrate RATE] [--preset-x264 NAME] [--audio-bitrate R]\n"
+    "                       [--gl xvfb|egl]\n"
     "       orvanta-capture --out DIR/ [same options]            numbered PNG frames\n"
     "       orvanta-capture --stills ROW[,ROW...] --out DIR/     one PNG per row\n"
     "       orvanta-capture --contact-sheet FILE.png [--every ROWS] [--size WxH]\n"
     "Renders the demo offline at a fixed frame rate, in an X server of its own.\n"
-    "  --out FILE.mp4      H.264 video with the music (through ffmpeg)\n"
+    "  --out FILE.mp4      H.264 video with the music (through ffmpeg), converted and\n"
+    "                      tagged BT.709\n"
     "  --out DIR/          numbered PNG frames (frame_000000.png, ...) in DIR\n"
     "  --size WxH          picture size, even, 16x16 to 8192x8192 (default 1920x1080;\n"
     "                      320x180 for a contact sheet's cells)\n"
@@ -27,7 +32,17 @@ const char* const captureUsage =
     "  --contact-sheet F   small labelled stills on a grid, at most 256 MiB of pixels\n"
     "  --every ROWS        a contact sheet's cell every this many rows (default 16, at least 1)\n"
     "  --scene-scale S     scale of the first scene pass, 0.1 to 1 (default 1)\n"
+    "  --preset compo      video for a competition: 1920x1080 at 60 fps, H.264 High at\n"
+    "                      level 4.2, CRF 16 capped at 24 Mbit/s, AAC 256 kbit/s at 48 kHz\n"
+    "  --crf N             constant quality, 0 to 51 (default 18; compo 16)\n"
+    "  --bitrate RATE      an average video rate such as 12M instead of constant quality\n"
+    "  --preset-x264 NAME  x264's speed preset, ultrafast to placebo (default medium;\n"
+    "                      compo slow)\n"
+    "  --audio-bitrate R   AAC rate such as 256k (default 192k)\n"
     "  --data DIR          the run folder to read (default: the current directory)\n"
+    "  --gl xvfb|egl       render in an X server of its own (Xvfb, the default where it is\n"
+    "                      installed) or through EGL without X: on a GPU where there is one,\n"
+    "                      else on Mesa's surfaceless platform\n"
     "  --help              this text\n";
 
 namespace {
@@ -51,6 +66,15 @@ bool number(const std::string& text, double& value)
     return !text.empty() && *end == '\0' && errno == 0 && std::isfinite(value);
 }
 
+// A rate as ffmpeg takes it: digits, an optional fraction, an optional k or M.
+bool rate(const std::string& text)
+{
+    size_t digits = 0;
+    while (digits < text.size() && (std::isdigit(static_cast<unsigned char>(text[digits])) || text[digits] == '.')) ++digits;
+    const std::string suffix = text.substr(digits);
+    return digits > 0 && digits < 12 && (suffix.empty() || suffix == "k" || suffix == "K" || suffix == "M");
+}
+
 bool integer(const std::string& text, long low, long high, long& value)
 {
     char* end = nullptr;
@@ -63,7 +87,8 @@ bool integer(const std::string& text, long low, long high, long& value)
 
 bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& error)
 {
-    bool outGiven = false, stillsGiven = false, sheetGiven = false, framesGiven = false;
+    bool outGiven = false, stillsGiven = false, sheetGiven = false, framesGiven = false, fpsGiven = false;
+    bool crfGiven = false, audioGiven = false, x264Given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](std::string& into) {
@@ -97,6 +122,7 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
                 return false;
             }
             plan.fps = static_cast<int>(fps);
+            fpsGiven = true;
         } else if (arg == "--from-row" || arg == "--to-row" || arg == "--every") {
             double row = 0;
             if (!value(v) || !number(v, row) || row < 0 || row > endRow) {
@@ -154,6 +180,44 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             plan.sceneScale = static_cast<float>(scale);
         } else if (arg == "--data") {
             if (!value(plan.dataDir)) return false;
+        } else if (arg == "--gl") {
+            if (!value(v) || (v != "xvfb" && v != "egl")) {
+                error = "--gl is xvfb or egl";
+                return false;
+            }
+            plan.gl = v == "egl" ? CaptureGl::Egl : CaptureGl::Xvfb;
+        } else if (arg == "--preset") {
+            if (!value(v)) return false;
+            if (v != "compo") {
+                error = "--preset is compo";
+                return false;
+            }
+            plan.compo = true;
+        } else if (arg == "--crf") {
+            long crf = 0;
+            if (!value(v) || !integer(v, 0, 51, crf)) {
+                error = "--crf is a whole number from 0 to 51";
+                return false;
+            }
+            plan.crf = static_cast<int>(crf);
+            crfGiven = true;
+        } else if (arg == "--bitrate" || arg == "--audio-bitrate") {
+            if (!value(v) || !rate(v)) {
+                error = arg + " is a rate such as 12M or 256k";
+                return false;
+            }
+            (arg == "--bitrate" ? plan.bitrate : plan.audioBitrate) = v;
+            audioGiven = audioGiven || arg == "--audio-bitrate";
+        } else if (arg == "--preset-x264") {
+            static const char* const presets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                                  "medium", "slow", "slower", "veryslow", "placebo"};
+            if (!value(v) || std::find(std::begin(presets), std::end(presets), v) == std::end(presets)) {
+                error = "--preset-x264 is one of ultrafast, superfast, veryfast, faster, fast, medium, slow, "
+                        "slower, veryslow, placebo";
+                return false;
+            }
+            plan.x264Preset = v;
+            x264Given = true;
         } else {
             error = "unknown argument '" + arg + "'";
             return false;
@@ -180,6 +244,17 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
         plan.output = CaptureOutput::Stills;
     } else {
         plan.output = plan.out.back() == '/' ? CaptureOutput::Frames : CaptureOutput::Video;
+    }
+    if (plan.compo) {
+        if (plan.output != CaptureOutput::Video) {
+            error = "--preset compo is for video: --out FILE.mp4";
+            return false;
+        }
+        // 1080p60 unless told otherwise; --size stays free for quick checks.
+        if (!fpsGiven) plan.fps = 60;
+        if (!crfGiven) plan.crf = 16;
+        if (!audioGiven) plan.audioBitrate = "256k";
+        if (!x264Given) plan.x264Preset = "slow";
     }
     if (!plan.toRowGiven) plan.toRow = endRow;
     if (plan.toRow < plan.fromRow) {
@@ -232,4 +307,29 @@ std::vector<double> contactRows(const CapturePlan& plan)
     std::vector<double> rows;
     for (long k = 0; plan.fromRow + k * plan.every <= plan.toRow; ++k) rows.push_back(plan.fromRow + k * plan.every);
     return rows;
+}
+
+std::vector<std::string> encoderOptions(const CapturePlan& plan)
+{
+    // The frames arrive bottom row first as full-range RGBA; players assume
+    // BT.709 on limited range for HD, so that is both the conversion and the tags.
+    std::vector<std::string> options = {
+        "-vf", "vflip,scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int,format=yuv420p",
+        "-c:v", "libx264", "-preset", plan.x264Preset,
+        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv"};
+    if (plan.bitrate.empty()) {
+        options.insert(options.end(), {"-crf", std::to_string(plan.crf)});
+    } else {
+        options.insert(options.end(), {"-b:v", plan.bitrate});
+    }
+    if (plan.compo) {
+        // High profile at level 4.2, a constant quality capped at a rate a
+        // compo machine plays without a stutter.
+        options.insert(options.end(), {"-profile:v", "high", "-level:v", "4.2"});
+        if (plan.bitrate.empty()) options.insert(options.end(), {"-maxrate", "24M", "-bufsize", "48M"});
+    }
+    options.insert(options.end(), {"-c:a", "aac", "-b:a", plan.audioBitrate, "-ac", "2"});
+    if (plan.compo) options.insert(options.end(), {"-ar", "48000"});
+    options.insert(options.end(), {"-movflags", "+faststart"});
+    return options;
 }

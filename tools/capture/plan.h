@@ -14,6 +14,10 @@
 
 enum class CaptureOutput { Video, Frames, Stills, ContactSheet };
 
+// How the frames are rendered: in an X server of their own (Xvfb), through
+// EGL without one, or the first where Xvfb is installed, else the second.
+enum class CaptureGl { Auto, Xvfb, Egl };
+
 struct CapturePlan {
     CaptureOutput output = CaptureOutput::Video;
     std::string out;           // the video, the frames' or stills' folder, the sheet
@@ -30,7 +34,18 @@ struct CapturePlan {
     double every = 16.0;       // contact sheet: a cell every this many rows
     std::string dataDir = ".";
     float sceneScale = 1.0f;   // of the first scene pass, as in the full-scale screen build
+    CaptureGl gl = CaptureGl::Auto;
+    // Video encoding, always BT.709 in conversion and tags.
+    bool compo = false;        // --preset compo: H.264 High <= 4.2, capped CRF, 48 kHz AAC
+    int crf = 18;
+    std::string bitrate;       // empty: constant quality (CRF)
+    std::string x264Preset = "medium";
+    std::string audioBitrate = "192k";
 };
+
+// The ffmpeg options that encode a capture's video and audio: BT.709 colour
+// conversion and tags on limited range, and what the plan asks for.
+std::vector<std::string> encoderOptions(const CapturePlan& plan);
 
 // Parses the command line. Failure: false with a message for the usage text.
 bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& error);

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Packs a release that plays on a stock Linux desktop: one folder holding the
+# three executables (with a launcher each, so that they play from any current
+# directory), everything the run folder holds, a README for viewers, and the
+# shared libraries a stock desktop lacks, found through an $ORIGIN run path.
+# The system's graphics, desktop and sound stack is never shipped: it must be
+# the machine's own.
+#
+#   scripts/release.sh [BUILD_DIR [OUT_DIR]]    (default: build build)
+#
+# Fails, writing nothing under the final name, when an executable or library
+# needs a symbol version newer than glibc 2.35 or the libstdc++ of GCC 12.
+set -euo pipefail
+
+build=$(cd "${1:-build}" && pwd)
+out=$(mkdir -p "${2:-$build}" && cd "${2:-$build}" && pwd)
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+executables=(orvanta orvanta-screen orvanta-screen-reduced)
+
+version=$(git -C "$source_dir" describe --tags --always --dirty 2>/dev/null || echo 0.1.0)
+name=orvanta-$version-linux-x86_64
+work=$(mktemp -d "$out/.release-XXXXXX")
+trap 'rm -rf "$work"' EXIT INT TERM
+stage=$work/$name
+mkdir -p "$stage/bin" "$stage/lib" "$stage/data"
+
+# Libraries every desktop has, or must have from its own vendor: never
+# shipped, and what they need is theirs.
+stock='^(linux-vdso|ld-linux[^ ]*|libc|libm|libdl|libpthread|librt|libresolv|libstdc\+\+|libgcc_s|libGL|libGLX|libGLdispatch|libOpenGL|libEGL|libGLES[^ ]*|libgbm|libdrm|libX[^ ]*|libxcb[^ ]*|libxkbcommon[^ ]*|libwayland-[^ ]*|libdbus-1|libsystemd|libudev|libasound|libpulse[^ ]*|libexpat|libffi|libz)\.so'
+
+needed() { readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'; }
+
+for exe in "${executables[@]}"; do
+  cp "$build/bin/$exe" "$stage/bin/"
+done
+cp -r "$build/run/." "$stage/data/"
+
+# The libraries to ship: what the executables need, and what those need in
+# turn, short of the stock ones. ldd of the executables says where each is.
+declare -A where=()
+for exe in "${executables[@]}"; do
+  while read -r lib _ path _; do
+    [ -n "${path:-}" ] && [ -f "$path" ] && where[$lib]=$path
+  done < <(ldd "$build/bin/$exe" | grep '=>')
+done
+queue=()
+for exe in "${executables[@]}"; do mapfile -t -O "${#queue[@]}" queue < <(needed "$stage/bin/$exe"); done
+declare -A shipped=()
+while [ ${#queue[@]} -gt 0 ]; do
+  lib=${queue[0]}
+  queue=("${queue[@]:1}")
+  [[ $lib =~ $stock ]] && continue
+  [ -n "${shipped[$lib]:-}" ] && continue
+  path=${where[$lib]:-}
+  if [ -z "$path" ]; then
+    echo "release: cannot find $lib" >&2
+    exit 1
+  fi
+  cp -L "$path" "$stage/lib/$lib"
+  shipped[$lib]=1
+  mapfile -t -O "${#queue[@]}" queue < <(needed "$stage/lib/$lib")
+done
+for exe in "${executables[@]}"; do patchelf --set-rpath '$ORIGIN/../lib' "$stage/bin/$exe"; done
+for lib in "$stage"/lib/*; do [ -e "$lib" ] && patchelf --set-rpath '$ORIGIN' "$lib"; done
+
+# The newest symbol versions a stock machine of 2022 has.
+too_new=$(for file in "$stage"/bin/* "$stage"/lib/*; do
+  [ -e "$file" ] || continue
+  readelf -V --wide "$file" | grep -o 'Name: \(GLIBC_2\.[0-9]*\|GLIBCXX_3\.4\.[0-9]*\|CXXABI_1\.3\.[0-9]*\)' |
+    sed 's/Name: //' | while read -r symbol_version; do
+      case $symbol_version in
+        GLIBC_2.*) [ "${symbol_version#GLIBC_2.}" -le 35 ] || echo "$(basename "$file"): $symbol_version" ;;
+        GLIBCXX_3.4.*) [ "${symbol_version#GLIBCXX_3.4.}" -le 30 ] || echo "$(basename "$file"): $symbol_version" ;;
+        CXXABI_1.3.*) [ "${symbol_version#CXXABI_1.3.}" -le 13 ] || echo "$(basename "$file"): $symbol_version" ;;
+      esac
+    done
+done | sort -u)
+if [ -n "$too_new" ]; then
+  echo "release: these need a newer system than glibc 2.35 and GCC 12's libstdc++:" >&2
+  echo "$too_new" >&2
+  exit 1
+fi
+
+for exe in "${executables[@]}"; do
+  cat > "$stage/$exe" <<EOF
+#!/bin/sh
+# Plays from the release's own folder, wherever it was unpacked and whatever
+# the current directory.
+here=\$(dirname "\$(readlink -f "\$0")")
+cd "\$here/data" && exec "\$here/bin/$exe" "\$@"
+EOF
+  chmod +x "$stage/$exe"
+done
+
+cat > "$stage/README.txt" <<EOF
+Orvanta $version
+================
+
+A real-time audiovisual demo: about 141 seconds of music and six ray-marched
+scenes drawn in time with it.
+
+Start one of these from this folder (or from anywhere, by its path):
+
+  ./orvanta-screen           full screen, at full quality
+  ./orvanta-screen-reduced   full screen, the scenes at 68% resolution (slower GPUs)
+  ./orvanta                  a 1280x720 window switched to full screen, 68% resolution
+
+Keys: Escape quits, space pauses and resumes, A and D seek back and forth.
+The demo ends by itself at the end of the music.
+
+Needs: Linux on x86-64 with glibc 2.35 or newer, and an OpenGL 4.3 driver
+(any current NVIDIA, AMD or Intel driver, or Mesa). Without a sound card it
+plays silently on a clock of its own. The libraries in lib/ are the ones a
+stock desktop lacks; everything else is the system's own.
+EOF
+
+tar -C "$work" -czf "$work/$name.tar.gz" "$name"
+mv "$work/$name.tar.gz" "$out/$name.tar.gz"
+echo "$out/$name.tar.gz"

@@ -1,0 +1,94 @@
+// The release: packed by scripts/release.sh, unpacked into a temporary
+// folder, each executable started from another current directory with no
+// library path of its own, in its own X server; and the libraries and symbol
+// versions it needs, read with readelf.
+#include "support/demo_process.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+} // namespace
+
+TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
+{
+    TempDir out;
+    const ToolRun packed = runTool({"bash", std::string(ORVANTA_SOURCE_DIR) + "/scripts/release.sh",
+                                    std::string(ORVANTA_BIN_DIR) + "/..", out.path()},
+                                   300.0);
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    const std::string tarball = lines(packed.out).back();
+    EXPECT_TRUE(std::regex_match(fs::path(tarball).filename().string(),
+                                 std::regex("orvanta-[0-9A-Za-z.+_-]+-linux-x86_64\\.tar\\.gz")))
+        << tarball;
+    TempDir unpacked;
+    ASSERT_EQ(runTool({"tar", "-C", unpacked.path(), "-xzf", tarball}, 120.0).status, 0);
+    std::vector<fs::path> folders(fs::directory_iterator(unpacked.path()), fs::directory_iterator());
+    ASSERT_EQ(folders.size(), 1u);
+    const fs::path root = folders[0];
+    EXPECT_TRUE(fs::exists(root / "README.txt"));
+    EXPECT_TRUE(fs::exists(root / "data" / "tune.ogg"));
+
+    // Every library a file needs is stock or ships in lib/.
+    const std::regex stock("(linux-vdso|ld-linux.*|libc|libm|libdl|libpthread|librt|libstdc\\+\\+|libgcc_s|libGL|"
+                           "libGLX|libGLdispatch|libOpenGL|libEGL|libgbm|libdrm|libX.*|libxcb.*|libxkbcommon|"
+                           "libwayland-.*|libdbus-1|libsystemd|libasound|libpulse.*|libexpat|libffi|libz)\\.so.*");
+    std::set<std::string> shipped;
+    for (const auto& entry : fs::directory_iterator(root / "lib")) shipped.insert(entry.path().filename());
+    for (const char* library : {"libglut.so.3.12", "libGLEW.so.2.2", "libSDL2-2.0.so.0", "libvorbisfile.so.3"}) {
+        EXPECT_TRUE(shipped.count(library)) << library;
+    }
+    std::vector<fs::path> files;
+    for (const auto& folder : {root / "bin", root / "lib"}) {
+        for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
+    }
+    const std::regex needed(".*\\(NEEDED\\).*\\[(.*)\\]"), version(".*Name: GLIBC_2\\.([0-9]+).*");
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        for (const std::string& line : lines(runTool({"readelf", "-d", file}, 30.0).out)) {
+            std::smatch match;
+            if (!std::regex_match(line, match, needed)) continue;
+            if (!std::regex_match(match[1].str(), stock)) {
+                EXPECT_TRUE(shipped.count(match[1].str())) << match[1];
+            }
+            EXPECT_FALSE(shipped.count(match[1].str()) && std::regex_match(match[1].str(), stock)) << "ships " << match[1];
+        }
+        for (const std::string& line : lines(runTool({"readelf", "-V", "--wide", file}, 30.0).out)) {
+            std::smatch match;
+            if (std::regex_match(line, match, version)) {
+                EXPECT_LE(std::stoi(match[1]), 35) << line;
+            }
+        }
+    }
+
+    for (const char* executable : {"orvanta", "orvanta-screen", "orvanta-screen-reduced"}) {
+        SCOPED_TRACE(executable);
+        XServer server(320, 180);
+        ChildOptions options;
+        options.argv = {"stdbuf", "-oL", (root / executable).string()};
+        options.workingDirectory = "/";
+        options.environment = {{"DISPLAY", server.display()}, {"LD_LIBRARY_PATH", ""}, {"SDL_AUDIODRIVER", "none"}};
+        ChildProcess demo(options);
+        ASSERT_TRUE(demo.waitForStdout("; scene:", 60.0)) << demo.out() << demo.err();
+        EXPECT_EQ(demo.out().rfind(expectedStartupTranscript(), 0), 0u) << "the same start-up as the build's";
+        pressKeys(server.display(), {"Escape"});
+        EXPECT_EQ(demo.waitExit(10.0).value_or(-1), 0);
+    }
+}
