@@ -117,6 +117,11 @@ TEST(Capture, VideoHasTheFramesDurationAndSound)
     EXPECT_EQ(probe(dir.file("rows.mp4"), "a:0", "codec_name"), "aac");
     EXPECT_NEAR(std::stod(probe(dir.file("rows.mp4"), "a:0", "duration")), 7.9, 0.05);
     EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"rows.mp4"}) << "no temporary left";
+    // Standard error is a pipe here: plain progress lines, 5% apart.
+    EXPECT_EQ(r.err.find('\r'), std::string::npos);
+    EXPECT_NE(r.err.find("  5%  "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("100%  237/237 frames"), std::string::npos) << r.err;
+    EXPECT_LE(countOccurrences(r.err, "\n"), 21u);
 }
 
 TEST(Capture, FramesAreTheSameEveryTimeAndSplitsJoinIntoTheWhole)
