@@ -240,3 +240,81 @@ TEST_F(Scenes, FeedbackSettlesWhilePaused)
 }
 
 } // namespace
+
+// The trail a scene leaves across a cut fades with the music's time: drawn
+// at 30 and at 120 frames a second over the same span, with the music held
+// on each frame's row as the capture does, what is left of the old scene in
+// pass 2 0.1 s after the cut (against the same frames drawn with a history
+// that starts at the cut) is the same at both rates, and a beat after the
+// cut it is all but gone.
+TEST_F(Scenes, TrailsFadeWithTimeNotWithTheFrameCount)
+{
+    std::vector<double> cuts;
+    for (int row = 1; row <= static_cast<int>(endRow); ++row) {
+        if (sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row))) !=
+            sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row - 1)))) {
+            cuts.push_back(row);
+        }
+    }
+    ASSERT_EQ(cuts.size(), 5u);
+    for (double cut : cuts) {
+        SCOPED_TRACE(cut);
+        const double start = cut / rowRate - 0.5;
+        double lingering[2] = {}, afterABeat[2] = {};
+        const int rates[2] = {30, 120};
+        for (int r = 0; r < 2; ++r) {
+            const int fps = rates[r];
+            const int atCut = fps / 2, soon = atCut + fps / 10, beat = atCut + fps / 2;
+            auto row = [&](int k) { return (start + static_cast<double>(k) / fps) * rowRate; };
+            // Across the cut, from half a second of the old scene.
+            std::vector<float> crossed, crossedBeat;
+            for (int k = 0; k <= beat; ++k) {
+                drawAt(row(k));
+                if (k == soon) crossed = captured.passes[2];
+            }
+            crossedBeat = captured.passes[2];
+            // The same frames from the cut on, after a jump that leaves
+            // nothing of the old scene in the history.
+            drawAt(cut - 20.0);
+            std::vector<float> fresh;
+            for (int k = atCut; k <= beat; ++k) {
+                drawAt(row(k));
+                if (k == soon) fresh = captured.passes[2];
+            }
+            lingering[r] = meanAbsoluteDifference(crossed, fresh);
+            afterABeat[r] = meanAbsoluteDifference(crossedBeat, captured.passes[2]);
+        }
+        // Within 10%, or both under a level of an 8-bit picture.
+        EXPECT_NEAR(lingering[0], lingering[1], std::max(0.1 * std::max(lingering[0], lingering[1]), 1.0 / 255))
+            << "30 fps " << lingering[0] << ", 120 fps " << lingering[1];
+        for (int r = 0; r < 2; ++r) {
+            EXPECT_LT(afterABeat[r], 0.1 * lingering[r] + 0.002) << rates[r] << " fps: the old scene outlives the cut";
+        }
+    }
+}
+
+// The big sections hit on the beat: the final picture's brightness, folded
+// by the phase within the beat over twelve bars of the drop and of the
+// climax, swings by at least ten levels of 8 bits.
+TEST_F(Scenes, TheDropAndTheClimaxPulseOnTheBeat)
+{
+    for (const int firstBar : {26, 50}) {
+        SCOPED_TRACE(firstBar);
+        constexpr int phases = 8; // half rows
+        double sum[phases] = {};
+        int count[phases] = {};
+        for (int beat = 0; beat < 12 * beatsPerBar; beat += 3) {
+            for (int phase = 0; phase < phases; ++phase) {
+                drawAt((firstBar * beatsPerBar + beat) * rowsPerBeat + phase * 0.5);
+                sum[phase] += mean(captured.window) * 255.0;
+                ++count[phase];
+            }
+        }
+        double low = 255.0, high = 0.0;
+        for (int phase = 0; phase < phases; ++phase) {
+            low = std::min(low, sum[phase] / count[phase]);
+            high = std::max(high, sum[phase] / count[phase]);
+        }
+        EXPECT_GE(high - low, 10.0) << "levels from " << low << " to " << high;
+    }
+}

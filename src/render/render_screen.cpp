@@ -1,6 +1,7 @@
 #include "render/render_screen.h"
 
 #include "demo/clock.h"
+#include "demo/timeline.h"
 #include "demo/tracks.h"
 #include "gpu/camera.h"
 #include "gpu/mesh.h"
@@ -14,6 +15,7 @@
 #include <GL/freeglut.h>
 #include <GL/glx.h>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -78,8 +80,28 @@ void collectPassTimes()
     timing.measured = true;
 }
 
+// The row and scene of the frame before, for pass 2's "iTimeDelta".
+struct LastFrame {
+    bool drawn = false;
+    double row = 0.0;
+    int scene = 0;
+} lastFrame;
+
+// Seconds of music since the last frame: 0 on the first frame, while
+// paused, and after a seek backwards; at most a second after a jump ahead.
+// A cut counts as the full second, so pass 2 starts the new scene afresh
+// instead of laying it over the old one.
+float secondsSinceLastFrame(double row, int scene)
+{
+    double seconds = lastFrame.drawn ? (row - lastFrame.row) / rowRate : 0.0;
+    if (lastFrame.drawn && scene != lastFrame.scene) seconds = 1.0;
+    lastFrame = {true, row, scene};
+    return static_cast<float>(seconds > 0.0 ? std::min(seconds, 1.0) : 0.0);
+}
+
 // The tracks sampled at the head of the frame.
 struct HeadValues {
+    float timeDelta;
     float globalTime;
     float camDist[3];
     float camRot[3];
@@ -135,6 +157,7 @@ void setPassInputs(int pass, GLuint program, double row, const HeadValues& head,
         bindInput(program, "iChannel1", 1, history.texture->id);
         glUniform2f(resolution, windowWidth, windowHeight);
         glUniform1f(globalTime, head.globalTime);
+        glUniform1f(glGetUniformLocation(program, "iTimeDelta"), head.timeDelta);
         break;
     case 3:
         bindInput(program, "iChannel0", 0, images[2]->id);
@@ -178,7 +201,12 @@ void setPresent(void (*call)())
 
 void drawFrame(double row)
 {
+    // Sampling has no side effects: one sample of "scene" serves the status
+    // line and all four passes, so the line always names the scene drawn.
+    const int sceneIndex = truncateToInt(sampleTrack(DemoTrack::Scene, row));
+    const int scene = sceneFromIndex(sceneIndex);
     const HeadValues head = {
+        secondsSinceLastFrame(row, scene),
         sampleTrack(DemoTrack::GlobalTime, row),
         {sampleTrack(DemoTrack::CamDistX, row), sampleTrack(DemoTrack::CamDistY, row), sampleTrack(DemoTrack::CamDistZ, row)},
         {sampleTrack(DemoTrack::CamRotX, row), sampleTrack(DemoTrack::CamRotY, row), sampleTrack(DemoTrack::CamRotZ, row)},
@@ -189,10 +217,6 @@ void drawFrame(double row)
     }
     collectPassTimes();
 
-    // Sampling has no side effects: one sample of "scene" serves the status
-    // line and all four passes, so the line always names the scene drawn.
-    const int sceneIndex = truncateToInt(sampleTrack(DemoTrack::Scene, row));
-    const int scene = sceneFromIndex(sceneIndex);
     // The stream stays in hexadecimal, so the scene index is written in it too.
     std::cout << "0x" << std::hex << truncateToInt(row) << "; scene:" << sceneIndex << "\n";
 
