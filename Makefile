@@ -31,10 +31,10 @@ demo: build
 # The live player on the repository's own sources: shaders from data/, the
 # tracks and the score as text, the logo and the tune from the run folder
 # (the tune re-rendered there when the score is saved).
+LIVE_ARGS  := --data data --data $(BUILD)/run --tracks data/tracks/demo.tracks --score data/music/orvanta.score
+
 live: build
-	if [ -n "$$DISPLAY" ]; then X=""; else X='$(XVFB)'; fi; \
-	$$X $(BUILD)/bin/orvanta-live --data data --data $(BUILD)/run \
-	  --tracks data/tracks/demo.tracks --score data/music/orvanta.score
+	if [ -n "$$DISPLAY" ]; then $(BUILD)/bin/orvanta-live $(LIVE_ARGS); else $(XVFB) $(BUILD)/bin/orvanta-live $(LIVE_ARGS); fi
 
 # A folder that plays on a stock desktop, packed as
 # build/orvanta-VERSION-linux-x86_64.tar.gz.

@@ -810,6 +810,8 @@ int main(int argc, char** argv)
     LIVE.watcher = std::make_unique<FolderWatcher>(watched);
     if (!LIVE.watcher->ok()) return fail(LIVE.watcher->error());
     if (!makeStaging(error)) return fail(error);
+    // freeglut leaves by exit() when the X server goes away: clean up then too.
+    std::atexit(endChildrenAndRemoveLeftovers);
 
     // The demo's start-up, its log and its wait for a key after a broken
     // shader kept away: broken shaders are reported below, and never wait.
@@ -832,6 +834,13 @@ int main(int argc, char** argv)
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // Losing the X server is a failure, reported as one, with the clean-up.
+    XSetIOErrorHandler([](Display*) -> int {
+        endChildrenAndRemoveLeftovers();
+        std::fputs("orvanta-live: lost the connection to the X server\n", stderr);
+        std::fflush(stdout);
+        std::_Exit(1);
+    });
     glutSetCursor(GLUT_CURSOR_INHERIT);
     glutDisplayFunc(liveFrame);
     glutKeyboardFunc(onKey);
