@@ -151,7 +151,7 @@ public:
         }
         close(fds[0]);
         fd_ = fds[1];
-        held_ = holdChild(pid_);
+        held_ = holdChild(pid_, SIGKILL); // a video cut short is thrown away
         return pid_ > 0;
     }
     bool write(const std::vector<unsigned char>& frame)

@@ -15,6 +15,7 @@ struct Held {
     char files[slots][4096];
     volatile sig_atomic_t fileUsed[slots];
     volatile pid_t children[slots];
+    volatile sig_atomic_t endings[slots];
 } HELD = {};
 
 void onSignal(int signal)
@@ -52,10 +53,11 @@ void releaseTemporary(int slot)
     if (slot >= 0 && slot < slots) HELD.fileUsed[slot] = 0;
 }
 
-int holdChild(pid_t pid)
+int holdChild(pid_t pid, int signal)
 {
     for (int slot = 0; slot < slots; ++slot) {
         if (HELD.children[slot] > 0) continue;
+        HELD.endings[slot] = signal;
         HELD.children[slot] = pid;
         return slot;
     }
@@ -72,7 +74,7 @@ void cleanUpNow()
     for (int slot = 0; slot < slots; ++slot) {
         const pid_t pid = HELD.children[slot];
         if (pid > 0) {
-            kill(pid, SIGTERM);
+            kill(pid, HELD.endings[slot]);
             waitpid(pid, nullptr, 0);
             HELD.children[slot] = 0;
         }

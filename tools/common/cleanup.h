@@ -13,6 +13,7 @@
 // meant for the short spans in which a file or a child exists.
 #pragma once
 
+#include <csignal>
 #include <string>
 #include <sys/types.h>
 
@@ -24,8 +25,10 @@ void endOnSignals();
 int holdTemporary(const std::string& path);
 void releaseTemporary(int slot);
 
-// Holds a child process to be ended with SIGTERM and waited for.
-int holdChild(pid_t pid);
+// Holds a child process to be ended with `signal` and waited for: SIGTERM
+// for one that must tidy up after itself (an X server's lock files), SIGKILL
+// for one whose work is thrown away and would take its time to finish it.
+int holdChild(pid_t pid, int signal = SIGTERM);
 void releaseChild(int slot);
 
 // Ends the children and removes the files held now, and releases them.
