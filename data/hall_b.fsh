@@ -26,35 +26,13 @@ vec4 scene(vec2 p)
     return mix(mix(a, b, f.x), mix(c, d, f.x), f.y);
 }
 
-// The previous frame at p, finite and bounded: the history is undefined on
+// The previous frame at texel i, finite and bounded: the history is undefined on
 // the first frame, and a bounded history keeps the feedback from running
 // away while the music is paused.
 vec3 historyTexel(ivec2 i)
 {
     vec3 h = texelFetch(iChannel1, clamp(i, ivec2(0), ivec2(iResolution) - 1), 0).rgb;
     return any(isnan(h)) || any(isinf(h)) ? vec3(0.0) : clamp(h, 0.0, 32.0);
-}
-
-// Filtered between texels, so that a trail moves by fractions of a pixel as
-// smoothly at 120 frames a second as at 30; at texel centres, exact.
-vec3 history(vec2 p)
-{
-    vec2 x = p * iResolution - 0.5;
-    ivec2 i = ivec2(floor(x));
-    vec2 f = x - floor(x);
-    return mix(mix(historyTexel(i), historyTexel(i + ivec2(1, 0)), f.x),
-               mix(historyTexel(i + ivec2(0, 1)), historyTexel(i + ivec2(1, 1)), f.x), f.y);
-}
-
-// p turned by `angle` and scaled by `zoom` about the centre of the screen,
-// in square units so that the picture keeps its shape.
-vec2 warp(vec2 p, float angle, float zoom)
-{
-    float aspect = iResolution.x / max(iResolution.y, 1.0);
-    vec2 q = (p - 0.5) * vec2(aspect, 1.0);
-    float s = sin(angle), c = cos(angle);
-    q = zoom * vec2(c * q.x - s * q.y, s * q.x + c * q.y);
-    return q / vec2(aspect, 1.0) + 0.5;
 }
 
 // The frames of 60 a second that this frame stands for: trails fade and move
@@ -70,5 +48,6 @@ void main()
 {
     vec2 p = gl_FragCoord.xy / iResolution;
     vec4 now = scene(p);
-    fragColor = vec4(mix(now.rgb, history(p), pow(0.3, steps())), now.a);
+    // The afterimage stays in place: its own texel, no filtering needed.
+    fragColor = vec4(mix(now.rgb, historyTexel(ivec2(gl_FragCoord.xy)), pow(0.3, steps())), now.a);
 }

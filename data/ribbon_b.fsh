@@ -26,7 +26,7 @@ vec4 scene(vec2 p)
     return mix(mix(a, b, f.x), mix(c, d, f.x), f.y);
 }
 
-// The previous frame at p, finite and bounded: the history is undefined on
+// The previous frame at texel i, finite and bounded: the history is undefined on
 // the first frame, and a bounded history keeps the feedback from running
 // away while the music is paused.
 vec3 historyTexel(ivec2 i)
