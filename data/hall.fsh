@@ -53,9 +53,10 @@ float box2(vec2 p, vec2 size)
     return length(max(d, 0.0)) + min(max(d.x, d.y), 0.0);
 }
 
-// Distance to the hall. The plinths and capitals are squares measured
-// along the axes, which never overstates the distance and costs less.
-float hall(vec3 p)
+// Distance to the hall above its floor. The plinths and capitals are
+// squares measured along the axes, which never overstates the distance and
+// costs less. The floor is a plane, met exactly where the rays cross it.
+float columnsAndVaults(vec3 p)
 {
     vec2 cell = mod(p.xz, 4.0) - 2.0;
     vec2 corner = 2.0 - abs(cell); // offset to the nearest column
@@ -68,34 +69,44 @@ float hall(vec3 p)
     float dy = p.y - vault;
     float barrels = sqrt(dy * dy + min(cell.x * cell.x, cell.y * cell.y)) - 1.9;
     float ceiling = max(0.1 - dy, -barrels);
-    return min(p.y, min(columns, ceiling));
+    return min(columns, ceiling);
 }
 
-int materialAt(vec3 p)
+float hall(vec3 p)
 {
-    return p.y < 0.01 ? marble : stone;
+    return min(p.y, columnsAndVaults(p));
 }
 
-vec3 normalAt(vec3 p)
+vec3 normalAt(vec3 p, int material)
 {
+    if (material == marble) return vec3(0.0, 1.0, 0.0);
     const vec2 k = vec2(1.0, -1.0) * 0.002;
     return normalize(k.xyy * hall(p + k.xyy) + k.yyx * hall(p + k.yyx) + k.yxy * hall(p + k.yxy) +
                      k.xxx * hall(p + k.xxx));
 }
 
+// Light reaching `from` from the lamp at `to`, soft where a column or a
+// vault nearly hides it. The floor casts no shadow on the hall above it, so
+// only the stone above it is traced. Each step's penumbra is estimated from
+// where the last two distance spheres meet, which keeps the shadow's edge
+// smooth instead of banded by the steps; steps are short near the surface
+// and never long enough to jump over a column.
 float softShadow(vec3 from, vec3 to)
 {
     vec3 dir = to - from;
     float range = length(dir);
     dir /= range;
-    float light = 1.0, t = 0.03;
-    for (int i = 0; i < 12 && t < range; ++i) {
-        float h = hall(from + dir * t);
-        light = min(light, 10.0 * h / t);
-        if (light < 0.01) break;
-        t += clamp(h, 0.1, 1.0);
+    float light = 1.0, t = 0.02, previous = 1e10;
+    for (int i = 0; i < 28 && t < range; ++i) {
+        float h = columnsAndVaults(from + dir * t);
+        float y = h * h / (2.0 * previous);
+        float d = sqrt(max(h * h - y * y, 0.0));
+        light = min(light, 8.0 * d / max(t - y, 1e-4));
+        if (light < 0.005) break;
+        previous = h;
+        t += clamp(h, 0.02, 0.6);
     }
-    return clamp(light, 0.0, 1.0);
+    return smoothstep(0.0, 1.0, clamp(light, 0.0, 1.0));
 }
 
 float occlusion(vec3 p, vec3 n)
@@ -114,16 +125,29 @@ float hash(vec2 p)
     return fract(sin(dot(p, vec2(127.1, 311.7))) * 43758.5453);
 }
 
-vec3 albedo(vec3 p, int material)
+// The xor of two square waves of period 2, box-filtered over a pixel's
+// footprint `w`: 0 or 1 on the tiles where they are large on screen, their
+// mean where many tiles fall into one pixel, so the floor does not alias.
+float checker(vec2 p, vec2 w)
+{
+    vec2 i = 2.0 * (abs(fract((p - 0.5 * w) * 0.5) - 0.5) - abs(fract((p + 0.5 * w) * 0.5) - 0.5)) / w;
+    return 0.5 - 0.5 * i.x * i.y;
+}
+
+// `footprint` is the size of the pixel on the surface, for filtering.
+vec3 albedo(vec3 p, int material, vec3 footprint)
 {
     if (material == marble) {
+        vec2 w = clamp(footprint.xz, vec2(1e-3), vec2(2.0));
         vec2 tile = floor(p.xz);
-        float checker = mod(tile.x + tile.y, 2.0);
         float vein = 0.5 + 0.5 * sin(3.0 * p.x + 2.0 * sin(1.7 * p.z + p.x));
-        vec3 base = mix(vec3(0.55, 0.5, 0.45), vec3(0.1, 0.09, 0.09), checker);
-        return base * (0.85 + 0.15 * vein) * (0.9 + 0.2 * hash(tile));
+        vec3 base = mix(vec3(0.55, 0.5, 0.45), vec3(0.3, 0.26, 0.23), checker(p.xz, w));
+        // The tiles' own shades fade to their mean once a tile is a few pixels.
+        float shade = mix(0.9 + 0.2 * hash(tile), 1.0, smoothstep(0.1, 0.4, max(w.x, w.y)));
+        return base * (0.85 + 0.15 * vein) * shade;
     }
     float courses = smoothstep(0.02, 0.05, abs(fract(p.y * 2.5) - 0.5));
+    courses = mix(courses, 0.9, smoothstep(0.04, 0.15, clamp(footprint.y * 2.5, 0.0, 1.0)));
     return vec3(0.62, 0.55, 0.46) * (0.82 + 0.18 * courses);
 }
 
@@ -135,31 +159,38 @@ void main()
     vec3 lamp = focus + lightSource;
     vec3 lampColour = vec3(1.0, 0.72, 0.42) * (0.9 + 0.1 * sin(iGlobalTime * 3.1));
 
-    float t = 0.02;
-    bool hit = false;
-    for (int i = 0; i < 40; ++i) {
-        float d = hall(eye + rd * t);
-        if (d < 0.003 * t) {
-            hit = true;
-            break;
-        }
+    // The floor is met exactly; columns and vaults are sphere-traced up to
+    // it. A ray that runs out of steps close to the stone takes the stone
+    // it is grazing instead of the fog behind it.
+    float floorT = rd.y < -1e-4 ? -eye.y / rd.y : farPlane;
+    float t = 0.02, d = farPlane;
+    int material = stone;
+    float reach = min(floorT, farPlane);
+    for (int i = 0; i < 48 && t < reach; ++i) {
+        d = columnsAndVaults(eye + rd * t);
+        if (d < 0.002 * t) break;
         t += d;
-        if (t > farPlane) break;
     }
+    if (t >= floorT) {
+        t = floorT;
+        material = marble;
+    }
+    bool hit = t < farPlane && (material == marble || d < 0.05 * t);
+    vec3 p = eye + rd * min(t, farPlane);
+    // Derivatives are taken here, where every pixel runs alike.
+    vec3 footprint = fwidth(p);
 
     vec3 fogColour = vec3(0.16, 0.12, 0.1);
     vec3 colour = fogColour;
     if (hit) {
-        vec3 p = eye + rd * t;
-        vec3 n = normalAt(p);
-        int material = materialAt(p);
+        vec3 n = normalAt(p, material);
         vec3 toLamp = lamp - p;
         float lampDistance = length(toLamp);
         vec3 l = toLamp / lampDistance;
         float diffuse = max(dot(n, l), 0.0);
         float shadow = diffuse > 0.0 ? softShadow(p + n * 0.01, lamp) : 0.0;
         float ao = occlusion(p, n);
-        vec3 base = albedo(p, material);
+        vec3 base = albedo(p, material, footprint);
         float falloff = 14.0 / (1.0 + lampDistance * lampDistance * 0.12);
         vec3 h = normalize(l - rd);
         float shine = material == marble ? 60.0 : 12.0;

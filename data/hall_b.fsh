@@ -48,6 +48,9 @@ void main()
 {
     vec2 p = gl_FragCoord.xy / iResolution;
     vec4 now = scene(p);
-    // The afterimage stays in place: its own texel, no filtering needed.
-    fragColor = vec4(mix(now.rgb, historyTexel(ivec2(gl_FragCoord.xy)), pow(0.3, steps())), now.a);
+    // The afterimage stays in place: its own texel, no filtering needed. Only
+    // light lingers: where the last frames were brighter than this one, their
+    // fading glow shows; dark edges leave no copy of themselves behind.
+    vec3 afterimage = pow(0.35, steps()) * historyTexel(ivec2(gl_FragCoord.xy));
+    fragColor = vec4(max(now.rgb, afterimage), now.a);
 }

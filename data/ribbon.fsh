@@ -51,16 +51,38 @@ vec3 hue(float h)
     return clamp(abs(fract(h + vec3(0.0, 2.0, 1.0) / 3.0) * 6.0 - 3.0) - 1.0, 0.0, 1.0);
 }
 
-// Distance to ribbon i, a twisted band that runs along x; its centre line
-// waves in y and z.
-float ribbon(vec3 p, int i)
+// The ribbons' phases at a point along x: the sines and cosines of the
+// waves and the twist of ribbon 0, and the turn from one ribbon to the next,
+// so that the others follow by rotation instead of fresh sines.
+struct Phases {
+    vec2 waveY, waveZ, twist;     // (sin, cos) for ribbon 0
+    vec2 stepY, stepZ, stepTwist; // (sin, cos) of the offsets between ribbons
+};
+
+vec2 sinCos(float a)
 {
-    float k = float(i);
+    return vec2(sin(a), cos(a));
+}
+
+vec2 advance(vec2 a, vec2 b)
+{
+    return vec2(a.x * b.y + a.y * b.x, a.y * b.y - a.x * b.x);
+}
+
+Phases phasesAt(float x)
+{
     float t = iGlobalTime;
-    vec2 centre = vec2(1.5 * sin(0.45 * p.x + 0.9 * t + 1.7 * k), 1.1 * cos(0.35 * p.x + 0.7 * t + 2.3 * k) + 0.6 * (k - 2.0));
+    return Phases(sinCos(0.45 * x + 0.9 * t), sinCos(0.35 * x + 0.7 * t), sinCos(0.6 * x + 1.3 * t),
+                  sinCos(1.7), sinCos(2.3), sinCos(1.1));
+}
+
+// Distance to a ribbon with the given phases, a twisted band that runs
+// along x; its centre line waves in y and z.
+float ribbon(vec3 p, float k, vec2 waveY, vec2 waveZ, vec2 twist)
+{
+    vec2 centre = vec2(1.5 * waveY.x, 1.1 * waveZ.y + 0.6 * (k - 2.0));
     vec2 q = p.yz - centre;
-    float twist = 0.6 * p.x + 1.3 * t + 1.1 * k;
-    float s = sin(twist), c = cos(twist);
+    float s = twist.x, c = twist.y;
     q = vec2(c * q.x + s * q.y, -s * q.x + c * q.y);
     vec2 d = abs(q) - vec2(0.015, 0.32);
     return length(max(d, 0.0)) + min(max(d.x, d.y), 0.0);
@@ -69,23 +91,26 @@ float ribbon(vec3 p, int i)
 // The nearest ribbon; `nearest` tells which.
 float ribbons(vec3 p, out int nearest)
 {
+    Phases f = phasesAt(p.x);
     float d = 1e9;
     nearest = 0;
     for (int i = 0; i < ribbonCount; ++i) {
-        float r = ribbon(p, i);
+        float r = ribbon(p, float(i), f.waveY, f.waveZ, f.twist);
         if (r < d) {
             d = r;
             nearest = i;
         }
+        f.waveY = advance(f.waveY, f.stepY);
+        f.waveZ = advance(f.waveZ, f.stepZ);
+        f.twist = advance(f.twist, f.stepTwist);
     }
     return d;
 }
 
 float ribbons(vec3 p)
 {
-    float d = 1e9;
-    for (int i = 0; i < ribbonCount; ++i) d = min(d, ribbon(p, i));
-    return d;
+    int nearest;
+    return ribbons(p, nearest);
 }
 
 vec3 normalAt(vec3 p)
@@ -120,19 +145,25 @@ void main()
     int nearest = 0;
     bool hit = false;
     vec3 glow = vec3(0.0);
-    for (int i = 0; i < 56 && t < end; ++i) {
-        float d = ribbons(eye + rd * t, nearest);
-        glow += hue(0.55 + 0.09 * float(nearest)) * exp(-9.0 * d);
-        if (d < 0.001 * t) {
+    float d = 1e9;
+    for (int i = 0; i < 64 && t < end; ++i) {
+        d = ribbons(eye + rd * t, nearest);
+        if (d < 0.0002 * t) {
             hit = true;
             break;
         }
         // The bands twist along their length: their distance is only
         // a bound within about half of itself.
-        t += max(0.55 * d, 0.03);
+        float advanceBy = max(0.55 * d, 0.02);
+        // The haze is the nearest ribbon's light gathered over the length
+        // of each step, so it does not depend on where the steps fall.
+        glow += hue(0.55 + 0.09 * float(nearest)) * exp(-9.0 * d) * (advanceBy / 0.1);
+        t += advanceBy;
     }
+    // A ray that runs out of steps grazing a band is on it.
+    if (!hit && t < end && d < 0.005 * t) hit = true;
 
-    vec3 colour = space(rd) + glow * 0.018;
+    vec3 colour = space(rd) + glow * 0.012;
     if (hit) {
         vec3 p = eye + rd * t;
         vec3 n = normalAt(p);

@@ -74,11 +74,17 @@ void main()
     vec2 drift = 0.0025 * vec2(sin(9.0 * p.y + iGlobalTime), cos(7.0 * p.x - 0.7 * iGlobalTime));
     // A long step is filled in along the drift, as more frames would have:
     // the whole step's fade, at every point of the way.
+    // Each tap is the history spread over a pixel either way (two filtered
+    // reads half a pixel apart), so a band's edge leaves a smooth smear as it
+    // moves instead of a stamp of itself every frame.
     int taps = int(clamp(ceil(s), 1.0, 4.0));
+    vec2 spread = 0.5 / iResolution;
     vec3 trail = vec3(0.0);
     for (int j = 1; j <= taps; ++j) {
         float u = s * float(j) / float(taps);
-        trail = max(trail, pow(0.88, s) * history(p + drift * u));
+        vec2 at = p + drift * u;
+        vec3 smear = 0.5 * (history(at + spread) + history(at - spread));
+        trail = max(trail, pow(0.8, s) * smear);
     }
     fragColor = vec4(max(now.rgb, trail), now.a);
 }

@@ -123,20 +123,45 @@ vec3 normalAt(vec3 p, int material)
                      k.xxx * mechanism(p + k.xxx));
 }
 
+// Where a ray from `from` along `dir` (a unit vector) runs inside the
+// sphere that holds the mechanism: (enter, leave), with leave < enter when
+// it misses it.
+vec2 throughReach(vec3 from, vec3 dir)
+{
+    float b = dot(from, dir);
+    float h = b * b - dot(from, from) + reach * reach;
+    if (h <= 0.0) return vec2(1.0, -1.0);
+    h = sqrt(h);
+    return vec2(-b - h, -b + h);
+}
+
+// Light reaching `from` along `dir`, soft where the mechanism nearly hides
+// it. Only the stretch of the ray inside the mechanism's sphere is traced;
+// the penumbra at each step is estimated from where the last two distance
+// spheres meet, which keeps the shadow's edge smooth instead of banded.
 float softShadow(vec3 from, vec3 dir, float range)
 {
-    float light = 1.0, t = 0.02;
-    for (int i = 0; i < 14 && t < range; ++i) {
+    vec2 span = throughReach(from, dir);
+    float end = min(span.y, range);
+    float t = max(span.x, 0.03);
+    if (end <= t) return 1.0;
+    float light = 1.0, previous = 1e10;
+    for (int i = 0; i < 18 && t < end; ++i) {
         float h = mechanism(from + dir * t);
-        light = min(light, 12.0 * h / t);
-        if (light < 0.01) break;
-        t += clamp(h, 0.03, 0.6);
+        float y = h * h / (2.0 * previous);
+        float d = sqrt(max(h * h - y * y, 0.0));
+        light = min(light, 12.0 * d / max(t - y, 1e-4));
+        if (light < 0.005) break;
+        previous = h;
+        t += clamp(h, 0.02, 0.4);
     }
-    return clamp(light, 0.0, 1.0);
+    return smoothstep(0.0, 1.0, clamp(light, 0.0, 1.0));
 }
 
 float occlusion(vec3 p, vec3 n)
 {
+    // Far from the mechanism nothing is near enough to shade.
+    if (length(p) > reach + 0.3) return 1.0;
     float shade = 0.0, weight = 1.0;
     for (int i = 1; i <= 3; ++i) {
         float h = 0.1 * float(i);
@@ -144,6 +169,21 @@ float occlusion(vec3 p, vec3 n)
         weight *= 0.65;
     }
     return clamp(1.0 - 2.5 * shade, 0.0, 1.0);
+}
+
+// The floor's grid lines (period 2, a line 0.06 wide at each edge), box-
+// filtered over the pixel's footprint `w`: crisp near the camera, their
+// mean coverage far away, where unfiltered lines break into contours.
+float gridLines(vec2 p, vec2 w)
+{
+    const float width = 0.06;
+    vec2 q = p * 0.5 + 0.5 * width;
+    vec2 fw = w * 0.5;
+    // The integral of a line pattern of period 1 and duty `width`.
+    vec2 a = floor(q + 0.5 * fw) * width + min(fract(q + 0.5 * fw), width);
+    vec2 b = floor(q - 0.5 * fw) * width + min(fract(q - 0.5 * fw), width);
+    vec2 cover = (a - b) / fw;
+    return 1.0 - (1.0 - cover.x) * (1.0 - cover.y);
 }
 
 // A dark studio with two soft boxes, for the metal to reflect.
@@ -189,8 +229,10 @@ void main()
     if (material == ground) t = floorT;
 
     vec3 colour = studio(rd);
+    vec3 p = eye + rd * min(t, farPlane);
+    // Derivatives are taken here, where every pixel runs alike.
+    vec2 footprint = clamp(fwidth(p.xz), vec2(1e-3), vec2(4.0));
     if (hit) {
-        vec3 p = eye + rd * t;
         vec3 n = normalAt(p, material);
         vec3 toLight = lightSource - p;
         float lightDistance = max(length(toLight), 1e-3);
@@ -208,8 +250,7 @@ void main()
         vec3 base = tint * (1.0 - metallic) * 0.6;
         vec3 specularColour = mix(vec3(fresnel), tint, metallic);
         if (material == ground) {
-            vec2 g = abs(fract(p.xz * 0.5) - 0.5);
-            base += vec3(0.1, 0.25, 0.4) * smoothstep(0.47, 0.5, max(g.x, g.y)) * 0.6;
+            base += vec3(0.1, 0.25, 0.4) * gridLines(p.xz, footprint) * 0.6;
         }
         colour = base * (0.15 * ao + 2.0 * diffuse * shadow) +
                  specularColour * (studio(reflected) * ao + 6.0 * highlight * shadow);
