@@ -1,5 +1,7 @@
 // libFuzzer target: any bytes as a tunegen score. Parsing must never crash;
-// a parsed score's patterns and orders must only name what exists.
+// a parsed score's patterns and orders must only name what exists, and its
+// harmony check must run through whatever it parsed.
+#include "harmony.h"
 #include "score.h"
 
 #include <cstdint>
@@ -25,6 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (cell.instrument >= static_cast<int>(song.instruments.size())) std::abort();
             if (cell.type == Cell::Type::Note && cell.notes.empty()) std::abort();
         }
+    }
+    if (song.eq.size() > maxEqBands) std::abort();
+    for (const ChordClash& clash : findChordClashes(song, "pad", {"arp", "lead"})) {
+        if (clash.rows < 2 || clash.chord.empty()) std::abort();
+        clash.describe(song.rowsPerBeat, song.beatsPerBar);
     }
     return 0;
 }

@@ -1,5 +1,8 @@
-// The synthesizer: pitch and timing of rendered notes, the encoded file, and
-// what it says about bad scores.
+// The synthesizer: pitch and timing of rendered notes, the mix's tools
+// (tone filters, width, sidechain, equaliser, compressor), the encoded file,
+// what it says about bad scores, and the tune itself: its harmony, its
+// downbeats and its tail.
+#include "harmony.h"
 #include "master.h"
 #include "platform/audio/decode.h"
 #include "score.h"
@@ -11,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -45,6 +49,31 @@ double magnitudeAt(const std::vector<float>& stereo, size_t first, size_t count,
         s1 = s0;
     }
     return std::sqrt(s1 * s1 + s2 * s2 - coefficient * s1 * s2);
+}
+
+// RMS of the left (0) or right (1) channel over [first, first + count).
+double rms(const std::vector<float>& stereo, size_t first, size_t count, int channel = 0)
+{
+    double sum = 0;
+    for (size_t i = first; i < first + count; ++i) sum += double(stereo[2 * i + channel]) * stereo[2 * i + channel];
+    return std::sqrt(sum / count);
+}
+
+// sum(LR) / sqrt(sum(L^2) sum(R^2)) over the whole of it.
+double correlation(const std::vector<float>& stereo)
+{
+    double lr = 0, ll = 0, rr = 0;
+    for (size_t i = 0; i + 1 < stereo.size(); i += 2) {
+        lr += double(stereo[i]) * stereo[i + 1];
+        ll += double(stereo[i]) * stereo[i];
+        rr += double(stereo[i + 1]) * stereo[i + 1];
+    }
+    return lr / std::sqrt(ll * rr);
+}
+
+double decibels(double ratio)
+{
+    return 20.0 * std::log10(ratio);
 }
 
 ToolRun tunegen(std::vector<std::string> args)
@@ -208,4 +237,154 @@ TEST(Synth, SharpsAreNotesAndACommentStartsAWord)
     EXPECT_EQ(parseError("song\n  tempo 122\n  rows 4\nend\ninstrument t\n  osc sine\nend\npattern p 4\n  C#4#\nend\n"),
               "test.score:9: 'C#4#' is not a note (C-4, F#3, Bb2, ... or ===)")
         << "a '#' inside a word is part of it";
+}
+
+TEST(Synth, ToneFiltersAndWidthShapeAnInstrument)
+{
+    // A low sine, then a high one, under a high-pass at 400 Hz.
+    auto sines = [](const std::string& settings) {
+        return renderVoices(parse(header + "instrument t\n  osc sine level 0.5\n" + settings +
+                                  "\nend\npattern p 64\n  0: A-1\n  32: A-6\nend\norder c t\n  p\nend\n"))
+            .dry;
+    };
+    const std::vector<float> plain = sines("gain 0.5"), filtered = sines("gain 0.5\n  highpass 400");
+    const size_t low = 4410, high = 4410 + static_cast<size_t>(rowSample(parse(header + "instrument t\n  osc sine\nend\n"
+                                                                                   "pattern p 1\nend\norder c t\n  p\nend\n"), 32)),
+                 count = 22050;
+    EXPECT_LT(decibels(magnitudeAt(filtered, low, count, 55.0) / magnitudeAt(plain, low, count, 55.0)), -24.0)
+        << "three octaves under a 12 dB/octave high-pass";
+    EXPECT_NEAR(decibels(magnitudeAt(filtered, high, count, 1760.0) / magnitudeAt(plain, high, count, 1760.0)), 0.0, 1.0)
+        << "two octaves above it, untouched";
+
+    // Four unison saws, in the middle and spread over the field.
+    auto saws = [](const std::string& settings) {
+        return renderVoices(parse(header + "instrument t\n  osc saw level 0.5 voices 4 spread 30\n  gain 0.5\n" +
+                                  settings + "\nend\npattern p 64\n  0: A-4\nend\norder c t\n  p\nend\n"))
+            .dry;
+    };
+    const std::vector<float> centred = saws(""), wide = saws("width 1");
+    for (size_t i = 0; i < centred.size(); i += 2) ASSERT_EQ(centred[i], centred[i + 1]) << "width 0 is centred";
+    EXPECT_LT(correlation(wide), 0.8) << "spread unison voices pull the channels apart";
+    EXPECT_GT(correlation(wide), 0.0);
+    EXPECT_NEAR(rms(wide, 4410, 44100, 0), rms(wide, 4410, 44100, 1), 0.1 * rms(wide, 4410, 44100, 0))
+        << "and keep their balance";
+}
+
+TEST(Synth, SidechainDucksWhatAsksForItUnderTheKeyNotes)
+{
+    // The key's own sound is silent (gain 0): only the bass is heard, so
+    // its level before and just after each key note is the duck itself.
+    auto song = [](const std::string& bassDuck, const std::string& keyFlag) {
+        return parse("song\n  tempo 122\n  rows 64\n  tail 0.5\n  sidechain attack 0.002 release 0.1\nend\n"
+                     "instrument bass\n  osc saw level 0.5\n  amp attack 0 decay 0 sustain 1 release 0.05\n  " + bassDuck +
+                     "\nend\ninstrument kick\n  kind kick\n  gain 0\n  " + keyFlag +
+                     "\nend\npattern bass 64\n  0: A-2\nend\npattern beat 16\n  0: C-4 v99\nend\n"
+                     "order bass bass\n  bass\nend\norder kick kick\n  beat*4\nend\n");
+    };
+    const Song ducked = song("duck 0.8", "sidechain");
+    const int64_t kick = rowSample(ducked, 32);
+    const size_t before = static_cast<size_t>(kick - 4410), after = static_cast<size_t>(kick + 441), window = 441;
+    const Mixdown on = renderVoices(ducked);
+    EXPECT_LT(rms(on.dry, after, window) / rms(on.dry, before, window), 0.4) << "pulled down by about 0.8 at the kick";
+    EXPECT_GT(rms(on.dry, static_cast<size_t>(kick + 22050), window) / rms(on.dry, before, window), 0.9)
+        << "and back up within half a second";
+
+    const Mixdown noKey = renderVoices(song("duck 0.8", ""));
+    const Mixdown noDuck = renderVoices(song("", "sidechain"));
+    EXPECT_NEAR(rms(noKey.dry, after, window) / rms(noKey.dry, before, window), 1.0, 0.05) << "nothing keys it";
+    EXPECT_NEAR(rms(noDuck.dry, after, window) / rms(noDuck.dry, before, window), 1.0, 0.05) << "it does not ask";
+}
+
+TEST(Master, EqualiserShelvesAndCompressorEvensTheLevel)
+{
+    // A low and a high sine together, then the same at a tenth of the level.
+    const std::string notes = "instrument low\n  osc sine level 0.5\n  amp attack 0 decay 0 sustain 1 release 0\nend\n"
+                              "instrument high\n  osc sine level 0.5\n  amp attack 0 decay 0 sustain 1 release 0\nend\n"
+                              "pattern a 32\n  0: E-1 v99\n  16: E-1 v20\nend\npattern b 32\n  0: C-8 v99\n  16: C-8 v20\nend\n"
+                              "order a low\n  a\nend\norder b high\n  b\nend\n";
+    auto master = [&](const std::string& settings) {
+        const Song song = parse("song\n  tempo 122\n  rows 32\n  tail 0\n" + settings + "end\n" + notes);
+        return premaster(song, renderVoices(song)).mix;
+    };
+    const Song timing = parse("song\n  tempo 122\n  rows 32\nend\n" + notes);
+    const std::vector<float> flat = master("");
+    const std::vector<float> shelved = master("  eq lowshelf 200 -6\n  eq highshelf 2000 3\n");
+    const size_t from = 8820, count = 22050;
+    EXPECT_NEAR(decibels(magnitudeAt(shelved, from, count, 41.2) / magnitudeAt(flat, from, count, 41.2)), -6.0, 0.5);
+    EXPECT_NEAR(decibels(magnitudeAt(shelved, from, count, 4186.0) / magnitudeAt(flat, from, count, 4186.0)), 3.0, 0.5);
+
+    const std::vector<float> squeezed = master("  compressor threshold -30 ratio 4 attack 0.005 release 0.05\n");
+    const size_t loud = 8820, quiet = static_cast<size_t>(rowSample(timing, 16)) + 8820;
+    const double flatSpread = decibels(rms(flat, loud, count) / rms(flat, quiet, count));
+    const double squeezedSpread = decibels(rms(squeezed, loud, count) / rms(squeezed, quiet, count));
+    EXPECT_LT(squeezedSpread, flatSpread - 6.0) << "loud and quiet parts closer together";
+    EXPECT_GT(squeezedSpread, 0.0) << "but still in their order";
+}
+
+TEST(Synth, MixSettingsNameTheirLineWhenWrong)
+{
+    EXPECT_EQ(parseError("song\n  eq tilt 100 3\nend\n"), "test.score:2: expected 'eq lowshelf|highshelf|peak HZ DB [Q]'");
+    EXPECT_EQ(parseError("song\n  eq peak 100 3\nend\n"), "test.score:2: expected 'eq peak HZ DB Q'");
+    EXPECT_EQ(parseError("song\n  eq lowshelf 100 30\nend\n"), "test.score:2: '30' is outside -24 to 24");
+    std::string nine = "song\n";
+    for (int i = 0; i < 9; ++i) nine += "  eq peak 1000 1 1\n";
+    EXPECT_EQ(parseError(nine + "end\n"), "test.score:10: at most 8 eq bands");
+    EXPECT_EQ(parseError("song\n  compressor ratio 0.5\nend\n"), "test.score:2: '0.5' is outside 1 to 20");
+    EXPECT_EQ(parseError("instrument k\n  kind kick\n  sidechain yes\nend\n"), "test.score:3: 'sidechain' takes no value");
+    EXPECT_EQ(parseError("instrument t\n  osc sine\n  width 1.5\nend\n"), "test.score:3: '1.5' is outside 0 to 1");
+    EXPECT_EQ(parseError("instrument t\n  osc sine\n  highpass 5\nend\n"), "test.score:3: '5' is outside 20 to 20000");
+}
+
+TEST(Harmony, HeldNotesOnTheBeatAreTonesOfTheirChord)
+{
+    const std::vector<std::string> melody = {"arp", "lead", "bell", "counter"};
+    Song draft;
+    ScoreError error;
+    ASSERT_TRUE(parseScore(readFile(ORVANTA_TEST_DATA_DIR "/draft.score"), "draft.score", draft, error))
+        << error.describe();
+    std::vector<std::string> found;
+    for (const ChordClash& clash : findChordClashes(draft, "pad", melody)) {
+        found.push_back(clash.describe(draft.rowsPerBeat, draft.beatsPerBar));
+    }
+    EXPECT_NE(std::find(found.begin(), found.end(), "bar 65 beat 1 (row 1040): arp holds F4 for 2 rows over G3 B3 D4"),
+              found.end())
+        << "the outro's arpeggio in F major over the G chord";
+
+    Song tune;
+    ASSERT_TRUE(parseScore(readFile(ORVANTA_DATA_DIR "/music/orvanta.score"), "orvanta.score", tune, error))
+        << error.describe();
+    for (const ChordClash& clash : findChordClashes(tune, "pad", melody)) {
+        ADD_FAILURE() << clash.describe(tune.rowsPerBeat, tune.beatsPerBar);
+    }
+
+    // Off the beat, short, or with no chord struck: the melody's own.
+    const Song small = parse(header + "instrument t\n  osc sine\nend\n"
+                             "pattern chords 64\n  0: A-3:m\n  32: ===\nend\n"
+                             "pattern tune 64\n  2: B-4\n  4: B-4\n  5: C-5\n  8: F-4\n  16: C-5\n  36: F#4\nend\n"
+                             "order pad t\n  chords\nend\norder lead t\n  tune\nend\n");
+    const std::vector<ChordClash> clashes = findChordClashes(small, "pad", {"lead", "missing"});
+    ASSERT_EQ(clashes.size(), 1u);
+    EXPECT_EQ(clashes[0].describe(4, 4), "bar 0 beat 3 (row 8): lead holds F4 for 8 rows over A3 C4 E4");
+}
+
+// The tune's big downbeats land harder than the fill or riser that leads
+// into them, and the tail has died away by the end of the file.
+TEST(Tune, DownbeatsLandAboveWhatLeadsIntoThemAndTheTailDiesAway)
+{
+    DecodedAudio tune;
+    ASSERT_TRUE(decodeOggVorbis(std::string(ORVANTA_RUN_DIR) + "/tune.ogg", tune));
+    std::vector<float> samples(tune.samples.size());
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = tune.samples[i] / 32768.0f;
+    const size_t window = 4410; // 100 ms
+    auto level = [&](size_t first) { return std::hypot(rms(samples, first, window, 0), rms(samples, first, window, 1)); };
+    for (int row : {384, 768, 1088}) {
+        SCOPED_TRACE("row " + std::to_string(row));
+        const size_t at = static_cast<size_t>(std::llround(row * 44100.0 * 60.0 / 488.0));
+        double before = 0;
+        for (size_t first = at - 44100; first + window <= at; first += window / 4) before = std::max(before, level(first));
+        EXPECT_GT(decibels(level(at) / before), 1.0) << "the downbeat's first 100 ms over any 100 ms of the second before";
+    }
+    float last = 0;
+    for (size_t i = samples.size() - 2 * 44100; i < samples.size(); ++i) last = std::max(last, std::fabs(samples[i]));
+    EXPECT_LT(decibels(last), -60.0) << "the peak of the last second";
 }

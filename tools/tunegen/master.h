@@ -1,6 +1,7 @@
 // tunegen/master: the send effects and the master chain.
 //
-// Dry mix + tempo-synced ping-pong delay + reverb, a DC filter, a gain that
+// Dry mix + tempo-synced ping-pong delay + reverb, a DC filter, the song's
+// equaliser and bus compressor, a gain that
 // brings the integrated loudness (ITU-R BS.1770) to the song's target, and a
 // look-ahead limiter that keeps true peaks (4x oversampled) under the ceiling.
 #pragma once

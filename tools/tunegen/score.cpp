@@ -131,6 +131,25 @@ public:
             if (v.count("width")) song_.reverb.width = v["width"];
             return true;
         }
+        if (key == "sidechain") {
+            std::map<std::string, double> v;
+            if (!pairs(line, 1, {{"attack", {0.0005, 0.1}}, {"release", {0.01, 2}}}, v)) return false;
+            if (v.count("attack")) song_.sidechain.attack = v["attack"];
+            if (v.count("release")) song_.sidechain.release = v["release"];
+            return true;
+        }
+        if (key == "eq") return eqLine(line);
+        if (key == "compressor") {
+            std::map<std::string, double> v;
+            if (!pairs(line, 1, {{"threshold", {-60, 0}}, {"ratio", {1, 20}}, {"attack", {0.0001, 1}},
+                                 {"release", {0.005, 5}}}, v))
+                return false;
+            if (v.count("threshold")) song_.compressor.threshold = v["threshold"];
+            if (v.count("ratio")) song_.compressor.ratio = v["ratio"];
+            if (v.count("attack")) song_.compressor.attack = v["attack"];
+            if (v.count("release")) song_.compressor.release = v["release"];
+            return true;
+        }
         if (line.words.size() != 2) return fail(line.number, "expected '" + key + " VALUE'");
         const std::string& word = line.words[1];
         if (key == "tempo") return number(line, word, 20, 400, song_.tempo);
@@ -142,6 +161,30 @@ public:
         if (key == "loudness") return number(line, word, -40, -6, song_.loudness);
         if (key == "ceiling") return number(line, word, -12, 0, song_.ceiling);
         return fail(line.number, "unknown song setting '" + key + "'");
+    }
+
+    // "eq lowshelf HZ DB", "eq highshelf HZ DB" or "eq peak HZ DB Q".
+    bool eqLine(const Line& line)
+    {
+        static const std::map<std::string, EqBand::Type> types = {{"lowshelf", EqBand::Type::LowShelf},
+            {"highshelf", EqBand::Type::HighShelf}, {"peak", EqBand::Type::Peak}};
+        auto type = line.words.size() > 1 ? types.find(line.words[1]) : types.end();
+        if (type == types.end()) return fail(line.number, "expected 'eq lowshelf|highshelf|peak HZ DB [Q]'");
+        const size_t count = type->second == EqBand::Type::Peak ? 5 : 4;
+        if (line.words.size() != count) {
+            return fail(line.number, type->second == EqBand::Type::Peak ? "expected 'eq peak HZ DB Q'"
+                                                                        : "expected 'eq " + line.words[1] + " HZ DB'");
+        }
+        if (song_.eq.size() == maxEqBands) {
+            return fail(line.number, "at most " + std::to_string(maxEqBands) + " eq bands");
+        }
+        EqBand band;
+        band.type = type->second;
+        if (!number(line, line.words[2], 20, 20000, band.frequency)) return false;
+        if (!number(line, line.words[3], -24, 24, band.gain)) return false;
+        if (count == 5 && !number(line, line.words[4], 0.1, 10, band.q)) return false;
+        song_.eq.push_back(band);
+        return true;
     }
 
     bool instrumentLine(const Line& line, Instrument& in)
@@ -216,7 +259,16 @@ public:
             if (v.count("reverb")) in.sendReverb = v["reverb"];
             return true;
         }
+        if (key == "sidechain") {
+            if (line.words.size() != 1) return fail(line.number, "'sidechain' takes no value");
+            in.sidechainKey = true;
+            return true;
+        }
         if (line.words.size() != 2) return fail(line.number, "expected '" + key + " VALUE'");
+        if (key == "highpass") return number(line, line.words[1], 20, 20000, in.highpass);
+        if (key == "lowpass") return number(line, line.words[1], 20, 20000, in.lowpass);
+        if (key == "width") return number(line, line.words[1], 0, 1, in.width);
+        if (key == "duck") return number(line, line.words[1], 0, 1, in.duck);
         if (key == "gain") return number(line, line.words[1], 0, 4, in.gain);
         if (key == "pan") return number(line, line.words[1], -1, 1, in.pan);
         if (key == "chord_spread") return number(line, line.words[1], 0, 1, in.chordSpread);

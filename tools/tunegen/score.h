@@ -71,6 +71,11 @@ struct Instrument {
     double chordSpread = 0.3; // pan spread of a chord's notes
     double sendDelay = 0.0;
     double sendReverb = 0.0;
+    double highpass = 0.0;    // Hz, after the voice's own filter; 0: none
+    double lowpass = 0.0;     // Hz, likewise; 0: none
+    double width = 0.0;       // 0 to 1: unison voices spread over the stereo field
+    double duck = 0.0;        // 0 to 1: how far the sidechain key pulls it down
+    bool sidechainKey = false; // its notes are the sidechain's key
 };
 
 struct Cell {
@@ -111,8 +116,34 @@ struct ReverbEffect {
     double width = 1.0;
 };
 
+// The duck that key notes put on the instruments that have `duck`: down
+// over `attack`, back up over about `release` (seconds).
+struct Sidechain {
+    double attack = 0.003;
+    double release = 0.15;
+};
+
+// One band of the master equaliser (RBJ biquads).
+struct EqBand {
+    enum class Type { LowShelf, HighShelf, Peak } type = Type::Peak;
+    double frequency = 1000.0;
+    double gain = 0.0; // dB
+    double q = 0.7;    // peaks only
+};
+
+// The master bus compressor, stereo-linked, on the mix at its target
+// loudness (so the threshold reads against the finished level). Off at
+// ratio 1.
+struct Compressor {
+    double threshold = -12.0; // dBFS
+    double ratio = 1.0;
+    double attack = 0.01;     // seconds
+    double release = 0.15;
+};
+
 // The longest song the parser takes, in minutes.
 constexpr int maxSongMinutes = 60;
+constexpr size_t maxEqBands = 8;
 
 struct Song {
     double tempo = 122.0;
@@ -125,6 +156,9 @@ struct Song {
     double ceiling = -1.0;    // dBTP the encoded file's peaks stay under
     DelayEffect delay;
     ReverbEffect reverb;
+    Sidechain sidechain;
+    std::vector<EqBand> eq;   // at most maxEqBands
+    Compressor compressor;
     std::vector<Instrument> instruments;
     std::vector<Pattern> patterns;
     std::vector<Channel> channels;

@@ -122,8 +122,10 @@ struct Voice {
     int64_t age = 0;         // samples since the start
     EnvelopeState amp;
     EnvelopeState filterEnv;
-    Svf filter;
+    Svf filter[2];       // left and right: unison voices may be spread
+    Svf tone[2][2];      // the instrument's high-pass and low-pass, left and right
     Svf drumFilter;
+    std::vector<double> unisonPan; // left and right gains of each oscillator voice
     std::vector<double> phases;
     std::vector<double> increments;
     Noise noise{1};
@@ -148,9 +150,40 @@ struct Voice {
             }
         }
         phases.resize(increments.size());
+        // Unison voices spread from left to right by the instrument's width,
+        // at constant power, so width 0 leaves every voice in the middle.
+        unisonPan.clear();
+        for (const Oscillator& osc : instrument->oscillators) {
+            for (int u = 0; u < osc.voices; ++u) {
+                const double place = osc.voices > 1 ? (u / double(osc.voices - 1) - 0.5) * 2.0 * instrument->width : 0.0;
+                const double angle = (place + 1.0) * pi / 4.0;
+                unisonPan.push_back(std::cos(angle) * std::sqrt(2.0));
+                unisonPan.push_back(std::sin(angle) * std::sqrt(2.0));
+            }
+        }
+        for (int c = 0; c < 2; ++c) {
+            if (instrument->highpass > 0) tone[0][c].set(instrument->highpass, 0.0);
+            if (instrument->lowpass > 0) tone[1][c].set(instrument->lowpass, 0.0);
+        }
     }
 
-    double synthSample(double dt)
+    // The instrument's own high-pass and low-pass, on one channel.
+    double toneFilter(int c, double x)
+    {
+        double low, band, high;
+        if (instrument->highpass > 0) {
+            tone[0][c].process(x, low, band, high);
+            x = high;
+        }
+        if (instrument->lowpass > 0) {
+            tone[1][c].process(x, low, band, high);
+            x = low;
+        }
+        return x;
+    }
+
+    // One stereo sample of the synth voice, in `left` and `right`.
+    void synthSample(double dt, double& left, double& right)
     {
         const Instrument& in = *instrument;
         double pitch = 1.0;
@@ -159,7 +192,7 @@ struct Voice {
             const int offset = step == 0 ? 0 : step == 1 ? (arpeggio >> 4) : (arpeggio & 15);
             pitch = semitoneRatio[offset];
         }
-        double sum = 0;
+        double sum[2] = {0, 0};
         size_t p = 0;
         for (const Oscillator& osc : in.oscillators) {
             for (int u = 0; u < osc.voices; ++u, ++p) {
@@ -177,7 +210,9 @@ struct Voice {
                 case Wave::Triangle: v = 4.0 * std::fabs(phase - 0.5) - 1.0; break;
                 case Wave::Noise: v = noise.next(); break;
                 }
-                sum += v * osc.level / osc.voices;
+                v *= osc.level / osc.voices;
+                sum[0] += v * unisonPan[2 * p];
+                sum[1] += v * unisonPan[2 * p + 1];
                 phase += inc;
                 if (phase >= 1.0) phase -= 1.0;
             }
@@ -185,18 +220,22 @@ struct Voice {
         if (in.filter.mode != FilterMode::None) {
             const double envelope = filterEnv.next(dt);
             if ((age & 15) == 0) {
-                filter.set(in.filter.cutoff * filterScale + in.filter.envAmount * envelope, in.filter.resonance);
+                const double cutoff = in.filter.cutoff * filterScale + in.filter.envAmount * envelope;
+                for (Svf& side : filter) side.set(cutoff, in.filter.resonance);
             }
-            double low, band, high;
-            filter.process(sum, low, band, high);
-            sum = in.filter.mode == FilterMode::Lowpass ? low : in.filter.mode == FilterMode::Highpass ? high : band;
+            for (int c = 0; c < 2; ++c) {
+                double low, band, high;
+                filter[c].process(sum[c], low, band, high);
+                sum[c] = in.filter.mode == FilterMode::Lowpass ? low : in.filter.mode == FilterMode::Highpass ? high : band;
+            }
         }
         const double level = amp.next(dt);
         // A note that has decayed to a sustain of 0 is silent for good.
         const bool decayed = !amp.released && amp.shape->sustain <= 0.0 &&
                              amp.time > amp.shape->attack + amp.shape->decay;
         if (amp.finished() || decayed) done = true;
-        return sum * level;
+        left = toneFilter(0, sum[0]) * level;
+        right = toneFilter(1, sum[1]) * level;
     }
 
     double drum(const char* name, double fallback) const
@@ -250,16 +289,25 @@ struct Voice {
         return out;
     }
 
-    // Adds this voice into the dry mix and the two sends.
-    void render(int64_t count, float* dry, float* delaySend, float* reverbSend)
+    // Adds this voice into the dry mix and the two sends, pulled down by
+    // `duck` (the sidechain's envelope from this voice's first sample on)
+    // as far as the instrument asks.
+    void render(int64_t count, float* dry, float* delaySend, float* reverbSend, const float* duck)
     {
         const double dt = 1.0 / sampleRate;
         const double angle = (pan + 1.0) * pi / 4.0;
-        const double left = std::cos(angle) * instrument->gain * velocity;
-        const double right = std::sin(angle) * instrument->gain * velocity;
+        const double leftGain = std::cos(angle) * instrument->gain * velocity;
+        const double rightGain = std::sin(angle) * instrument->gain * velocity;
+        const double depth = instrument->duck;
         for (int64_t i = 0; i < count && !done; ++i, ++age) {
-            const double x = instrument->kind == InstrumentKind::Synth ? synthSample(dt) : drumSample(age * dt);
-            const float l = static_cast<float>(x * left), r = static_cast<float>(x * right);
+            double x[2];
+            if (instrument->kind == InstrumentKind::Synth) {
+                synthSample(dt, x[0], x[1]);
+            } else {
+                x[0] = x[1] = toneFilter(0, drumSample(age * dt));
+            }
+            const double ducked = depth > 0 ? 1.0 - depth * duck[i] : 1.0;
+            const float l = static_cast<float>(x[0] * leftGain * ducked), r = static_cast<float>(x[1] * rightGain * ducked);
             dry[2 * i] += l;
             dry[2 * i + 1] += r;
             delaySend[2 * i] += l * static_cast<float>(instrument->sendDelay);
@@ -278,6 +326,32 @@ struct Event {
     int row;
     int instrument; // the channel's at this point of its order
 };
+
+const Instrument& eventInstrument(const Song& song, const Event& event)
+{
+    const int index = event.cell->instrument >= 0 ? event.cell->instrument : event.instrument;
+    return song.instruments[static_cast<size_t>(index)];
+}
+
+// The sidechain: 0 to 1 a sample, the strongest of the key notes that
+// sound there, each down over the attack and back over the release.
+std::vector<float> duckEnvelope(const Song& song, const std::vector<Event>& events, int64_t total)
+{
+    std::vector<float> duck(static_cast<size_t>(total), 0.0f);
+    const double attack = song.sidechain.attack * sampleRate, release = song.sidechain.release * sampleRate;
+    const int64_t length = static_cast<int64_t>(attack + 6.0 * release);
+    for (const Event& event : events) {
+        if (event.cell->type != Cell::Type::Note || !eventInstrument(song, event).sidechainKey) continue;
+        const double strength = std::pow(event.cell->velocity / 99.0, 1.5);
+        for (int64_t i = 0; i < length && event.sample + i < total; ++i) {
+            const double t = static_cast<double>(i);
+            const double shape = t < attack ? t / attack : std::exp(-(t - attack) / release);
+            float& d = duck[static_cast<size_t>(event.sample + i)];
+            d = std::max(d, static_cast<float>(strength * shape));
+        }
+    }
+    return duck;
+}
 
 } // namespace
 
@@ -325,6 +399,8 @@ Mixdown renderVoices(const Song& song)
     mix.delaySend.assign(mix.dry.size(), 0.0f);
     mix.reverbSend.assign(mix.dry.size(), 0.0f);
 
+    const std::vector<float> duck = duckEnvelope(song, events, total);
+
     std::vector<Voice> voices;
     int64_t now = 0;
     size_t next = 0;
@@ -332,7 +408,7 @@ Mixdown renderVoices(const Song& song)
         const int64_t until = next < events.size() ? std::min(events[next].sample, total) : total;
         for (Voice& voice : voices) {
             const size_t at = 2 * static_cast<size_t>(now);
-            voice.render(until - now, &mix.dry[at], &mix.delaySend[at], &mix.reverbSend[at]);
+            voice.render(until - now, &mix.dry[at], &mix.delaySend[at], &mix.reverbSend[at], &duck[static_cast<size_t>(now)]);
         }
         voices.erase(std::remove_if(voices.begin(), voices.end(), [](const Voice& v) { return v.done; }), voices.end());
         now = until;
@@ -344,8 +420,7 @@ Mixdown renderVoices(const Song& song)
             }
             if (event.cell->type != Cell::Type::Note) continue;
             const Cell& cell = *event.cell;
-            const int instrumentIndex = cell.instrument >= 0 ? cell.instrument : event.instrument;
-            const Instrument& instrument = song.instruments[static_cast<size_t>(instrumentIndex)];
+            const Instrument& instrument = eventInstrument(song, event);
             for (size_t n = 0; n < cell.notes.size(); ++n) {
                 Voice voice;
                 voice.instrument = &instrument;
@@ -359,7 +434,8 @@ Mixdown renderVoices(const Song& song)
                 voice.ticksLength = std::max<int64_t>(1, std::llround(rowSamples / song.ticksPerRow));
                 voice.amp.shape = &instrument.amp;
                 voice.filterEnv.shape = &instrument.filter.env;
-                voice.filter.set(instrument.filter.cutoff * voice.filterScale, instrument.filter.resonance);
+                voice.filter[0].set(instrument.filter.cutoff * voice.filterScale, instrument.filter.resonance);
+                voice.filter[1] = voice.filter[0];
                 voice.prepare();
                 // Unison voices start spread out so they do not sum into one spike.
                 for (size_t p = 0; p < voice.phases.size(); ++p) voice.phases[p] = std::fmod(p * 0.618034, 1.0);
