@@ -7,6 +7,14 @@
 // light and blur are the scene's own. Runs its own X server and a scratch
 // copy of the run folder.
 //
+// Each pass's cost is measured twice: with the timer queries the live
+// player's overlay shows, and by substitution: the frame's time less its
+// time with that pass's program swapped for a plain one (a copy of its
+// input; a flat colour for pass 1). Drivers that render late, as llvmpipe
+// does, blur the queries; substitution holds on any driver. The floor is
+// the frame with all five passes plain: what the chain costs before any
+// shader does work.
+//
 // Each scene is also set against a yardstick measured in the same run: a
 // frame that draws only reference.fsh (a plain sphere tracer with a soft
 // shadow) over the whole window through the same quad. A scene that costs
@@ -30,6 +38,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -46,6 +55,20 @@ double milliseconds(Clock::duration d)
 
 // Mean and 95th percentile of `frames` timed calls of `draw`, each waited
 // for, after three untimed ones.
+constexpr const char* plainPassSource = R"(#version 430 core
+uniform sampler2D iChannel0;
+in vec2 uv;
+out vec4 fragColor;
+void main() { fragColor = texelFetch(iChannel0, ivec2(gl_FragCoord.xy), 0); }
+)";
+
+constexpr const char* plainScenePassSource = R"(#version 430 core
+uniform vec2 iResolution;
+in vec2 uv;
+out vec4 fragColor;
+void main() { fragColor = vec4(gl_FragCoord.xy / iResolution, 0.5, 0.5); }
+)";
+
 template <typename Draw> std::pair<double, double> timeFrames(int frames, Draw draw)
 {
     for (int i = 0; i < 3; ++i) draw(); // warm up, fill the history
@@ -115,6 +138,34 @@ int main(int argc, char** argv)
         passes.push_back(sum);
     }
 
+    // Each pass's cost by substitution, and the floor with all five plain.
+    std::ofstream(folder / "bench_plain.fsh") << plainPassSource;
+    std::ofstream(folder / "bench_plain_scene.fsh") << plainScenePassSource;
+    ShaderProgram plain("test.vsh", "bench_plain.fsh");
+    ShaderProgram plainScene("test.vsh", "bench_plain_scene.fsh");
+    std::vector<std::vector<double>> substituted; // pass 1-4, final, floor
+    for (int scene = 0; scene < sceneCount; ++scene) {
+        holdMusicAt(std::max(rows[static_cast<size_t>(scene)], 0.0));
+        const int entries[passCount + 1] = {0, scenePassCount * scene + 1, scenePassCount * scene + 2,
+                                            scenePassCount * scene + 3, scenePassCount * scene + 4};
+        std::vector<double> costs;
+        const double whole = scenes[static_cast<size_t>(scene)].first;
+        for (int pass : {1, 2, 3, 4, 0}) {
+            ShaderProgram* stand = pass == 1 ? &plainScene : &plain;
+            std::swap(shaderPrograms[entries[pass]], stand);
+            costs.push_back(whole - timeFrames(frames, renderScreen).first);
+            std::swap(shaderPrograms[entries[pass]], stand);
+        }
+        ShaderProgram* kept[passCount + 1];
+        for (int pass = 0; pass <= passCount; ++pass) {
+            kept[pass] = shaderPrograms[entries[pass]];
+            shaderPrograms[entries[pass]] = pass == 1 ? &plainScene : &plain;
+        }
+        costs.push_back(timeFrames(frames, renderScreen).first);
+        for (int pass = 0; pass <= passCount; ++pass) shaderPrograms[entries[pass]] = kept[pass];
+        substituted.push_back(costs);
+    }
+
     fs::copy_file(ORVANTA_BENCH_DIR "/reference.fsh", folder / "reference.fsh");
     ShaderProgram reference("test.vsh", "reference.fsh");
     Mesh quad;
@@ -153,6 +204,14 @@ int main(int argc, char** argv)
     for (int scene = 0; scene < sceneCount; ++scene) {
         const std::vector<double>& ms = passes[static_cast<size_t>(scene)];
         std::printf("%-12s %8.2f %8.2f %8.2f %8.2f %8.2f\n", names[scene], ms[1], ms[2], ms[3], ms[4], ms[0]);
+    }
+    std::printf("\nCost of each pass by substitution, mean ms (the frame less the frame with that\n"
+                "pass plain), and the floor (all five passes plain):\n");
+    std::printf("%-12s %8s %8s %8s %8s %8s %8s\n", "scene", "pass 1", "pass 2", "pass 3", "pass 4", "final", "floor");
+    for (int scene = 0; scene < sceneCount; ++scene) {
+        const std::vector<double>& ms = substituted[static_cast<size_t>(scene)];
+        std::printf("%-12s %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f\n", names[scene], ms[0], ms[1], ms[2], ms[3], ms[4],
+                    ms[5]);
     }
     std::error_code ignored;
     fs::remove_all(folder, ignored);
