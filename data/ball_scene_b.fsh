@@ -49,6 +49,11 @@ void main()
 {
     vec2 p = gl_FragCoord.xy / iResolution;
     vec4 now = scene(p);
-    // The trail stays in place: its own texel, no filtering needed.
-    fragColor = vec4(max(now.rgb, pow(0.7, steps()) * historyTexel(ivec2(gl_FragCoord.xy))), now.a);
+    // The trail stays in place, spread a little over its neighbours each
+    // frame, so a moving ball leaves a soft streak rather than a row of
+    // copies of itself.
+    ivec2 i = ivec2(gl_FragCoord.xy);
+    vec3 spread = 0.5 * historyTexel(i) + 0.125 * (historyTexel(i + ivec2(1, 0)) + historyTexel(i - ivec2(1, 0)) +
+                                                   historyTexel(i + ivec2(0, 1)) + historyTexel(i - ivec2(0, 1)));
+    fragColor = vec4(max(now.rgb, pow(0.55, steps()) * spread), now.a);
 }

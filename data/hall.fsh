@@ -56,6 +56,12 @@ float box2(vec2 p, vec2 size)
 // Distance to the hall above its floor. The plinths and capitals are
 // squares measured along the axes, which never overstates the distance and
 // costs less. The floor is a plane, met exactly where the rays cross it.
+// Interleaved gradient noise: 0 to 1, evenly spread from pixel to pixel.
+float grain()
+{
+    return fract(52.9829189 * fract(dot(gl_FragCoord.xy, vec2(0.06711056, 0.00583715))));
+}
+
 float columnsAndVaults(vec3 p)
 {
     vec2 cell = mod(p.xz, 4.0) - 2.0;
@@ -88,23 +94,24 @@ vec3 normalAt(vec3 p, int material)
 // Light reaching `from` from the lamp at `to`, soft where a column or a
 // vault nearly hides it. The floor casts no shadow on the hall above it, so
 // only the stone above it is traced. Each step's penumbra is estimated from
-// where the last two distance spheres meet, which keeps the shadow's edge
-// smooth instead of banded by the steps; steps are short near the surface
-// and never long enough to jump over a column.
+// where the last two distance spheres meet, steps stay short enough not to
+// skip through a penumbra, and the first step's length changes from pixel
+// to pixel: what is left of the stepping reads as a fine, even grain instead
+// of contour lines across the vaults.
 float softShadow(vec3 from, vec3 to)
 {
     vec3 dir = to - from;
     float range = length(dir);
     dir /= range;
-    float light = 1.0, t = 0.02, previous = 1e10;
-    for (int i = 0; i < 28 && t < range; ++i) {
+    float light = 1.0, t = 0.02 + 0.06 * grain(), previous = 1e10;
+    for (int i = 0; i < 32 && t < range; ++i) {
         float h = columnsAndVaults(from + dir * t);
         float y = h * h / (2.0 * previous);
         float d = sqrt(max(h * h - y * y, 0.0));
         light = min(light, 8.0 * d / max(t - y, 1e-4));
         if (light < 0.005) break;
         previous = h;
-        t += clamp(h, 0.02, 0.6);
+        t += clamp(h, 0.02, 0.35);
     }
     return smoothstep(0.0, 1.0, clamp(light, 0.0, 1.0));
 }
