@@ -115,7 +115,7 @@ float ribbons(vec3 p)
 
 vec3 normalAt(vec3 p)
 {
-    const vec2 k = vec2(1.0, -1.0) * 0.001;
+    const vec2 k = vec2(1.0, -1.0) * 0.0005;
     return normalize(k.xyy * ribbons(p + k.xyy) + k.yyx * ribbons(p + k.yyx) + k.yxy * ribbons(p + k.yxy) +
                      k.xxx * ribbons(p + k.xxx));
 }
@@ -165,6 +165,10 @@ void main()
 
     vec3 colour = space(rd) + glow * 0.012;
     if (hit) {
+        // The trace stops anywhere within its threshold of a band, which is
+        // thin: a few more steps put the point on the surface itself, so
+        // the normal and the sheen do not follow where the steps fell.
+        for (int i = 0; i < 3; ++i) t += 0.55 * ribbons(eye + rd * t);
         vec3 p = eye + rd * t;
         vec3 n = normalAt(p);
         vec3 l = normalize(lightSource - p + vec3(0.0, 1e-4, 0.0));

@@ -123,6 +123,12 @@ vec3 normalAt(vec3 p, int material)
                      k.xxx * mechanism(p + k.xxx));
 }
 
+// Interleaved gradient noise: 0 to 1, evenly spread from pixel to pixel.
+float grain()
+{
+    return fract(52.9829189 * fract(dot(gl_FragCoord.xy, vec2(0.06711056, 0.00583715))));
+}
+
 // Where a ray from `from` along `dir` (a unit vector) runs inside the
 // sphere that holds the mechanism: (enter, leave), with leave < enter when
 // it misses it.
@@ -138,22 +144,24 @@ vec2 throughReach(vec3 from, vec3 dir)
 // Light reaching `from` along `dir`, soft where the mechanism nearly hides
 // it. Only the stretch of the ray inside the mechanism's sphere is traced;
 // the penumbra at each step is estimated from where the last two distance
-// spheres meet, which keeps the shadow's edge smooth instead of banded.
+// spheres meet, and the first step's length changes from pixel to pixel, so
+// what is left of the stepping reads as a fine grain instead of contour
+// lines across the floor.
 float softShadow(vec3 from, vec3 dir, float range)
 {
     vec2 span = throughReach(from, dir);
     float end = min(span.y, range);
-    float t = max(span.x, 0.03);
+    float t = max(span.x, 0.0) + 0.03 + 0.05 * grain();
     if (end <= t) return 1.0;
     float light = 1.0, previous = 1e10;
-    for (int i = 0; i < 18 && t < end; ++i) {
+    for (int i = 0; i < 24 && t < end; ++i) {
         float h = mechanism(from + dir * t);
         float y = h * h / (2.0 * previous);
         float d = sqrt(max(h * h - y * y, 0.0));
         light = min(light, 12.0 * d / max(t - y, 1e-4));
         if (light < 0.005) break;
         previous = h;
-        t += clamp(h, 0.02, 0.4);
+        t += clamp(h, 0.02, 0.25);
     }
     return smoothstep(0.0, 1.0, clamp(light, 0.0, 1.0));
 }

@@ -73,12 +73,17 @@ void main()
     vec4 now = scene(p);
     float s = steps();
     // A long step is filled in along the turn, as more frames would have:
-    // the whole step's fade, at every point of the way.
+    // the whole step's fade, at every point of the way. Each tap spreads the
+    // history over a pixel either way (two filtered reads half a pixel
+    // apart), so a turning edge leaves a smooth arc instead of a copy of
+    // itself every frame.
     int taps = int(clamp(ceil(s), 1.0, 4.0));
+    vec2 spread = 0.5 / iResolution;
     vec3 trail = vec3(0.0);
     for (int j = 1; j <= taps; ++j) {
         float u = s * float(j) / float(taps);
-        trail = max(trail, pow(0.6, s) * history(warp(p, -0.03 * u, pow(0.997, u))));
+        vec2 at = warp(p, -0.03 * u, pow(0.997, u));
+        trail = max(trail, pow(0.5, s) * 0.5 * (history(at + spread) + history(at - spread)));
     }
     fragColor = vec4(mix(now.rgb, max(now.rgb, trail), 1.0 - pow(0.4, s)), now.a);
 }
