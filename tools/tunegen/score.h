@@ -4,12 +4,21 @@
 //       tempo 122
 //       rows_per_beat 4
 //       rows 1152
+//       sidechain attack 0.004 release 0.12
+//       eq lowshelf 100 -4      # also highshelf HZ DB, peak HZ DB Q
+//       compressor threshold -11 ratio 2 attack 0.01 release 0.18
 //     end
 //     instrument bass           # oscillators, envelopes, filter, mix
 //       osc saw level 0.6 detune 8
 //       amp attack 0.005 decay 0.2 sustain 0.7 release 0.1
 //       filter lowpass cutoff 300 resonance 0.4 env 1800 decay 0.18
+//       highpass 30             # and lowpass HZ, after the filter
 //       gain 0.5
+//       duck 0.7                # under the notes of the `sidechain` instrument
+//     end
+//     instrument kick
+//       kind kick
+//       sidechain               # its notes key the duck
 //     end
 //     pattern walk 16           # one line a row; "N:" jumps to row N
 //       A-1 v90                 # a note, with effects
