@@ -289,8 +289,8 @@ struct Voice {
         return out;
     }
 
-    // Adds this voice into the dry mix and the two sends, pulled down by
-    // `duck` (the sidechain's envelope from this voice's first sample on)
+    // Adds `count` samples of this voice into the dry mix and the two sends,
+    // pulled down by `duck` (the sidechain's envelope at the same samples)
     // as far as the instrument asks.
     void render(int64_t count, float* dry, float* delaySend, float* reverbSend, const float* duck)
     {
