@@ -110,13 +110,12 @@ done
 echo
 
 # Short-term loudness (3 s windows) just before and 3 s after each cut
-# into a big section.
+# into a big section, from one pass of ebur128's log of every 100 ms.
+framelog=$(ffmpeg -hide_banner -nostats -loglevel verbose -i "$tune" -af ebur128=framelog=verbose -f null - 2>&1 |
+    awk '/ebur128/ && / t: / { for (i = 1; i <= NF; ++i) { if ($i == "t:") t = $(i + 1); if ($i == "S:") s = $(i + 1) }
+                             print t, s }')
 shortterm() {
-    ffmpeg -hide_banner -nostats -loglevel verbose -i "$tune" -af ebur128=framelog=verbose -f null - 2>&1 |
-        awk -v t="$1" '/ebur128/ && / t: / {
-            for (i = 1; i <= NF; ++i) { if ($i == "t:") time = $(i + 1); if ($i == "S:") s = $(i + 1) }
-            if (time + 0.05 >= t && !done) { print s; done = 1 }
-        }'
+    awk -v t="$1" '$1 + 0.05 >= t { print $2; exit }' <<<"$framelog"
 }
 printf '| cut | row | short-term before | short-term after | rise |\n|---|---|---|---|---|\n'
 for cut in "build to drop:384" "breakdown to climax:768"; do

@@ -10,27 +10,11 @@ struct Struck {
     const Cell* cell;
 };
 
-// A channel's notes and offs in row order, each order entry's pattern laid
-// out where it plays; the end of a pattern cuts nothing (a note rings on).
+// A channel's notes and offs in row order, where its order list puts them.
 std::vector<Struck> layOut(const Song& song, const Channel& channel)
 {
     std::vector<Struck> struck;
-    int row = 0;
-    for (const OrderEntry& entry : channel.order) {
-        if (entry.pattern < 0) {
-            row += song.rowsPerBar();
-            continue;
-        }
-        const Pattern& pattern = song.patterns[static_cast<size_t>(entry.pattern)];
-        for (size_t r = 0; r < pattern.rows.size(); ++r) {
-            const Cell& cell = pattern.rows[r];
-            if (cell.type != Cell::Type::Empty && row + static_cast<int>(r) < song.rows) {
-                struck.push_back({row + static_cast<int>(r), &cell});
-            }
-        }
-        row += static_cast<int>(pattern.rows.size());
-        if (row >= song.rows) break;
-    }
+    forEachStruck(song, channel, [&](int row, const Cell& cell, const OrderEntry&) { struck.push_back({row, &cell}); });
     return struck;
 }
 

@@ -183,6 +183,29 @@ struct ScoreError {
     std::string describe() const { return file + ":" + std::to_string(line) + ": " + message; }
 };
 
+// Calls visit(row, cell, entry) for every note and off of `channel`, in row
+// order, at the row of the song where its order list puts it: a pattern
+// takes its own length, a rest a bar; rows from the song's end on are left
+// out. `entry` is the order entry that plays the cell.
+template <typename Visit> void forEachStruck(const Song& song, const Channel& channel, Visit&& visit)
+{
+    int row = 0;
+    for (const OrderEntry& entry : channel.order) {
+        if (entry.pattern < 0) {
+            row += song.rowsPerBar();
+        } else {
+            const Pattern& pattern = song.patterns[static_cast<size_t>(entry.pattern)];
+            const int length = static_cast<int>(pattern.rows.size());
+            for (int r = 0; r < length && row + r < song.rows; ++r) {
+                const Cell& cell = pattern.rows[static_cast<size_t>(r)];
+                if (cell.type != Cell::Type::Empty) visit(row + r, cell, entry);
+            }
+            row += length;
+        }
+        if (row >= song.rows) break;
+    }
+}
+
 // Parses a whole score. Failure: false with the first error, naming the line.
 bool parseScore(const std::string& text, const std::string& fileName, Song& song, ScoreError& error);
 

@@ -366,28 +366,15 @@ Mixdown renderVoices(const Song& song)
     std::vector<Event> events;
     const double rowSamples = sampleRate / song.rowRate();
     for (size_t c = 0; c < song.channels.size(); ++c) {
-        int row = 0;
-        for (const OrderEntry& entry : song.channels[c].order) {
-            const int length = entry.pattern < 0 ? song.rowsPerBar()
-                                                 : static_cast<int>(song.patterns[static_cast<size_t>(entry.pattern)].rows.size());
-            if (entry.pattern >= 0) {
-                const Pattern& pattern = song.patterns[static_cast<size_t>(entry.pattern)];
-                for (int r = 0; r < length && row + r < song.rows; ++r) {
-                    const Cell& cell = pattern.rows[static_cast<size_t>(r)];
-                    if (cell.type == Cell::Type::Empty) continue;
-                    const int64_t start = rowSample(song, row + r);
-                    const int step = cell.retrigger > 0 ? cell.retrigger : song.ticksPerRow;
-                    for (int tick = cell.delay; tick < song.ticksPerRow; tick += step) {
-                        const int64_t at = start + std::llround(tick * rowSamples / song.ticksPerRow);
-                        events.push_back({at, static_cast<int>(c), static_cast<int>(events.size()), &cell, row + r,
-                                          entry.instrument});
-                        if (cell.type == Cell::Type::Off) break;
-                    }
-                }
+        forEachStruck(song, song.channels[c], [&](int row, const Cell& cell, const OrderEntry& entry) {
+            const int64_t start = rowSample(song, row);
+            const int step = cell.retrigger > 0 ? cell.retrigger : song.ticksPerRow;
+            for (int tick = cell.delay; tick < song.ticksPerRow; tick += step) {
+                const int64_t at = start + std::llround(tick * rowSamples / song.ticksPerRow);
+                events.push_back({at, static_cast<int>(c), static_cast<int>(events.size()), &cell, row, entry.instrument});
+                if (cell.type == Cell::Type::Off) break;
             }
-            row += length;
-            if (row >= song.rows) break;
-        }
+        });
     }
     std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
         return a.sample != b.sample ? a.sample < b.sample : a.order < b.order;
