@@ -12,7 +12,7 @@ packages=(
   libvorbis-dev libsdl2-dev fonts-dejavu-core libfreetype-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
-  xvfb xauth xdotool glslang-tools ffmpeg patchelf
+  xvfb xauth xdotool glslang-tools ffmpeg patchelf python3
 )
 
 missing=()

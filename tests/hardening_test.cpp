@@ -129,12 +129,14 @@ TEST(Hardening, AFullDiskFailsEveryWriterAndLeavesNothing)
         std::string output;
     };
     dir.write("t.tracks", "track a\n  0 1 step\n");
+    // Eight bars: over 200 KB of Vorbis, so the writer is reached and refused.
+    dir.write("short.score", "song\n  tempo 122\n  rows_per_beat 4\n  rows 64\nend\n"
+                             "instrument lead\n  osc saw level 0.5\nend\n"
+                             "pattern p 16\n  0: C-4\n  4: E-4\n  8: G-4:maj\nend\norder c lead\n  p*4\nend\n");
     const std::vector<Case> cases = {
         {"logogen", {binary("logogen"), font, "-o", dir.file("logo.png")}, dir.file("logo.png")},
         {"synctool", {binary("synctool"), "build", dir.file("t.tracks"), "-o", dir.path()}, dir.file("sync_a.track")},
-        {"tunegen",
-         {binary("tunegen"), std::string(ORVANTA_DATA_DIR) + "/music/orvanta.score", "-o", dir.file("tune.ogg")},
-         dir.file("tune.ogg")},
+        {"tunegen", {binary("tunegen"), dir.file("short.score"), "-o", dir.file("tune.ogg")}, dir.file("tune.ogg")},
         {"capture stills",
          {binary("orvanta-capture"), "--stills", "64", "--out", dir.file("stills") + "/", "--size", "640x360", "--fps",
           "10", "--data", ORVANTA_RUN_DIR},
