@@ -8,6 +8,12 @@
 #
 #   scripts/release.sh [BUILD_DIR [OUT_DIR]]    (default: build build)
 #
+# Writes orvanta-VERSION-linux-x86_64.tar.gz and, beside it, the executables'
+# debug information as orvanta-VERSION-linux-x86_64-debug.tar.gz. VERSION is
+# $ORVANTA_VERSION, else what git describe says; a '/' in it becomes '-'.
+# The executables are stripped, every mode is set whatever the umask, and the
+# shipped libraries are found before any of LD_LIBRARY_PATH's.
+#
 # Fails, writing nothing under the final name, when an executable or library
 # needs a symbol version newer than glibc 2.35 or the libstdc++ of GCC 12.
 set -euo pipefail
@@ -17,12 +23,20 @@ out=$(mkdir -p "${2:-$build}" && cd "${2:-$build}" && pwd)
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 executables=(orvanta orvanta-screen orvanta-screen-reduced)
 
-version=$(git -C "$source_dir" describe --tags --always --dirty 2>/dev/null || echo 0.1.0)
+version=${ORVANTA_VERSION:-$(git -C "$source_dir" describe --tags --always --dirty 2>/dev/null || echo 0.1.0)}
+# A tag such as release/1.0 names a file, not a folder.
+version=${version//\//-}
+if [ -z "$version" ] || [[ $version == .* ]]; then
+  echo "release: '$version' is not a version to name files by" >&2
+  exit 2
+fi
 name=orvanta-$version-linux-x86_64
 work=$(mktemp -d "$out/.release-XXXXXX")
-trap 'rm -rf "$work"' EXIT INT TERM
+trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work"; trap - INT; kill -INT $$' INT
+trap 'rm -rf "$work"; trap - TERM; kill -TERM $$' TERM
 stage=$work/$name
-mkdir -p "$stage/bin" "$stage/lib" "$stage/data"
+mkdir -p "$stage/bin" "$stage/lib" "$stage/data" "$work/debug"
 
 # Libraries every desktop has, or must have from its own vendor: never
 # shipped, and what they need is theirs.
@@ -60,8 +74,19 @@ while [ ${#queue[@]} -gt 0 ]; do
   shipped[$lib]=1
   mapfile -t -O "${#queue[@]}" queue < <(needed "$stage/lib/$lib")
 done
-for exe in "${executables[@]}"; do patchelf --set-rpath '$ORIGIN/../lib' "$stage/bin/$exe"; done
-for lib in "$stage"/lib/*; do [ -e "$lib" ] && patchelf --set-rpath '$ORIGIN' "$lib"; done
+# DT_RPATH, not DT_RUNPATH: it is searched before LD_LIBRARY_PATH, so a
+# user's path holding other versions of the shipped libraries cannot take
+# their place, while libraries the release does not ship (the GL driver) are
+# still found there.
+for exe in "${executables[@]}"; do patchelf --force-rpath --set-rpath '$ORIGIN/../lib' "$stage/bin/$exe"; done
+for lib in "$stage"/lib/*; do [ -e "$lib" ] && patchelf --force-rpath --set-rpath '$ORIGIN' "$lib"; done
+
+# Debug information goes to its own archive, linked back by name and CRC.
+for exe in "${executables[@]}"; do
+  objcopy --only-keep-debug "$stage/bin/$exe" "$work/debug/$exe.debug"
+  strip --strip-unneeded "$stage/bin/$exe"
+  objcopy --add-gnu-debuglink="$work/debug/$exe.debug" "$stage/bin/$exe"
+done
 
 # The newest symbol versions a stock machine of 2022 has.
 too_new=$(for file in "$stage"/bin/* "$stage"/lib/*; do
@@ -114,6 +139,14 @@ plays silently on a clock of its own. The libraries in lib/ are the ones a
 stock desktop lacks; everything else is the system's own.
 EOF
 
-tar -C "$work" -czf "$work/$name.tar.gz" "$name"
+# Modes as a release has them, whatever the umask of whoever packs it.
+find "$stage" "$work/debug" -type d -exec chmod 0755 {} +
+find "$stage" "$work/debug" -type f -exec chmod 0644 {} +
+chmod 0755 "$stage"/bin/* "${executables[@]/#/$stage/}"
+
+pack() { tar -C "$1" --owner=0 --group=0 --numeric-owner --sort=name -czf "$2" "$3"; }
+pack "$work" "$work/$name.tar.gz" "$name"
+pack "$work" "$work/$name-debug.tar.gz" debug
+mv "$work/$name-debug.tar.gz" "$out/$name-debug.tar.gz"
 mv "$work/$name.tar.gz" "$out/$name.tar.gz"
 echo "$out/$name.tar.gz"

@@ -105,6 +105,34 @@ TEST(CapturePlanTest, FramesFollowTheRowsAndTheEndOfTheProgram)
     EXPECT_NE(usage.err.find("usage: orvanta-capture"), std::string::npos);
 }
 
+// Rates that ffmpeg would misread or refuse, two rate controls at once, and
+// compo sizes beyond level 4.2 are settled before anything renders.
+TEST(CapturePlanTest, RatesLevelsAndRateControlsAreSettledOnTheCommandLine)
+{
+    for (const char* rate : {"0", ".", "1.2.3M", "0k", "12G", "-5M", "12M3", "50k"}) {
+        SCOPED_TRACE(rate);
+        plan({"--out", "x.mp4", "--bitrate", rate}, false);
+    }
+    for (const char* rate : {"0", "1k", "1M", "256x"}) {
+        SCOPED_TRACE(rate);
+        plan({"--out", "x.mp4", "--audio-bitrate", rate}, false);
+    }
+    EXPECT_EQ(plan({"--out", "x.mp4", "--bitrate", "12.5M", "--audio-bitrate", "320k"}).bitrate, "12.5M");
+    plan({"--out", "x.mp4", "--crf", "20", "--bitrate", "12M"}, false);
+
+    EXPECT_EQ(plan({"--out", "x.mp4", "--preset", "compo"}).level, "4.2");
+    EXPECT_EQ(plan({"--out", "x.mp4", "--preset", "compo", "--size", "2560x1440"}).level, "5.1");
+    EXPECT_EQ(plan({"--out", "x.mp4", "--preset", "compo", "--size", "3840x2160"}).level, "5.2");
+    EXPECT_EQ(plan({"--out", "x.mp4", "--preset", "compo", "--size", "3840x2160", "--fps", "120"}).level, "6");
+    EXPECT_EQ(plan({"--out", "x.mp4", "--preset", "compo", "--fps", "240"}).level, "5.2");
+    plan({"--out", "x.mp4", "--preset", "compo", "--size", "8192x8192"}, false);
+    const std::vector<std::string> options = encoderOptions(plan({"--out", "x.mp4", "--preset", "compo", "--size",
+                                                                   "3840x2160"}));
+    const auto level = std::find(options.begin(), options.end(), "-level:v");
+    ASSERT_NE(level, options.end());
+    EXPECT_EQ(*(level + 1), "5.2");
+}
+
 TEST(Capture, VideoHasTheFramesDurationAndSound)
 {
     TempDir dir;

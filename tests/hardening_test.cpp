@@ -329,3 +329,91 @@ TEST(Hardening, TinyScreensFifosAndTheQuitKey)
     ASSERT_FALSE(lines.rows.empty());
     for (int32_t row : lines.rows) EXPECT_GE(row, 0) << "a frame drawn on the freed music";
 }
+
+// 11. Every tool reads only regular files, and only up to a size that fits
+// what it reads: a FIFO, a device or a huge file is refused at once, by name.
+TEST(Hardening, ToolsReadOnlyRegularFilesOfBoundedSize)
+{
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    dir.write("huge", "");
+    fs::resize_file(dir.file("huge"), 200u << 20); // sparse: no disk taken
+    fs::create_directory(dir.file("tracks"));
+    ASSERT_EQ(mkfifo(dir.file("tracks/sync_a.track").c_str(), 0600), 0);
+    for (const std::string& input : {dir.file("fifo"), std::string("/dev/zero"), std::string("/dev/urandom"),
+                                     dir.file("huge")}) {
+        for (const auto& [name, args] :
+             {std::pair<std::string, std::vector<std::string>>{"tunegen", {input, "-o", dir.file("t.ogg")}},
+              {"synctool", {"build", input, "-o", dir.path()}},
+              {"synctool", {"dump", input}},
+              {"synctool", {"check", input}},
+              {"logogen", {input, "-o", dir.file("l.png")}},
+              {"orvanta-live", {"--data", ORVANTA_RUN_DIR, "--tracks", input}},
+              {"orvanta-live", {"--data", ORVANTA_RUN_DIR, "--score", input}}}) {
+            SCOPED_TRACE(name + " " + args[0] + " " + input);
+            const ToolRun r = tool(name, args, 20.0);
+            EXPECT_EQ(r.status, 1) << r.err;
+            EXPECT_NE((r.out + r.err).find(input + ": cannot read: "), std::string::npos) << r.out << r.err;
+        }
+    }
+    const ToolRun r = tool("synctool", {"sample", dir.file("tracks"), "a", "0"}, 20.0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(dir.file("tracks/sync_a.track") + ": cannot read: not a regular file"), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir.file("t.ogg")));
+    EXPECT_FALSE(fs::exists(dir.file("l.png")));
+}
+
+// 12. An output is never one of the inputs, however it is spelled, and names
+// made from options stay inside the output folder.
+TEST(Hardening, OutputsNeverOverwriteInputsNorLeaveTheirFolder)
+{
+    TempDir dir;
+    const std::string score = "song\n  tempo 122\n  rows 16\nend\ninstrument t\n  osc sine\nend\n"
+                              "pattern p 16\n  C-4\nend\norder c t\n  p\nend\n";
+    dir.write("s.score", score);
+    fs::create_symlink(dir.file("s.score"), dir.file("link.ogg"));
+    fs::copy_file(font, dir.file("font.ttf"));
+    dir.write("sync_a.track", "track a\n  0 1 step\n");
+    RunFolder data;
+    const std::string logo = readFile(data.file("logo.png")), tune = readFile(data.file("tune.ogg"));
+    struct Case {
+        std::string name;
+        std::vector<std::string> args;
+        std::string output, input;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"tunegen", {dir.file("s.score"), "-o", dir.path() + "/../" + fs::path(dir.path()).filename().string() +
+                                                        "/s.score"}, "s.score", dir.file("s.score")},
+             {"tunegen", {dir.file("s.score"), "-o", dir.file("link.ogg")}, "link.ogg", dir.file("s.score")},
+             {"logogen", {dir.file("font.ttf"), "-o", dir.path() + "/./font.ttf"}, "font.ttf", dir.file("font.ttf")},
+             {"synctool", {"build", dir.file("sync_a.track"), "-o", dir.path()}, "sync_a.track", dir.file("sync_a.track")},
+             {"orvanta-capture", {"--contact-sheet", data.file("logo.png"), "--data", data.path()}, "logo.png",
+              data.file("logo.png")},
+             {"orvanta-capture", {"--out", data.path() + "/./tune.ogg", "--data", data.path()}, "tune.ogg",
+              data.file("tune.ogg")}}) {
+        SCOPED_TRACE(c.name + " " + c.output);
+        const ToolRun r = tool(c.name, c.args, 20.0);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(firstLine(r.err).find(c.output), std::string::npos) << r.err;
+        EXPECT_NE(firstLine(r.err).find(c.input), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(readFile(dir.file("s.score")), score);
+    EXPECT_EQ(readFile(dir.file("font.ttf")), readFile(font));
+    EXPECT_EQ(readFile(dir.file("sync_a.track")), "track a\n  0 1 step\n");
+    EXPECT_EQ(readFile(data.file("logo.png")), logo);
+    EXPECT_EQ(readFile(data.file("tune.ogg")), tune);
+
+    fs::create_directory(dir.file("out"));
+    dir.write("a.tracks", "track a\n  0 1 step\n");
+    for (const char* base : {"../escaped", "/tmp/escaped", "", "..", "."}) {
+        SCOPED_TRACE(std::string("--base '") + base + "'");
+        const ToolRun r = tool("synctool", {"build", dir.file("a.tracks"), "-o", dir.file("out"), "--base", base});
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(firstLine(r.err).find("--base"), std::string::npos) << r.err;
+        EXPECT_EQ(tool("synctool", {"sample", dir.file("out"), "a", "0", "--base", base}).status, 2);
+    }
+    EXPECT_TRUE(fs::is_empty(dir.file("out")));
+    EXPECT_FALSE(fs::exists(dir.file("escaped_a.track")));
+    EXPECT_FALSE(fs::exists("/tmp/escaped_a.track"));
+}

@@ -2,6 +2,7 @@
 // with shaders and track texts saved as editors save them, steered with real
 // key presses, its screen read back and its console followed frame by frame.
 #include "options.h"
+#include "staging.h"
 
 #include "support/demo_process.h"
 #include "support/temp_dir.h"
@@ -16,6 +17,10 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <unistd.h>
+#include <sys/wait.h>
+#include <sys/stat.h>
+#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -61,10 +66,11 @@ class LivePlayer {
 public:
     // Starts the player on a 320x180 screen with `data` before the run
     // folder, and waits until it draws.
-    LivePlayer(const TempDir& data, std::vector<std::string> arguments) : server_(320, 180)
+    LivePlayer(const TempDir& data, std::vector<std::string> arguments) : LivePlayer(data.path(), arguments) {}
+    LivePlayer(const std::string& data, std::vector<std::string> arguments) : server_(320, 180)
     {
         ChildOptions options;
-        options.argv = {binary("orvanta-live"), "--window", "320x180", "--data", data.path(), "--data", ORVANTA_RUN_DIR};
+        options.argv = {binary("orvanta-live"), "--window", "320x180", "--data", data, "--data", ORVANTA_RUN_DIR};
         options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
         options.environment = glChildEnvironment();
         options.environment.emplace_back("DISPLAY", server_.display());
@@ -470,7 +476,7 @@ TEST(Live, ScoreTuneAndLogoReloadWhileThePictureGoesOn)
     EXPECT_TRUE(live.showsError());
 
     save(data, "logo.png", "not a picture");
-    mark = live.waitFor("logo.png: not an image; the last good logo stays", mark);
+    mark = live.waitFor("logo.png: not an image stb_image can read (unknown image type); the last good logo stays", mark);
     EXPECT_NE(mark, std::string::npos) << live.process().out();
     fs::copy_file(std::string(ORVANTA_RUN_DIR) + "/logo.png", data.file(".logo.png.new"));
     fs::rename(data.file(".logo.png.new"), data.file("logo.png"));
@@ -480,4 +486,224 @@ TEST(Live, ScoreTuneAndLogoReloadWhileThePictureGoesOn)
     for (const auto& entry : fs::directory_iterator(data.path())) {
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
     }
+}
+
+// The sweep of stale staging folders in a shared temporary folder takes
+// only folders of this user's players that are gone, and only their links
+// and marker; it follows no link. An unusable TMPDIR falls back to /tmp.
+TEST(LiveStaging, TheSweepTakesOnlyWhatADeadPlayerLeft)
+{
+    TempDir root, outside;
+    outside.write("keep.fsh", "kept");
+    fs::create_directory(outside.file("folder"));
+    fs::create_symlink(outside.file("keep.fsh"), outside.file("folder/hall.fsh"));
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    ASSERT_GT(dead, 0);
+    waitpid(dead, nullptr, 0);
+    std::string namespaceLink(128, '\0');
+    namespaceLink.resize(static_cast<size_t>(std::max<ssize_t>(0, readlink("/proc/self/ns/pid", namespaceLink.data(), 127))));
+    const std::string d = std::to_string(dead);
+    auto folder = [&](const std::string& name, const std::string& marker) {
+        fs::create_directory(root.file(name));
+        fs::create_symlink(outside.file("keep.fsh"), root.file(name + "/hall.fsh"));
+        if (!marker.empty()) root.write(name + "/" + stagingMarker, marker);
+    };
+    const std::string mine = "orvanta-live " + d + " " + namespaceLink + "\n";
+    folder("orvanta-live-" + d + "-aaaaaa", mine);                                            // stale: goes
+    folder("orvanta-live-" + d + "-bbbbbb", "");                                              // no marker
+    folder("orvanta-live-" + std::to_string(getpid()) + "-cccccc",
+           "orvanta-live " + std::to_string(getpid()) + " " + namespaceLink + "\n");           // alive
+    folder("orvanta-live-" + d + "-dddddd", "orvanta-live " + d + " pid:[1]\n");              // another namespace
+    folder("orvanta-live-" + d + "-eeeeee", mine);
+    root.write("orvanta-live-" + d + "-eeeeee/notes.txt", "not the player's");               // not only links
+    folder("orvanta-live-1-ffffff", "orvanta-live 1 " + namespaceLink + "\n");               // PID 1 lives
+    fs::create_symlink(outside.file("folder"), root.file("orvanta-live-" + d + "-gggggg"));   // a planted link
+    fs::create_directory(root.file("orvanta-live-" + d + "-hhhhhh"));                          // marker is a link
+    fs::create_symlink(root.file("orvanta-live-" + d + "-aaaaaa/" + stagingMarker),
+                       root.file("orvanta-live-" + d + "-hhhhhh/" + stagingMarker));
+
+    EXPECT_EQ(sweepStaleStaging(root.path()), 1);
+    EXPECT_FALSE(fs::exists(root.file("orvanta-live-" + d + "-aaaaaa")));
+    for (const char* kept : {"bbbbbb", "dddddd", "hhhhhh"}) {
+        EXPECT_TRUE(fs::is_directory(root.file("orvanta-live-" + d + "-" + kept))) << kept;
+    }
+    EXPECT_TRUE(fs::exists(root.file("orvanta-live-" + std::to_string(getpid()) + "-cccccc/hall.fsh")));
+    EXPECT_TRUE(fs::exists(root.file("orvanta-live-1-ffffff/hall.fsh")));
+    EXPECT_EQ(readFile(root.file("orvanta-live-" + d + "-eeeeee/notes.txt")), "not the player's");
+    EXPECT_TRUE(fs::is_symlink(root.file("orvanta-live-" + d + "-gggggg")));
+    EXPECT_TRUE(fs::is_symlink(outside.file("folder/hall.fsh"))) << "followed a planted link";
+    EXPECT_EQ(readFile(outside.file("keep.fsh")), "kept");
+
+    std::string made, error;
+    ASSERT_TRUE(makeStagingFolder(root.path(), made, error)) << error;
+    EXPECT_EQ(fs::status(made).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(sweepStaleStaging(root.path()), 0) << "its own player is alive";
+
+    // TMPDIR a file, missing or empty: /tmp, and a note where it was set.
+    const char* saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved ? saved : "";
+    for (const std::string& value : {outside.file("keep.fsh"), outside.file("missing"), std::string()}) {
+        setenv("TMPDIR", value.c_str(), 1);
+        std::string note;
+        EXPECT_EQ(stagingRoot(note, error), "/tmp") << value;
+        EXPECT_EQ(note.empty(), value.empty()) << note;
+    }
+    setenv("TMPDIR", outside.path().c_str(), 1);
+    std::string note;
+    EXPECT_EQ(stagingRoot(note, error), outside.path());
+    if (saved) setenv("TMPDIR", savedValue.c_str(), 1);
+    else unsetenv("TMPDIR");
+
+    // The player itself, with TMPDIR a file: a note, never an abort.
+    const ToolRun player = runTool({"env", "-u", "DISPLAY", "TMPDIR=" + outside.file("keep.fsh"), binary("orvanta-live"),
+                                    "--data", ORVANTA_RUN_DIR},
+                                   30.0);
+    EXPECT_NE(player.status, -SIGABRT) << player.err;
+    EXPECT_NE(player.out.find("TMPDIR " + outside.file("keep.fsh") + " is not a writable folder"), std::string::npos)
+        << player.out << player.err;
+}
+
+// Hostile saves keep the last good version and say why; a newer score ends
+// the render of an older one; a killed player takes tunegen with it.
+TEST(Live, HostileSavesAndSupersededRendersKeepTheLastGood)
+{
+    TempDir parent;
+    fs::create_directory(parent.file("data"));
+    fs::create_directory(parent.file("text"));
+    const std::string data = parent.file("data");
+    auto write = [&](const std::string& name, const std::string& text) {
+        std::ofstream(data + "/" + name, std::ios::binary) << text;
+    };
+    for (const char* name : {"hall.fsh", "hall_b.fsh", "hall_c.fsh", "hall_d.fsh"}) write(name, blankPass);
+    write("AA.fsh", solidColour("0.2, 0.2, 0.2"));
+    write("t.tracks", "track scene\n  0 0 step\n");
+    fs::copy_file(silentTune(), data + "/tune.ogg");
+    // The score through a link: saves go to the file it points at.
+    const std::string score = "song\n  tempo 122\n  rows 16\nend\ninstrument t\n  osc sine\nend\n"
+                              "pattern p 16\n  C-4\nend\norder c t\n  p\nend\n";
+    const std::string longScore = "song\n  tempo 122\n  rows 4096\nend\ninstrument t\n  osc saw level 0.5\nend\n"
+                                  "pattern p 16\n  C-4:maj\nend\norder c t\n  p*256\nend\n";
+    std::ofstream(parent.file("text/s.score")) << score;
+    fs::create_symlink(parent.file("text/s.score"), data + "/s.score");
+
+    auto saveText = [&](const std::string& text) {
+        std::ofstream(parent.file("text/.s.score.new")) << text;
+        fs::rename(parent.file("text/.s.score.new"), parent.file("text/s.score"));
+    };
+    std::unique_ptr<LivePlayer> live = std::make_unique<LivePlayer>(
+        data, std::vector<std::string>{"--tracks", data + "/t.tracks", "--score", data + "/s.score"});
+    ASSERT_TRUE(live->started());
+
+    // A long render, superseded by a bad save at once: the render ends, the
+    // error shows; a good save takes the error down before its render ends.
+    saveText(longScore);
+    size_t mark = live->waitFor("s.score: rendering the tune in the background", 0);
+    ASSERT_NE(mark, std::string::npos) << live->process().out();
+    live->process().collect(0.5); // tunegen has read the score
+    saveText("song\n  tempo fast\nend\n");
+    mark = live->waitFor("s.score:2: 'fast' is not a number", mark);
+    ASSERT_NE(mark, std::string::npos) << live->process().out();
+    EXPECT_NE(live->process().out().find("s.score: the render of the older save ended"), std::string::npos);
+    EXPECT_EQ(runningProcesses("tunegen", data + "/s.score"), 0);
+    saveText(score);
+    const size_t mended = live->waitFor("s.score: mended", mark);
+    const size_t rendered = live->waitFor("s.score: rendered", mark);
+    ASSERT_NE(rendered, std::string::npos) << live->process().out();
+    EXPECT_LT(mended, rendered);
+    mark = rendered;
+
+    // Logos too large or cut short, shaders that are no files or too large.
+    // A PNG's signature and header for a 20000x20000 RGBA picture, and no pixels.
+    const unsigned char header[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0,
+                                    0x4e, 0x20, 0, 0, 0x4e, 0x20, 8, 6, 0, 0, 0, 0, 0, 0, 0};
+    const std::string huge(reinterpret_cast<const char*>(header), sizeof header);
+    const std::string realLogo = readFile(std::string(ORVANTA_RUN_DIR) + "/logo.png");
+    for (const auto& [bytes, why] : {std::pair<std::string, std::string>{huge, "20000x20000 is over"},
+                                     {realLogo.substr(0, realLogo.size() / 2), "cannot be decoded"}}) {
+        write(".logo.new", bytes);
+        fs::rename(data + "/.logo.new", data + "/logo.png");
+        const size_t said = live->waitFor("logo.png: " + why, mark);
+        ASSERT_NE(said, std::string::npos) << live->process().out();
+        EXPECT_EQ(live->process().out().find("logo.png reloaded", mark), std::string::npos);
+        mark = said;
+    }
+    fs::remove(data + "/hall.fsh");
+    fs::create_directory(data + "/.folder");
+    fs::rename(data + "/.folder", data + "/hall.fsh");
+    mark = live->waitFor(data + "/hall.fsh: not a regular file; the last good version stays", mark);
+    ASSERT_NE(mark, std::string::npos) << live->process().out();
+    fs::remove(data + "/hall.fsh");
+    ASSERT_EQ(mkfifo((data + "/.fifo").c_str(), 0600), 0);
+    fs::rename(data + "/.fifo", data + "/hall.fsh");
+    mark = live->waitFor(data + "/hall.fsh: not a regular file", mark);
+    ASSERT_NE(mark, std::string::npos) << live->process().out();
+    fs::create_symlink(".loop", data + "/.loop");
+    fs::rename(data + "/.loop", data + "/hall.fsh");
+    mark = live->waitFor(data + "/hall.fsh: not a regular file", mark);
+    ASSERT_NE(mark, std::string::npos) << live->process().out();
+    write(".big", "");
+    fs::resize_file(data + "/.big", 200u << 20);
+    fs::rename(data + "/.big", data + "/AA.fsh");
+    mark = live->waitFor("AA.fsh: cannot read: larger than 8 MiB", mark);
+    ASSERT_NE(mark, std::string::npos) << live->process().out();
+    EXPECT_TRUE(live->waitFrames(mark, 3)) << "the picture goes on";
+
+    // The data folder renamed away and made anew: saves there are seen.
+    fs::rename(data, parent.file("data.old"));
+    fs::create_directory(data);
+    for (const char* name : {"hall.fsh", "hall_b.fsh", "hall_c.fsh", "hall_d.fsh"}) write(name, blankPass);
+    write("t.tracks", "track scene\n  0 0 step\n");
+    fs::copy_file(silentTune(), data + "/tune.ogg");
+    fs::create_symlink(parent.file("text/s.score"), data + "/s.score");
+    mark = live->waitFor("hall.fsh: 1 program rebuilt", mark);
+    ASSERT_NE(mark, std::string::npos) << live->process().out();
+    write(".AA.new", solidColour("0.0, 1.0, 0.0"));
+    fs::rename(data + "/.AA.new", data + "/AA.fsh");
+    mark = live->waitFor("AA.fsh: 1 program rebuilt", mark);
+    ASSERT_NE(mark, std::string::npos) << live->process().out();
+    ASSERT_TRUE(live->waitFrames(mark, 3));
+    EXPECT_EQ(live->pixel(300, 170), 0x00ff00);
+
+    // Killed outright while tunegen renders: tunegen goes too, and no half
+    // tune is left.
+    saveText(longScore);
+    mark = live->waitFor("s.score: rendering the tune in the background", mark);
+    ASSERT_NE(mark, std::string::npos) << live->process().out();
+    live->process().kill();
+    live.reset();
+    for (int i = 0; i < 50 && runningProcesses("tunegen", data + "/s.score") > 0; ++i) usleep(100000);
+    EXPECT_EQ(runningProcesses("tunegen", data + "/s.score"), 0);
+    for (const auto& entry : fs::directory_iterator(data)) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+    }
+}
+
+// A window that cannot be seen draws nothing and sleeps, and saves are
+// still taken; shown again, it draws again.
+TEST(Live, AHiddenWindowSleepsAndStillTakesSaves)
+{
+    TempDir data;
+    writeTestScene(data, blankPass, solidColour("1.0, 0.0, 0.0"));
+    LivePlayer live(data, {"--tracks", data.file("t.tracks")});
+    ASSERT_TRUE(live.started());
+    const XWindowId window = findWindow(live.display(), "Be patient", 30.0).window;
+    ASSERT_NE(window, 0u);
+    setWindowMapped(live.display(), window, false);
+    size_t mark = live.waitFor("window hidden", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    const double before = cpuSeconds(live.process().pid());
+    live.process().collect(2.0);
+    const double used = cpuSeconds(live.process().pid()) - before;
+    EXPECT_LT(used, 0.5) << "CPU seconds in 2 s while hidden";
+    EXPECT_EQ(LivePlayer::frameLines(live.process().out(), mark), 0u) << "frames drawn while hidden";
+
+    save(data, "AA.fsh", solidColour("0.0, 1.0, 0.0"));
+    mark = live.waitFor("AA.fsh: 1 program rebuilt", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    setWindowMapped(live.display(), window, true);
+    mark = live.waitFor("window shown", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_EQ(live.pixel(300, 170), 0x00ff00);
 }

@@ -30,14 +30,22 @@ std::vector<std::string> lines(const std::string& text)
 TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
 {
     TempDir out;
-    const ToolRun packed = runTool({"bash", std::string(ORVANTA_SOURCE_DIR) + "/scripts/release.sh",
+    // Packed under a strict umask, with a version from a tag holding a '/'.
+    const ToolRun packed = runTool({"bash", "-c", "umask 077 && ORVANTA_VERSION=release/9.9 exec bash \"$0\" \"$@\"",
+                                    std::string(ORVANTA_SOURCE_DIR) + "/scripts/release.sh",
                                     std::string(ORVANTA_BIN_DIR) + "/..", out.path()},
                                    300.0);
     ASSERT_EQ(packed.status, 0) << packed.err;
     const std::string tarball = lines(packed.out).back();
-    EXPECT_TRUE(std::regex_match(fs::path(tarball).filename().string(),
-                                 std::regex("orvanta-[0-9A-Za-z.+_-]+-linux-x86_64\\.tar\\.gz")))
-        << tarball;
+    EXPECT_EQ(tarball, out.file("orvanta-release-9.9-linux-x86_64.tar.gz"));
+    EXPECT_TRUE(fs::exists(out.file("orvanta-release-9.9-linux-x86_64-debug.tar.gz")));
+    // Modes as a release has them, whatever the packer's umask.
+    for (const std::string& line : lines(runTool({"tar", "-tvzf", tarball}, 120.0).out)) {
+        const std::string mode = line.substr(0, 10), path = line.substr(line.rfind(' ') + 1);
+        const bool program = path.find("/bin/") != std::string::npos ||
+                             std::regex_match(path, std::regex("[^/]+/orvanta(-screen(-reduced)?)?"));
+        EXPECT_EQ(mode, path.back() == '/' ? "drwxr-xr-x" : program ? "-rwxr-xr-x" : "-rw-r--r--") << line;
+    }
     TempDir unpacked;
     ASSERT_EQ(runTool({"tar", "-C", unpacked.path(), "-xzf", tarball}, 120.0).status, 0);
     std::vector<fs::path> folders(fs::directory_iterator(unpacked.path()), fs::directory_iterator());
@@ -78,13 +86,28 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
         }
     }
 
+    // Stripped, with no trace of the machine that built them.
+    for (const char* executable : {"orvanta", "orvanta-screen", "orvanta-screen-reduced"}) {
+        SCOPED_TRACE(executable);
+        const std::string sections = runTool({"readelf", "-S", "--wide", root / "bin" / executable}, 30.0).out;
+        EXPECT_EQ(sections.find(".debug_info"), std::string::npos);
+        EXPECT_EQ(sections.find(".symtab"), std::string::npos);
+        EXPECT_NE(sections.find(".gnu_debuglink"), std::string::npos);
+        EXPECT_EQ(readFile(root / "bin" / executable).find(ORVANTA_SOURCE_DIR), std::string::npos);
+    }
+
+    // A user's library path holding another library under a shipped name
+    // does not take the shipped one's place.
+    TempDir other;
+    fs::copy_file("/lib/x86_64-linux-gnu/libz.so.1", other.file("libglut.so.3.12"));
     for (const char* executable : {"orvanta", "orvanta-screen", "orvanta-screen-reduced"}) {
         SCOPED_TRACE(executable);
         XServer server(320, 180);
         ChildOptions options;
         options.argv = {"stdbuf", "-oL", (root / executable).string()};
         options.workingDirectory = "/";
-        options.environment = {{"DISPLAY", server.display()}, {"LD_LIBRARY_PATH", ""}, {"SDL_AUDIODRIVER", "none"}};
+        options.environment = {{"DISPLAY", server.display()}, {"LD_LIBRARY_PATH", other.path()},
+                               {"SDL_AUDIODRIVER", "none"}};
         ChildProcess demo(options);
         ASSERT_TRUE(demo.waitForStdout("; scene:", 60.0)) << demo.out() << demo.err();
         EXPECT_EQ(demo.out().rfind(expectedStartupTranscript(), 0), 0u) << "the same start-up as the build's";

@@ -18,6 +18,19 @@ Texture::Texture(const std::string& path)
         width = 1;
         height = 1;
     }
+    upload(pixels ? pixels : transparent, width, height);
+    if (pixels) {
+        stbi_image_free(pixels);
+    }
+}
+
+Texture::Texture(const unsigned char* rgba, int width, int height)
+{
+    upload(rgba, width, height);
+}
+
+void Texture::upload(const unsigned char* rgba, int width, int height)
+{
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -26,12 +39,8 @@ Texture::Texture(const std::string& path)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     // Rows of any width are tightly packed.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 pixels ? pixels : transparent);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    if (pixels) {
-        stbi_image_free(pixels);
-    }
 }
 
 Texture::Texture(int width, int height)

@@ -1,6 +1,7 @@
 // gpu/texture: owner of one 2D texture name.
 //
 //     Texture logo("logo.png");             // 8-bit RGBA, linear, repeat
+//     Texture decoded(rgba, width, height); // the same, from pixels at hand
 //     Texture target(width, height);        // GL_RGBA16F, nearest, repeat
 //     glBindTexture(GL_TEXTURE_2D, target.id);
 //
@@ -22,6 +23,9 @@ public:
     // parameters.
     explicit Texture(const std::string& path);
 
+    // 8-bit RGBA pixels, top row first, tightly packed; as above otherwise.
+    Texture(const unsigned char* rgba, int width, int height);
+
     // Uninitialised GL_RGBA16F storage of width x height.
     Texture(int width, int height);
 
@@ -34,4 +38,7 @@ public:
     void abandon() { id = 0; }
 
     GLuint id = 0;
+
+private:
+    void upload(const unsigned char* rgba, int width, int height);
 };

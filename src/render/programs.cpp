@@ -1,8 +1,14 @@
 #include "render/programs.h"
 
+#include <stb/stb_image.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sys/stat.h>
 
 #define DEMO_VERTEX_SHADER(file) const char* const programVertexFile = file;
 #define DEMO_PROGRAM(file)
@@ -39,6 +45,64 @@ void buildDemoResources()
         meshes[i] = new Mesh();
         meshes[i]->bindAttributes(shaderPrograms[i]);
     }
+}
+
+namespace {
+
+// A PNG's size from its header, for sizes stb_image refuses without saying
+// why once its other readers have had their try.
+bool pngSize(const char* path, int& width, int& height)
+{
+    unsigned char head[24] = {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return false;
+    static const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (std::memcmp(head, signature, sizeof signature) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0) return false;
+    auto big = [&](int at) {
+        return static_cast<uint32_t>(head[at]) << 24 | static_cast<uint32_t>(head[at + 1]) << 16 |
+               static_cast<uint32_t>(head[at + 2]) << 8 | head[at + 3];
+    };
+    width = static_cast<int>(std::min<uint32_t>(big(16), 1u << 30));
+    height = static_cast<int>(std::min<uint32_t>(big(20), 1u << 30));
+    return true;
+}
+
+} // namespace
+
+bool replaceLogo(const char* path, std::string& error)
+{
+    struct stat info = {};
+    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = std::string(path) + ": not a file";
+        return false;
+    }
+    if (info.st_size > logoFileLimit) {
+        error = std::string(path) + ": larger than 64 MiB";
+        return false;
+    }
+    int width = 0, height = 0, channels = 0;
+    if (!pngSize(path, width, height) && !stbi_info(path, &width, &height, &channels)) {
+        error = std::string(path) + ": not an image stb_image can read (" + stbi_failure_reason() + ")";
+        return false;
+    }
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    const int side = std::min(logoSideLimit, static_cast<int>(largest));
+    if (width > side || height > side) {
+        error = std::string(path) + ": " + std::to_string(width) + "x" + std::to_string(height) + " is over " +
+                std::to_string(side) + " pixels a side";
+        return false;
+    }
+    unsigned char* pixels = stbi_load(path, &width, &height, &channels, 4);
+    if (!pixels) {
+        error = std::string(path) + ": cannot be decoded (" + stbi_failure_reason() + ")";
+        return false;
+    }
+    Texture* replacement = new Texture(pixels, width, height);
+    stbi_image_free(pixels);
+    delete logoTexture;
+    logoTexture = replacement;
+    return true;
 }
 
 namespace {

@@ -47,6 +47,16 @@ extern Mesh* meshes[meshCount];
 // The logo, from "logo.png".
 extern Texture* logoTexture;
 
+// The largest logo replaceLogo() takes: its file and its picture's sides.
+constexpr long long logoFileLimit = 64ll << 20;
+constexpr int logoSideLimit = 8192;
+
+// Replaces the logo with the picture in `path`: a regular file of at most
+// logoFileLimit bytes whose picture is at most logoSideLimit a side and
+// decodes whole. Failure: false with `error` saying why; the logo stays as
+// it was. Needs the GL context current.
+bool replaceLogo(const char* path, std::string& error);
+
 // A file of the table whose programs did not build, with the driver's log.
 struct ProgramProblem {
     std::string file;

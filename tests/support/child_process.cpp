@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -239,4 +240,20 @@ std::vector<std::pair<std::string, std::string>> glChildEnvironment(const std::s
         asan = std::string(current) + ":" + asan;
     }
     return {{"LD_PRELOAD", preload}, {"ASAN_OPTIONS", asan}};
+}
+
+double cpuSeconds(int pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The command's name, in parentheses, may hold spaces: count from after it.
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos) return -1.0;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14 || i == 15) ticks += std::stod(field);
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }

@@ -47,6 +47,7 @@ public:
 
     const std::string& out() const { return out_; }
     const std::string& err() const { return err_; }
+    int pid() const { return pid_; }
 
 private:
     bool pump(int timeoutMs);
@@ -76,6 +77,10 @@ ToolRun runTool(const std::vector<std::string>& argv, double seconds, const std:
 // Processes now running whose command line holds `program` and `text` (its
 // arguments joined by spaces), from /proc.
 int runningProcesses(const std::string& program, const std::string& text);
+
+// The CPU time, user and system, that process `pid` has used; -1 when it
+// cannot be read.
+double cpuSeconds(int pid);
 
 // Counts the non-overlapping occurrences of needle in text.
 size_t countOccurrences(const std::string& text, const std::string& needle);

@@ -110,6 +110,16 @@ void requestWindowClose(const std::string& display, XWindowId window)
     XCloseDisplay(dpy);
 }
 
+void setWindowMapped(const std::string& display, XWindowId window, bool mapped)
+{
+    Display* dpy = XOpenDisplay(display.c_str());
+    if (!dpy) return;
+    if (mapped) XMapWindow(dpy, window);
+    else XUnmapWindow(dpy, window);
+    XFlush(dpy);
+    XCloseDisplay(dpy);
+}
+
 std::vector<long> screenPixels(const std::string& display, int x, int y, int width, int height)
 {
     std::vector<long> colours;

@@ -29,6 +29,10 @@ WindowFacts describeWindow(const std::string& display, XWindowId window);
 // Asks the window to close as a window manager would (WM_DELETE_WINDOW).
 void requestWindowClose(const std::string& display, XWindowId window);
 
+// Maps or unmaps the window, as a window manager does when it is restored
+// or minimised.
+void setWindowMapped(const std::string& display, XWindowId window, bool mapped);
+
 // The colour (0xRRGGBB) of screen pixel (x, y), read from the root window;
 // -1 when it cannot be read.
 long screenPixel(const std::string& display, int x, int y);

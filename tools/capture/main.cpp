@@ -313,6 +313,17 @@ int captureContactSheet()
     return 0;
 }
 
+// Every file the capture reads from the run folder.
+std::vector<std::string> inputFiles()
+{
+    std::vector<std::string> names = {programVertexFile, "logo.png", "tune.ogg"};
+    names.insert(names.end(), std::begin(programFragmentFiles), std::end(programFragmentFiles));
+    for (const char* track : demoTrackNames) names.push_back(std::string("sync_") + track + ".track");
+    std::vector<std::string> paths;
+    for (const std::string& name : names) paths.push_back((fs::path(plan.dataDir) / name).string());
+    return paths;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -323,6 +334,12 @@ int main(int argc, char** argv)
         return 0;
     }
     if (!parseCapturePlan(argc, argv, plan, error)) return usageError("orvanta-capture", error, captureUsage);
+    if (plan.output == CaptureOutput::Video || plan.output == CaptureOutput::ContactSheet) {
+        const std::string input = inputWrittenBy(plan.out, inputFiles());
+        if (!input.empty()) {
+            return usageError("orvanta-capture", "the output " + plan.out + " is the input " + input, captureUsage);
+        }
+    }
     endOnSignals();
     if (!fs::exists(fs::path(plan.dataDir) / "tune.ogg")) {
         return fail("no tune.ogg in " + plan.dataDir + ": the music is the capture's clock");

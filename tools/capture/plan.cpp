@@ -33,12 +33,14 @@ const char* const captureUsage =
     "  --every ROWS        a contact sheet's cell every this many rows (default 16, at least 1)\n"
     "  --scene-scale S     scale of the first scene pass, 0.1 to 1 (default 1)\n"
     "  --preset compo      video for a competition: 1920x1080 at 60 fps, H.264 High at\n"
-    "                      level 4.2, CRF 16 capped at 24 Mbit/s, AAC 256 kbit/s at 48 kHz\n"
+    "                      level 4.2, CRF 16 capped at 24 Mbit/s, AAC 256 kbit/s at 48 kHz;\n"
+    "                      a larger size or rate takes the level it needs, up to 6.2\n"
     "  --crf N             constant quality, 0 to 51 (default 18; compo 16)\n"
-    "  --bitrate RATE      an average video rate such as 12M instead of constant quality\n"
+    "  --bitrate RATE      an average video rate, 100k to 1000M, such as 12M, instead of\n"
+    "                      constant quality (not with --crf)\n"
     "  --preset-x264 NAME  x264's speed preset, ultrafast to placebo (default medium;\n"
     "                      compo slow)\n"
-    "  --audio-bitrate R   AAC rate such as 256k (default 192k)\n"
+    "  --audio-bitrate R   AAC rate, 32k to 512k (default 192k)\n"
     "  --data DIR          the run folder to read (default: the current directory)\n"
     "  --gl xvfb|egl       render in an X server of its own (Xvfb, the default where it is\n"
     "                      installed) or through EGL without X: on a GPU where there is one,\n"
@@ -66,13 +68,23 @@ bool number(const std::string& text, double& value)
     return !text.empty() && *end == '\0' && errno == 0 && std::isfinite(value);
 }
 
-// A rate as ffmpeg takes it: digits, an optional fraction, an optional k or M.
-bool rate(const std::string& text)
+// A rate as ffmpeg takes it: digits with at most one point, then k or M or
+// nothing; true with the rate in bits a second when it is within [low, high].
+bool rate(const std::string& text, double low, double high)
 {
-    size_t digits = 0;
-    while (digits < text.size() && (std::isdigit(static_cast<unsigned char>(text[digits])) || text[digits] == '.')) ++digits;
+    size_t digits = 0, points = 0;
+    for (; digits < text.size(); ++digits) {
+        const char c = text[digits];
+        if (c == '.') ++points;
+        else if (!std::isdigit(static_cast<unsigned char>(c))) break;
+    }
     const std::string suffix = text.substr(digits);
-    return digits > 0 && digits < 12 && (suffix.empty() || suffix == "k" || suffix == "K" || suffix == "M");
+    if (digits == 0 || digits > 12 || points > 1 || text[0] == '.' || text[digits - 1] == '.') return false;
+    double value = std::strtod(text.substr(0, digits).c_str(), nullptr);
+    if (suffix == "k" || suffix == "K") value *= 1e3;
+    else if (suffix == "M") value *= 1e6;
+    else if (!suffix.empty()) return false;
+    return value >= low && value <= high;
 }
 
 bool integer(const std::string& text, long low, long high, long& value)
@@ -88,7 +100,7 @@ bool integer(const std::string& text, long low, long high, long& value)
 bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& error)
 {
     bool outGiven = false, stillsGiven = false, sheetGiven = false, framesGiven = false, fpsGiven = false;
-    bool crfGiven = false, audioGiven = false, x264Given = false;
+    bool crfGiven = false, bitrateGiven = false, audioGiven = false, x264Given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](std::string& into) {
@@ -201,13 +213,20 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             }
             plan.crf = static_cast<int>(crf);
             crfGiven = true;
-        } else if (arg == "--bitrate" || arg == "--audio-bitrate") {
-            if (!value(v) || !rate(v)) {
-                error = arg + " is a rate such as 12M or 256k";
+        } else if (arg == "--bitrate") {
+            if (!value(v) || !rate(v, 100e3, 1000e6)) {
+                error = "--bitrate is a rate from 100k to 1000M, such as 12M";
                 return false;
             }
-            (arg == "--bitrate" ? plan.bitrate : plan.audioBitrate) = v;
-            audioGiven = audioGiven || arg == "--audio-bitrate";
+            plan.bitrate = v;
+            bitrateGiven = true;
+        } else if (arg == "--audio-bitrate") {
+            if (!value(v) || !rate(v, 32e3, 512e3)) {
+                error = "--audio-bitrate is a rate from 32k to 512k, such as 256k";
+                return false;
+            }
+            plan.audioBitrate = v;
+            audioGiven = true;
         } else if (arg == "--preset-x264") {
             static const char* const presets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
                                                   "medium", "slow", "slower", "veryslow", "placebo"};
@@ -222,6 +241,10 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             error = "unknown argument '" + arg + "'";
             return false;
         }
+    }
+    if (crfGiven && bitrateGiven) {
+        error = "--crf and --bitrate are two ways to set the video's rate: give one";
+        return false;
     }
     if (sheetGiven) {
         if (outGiven || stillsGiven || framesGiven) {
@@ -255,6 +278,12 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
         if (!crfGiven) plan.crf = 16;
         if (!audioGiven) plan.audioBitrate = "256k";
         if (!x264Given) plan.x264Preset = "slow";
+        plan.level = h264Level(plan.width, plan.height, plan.fps);
+        if (plan.level.empty()) {
+            error = "--preset compo: " + std::to_string(plan.width) + "x" + std::to_string(plan.height) + " at " +
+                    std::to_string(plan.fps) + " fps is beyond H.264's highest level, 6.2";
+            return false;
+        }
     }
     if (!plan.toRowGiven) plan.toRow = endRow;
     if (plan.toRow < plan.fromRow) {
@@ -309,6 +338,28 @@ std::vector<double> contactRows(const CapturePlan& plan)
     return rows;
 }
 
+std::string h264Level(int width, int height, int fps)
+{
+    // H.264's table A-1 from level 4.2 up: macroblocks a second, a frame.
+    static const struct {
+        const char* name;
+        double perSecond;
+        double perFrame;
+    } levels[] = {{"4.2", 522240, 8704},     {"5", 589824, 22080},     {"5.1", 983040, 36864},
+                  {"5.2", 2073600, 36864},   {"6", 4177920, 139264},   {"6.1", 8355840, 139264},
+                  {"6.2", 16711680, 139264}};
+    const double across = std::ceil(width / 16.0), down = std::ceil(height / 16.0);
+    for (const auto& level : levels) {
+        // Neither side may pass the square root of 8 frames' worth.
+        const double side = std::sqrt(8.0 * level.perFrame);
+        if (across * down <= level.perFrame && across <= side && down <= side &&
+            across * down * fps <= level.perSecond) {
+            return level.name;
+        }
+    }
+    return "";
+}
+
 std::vector<std::string> encoderOptions(const CapturePlan& plan)
 {
     // The frames arrive bottom row first as full-range RGBA; players assume
@@ -323,9 +374,10 @@ std::vector<std::string> encoderOptions(const CapturePlan& plan)
         options.insert(options.end(), {"-b:v", plan.bitrate});
     }
     if (plan.compo) {
-        // High profile at level 4.2, a constant quality capped at a rate a
-        // compo machine plays without a stutter.
-        options.insert(options.end(), {"-profile:v", "high", "-level:v", "4.2"});
+        // High profile at the level the size and rate need (4.2 for 1080p60),
+        // a constant quality capped at a rate a compo machine plays without
+        // a stutter.
+        options.insert(options.end(), {"-profile:v", "high", "-level:v", plan.level});
         if (plan.bitrate.empty()) options.insert(options.end(), {"-maxrate", "24M", "-bufsize", "48M"});
     }
     options.insert(options.end(), {"-c:a", "aac", "-b:a", plan.audioBitrate, "-ac", "2"});

@@ -36,12 +36,17 @@ struct CapturePlan {
     float sceneScale = 1.0f;   // of the first scene pass, as in the full-scale screen build
     CaptureGl gl = CaptureGl::Auto;
     // Video encoding, always BT.709 in conversion and tags.
-    bool compo = false;        // --preset compo: H.264 High <= 4.2, capped CRF, 48 kHz AAC
+    bool compo = false;        // --preset compo: H.264 High, capped CRF, 48 kHz AAC
+    std::string level = "4.2"; // compo: the lowest H.264 level from 4.2 up that holds the size and rate
     int crf = 18;
     std::string bitrate;       // empty: constant quality (CRF)
     std::string x264Preset = "medium";
     std::string audioBitrate = "192k";
 };
+
+// The lowest H.264 level from 4.2 up whose frame size and macroblock rate
+// hold `width` x `height` at `fps`; "" when even level 6.2 does not.
+std::string h264Level(int width, int height, int fps);
 
 // The ffmpeg options that encode a capture's video and audio: BT.709 colour
 // conversion and tags on limited range, and what the plan asks for.

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -25,27 +27,72 @@ void appendBytes(void* context, void* data, int size)
 
 } // namespace
 
-bool readWholeFile(const std::string& path, std::string& bytes, std::string& error)
+std::string describeSize(size_t bytes)
+{
+    if (bytes >= (size_t(1) << 20) && bytes % (size_t(1) << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+    if (bytes >= 1024 && bytes % 1024 == 0) return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& error, size_t limit)
 {
     bytes.clear();
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         error = path + ": cannot read: " + reason();
         return false;
     }
-    char chunk[65536];
-    size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
-    // A folder opens, then fails its first read with EISDIR.
-    const bool failed = std::ferror(file) != 0;
-    const std::string why = failed ? reason() : std::string();
-    std::fclose(file);
-    if (failed) {
+    struct stat info = {};
+    std::string why;
+    if (fstat(fd, &info) != 0) {
+        why = reason();
+    } else if (S_ISDIR(info.st_mode)) {
+        why = std::strerror(EISDIR);
+    } else if (!S_ISREG(info.st_mode)) {
+        why = "not a regular file";
+    } else if (static_cast<unsigned long long>(info.st_size) > limit) {
+        why = "larger than " + describeSize(limit);
+    } else {
+        bytes.reserve(static_cast<size_t>(info.st_size));
+        char chunk[65536];
+        for (;;) {
+            const ssize_t n = read(fd, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                why = reason();
+                break;
+            }
+            if (n == 0) break;
+            // The file may grow while it is read.
+            if (bytes.size() + static_cast<size_t>(n) > limit) {
+                why = "larger than " + describeSize(limit);
+                break;
+            }
+            bytes.append(chunk, static_cast<size_t>(n));
+        }
+    }
+    close(fd);
+    if (!why.empty()) {
         bytes.clear();
+        bytes.shrink_to_fit();
         error = path + ": cannot read: " + why;
         return false;
     }
     return true;
+}
+
+std::string inputWrittenBy(const std::string& output, const std::vector<std::string>& inputs)
+{
+    struct stat out = {};
+    if (output.empty() || stat(output.c_str(), &out) != 0) return "";
+    for (const std::string& input : inputs) {
+        struct stat in = {};
+        if (!input.empty() && stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+            return input;
+        }
+    }
+    return "";
 }
 
 namespace {

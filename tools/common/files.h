@@ -1,7 +1,7 @@
 // tools/common/files: reading and writing whole files, for every tool.
 //
 //     std::string text, error;
-//     if (!readWholeFile(path, text, error)) { report(error); return 1; }
+//     if (!readWholeFile(path, text, error, textFileLimit)) { report(error); return 1; }
 //     if (!writeFileAtomically(out, bytes, error)) { report(error); return 1; }
 //
 // A file is written whole or not at all: the bytes go to a temporary file
@@ -14,9 +14,24 @@
 #include <utility>
 #include <vector>
 
-// Reads the whole file. Failure: false with `error` "PATH: cannot read:
-// REASON" (a folder, a missing file, a read error).
-bool readWholeFile(const std::string& path, std::string& bytes, std::string& error);
+// Size limits by kind of file: far above any real one, low enough that a
+// wrong file is refused before it costs memory.
+constexpr size_t textFileLimit = size_t(8) << 20;  // a score, a tracks text, a shader
+constexpr size_t dataFileLimit = size_t(64) << 20; // a font, a track file
+
+// Reads the whole file, a regular file of at most `limit` bytes. A FIFO or a
+// device is refused without waiting for a writer or reading a byte.
+// Failure: false with `error` "PATH: cannot read: REASON" (a folder, not a
+// regular file, larger than the limit, a missing file, a read error).
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& error, size_t limit);
+
+// The input in `inputs` that is the same file as `output` (same device and
+// inode, whatever the spellings and links), or "" when there is none or
+// `output` does not exist yet.
+std::string inputWrittenBy(const std::string& output, const std::vector<std::string>& inputs);
+
+// "8 MiB", "64 KiB", "100 bytes": a limit as a usage text states it.
+std::string describeSize(size_t bytes);
 
 // Writes `bytes` as the whole file at `path`. Failure: false with `error`
 // "cannot write PATH: REASON"; nothing is left under `path` that was not

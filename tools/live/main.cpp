@@ -14,6 +14,8 @@
 #include "files.h"
 #include "options.h"
 #include "overlay.h"
+#include "score.h"
+#include "staging.h"
 #include "track_text.h"
 #include "usage.h"
 #include "watcher.h"
@@ -30,7 +32,6 @@
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 #include <GL/glx.h>
-#include <stb/stb_image.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -47,6 +48,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -84,7 +86,6 @@ struct Tunegen {
     char temporary[4096] = {}; // its unfinished output, for a signal to remove
     int errFd = -1;
     std::string err;
-    bool pending = false; // the score changed again while it ran
 };
 
 struct Stats {
@@ -105,6 +106,7 @@ struct Live {
     long frame = 0;
     bool overlay = false;
     bool piped = false; // standard output goes to a program, not a person
+    bool hidden = false; // the window is minimised or covered whole
     double row = 0.0;
     int pendingWidth = 0;
     int pendingHeight = 0;
@@ -112,7 +114,7 @@ struct Live {
 
 // What the signal handler removes, made before it is installed.
 struct Leftovers {
-    std::vector<std::string> paths; // links, then the staging folder last
+    std::vector<std::string> paths; // links and the marker, then the staging folder last
 } LEFTOVERS;
 
 void say(const std::string& line)
@@ -151,37 +153,14 @@ void removeLeftovers()
     }
 }
 
-// Staging folders of players that died without cleaning up (SIGKILL, a
-// crash) are named for their process: those whose process is gone go, links
-// and all. Nothing else is touched.
-void sweepStaleStaging()
-{
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(fs::temp_directory_path(), error)) {
-        const std::string name = entry.path().filename().string();
-        int pid = 0, used = 0;
-        if (std::sscanf(name.c_str(), "orvanta-live-%d-%*6[A-Za-z0-9]%n", &pid, &used) != 1 ||
-            used != static_cast<int>(name.size()) || pid <= 0 || kill(pid, 0) == 0 || errno != ESRCH) {
-            continue;
-        }
-        std::error_code ignored;
-        for (const auto& file : fs::directory_iterator(entry.path(), ignored)) {
-            if (file.is_symlink(ignored)) fs::remove(file.path(), ignored);
-        }
-        fs::remove(entry.path(), ignored);
-    }
-}
-
 bool makeStaging(std::string& error)
 {
-    sweepStaleStaging();
-    std::string pattern =
-        (fs::temp_directory_path() / ("orvanta-live-" + std::to_string(getpid()) + "-XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) {
-        error = "cannot make a folder in " + fs::temp_directory_path().string() + ": " + std::strerror(errno);
-        return false;
-    }
-    LIVE.files.staging = pattern;
+    std::string note;
+    const std::string root = stagingRoot(note, error);
+    if (root.empty()) return false;
+    if (!note.empty()) std::cout << "orvanta-live: " << note << "\n";
+    sweepStaleStaging(root);
+    if (!makeStagingFolder(root, LIVE.files.staging, error)) return false;
     std::set<std::string>& names = LIVE.files.staged;
     names.insert(programVertexFile);
     names.insert(std::begin(programFragmentFiles), std::end(programFragmentFiles));
@@ -191,6 +170,7 @@ bool makeStaging(std::string& error)
         stage(name);
         LEFTOVERS.paths.push_back(LIVE.files.staging + "/" + name);
     }
+    LEFTOVERS.paths.push_back(LIVE.files.staging + "/" + stagingMarker);
     LEFTOVERS.paths.push_back(LIVE.files.staging);
     return true;
 }
@@ -237,7 +217,7 @@ void reloadShader(const std::string& file)
 {
     const auto started = Clock::now();
     std::string vertex, message;
-    if (!readWholeFile(programVertexFile, vertex, message)) {
+    if (!readWholeFile(programVertexFile, vertex, message, textFileLimit)) {
         setError(programVertexFile, {message});
         say(message);
         return;
@@ -248,7 +228,7 @@ void reloadShader(const std::string& file)
         const std::string fragmentFile = programFragmentFiles[i];
         if (file != programVertexFile && file != fragmentFile) continue;
         std::string fragment;
-        if (!readWholeFile(fragmentFile, fragment, message)) {
+        if (!readWholeFile(fragmentFile, fragment, message, textFileLimit)) {
             failures[fragmentFile] = {message};
             continue;
         }
@@ -307,7 +287,7 @@ void reloadTrackText()
     std::string text, message;
     std::vector<TextTrack> tracks;
     TextError error;
-    if (!readWholeFile(path, text, message)) {
+    if (!readWholeFile(path, text, message, textFileLimit)) {
         setError(name, {message});
         say(message);
         return;
@@ -341,14 +321,12 @@ void reloadTrackFiles()
 
 void reloadLogo()
 {
-    int width = 0, height = 0, channels = 0;
-    if (!stbi_info("logo.png", &width, &height, &channels)) {
-        setError("logo.png", {"logo.png: not an image stb_image can read; the last good logo stays"});
-        say("logo.png: not an image; the last good logo stays");
+    std::string why;
+    if (!replaceLogo("logo.png", why)) {
+        setError("logo.png", {why + "; the last good logo stays"});
+        say(why + "; the last good logo stays");
         return;
     }
-    delete logoTexture;
-    logoTexture = new Texture("logo.png");
     clearError("logo.png");
     say("logo.png reloaded");
 }
@@ -371,18 +349,53 @@ std::string toolPath(const std::string& tool)
     return error ? tool : (self.parent_path() / tool).string();
 }
 
+// Ends a render under way; its tune would be older than the score.
+void endTunegen()
+{
+    Tunegen& t = LIVE.tunegen;
+    if (t.pid <= 0) return;
+    kill(t.pid, SIGTERM);
+    waitpid(t.pid, nullptr, 0);
+    unlink(t.temporary);
+    close(t.errFd);
+    t.errFd = -1;
+    t.pid = -1;
+}
+
 void startTunegen()
 {
     Tunegen& t = LIVE.tunegen;
+    const std::string name = fs::path(LIVE.files.score).filename().string();
     if (t.pid > 0) {
-        t.pending = true;
+        endTunegen();
+        say(name + ": the render of the older save ended");
+    }
+    // The score is read here first: a bad save is reported at once, and a
+    // good one takes down the error of an older save before its render ends.
+    std::string text, message;
+    Song song;
+    ScoreError scoreError;
+    if (!readWholeFile(LIVE.files.score, text, message, textFileLimit)) {
+        setError(name, {message});
+        say(message + " (the tune stays as it was)");
         return;
     }
+    if (!parseScore(text, name, song, scoreError)) {
+        setError(name, {scoreError.describe()});
+        say(scoreError.describe() + " (the tune stays as it was)");
+        return;
+    }
+    clearError(name);
     int err[2];
     if (pipe2(err, O_CLOEXEC) != 0) return;
     const std::string tool = toolPath("tunegen");
+    const pid_t parent = getpid();
     t.pid = fork();
     if (t.pid == 0) {
+        // Ends with the player, however the player ends (SIGKILL too);
+        // tunegen removes its unfinished output on the signal.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(127);
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(null, 1);
@@ -400,8 +413,7 @@ void startTunegen()
     t.errFd = err[0];
     fcntl(t.errFd, F_SETFL, O_NONBLOCK);
     t.err.clear();
-    t.pending = false;
-    say(fs::path(LIVE.files.score).filename().string() + ": rendering the tune in the background");
+    say(name + ": rendering the tune in the background");
 }
 
 void pollTunegen()
@@ -431,7 +443,6 @@ void pollTunegen()
         setError(name, lines);
         say(lines.front() + " (the tune stays as it was)");
     }
-    if (t.pending) startTunegen();
 }
 
 bool sameFile(const std::string& a, const std::string& b)
@@ -453,6 +464,15 @@ void takeChanges()
             continue;
         }
         if (!LIVE.files.staged.count(change.name)) continue;
+        // A folder, a FIFO or a broken link saved under a source's name is
+        // refused where it lands; the last good version stays on screen.
+        std::error_code kind;
+        if (!fs::is_regular_file(path, kind)) {
+            const std::string why = path + ": not a regular file; the last good version stays";
+            setError(change.name, {why});
+            say(why);
+            continue;
+        }
         // A folder after the first that has the name changes nothing seen.
         if (!sameFile(resolve(change.name), path)) continue;
         stage(change.name);
@@ -767,6 +787,26 @@ void liveFrame()
     if (LIVE.piped) std::cout.flush();
 }
 
+// While the window cannot be seen (minimised, or covered whole) nothing is
+// drawn, and the player sleeps until a file changes or a tenth of a second
+// has passed: saves are still taken, the tune still renders, time goes on.
+void whileHidden()
+{
+    LIVE.watcher->wait(100);
+    pollTunegen();
+    takeChanges();
+    LIVE.row = advanceTime();
+}
+
+void onWindowStatus(int state)
+{
+    const bool hidden = state == GLUT_HIDDEN || state == GLUT_FULLY_COVERED;
+    if (hidden == LIVE.hidden) return;
+    LIVE.hidden = hidden;
+    glutIdleFunc(hidden ? whileHidden : glutPostRedisplay);
+    say(hidden ? "window hidden: drawing stops, saves are still taken" : "window shown: drawing again");
+}
+
 int fail(const std::string& message)
 {
     std::fprintf(stderr, "orvanta-live: %s\n", message.c_str());
@@ -794,7 +834,7 @@ int main(int argc, char** argv)
                                       std::make_pair(&options.score, &LIVE.files.score)}) {
         if (given->empty()) continue;
         std::string bytes;
-        if (!readWholeFile(*given, bytes, error)) return fail(error);
+        if (!readWholeFile(*given, bytes, error, textFileLimit)) return fail(error);
         *into = fs::absolute(*given).lexically_normal().string();
     }
     {
@@ -803,7 +843,12 @@ int main(int argc, char** argv)
     }
     std::vector<std::string> watched = LIVE.files.dataFolders;
     for (const std::string& file : {LIVE.files.tracks, LIVE.files.score}) {
-        if (!file.empty()) watched.push_back(fs::path(file).parent_path().string());
+        if (file.empty()) continue;
+        watched.push_back(fs::path(file).parent_path().string());
+        // Through a link, saves land beside the file it points at.
+        std::error_code ignored;
+        const fs::path target = fs::canonical(file, ignored);
+        if (!ignored) watched.push_back(target.parent_path().string());
     }
     std::sort(watched.begin(), watched.end());
     watched.erase(std::unique(watched.begin(), watched.end()), watched.end());
@@ -846,6 +891,7 @@ int main(int argc, char** argv)
     glutKeyboardFunc(onKey);
     glutSpecialFunc(onSpecialKey);
     glutReshapeFunc(onReshape);
+    glutWindowStatusFunc(onWindowStatus);
     glutCloseFunc([] { quit(0); });
     setBeforeSwap(drawOverlay);
     setSwapInterval(options.vsync);

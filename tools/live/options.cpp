@@ -22,6 +22,8 @@ const char* const liveUsage =
     "                      track text)\n"
     "  --loop A:B          plays A to B over and over\n"
     "  --vsync on|off      waits for the display's refresh at each frame (default on)\n"
+    "Shaders, track texts and scores are read up to 8 MiB, logos up to 64 MiB and 8192\n"
+    "pixels a side; a larger file keeps the last good version.\n"
     "keys: space pause, left/right a beat (shift: a bar), page up/down the previous or\n"
     "      next cut, home the start, 1-6 the first row of scene 0-5, l loop the section,\n"
     "      - and + slower and faster (1, 1/2, 1/4), o overlay, escape quit\n";

@@ -3,8 +3,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
+#include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
+
+namespace {
+
+constexpr uint32_t fileEvents = IN_CLOSE_WRITE | IN_MOVED_TO;
+constexpr uint32_t folderEvents = IN_DELETE_SELF | IN_MOVE_SELF;
+
+} // namespace
 
 FolderWatcher::FolderWatcher(const std::vector<std::string>& folders)
 {
@@ -14,7 +23,7 @@ FolderWatcher::FolderWatcher(const std::vector<std::string>& folders)
         return;
     }
     for (const std::string& folder : folders) {
-        const int wd = inotify_add_watch(fd_, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
+        const int wd = inotify_add_watch(fd_, folder.c_str(), fileEvents | folderEvents);
         if (wd < 0) {
             error_ = "cannot watch " + folder + ": " + std::strerror(errno);
             return;
@@ -28,6 +37,30 @@ FolderWatcher::~FolderWatcher()
     if (fd_ >= 0) close(fd_);
 }
 
+void FolderWatcher::add(std::vector<FileChange>& changes, const FileChange& change)
+{
+    const bool seen = std::any_of(changes.begin(), changes.end(), [&](const FileChange& c) {
+        return c.folder == change.folder && c.name == change.name;
+    });
+    if (!seen) changes.push_back(change);
+}
+
+void FolderWatcher::watchAgain(std::vector<FileChange>& changes)
+{
+    for (auto& [wd, folder] : watches_) {
+        if (wd >= 0) continue;
+        wd = inotify_add_watch(fd_, folder.c_str(), fileEvents | folderEvents | IN_ONLYDIR);
+        if (wd < 0) continue;
+        // What the new folder holds was written while nothing watched it.
+        if (DIR* entries = opendir(folder.c_str())) {
+            while (const dirent* entry = readdir(entries)) {
+                if (entry->d_name[0] != '.') add(changes, {folder, entry->d_name});
+            }
+            closedir(entries);
+        }
+    }
+}
+
 std::vector<FileChange> FolderWatcher::poll()
 {
     std::vector<FileChange> changes;
@@ -39,16 +72,32 @@ std::vector<FileChange> FolderWatcher::poll()
         for (ssize_t at = 0; at < n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            if (event->len == 0 || (event->mask & IN_ISDIR)) continue;
             const auto watch = std::find_if(watches_.begin(), watches_.end(),
                                             [&](const auto& w) { return w.first == event->wd; });
             if (watch == watches_.end()) continue;
-            FileChange change{watch->second, event->name};
-            const bool seen = std::any_of(changes.begin(), changes.end(), [&](const FileChange& c) {
-                return c.folder == change.folder && c.name == change.name;
-            });
-            if (!seen) changes.push_back(change);
+            // The folder went away or was renamed: the path is what is
+            // watched, so the watch moves to whatever folder takes the path.
+            if (event->mask & (folderEvents | IN_IGNORED)) {
+                inotify_rm_watch(fd_, watch->first);
+                watch->first = -1;
+                continue;
+            }
+            // A folder moved in under a watched name is reported too: it is
+            // a save that failed, and the player says so.
+            if (event->len == 0 || ((event->mask & IN_ISDIR) && !(event->mask & IN_MOVED_TO))) continue;
+            add(changes, {watch->second, event->name});
         }
     }
+    watchAgain(changes);
     return changes;
+}
+
+void FolderWatcher::wait(int milliseconds) const
+{
+    if (fd_ < 0) {
+        usleep(static_cast<useconds_t>(milliseconds) * 1000);
+        return;
+    }
+    pollfd ready = {fd_, POLLIN, 0};
+    ::poll(&ready, 1, milliseconds);
 }

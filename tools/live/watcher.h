@@ -7,7 +7,9 @@
 // renaming it over the old one, which a watch on the old file would miss.
 // A change is a file closed after writing, or moved into the folder.
 // Half-written files are never reported: nothing is said until the writer
-// closes the file.
+// closes the file. A folder is watched by its path: when it is deleted or
+// renamed, the folder that next takes the path is watched instead, and every
+// file it holds then is reported once.
 #pragma once
 
 #include <string>
@@ -33,8 +35,15 @@ public:
     // seen. Never blocks.
     std::vector<FileChange> poll();
 
+    // Waits up to `milliseconds` for a change to report, or for the time to
+    // pass, without taking a core.
+    void wait(int milliseconds) const;
+
 private:
+    static void add(std::vector<FileChange>& changes, const FileChange& change);
+    void watchAgain(std::vector<FileChange>& changes);
+
     int fd_ = -1;
-    std::vector<std::pair<int, std::string>> watches_;
+    std::vector<std::pair<int, std::string>> watches_; // descriptor (-1: lost), path
     std::string error_;
 };

@@ -23,8 +23,8 @@ namespace {
 const char* const usageText =
     "usage: logogen FONT.ttf -o logo.png [--size WxH]\n"
     "Draws the demo's logo into an 8-bit RGBA PNG with real transparency.\n"
-    "  FONT.ttf       a TrueType or OpenType font (read with FreeType)\n"
-    "  -o logo.png    the file to write; it appears only once it is whole\n"
+    "  FONT.ttf       a TrueType or OpenType font of at most 64 MiB (read with FreeType)\n"
+    "  -o logo.png    the file to write, not the font; it appears only once it is whole\n"
     "  --size WxH     the picture's size, 64x16 to 8192x8192 (default 1024x256)\n"
     "  --help         this text\n";
 
@@ -86,10 +86,11 @@ int main(int argc, char** argv)
         }
     }
     if (fontPath.empty() || outPath.empty()) return usage("a font and -o logo.png are needed");
+    if (!inputWrittenBy(outPath, {fontPath}).empty()) return usage(outPath + " is the font " + fontPath);
 
     endOnSignals();
     std::string fontBytes, message;
-    if (!readWholeFile(fontPath, fontBytes, message)) {
+    if (!readWholeFile(fontPath, fontBytes, message, dataFileLimit)) {
         std::fprintf(stderr, "logogen: %s\n", message.c_str());
         return 1;
     }

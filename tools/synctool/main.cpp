@@ -28,6 +28,8 @@ const char* const usage =
     "  dump     writes track files as text that builds back to the same bytes\n"
     "  check    tells what the demo's reader would mend in track files; exit 1 if any\n"
     "  sample   the values the demo sees for a track at the rows given\n"
+    "  --base   the first part of each track file's name: no '/', not . or ..\n"
+    "Track texts are read up to 8 MiB, track files up to 64 MiB.\n"
     "  --help   this text\n";
 
 int usageError(const std::string& message)
@@ -51,6 +53,17 @@ std::string trackNameOf(const std::string& path, const std::string& base)
     return name;
 }
 
+// A base names files inside the output folder: nothing that leaves it.
+bool validBase(const std::string& base)
+{
+    return !base.empty() && base != "." && base != ".." && base.find('/') == std::string::npos;
+}
+
+std::string badBase(const std::string& base)
+{
+    return base.empty() ? "--base is empty" : "--base '" + base + "' is not a plain name (no '/', not . or ..)";
+}
+
 int build(const std::vector<std::string>& args)
 {
     std::vector<std::string> sources;
@@ -66,11 +79,12 @@ int build(const std::vector<std::string>& args)
         }
     }
     if (sources.empty() || outDir.empty()) return usageError("build needs sources and -o DIR");
+    if (!validBase(base)) return usageError(badBase(base));
 
     std::vector<TextTrack> tracks;
     for (const std::string& source : sources) {
         std::string text, message;
-        if (!readWholeFile(source, text, message)) {
+        if (!readWholeFile(source, text, message, textFileLimit)) {
             std::fprintf(stderr, "%s\n", message.c_str());
             return 1;
         }
@@ -90,6 +104,8 @@ int build(const std::vector<std::string>& args)
                          track.name.c_str());
             return 1;
         }
+        const std::string input = inputWrittenBy(path, sources);
+        if (!input.empty()) return usageError(path + " is the source " + input);
         paths.push_back(path);
     }
     // All or nothing: a build that fails leaves every old file as it was.
@@ -109,7 +125,7 @@ int dump(const std::vector<std::string>& files)
     std::vector<TextTrack> tracks;
     for (const std::string& file : files) {
         std::string bytes, message;
-        if (!readWholeFile(file, bytes, message)) {
+        if (!readWholeFile(file, bytes, message, dataFileLimit)) {
             std::fprintf(stderr, "%s\n", message.c_str());
             return 1;
         }
@@ -129,7 +145,7 @@ int check(const std::vector<std::string>& files)
     bool clean = true;
     for (const std::string& file : files) {
         std::string bytes, message;
-        if (!readWholeFile(file, bytes, message)) {
+        if (!readWholeFile(file, bytes, message, dataFileLimit)) {
             std::printf("%s\n", message.c_str());
             clean = false;
             continue;
@@ -164,6 +180,7 @@ int sample(const std::vector<std::string>& args)
         }
     }
     if (positional.size() < 3) return usageError("sample needs DIR TRACK ROW...");
+    if (!validBase(base)) return usageError(badBase(base));
     std::vector<double> rows;
     for (size_t i = 2; i < positional.size(); ++i) {
         char* end = nullptr;
@@ -175,7 +192,7 @@ int sample(const std::vector<std::string>& args)
     const char* name = sync_track_file_path(base.c_str(), positional[1].c_str());
     const std::string file = name ? positional[0] + "/" + name : std::string();
     std::string bytes, message;
-    if (file.empty() || !readWholeFile(file, bytes, message)) {
+    if (file.empty() || !readWholeFile(file, bytes, message, dataFileLimit)) {
         std::fprintf(stderr, "synctool: %s\n", file.empty() ? "track name too long" : message.c_str());
         return 1;
     }

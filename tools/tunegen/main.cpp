@@ -26,8 +26,8 @@ namespace {
 const char* const usageText =
     "usage: tunegen SCORE -o OUT.ogg [--quality Q]\n"
     "Renders a score (a song of at most 60 minutes) to Ogg Vorbis, 44.1 kHz stereo.\n"
-    "  SCORE          the score to render; errors name its file and line\n"
-    "  -o OUT.ogg     the file to write; it appears only once it is whole\n"
+    "  SCORE          the score to render, at most 8 MiB; errors name its file and line\n"
+    "  -o OUT.ogg     the file to write, not the score; it appears only once it is whole\n"
     "  --quality Q    Vorbis quality, -0.1 to 1 (default 0.5)\n"
     "  --help         this text\n";
 
@@ -68,9 +68,10 @@ int main(int argc, char** argv)
         }
     }
     if (scorePath.empty() || outPath.empty()) return usage("a score and -o OUT.ogg are needed");
+    if (!inputWrittenBy(outPath, {scorePath}).empty()) return usage(outPath + " is the score " + scorePath);
 
     std::string text, message;
-    if (!readWholeFile(scorePath, text, message)) {
+    if (!readWholeFile(scorePath, text, message, textFileLimit)) {
         std::fprintf(stderr, "%s\n", message.c_str());
         return 1;
     }
