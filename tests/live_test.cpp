@@ -3,6 +3,7 @@
 // key presses, its screen read back and its console followed frame by frame.
 #include "options.h"
 #include "staging.h"
+#include "track_document.h"
 
 #include "support/demo_process.h"
 #include "support/temp_dir.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -66,10 +69,15 @@ class LivePlayer {
 public:
     // Starts the player on a 320x180 screen with `data` before the run
     // folder, and waits until it draws.
-    LivePlayer(const TempDir& data, std::vector<std::string> arguments) : LivePlayer(data.path(), arguments) {}
-    LivePlayer(const std::string& data, std::vector<std::string> arguments) : server_(320, 180)
+    LivePlayer(const TempDir& data, std::vector<std::string> arguments, ChildStdin input = ChildStdin::DevNull)
+        : LivePlayer(data.path(), arguments, input)
+    {
+    }
+    LivePlayer(const std::string& data, std::vector<std::string> arguments, ChildStdin input = ChildStdin::DevNull)
+        : server_(320, 180)
     {
         ChildOptions options;
+        options.input = input;
         options.argv = {binary("orvanta-live"), "--window", "320x180", "--data", data, "--data", ORVANTA_RUN_DIR};
         options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
         options.environment = glChildEnvironment();
@@ -344,7 +352,7 @@ TEST(Live, KeysMoveByBeatsBarsCutsAndScenesWhilePaused)
     };
     for (const Step& step : {Step{{"Home"}, 0}, Step{{"Right"}, 4}, Step{{"shift+Right"}, 20}, Step{{"Left"}, 16},
                              Step{{"Next"}, 64}, Step{{"Next"}, 128}, Step{{"Prior"}, 64}, Step{{"Prior"}, 0},
-                             Step{{"3"}, 128}, Step{{"2"}, 64}, Step{{"Next", "Next"}, 1147}}) {
+                             Step{{"3"}, 384}, Step{{"2"}, 128}, Step{{"6"}, 1024}, Step{{"Next", "Next"}, 1147}}) {
         SCOPED_TRACE(step.keys[0]);
         mark = live.press(step.keys);
         const std::vector<int> rows = live.rows(mark);
@@ -355,13 +363,13 @@ TEST(Live, KeysMoveByBeatsBarsCutsAndScenesWhilePaused)
     live.press({"2"});
 
     mark = live.press({"l"});
-    EXPECT_NE(live.process().out().find("loop 64 to 128"), std::string::npos) << "the section under way";
+    EXPECT_NE(live.process().out().find("loop 128 to 1147"), std::string::npos) << "the section under way";
 
     mark = live.press({"space"});
     live.process().collect(1.0);
     const std::vector<int> playing = live.rows(mark);
     ASSERT_GE(playing.size(), 2u);
-    EXPECT_GT(playing.back(), 64) << "plays on from where it was";
+    EXPECT_GT(playing.back(), 128) << "plays on from where it was";
 
     // At half speed the rows run at half the music's rate (8.13 rows a second).
     live.press({"minus"});
@@ -706,4 +714,108 @@ TEST(Live, AHiddenWindowSleepsAndStillTakesSaves)
     ASSERT_NE(mark, std::string::npos) << live.process().out();
     ASSERT_TRUE(live.waitFrames(mark, 3));
     EXPECT_EQ(live.pixel(300, 170), 0x00ff00);
+}
+
+// An edit rewrites only the lines of the keys it changes, in the style of
+// the keys around them; anything else stays byte for byte.
+TEST(LiveEditing, TheDocumentChangesOnlyTheLinesOfTheKeysItEdits)
+{
+    const std::string text = "# the grade\ntrack scene\n  0 0 step\n\ntrack gain.r   # red\n"
+                             "  0:0:0   0.5   smooth   # start\n  4:0:0   0.25  step\n";
+    TrackDocument document;
+    TextError error;
+    ASSERT_TRUE(document.load(text, "t.tracks", error)) << error.describe();
+    EXPECT_EQ(document.text(), text);
+    std::string message;
+    ASSERT_TRUE(document.setKey("gain.r", 32, 1.0f, -1, message)) << message;
+    EXPECT_EQ(document.text(), "# the grade\ntrack scene\n  0 0 step\n\ntrack gain.r   # red\n"
+                               "  0:0:0   0.5   smooth   # start\n  2:0:0   1     smooth\n  4:0:0   0.25  step\n");
+    ASSERT_TRUE(document.setKey("gain.r", 0, 0.1f, 2, message));
+    EXPECT_NE(document.text().find("  0:0:0   0.1   smooth   # start\n"), std::string::npos) << document.text();
+    ASSERT_TRUE(document.setInterpolation("gain.r", 32, 1, message));
+    ASSERT_TRUE(document.moveKey("gain.r", 32, 36, message));
+    EXPECT_NE(document.text().find("  2:1:0   1     linear\n"), std::string::npos) << document.text();
+    ASSERT_TRUE(document.removeKey("scene", 0, message));
+    EXPECT_EQ(document.text().find("  0 0 step"), std::string::npos);
+    ASSERT_TRUE(document.setKey("scene", 8, 2.0f, -1, message));
+    EXPECT_NE(document.text().find("track scene\n  8 2 linear\n"), std::string::npos) << document.text();
+    ASSERT_TRUE(document.setKey("grade.lift", 16, 0.35f, 3, message));
+    EXPECT_NE(document.text().find("\n\ntrack grade.lift\n  16 0.35 ramp\n"), std::string::npos) << document.text();
+
+    const std::string before = document.text();
+    const std::vector<std::function<bool()>> refusals = {
+        [&] { return document.setKey("gain.r", -1, 1, -1, message); },
+        [&] { return document.setKey("gain.r", 1148, 1, -1, message); },
+        [&] { return document.setKey("gain.r", 4, std::nanf(""), -1, message); },
+        [&] { return document.removeKey("gain.r", 5, message); },
+        [&] { return document.moveKey("gain.r", 36, 80, message); },
+        [&] { return document.setInterpolation("nothing", 0, 1, message); }};
+    for (const auto& refused : refusals) {
+        message.clear();
+        EXPECT_FALSE(refused());
+        EXPECT_FALSE(message.empty());
+        EXPECT_EQ(document.text(), before);
+    }
+}
+
+// Commands on standard input set, change and delete keys at the paused row:
+// the picture follows on the next frames, the file gains exactly the key's
+// line, and undo brings back the file byte for byte. Edits that cannot be
+// written stay, and Escape twice keeps them beside the text.
+TEST(Live, CommandsEditKeysTheFileFollowsAndUndoRestoresIt)
+{
+    TempDir data, text;
+    writeTestScene(data, gainPass, showPassFour);
+    const std::string original = "# the grade\ntrack scene\n  0 0 step\n\ntrack gain.r   # red\n"
+                                 "  0:0:0   0.5   step   # start\n  4:0:0   0.5   step\n";
+    text.write("t.tracks", original);
+    LivePlayer live(data, {"--tracks", text.file("t.tracks")}, ChildStdin::Pipe);
+    ASSERT_TRUE(live.started());
+    live.process().writeStdin("pause\ngoto 2:0:0\nkey gain.r 1.0\n");
+    size_t mark = live.waitFor("gain.r: key 1 at row 32", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out() << live.process().err();
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_EQ(red(live.pixel(300, 170)), 255);
+    mark = live.waitFor("t.tracks: written", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    std::string expected = original;
+    expected.insert(expected.find("  4:0:0"), "  2:0:0   1     step\n");
+    EXPECT_EQ(readFile(text.file("t.tracks")), expected);
+
+    live.process().writeStdin("interp gain.r linear\nkey gain.r nan\nkey gain.nothing 1\n");
+    mark = live.waitFor("error: unknown track 'gain.nothing'", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    EXPECT_NE(live.process().err().find("error: 'nan' is not a finite number"), std::string::npos);
+    live.process().collect(1.5);
+    expected.replace(expected.find("  2:0:0   1     step"), 20, "  2:0:0   1     linear");
+    EXPECT_EQ(readFile(text.file("t.tracks")), expected);
+
+    pressKeys(live.display(), {"x"});
+    mark = live.waitFor("gain.r: key at row 32 deleted", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_NEAR(red(live.pixel(300, 170)), 128, 2);
+
+    live.process().writeStdin("undo\nundo\nundo\n");
+    mark = live.waitFor("undone (0 more)", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    live.process().collect(1.5);
+    EXPECT_EQ(readFile(text.file("t.tracks")), original) << "undo restores the file byte for byte";
+
+    // The text replaced by a folder: the edit stays on screen, not written.
+    fs::remove(text.file("t.tracks"));
+    fs::create_directory(text.file(".folder"));
+    fs::rename(text.file(".folder"), text.file("t.tracks"));
+    live.process().writeStdin("key gain.r 0.75\n");
+    mark = live.waitFor("t.tracks: not written: ", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_NEAR(red(live.pixel(300, 170)), 191, 2) << "the edit holds";
+    EXPECT_TRUE(live.showsError());
+    pressKeys(live.display(), {"Escape"});
+    mark = live.waitFor("edits not written: Escape again", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    pressKeys(live.display(), {"Escape"});
+    EXPECT_EQ(live.process().waitExit(10.0).value_or(-1), 0);
+    EXPECT_NE(readFile(text.file("t.tracks.unsaved")).find("  2:0:0   0.75  step\n"), std::string::npos);
 }

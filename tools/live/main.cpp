@@ -11,6 +11,7 @@
 // working directory, and a name can come from one folder (the shaders in
 // data/) and another from another (the generated logo and tune in the run
 // folder).
+#include "editor.h"
 #include "files.h"
 #include "options.h"
 #include "overlay.h"
@@ -49,6 +50,7 @@
 #include <sstream>
 #include <string>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -107,6 +109,14 @@ struct Live {
     bool overlay = false;
     bool piped = false; // standard output goes to a program, not a person
     bool hidden = false; // the window is minimised or covered whole
+    std::unique_ptr<TrackEditor> editor;
+    bool panel = false;     // the track panel
+    bool help = false;      // the list of keys and commands
+    bool prompting = false; // the command line is open
+    std::string prompt;
+    bool quitAsked = false; // Escape once with edits that cannot be written
+    int commandFd = -1;     // standard input, when a pipe or a FIFO brings commands
+    std::string commandText;
     double row = 0.0;
     int pendingWidth = 0;
     int pendingHeight = 0;
@@ -282,33 +292,7 @@ void findCuts()
 
 void reloadTrackText()
 {
-    const std::string& path = LIVE.files.tracks;
-    const std::string name = fs::path(path).filename().string();
-    std::string text, message;
-    std::vector<TextTrack> tracks;
-    TextError error;
-    if (!readWholeFile(path, text, message, textFileLimit)) {
-        setError(name, {message});
-        say(message);
-        return;
-    }
-    if (!parseTrackText(text, name, tracks, error)) {
-        setError(name, {error.describe()});
-        say(error.describe() + " (the tracks stay as they were)");
-        return;
-    }
-    int found = 0;
-    for (int i = 0; i < demoTrackCount; ++i) {
-        const auto track = std::find_if(tracks.begin(), tracks.end(),
-                                        [&](const TextTrack& t) { return t.name == demoTrackNames[i]; });
-        found += track != tracks.end() ? 1 : 0;
-        const bool empty = track == tracks.end() || track->keys.empty();
-        setDemoTrackKeys(static_cast<DemoTrack>(i), empty ? nullptr : track->keys.data(),
-                         empty ? 0 : static_cast<int>(track->keys.size()));
-    }
-    findCuts();
-    clearError(name);
-    say(name + ": " + std::to_string(found) + " of " + std::to_string(demoTrackCount) + " tracks");
+    LIVE.editor->reload();
 }
 
 void reloadTrackFiles()
@@ -596,6 +580,126 @@ void toggleSectionLoop()
     say("loop " + std::to_string(static_cast<int>(t.loopFrom)) + " to " + std::to_string(static_cast<int>(t.loopTo)));
 }
 
+// ---- the editor -------------------------------------------------------------
+
+// The sections of the show, in its order: intro, build, drop, breakdown,
+// climax, outro (the score's header has the same rows).
+constexpr double sectionRows[] = {0, 128, 384, 640, 768, 1024};
+
+int trackIndex(const std::string& name)
+{
+    for (int i = 0; i < demoTrackCount; ++i) {
+        if (name == demoTrackNames[i]) return i;
+    }
+    return -1;
+}
+
+void makeEditor()
+{
+    EditorHooks hooks;
+    hooks.row = [] { return currentRow(); };
+    hooks.moveTo = [](double row) { moveTo(row); };
+    hooks.setPaused = [](bool paused) {
+        if (paused == LIVE.time.paused) return;
+        setTimeMode(paused, LIVE.time.slowness);
+        say(paused ? "paused" : "playing");
+    };
+    hooks.keysChanged = [](const std::string& name, const TextTrack* track) {
+        const int index = trackIndex(name);
+        if (index < 0) return;
+        const bool empty = !track || track->keys.empty();
+        setDemoTrackKeys(static_cast<DemoTrack>(index), empty ? nullptr : track->keys.data(),
+                         empty ? 0 : static_cast<int>(track->keys.size()));
+        if (index == static_cast<int>(DemoTrack::Scene)) findCuts();
+    };
+    hooks.valueAt = [](const std::string& name) {
+        const int index = trackIndex(name);
+        return index < 0 ? 0.0f : sampleTrack(static_cast<DemoTrack>(index), currentRow());
+    };
+    hooks.say = [](const std::string& line) { say(line); };
+    hooks.showError = [](const std::string& key, const std::string& line) {
+        if (!line.empty()) setError(key, {line});
+        else if (key == "edit") LIVE.errors.erase(key);
+        else clearError(key);
+    };
+    LIVE.editor = std::make_unique<TrackEditor>(
+        LIVE.files.tracks, std::vector<std::string>(std::begin(demoTrackNames), std::end(demoTrackNames)), hooks);
+}
+
+// Commands arrive a line at a time on standard input, when it is a pipe or
+// a FIFO; its end closes it.
+void pollCommands()
+{
+    if (LIVE.commandFd < 0) return;
+    char chunk[4096];
+    ssize_t n = 0;
+    while ((n = read(LIVE.commandFd, chunk, sizeof chunk)) > 0) LIVE.commandText.append(chunk, static_cast<size_t>(n));
+    if (n == 0) {
+        close(LIVE.commandFd);
+        LIVE.commandFd = -1;
+    }
+    for (size_t end; (end = LIVE.commandText.find('\n')) != std::string::npos;) {
+        const std::string line = LIVE.commandText.substr(0, end);
+        LIVE.commandText.erase(0, end + 1);
+        LIVE.editor->run(line);
+    }
+    // A line longer than any command is nonsense: dropped, not kept growing.
+    if (LIVE.commandText.size() > 4096) LIVE.commandText.clear();
+}
+
+// The command line in the window: typed keys go to it until Enter runs it
+// or Escape closes it.
+void promptKey(unsigned char key)
+{
+    if (key == 27) {
+        LIVE.prompting = false;
+    } else if (key == '\r' || key == '\n') {
+        LIVE.prompting = false;
+        LIVE.editor->run(LIVE.prompt);
+    } else if (key == 8 || key == 127) {
+        if (!LIVE.prompt.empty()) LIVE.prompt.pop_back();
+    } else if (key >= 32 && key < 127 && LIVE.prompt.size() < 200) {
+        LIVE.prompt.push_back(static_cast<char>(key));
+    }
+}
+
+void openPrompt(const std::string& text)
+{
+    LIVE.prompting = true;
+    LIVE.prompt = text;
+}
+
+// Keys that edit the selected track at the current row; false for others.
+bool editKey(unsigned char key)
+{
+    TrackEditor& editor = *LIVE.editor;
+    const bool shift = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
+    switch (key) {
+    case '\t': editor.select(shift ? -1 : 1); return true;
+    case ':': openPrompt(""); return true;
+    case '\r': openPrompt("key " + editor.selected() + " "); return true;
+    case 'i': case 'I': editor.cycleInterpolation(); return true;
+    case 'x': case 'X': case 127: editor.deleteKey(); return true;
+    case ',': editor.moveKey(-1); return true;
+    case '.': editor.moveKey(1); return true;
+    case '<': editor.moveKey(-rowsPerBeat); return true;
+    case '>': editor.moveKey(rowsPerBeat); return true;
+    case 26: editor.run("undo"); return true; // ctrl+z
+    case 25: editor.run("redo"); return true; // ctrl+y
+    case 't': case 'T': LIVE.panel = !LIVE.panel; return true;
+    case 'h': case 'H': case '?': LIVE.help = !LIVE.help; return true;
+    default: return false;
+    }
+}
+
+const std::vector<std::string> helpLines = {
+    "space pause  left/right a beat (shift: a bar)  page up/down cuts  home start  1-6 sections",
+    "l loop the section  - + speed  o figures  t track panel  h this help  escape quit",
+    "tab / shift+tab track  up/down nudge (shift: coarse)  enter type a value  i interpolation",
+    "x delete key  , . move key a row  < > a beat  ctrl+z undo  ctrl+y redo  : command",
+    std::string("commands: ") + editorCommandHelp,
+};
+
 // ---- keys, window, signals ----------------------------------------------------
 
 // Ends tunegen and removes what it and the player leave on disk. Only calls
@@ -625,11 +729,36 @@ void onSignal(int signal)
     raise(signal);
 }
 
+// Escape with edits that cannot be written asks once more; the second
+// writes them beside the tracks text.
+void quitWithEdits()
+{
+    TrackEditor& editor = *LIVE.editor;
+    if (!editor.unwritten() || editor.writeNow()) quit(0);
+    if (!LIVE.quitAsked) {
+        LIVE.quitAsked = true;
+        const std::string line = "edits not written: Escape again quits and keeps them in " +
+                                 fs::path(LIVE.files.tracks).filename().string() + ".unsaved";
+        setError("quit", {line});
+        say(line);
+        return;
+    }
+    const std::string unsaved = editor.writeUnsaved();
+    say(unsaved.empty() ? "the edits are lost: " + LIVE.files.tracks + ".unsaved cannot be written either"
+                        : "edits kept in " + unsaved);
+    quit(unsaved.empty() ? 1 : 0);
+}
+
 void onKey(unsigned char key, int, int)
 {
+    if (LIVE.prompting) {
+        promptKey(key);
+        return;
+    }
+    if (editKey(key)) return;
     switch (key) {
     case 27:
-        quit(0);
+        quitWithEdits();
         break;
     case ' ':
         setTimeMode(!LIVE.time.paused, LIVE.time.slowness);
@@ -653,15 +782,7 @@ void onKey(unsigned char key, int, int)
         setPassTiming(LIVE.overlay);
         break;
     default:
-        if (key >= '1' && key < '1' + sceneCount) {
-            const int scene = key - '1';
-            for (int row = 0; row <= static_cast<int>(endRow); ++row) {
-                if (sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row))) == scene) {
-                    moveTo(row);
-                    break;
-                }
-            }
-        }
+        if (key >= '1' && key < '1' + static_cast<int>(std::size(sectionRows))) moveTo(sectionRows[key - '1']);
         break;
     }
 }
@@ -676,6 +797,8 @@ void onSpecialKey(int key, int, int)
     case GLUT_KEY_PAGE_UP: moveTo(cutBefore(row)); break;
     case GLUT_KEY_PAGE_DOWN: moveTo(cutAfter(row)); break;
     case GLUT_KEY_HOME: moveTo(0.0); break;
+    case GLUT_KEY_UP: LIVE.editor->nudge(1, step == rowsPerBar); break;
+    case GLUT_KEY_DOWN: LIVE.editor->nudge(-1, step == rowsPerBar); break;
     default: break;
     }
 }
@@ -745,6 +868,22 @@ void drawOverlay()
         LIVE.text->draw(lines, 0, y, {1.0f, 1.0f, 1.0f}, width, height);
         y += static_cast<int>(lines.size()) * 24 + 8;
     }
+    if (LIVE.panel) {
+        const std::string& track = LIVE.editor->selected();
+        const int index = trackIndex(track);
+        const float value = index < 0 ? 0.0f : sampleTrack(static_cast<DemoTrack>(index), LIVE.row);
+        const std::vector<std::string> lines = LIVE.editor->panel(LIVE.row, value);
+        LIVE.text->draw(lines, 0, y, {0.6f, 0.9f, 1.0f}, width, height);
+        y += static_cast<int>(lines.size()) * 24 + 8;
+    }
+    if (LIVE.help) {
+        LIVE.text->draw(helpLines, 0, y, {1.0f, 0.9f, 0.5f}, width, height);
+        y += static_cast<int>(helpLines.size()) * 24 + 8;
+    }
+    if (LIVE.prompting) {
+        LIVE.text->draw({":" + LIVE.prompt + "_"}, 0, y, {1.0f, 1.0f, 1.0f}, width, height);
+        y += 24 + 8;
+    }
     std::vector<std::string> errors;
     for (const auto& [file, lines] : LIVE.errors) {
         for (size_t i = 0; i < lines.size() && i < 4; ++i) errors.push_back(lines[i]);
@@ -776,6 +915,8 @@ void liveFrame()
     }
     pollTunegen();
     takeChanges();
+    pollCommands();
+    LIVE.editor->tick();
     LIVE.row = advanceTime();
     // The demo's status line a frame is for programs that follow the player;
     // a person reads the overlay's figures instead.
@@ -795,6 +936,8 @@ void whileHidden()
     LIVE.watcher->wait(100);
     pollTunegen();
     takeChanges();
+    pollCommands();
+    LIVE.editor->tick();
     LIVE.row = advanceTime();
 }
 
@@ -860,6 +1003,11 @@ int main(int argc, char** argv)
 
     // The demo's start-up, its log and its wait for a key after a broken
     // shader kept away: broken shaders are reported below, and never wait.
+    struct stat input = {};
+    if (fstat(0, &input) == 0 && S_ISFIFO(input.st_mode)) {
+        LIVE.commandFd = fcntl(0, F_DUPFD_CLOEXEC, 3);
+        if (LIVE.commandFd >= 0) fcntl(LIVE.commandFd, F_SETFL, O_NONBLOCK);
+    }
     if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot read /dev/null");
     LIVE.piped = !isatty(1);
     std::streambuf* console = std::cout.rdbuf(nullptr);
@@ -892,7 +1040,11 @@ int main(int argc, char** argv)
     glutSpecialFunc(onSpecialKey);
     glutReshapeFunc(onReshape);
     glutWindowStatusFunc(onWindowStatus);
-    glutCloseFunc([] { quit(0); });
+    // The close button asks nothing: edits go to the text, or beside it.
+    glutCloseFunc([] {
+        if (LIVE.editor->unwritten() && !LIVE.editor->writeNow()) LIVE.editor->writeUnsaved();
+        quit(0);
+    });
     setBeforeSwap(drawOverlay);
     setSwapInterval(options.vsync);
     LIVE.text = std::make_unique<OverlayText>();
@@ -905,7 +1057,8 @@ int main(int argc, char** argv)
         setError(problem.file, describeLog(problem.file, problem.log));
         say(problem.file + ": error\n  " + problem.log);
     }
-    if (!LIVE.files.tracks.empty()) reloadTrackText();
+    makeEditor();
+    reloadTrackText();
     findCuts();
 
     LIVE.time.loop = options.loop;

@@ -1,0 +1,104 @@
+// live/editor: the live player's track editor. It holds the --tracks text as
+// a TrackDocument, takes edits from keys and from a small command language,
+// keeps 256 steps of undo, hands every changed track to the demo at once,
+// and writes the text back within a second, atomically, changing only the
+// lines of the keys that changed.
+//
+//     TrackEditor editor(path, names, hooks); // path "": no --tracks, edits refused
+//     editor.reload();                       // at start and on a save from outside
+//     editor.run("key gain.r 0.5 linear");   // or a key: editor.nudge(+1, false)
+//     editor.tick();                         // every frame: writes what is due
+//
+// Commands, one a line, the same in the window (':') and on standard input:
+//     goto POS | key TRACK VALUE [MODE] | del TRACK | interp TRACK MODE |
+//     undo | redo | save | play | pause
+// POS is a row or bar:beat:row, MODE step, linear, smooth or ramp. A key is
+// set, deleted or changed at the current row (interp: the key at or before
+// it). A bad command changes nothing and says why.
+//
+// A save from outside (the maker's text editor) wins over edits not written
+// yet; the editor's version goes on the undo list, so undo brings it back.
+#pragma once
+
+#include "track_document.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct EditorHooks {
+    std::function<double()> row;                   // the row shown now
+    std::function<void(double)> moveTo;            // goto
+    std::function<void(bool paused)> setPaused;    // play, pause
+    // A track's keys changed (nullptr: the text has no such track).
+    std::function<void(const std::string& name, const TextTrack* track)> keysChanged;
+    std::function<float(const std::string& name)> valueAt;     // a track's value at the row shown
+    std::function<void(const std::string& line)> say;          // a line for the console
+    // A red line on screen under `key`; an empty line takes it down.
+    std::function<void(const std::string& key, const std::string& line)> showError;
+};
+
+class TrackEditor {
+public:
+    TrackEditor(std::string path, std::vector<std::string> trackNames, EditorHooks hooks);
+
+    // Reads the text from disk: at start, and when it was saved from
+    // outside. The editor's own writes are recognised and change nothing.
+    // Failure (unreadable, does not parse): false, the tracks as they were.
+    bool reload();
+
+    // Runs one command line. Failure: false, with the message said as
+    // "error: ..." on the console, on standard error and on screen.
+    bool run(const std::string& line);
+
+    // Edits by key, on the selected track at the current row.
+    void select(int step);              // the next or previous track
+    void nudge(int steps, bool coarse); // the value up or down
+    void cycleInterpolation();          // of the key at or before the row
+    void deleteKey();
+    void moveKey(int rows);
+    bool undo();
+    bool redo();
+
+    // Writes edits not yet written, once due. Call every frame.
+    void tick();
+
+    // Writes now. Failure: false; the edits stay in memory.
+    bool writeNow();
+
+    // Writes the edits not yet written beside the text, as NAME.unsaved.
+    // Returns that file's name, or "" when it could not be written either.
+    std::string writeUnsaved();
+
+    bool unwritten() const { return document_.text() != written_; }
+    const std::string& selected() const { return trackNames_[selected_]; }
+    const TrackDocument& document() const { return document_; }
+
+    // The panel's lines: the selected track, its value here and the keys
+    // around the row.
+    std::vector<std::string> panel(double row, float valueHere) const;
+
+private:
+    bool apply(const TrackDocument& before, const std::string& track);
+    bool fail(const std::string& message);
+    int32_t currentRow() const;
+    bool known(const std::string& track) const;
+    float stepFor(const std::string& track, bool coarse) const;
+
+    std::string path_;
+    std::string name_; // the file's name, for messages
+    std::vector<std::string> trackNames_;
+    EditorHooks hooks_;
+    TrackDocument document_;
+    std::string written_;               // what the file holds, as far as the editor knows
+    std::vector<std::string> undo_;     // texts before each edit, newest last
+    std::vector<std::string> redo_;
+    size_t selected_ = 0;
+    std::chrono::steady_clock::time_point changed_;
+    std::chrono::steady_clock::time_point lastTry_;
+    bool failing_ = false;
+};
+
+// "goto", "key", ... as the command language spells them; for the help.
+extern const char* const editorCommandHelp;

@@ -1,0 +1,270 @@
+#include "track_document.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+struct Span {
+    size_t begin;
+    size_t end;
+};
+
+// Where the words of a line stand, as the parser splits them (a '#' starts
+// a comment).
+std::vector<Span> wordSpans(const std::string& line)
+{
+    std::vector<Span> spans;
+    size_t at = 0;
+    auto blank = [&](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (at < line.size()) {
+        while (at < line.size() && blank(line[at])) ++at;
+        if (at >= line.size() || line[at] == '#') break;
+        size_t end = at;
+        while (end < line.size() && !blank(line[end]) && line[end] != '#') ++end;
+        spans.push_back({at, end});
+        at = end;
+    }
+    return spans;
+}
+
+std::string positionText(int32_t row, bool barBeatRow)
+{
+    if (!barBeatRow || row < 0) return std::to_string(row);
+    return std::to_string(row / rowsPerBar) + ":" + std::to_string(row % rowsPerBar / rowsPerBeat) + ":" +
+           std::to_string(row % rowsPerBeat);
+}
+
+// Replaces the words of `line` that `words` gives (empty: keep), keeping
+// the space between them and any comment after them.
+std::string replaceWords(const std::string& line, const std::vector<std::string>& words)
+{
+    const std::vector<Span> spans = wordSpans(line);
+    std::string out = line;
+    for (size_t i = std::min(spans.size(), words.size()); i-- > 0;) {
+        if (!words[i].empty()) out.replace(spans[i].begin, spans[i].end - spans[i].begin, words[i]);
+    }
+    return out;
+}
+
+// A key line laid out as `model` (another key line) is.
+std::string keyLineLike(const std::string& model, int32_t row, const std::string& value, const std::string& mode)
+{
+    const std::vector<Span> spans = wordSpans(model);
+    if (spans.size() < 3) return "  " + std::to_string(row) + " " + value + " " + mode;
+    const bool barBeatRow = model.substr(spans[0].begin, spans[0].end - spans[0].begin).find(':') != std::string::npos;
+    std::string out = model.substr(0, spans[0].begin) + positionText(row, barBeatRow);
+    auto padTo = [&](size_t column) { out.append(out.size() < column ? column - out.size() : 1, ' '); };
+    padTo(spans[1].begin);
+    out += value;
+    padTo(spans[2].begin);
+    out += mode;
+    return out;
+}
+
+} // namespace
+
+const char* interpolationName(int32_t code)
+{
+    static const char* const names[] = {"step", "linear", "smooth", "ramp"};
+    return code >= 0 && code < 4 ? names[code] : "";
+}
+
+std::string shortestFloatText(float value)
+{
+    char text[32];
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+        if (std::strtof(text, nullptr) == value) break;
+    }
+    return text;
+}
+
+std::vector<std::string> TrackDocument::lines() const
+{
+    std::vector<std::string> out;
+    size_t at = 0;
+    for (;;) {
+        const size_t end = text_.find('\n', at);
+        if (end == std::string::npos) {
+            out.push_back(text_.substr(at));
+            return out;
+        }
+        out.push_back(text_.substr(at, end - at));
+        at = end + 1;
+    }
+}
+
+bool TrackDocument::load(const std::string& text, const std::string& fileName, TextError& error)
+{
+    std::vector<TextTrack> tracks;
+    if (!parseTrackText(text, fileName, tracks, error)) return false;
+    // The parser has checked every line: here only where each key stands.
+    std::vector<size_t> trackLines;
+    std::vector<std::vector<size_t>> keyLines;
+    size_t line = 0, at = 0;
+    while (at <= text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        const std::string content = text.substr(at, end - at);
+        const std::vector<Span> spans = wordSpans(content);
+        if (spans.size() == 2 && content.compare(spans[0].begin, 5, "track") == 0 && spans[0].end - spans[0].begin == 5) {
+            trackLines.push_back(line);
+            keyLines.emplace_back();
+        } else if (spans.size() == 3 && !keyLines.empty()) {
+            keyLines.back().push_back(line);
+        }
+        ++line;
+        at = end + 1;
+    }
+    text_ = text;
+    fileName_ = fileName;
+    tracks_ = std::move(tracks);
+    trackLines_ = std::move(trackLines);
+    keyLines_ = std::move(keyLines);
+    return true;
+}
+
+const TextTrack* TrackDocument::find(const std::string& name) const
+{
+    for (const TextTrack& track : tracks_) {
+        if (track.name == name) return &track;
+    }
+    return nullptr;
+}
+
+bool TrackDocument::rebuild(const std::vector<std::string>& lines, std::string& message)
+{
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) text += (i ? "\n" : "") + lines[i];
+    TextError error;
+    if (!load(text, fileName_, error)) {
+        message = error.describe();
+        return false;
+    }
+    return true;
+}
+
+bool TrackDocument::checkRow(int32_t row, std::string& message) const
+{
+    if (row >= 0 && row <= lastRow) return true;
+    message = "row " + std::to_string(row) + " is outside the music (0 to " + std::to_string(lastRow) + ")";
+    return false;
+}
+
+bool TrackDocument::setKey(const std::string& name, int32_t row, float value, int32_t interpolation,
+                           std::string& message)
+{
+    if (!checkRow(row, message)) return false;
+    if (!std::isfinite(value)) {
+        message = "a key's value is a finite number";
+        return false;
+    }
+    if (interpolation < -1 || interpolation > 3) {
+        message = "the interpolation is step, linear, smooth or ramp";
+        return false;
+    }
+    std::vector<std::string> lines = this->lines();
+    const std::string valueText = shortestFloatText(value);
+    const TextTrack* track = find(name);
+    if (!track) {
+        // A track of its own at the end, after a blank line, ending the
+        // text with a newline.
+        if (lines.back().empty()) lines.pop_back();
+        if (!lines.empty() && !lines.back().empty()) lines.emplace_back();
+        lines.push_back("track " + name);
+        lines.push_back("  " + std::to_string(row) + " " + valueText + " " +
+                        interpolationName(interpolation < 0 ? 1 : interpolation));
+        lines.emplace_back();
+        return rebuild(lines, message);
+    }
+    const size_t t = static_cast<size_t>(track - tracks_.data());
+    const std::vector<TrackKey>& keys = track->keys;
+    const auto after = std::lower_bound(keys.begin(), keys.end(), row,
+                                        [](const TrackKey& key, int32_t r) { return key.row < r; });
+    const size_t index = static_cast<size_t>(after - keys.begin());
+    if (after != keys.end() && after->row == row) {
+        const std::string mode = interpolation < 0 ? "" : interpolationName(interpolation);
+        std::string& line = lines[keyLines_[t][index]];
+        line = replaceWords(line, {"", valueText, mode});
+        return rebuild(lines, message);
+    }
+    // The key it follows sets its style; the first key follows the one after.
+    const bool hasBefore = index > 0;
+    const size_t model = hasBefore ? keyLines_[t][index - 1] : (index < keys.size() ? keyLines_[t][index] : 0);
+    const int32_t mode = interpolation >= 0 ? interpolation
+                         : hasBefore        ? keys[index - 1].interpolation
+                         : index < keys.size() ? keys[index].interpolation
+                                               : 1;
+    const std::string line = keys.empty() ? "  " + std::to_string(row) + " " + valueText + " " + interpolationName(mode)
+                                          : keyLineLike(lines[model], row, valueText, interpolationName(mode));
+    const size_t insertAt = hasBefore ? keyLines_[t][index - 1] + 1
+                            : keys.empty() ? trackLines_[t] + 1
+                                           : keyLines_[t][0];
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), line);
+    return rebuild(lines, message);
+}
+
+bool TrackDocument::removeKey(const std::string& name, int32_t row, std::string& message)
+{
+    const TextTrack* track = find(name);
+    const size_t t = track ? static_cast<size_t>(track - tracks_.data()) : 0;
+    for (size_t k = 0; track && k < track->keys.size(); ++k) {
+        if (track->keys[k].row != row) continue;
+        std::vector<std::string> lines = this->lines();
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(keyLines_[t][k]));
+        return rebuild(lines, message);
+    }
+    message = track ? name + " has no key at row " + std::to_string(row) : "no track '" + name + "' in the text";
+    return false;
+}
+
+bool TrackDocument::setInterpolation(const std::string& name, int32_t row, int32_t interpolation, std::string& message)
+{
+    if (interpolation < 0 || interpolation > 3) {
+        message = "the interpolation is step, linear, smooth or ramp";
+        return false;
+    }
+    const TextTrack* track = find(name);
+    const size_t t = track ? static_cast<size_t>(track - tracks_.data()) : 0;
+    for (size_t k = 0; track && k < track->keys.size(); ++k) {
+        if (track->keys[k].row != row) continue;
+        std::vector<std::string> lines = this->lines();
+        lines[keyLines_[t][k]] = replaceWords(lines[keyLines_[t][k]], {"", "", interpolationName(interpolation)});
+        return rebuild(lines, message);
+    }
+    message = track ? name + " has no key at row " + std::to_string(row) : "no track '" + name + "' in the text";
+    return false;
+}
+
+bool TrackDocument::moveKey(const std::string& name, int32_t from, int32_t to, std::string& message)
+{
+    if (!checkRow(to, message)) return false;
+    const TextTrack* track = find(name);
+    if (!track) {
+        message = "no track '" + name + "' in the text";
+        return false;
+    }
+    const size_t t = static_cast<size_t>(track - tracks_.data());
+    const std::vector<TrackKey>& keys = track->keys;
+    const auto key = std::find_if(keys.begin(), keys.end(), [&](const TrackKey& k) { return k.row == from; });
+    if (key == keys.end()) {
+        message = name + " has no key at row " + std::to_string(from);
+        return false;
+    }
+    const size_t k = static_cast<size_t>(key - keys.begin());
+    // Past a neighbour it would swap order: the text keeps rows increasing.
+    if ((k > 0 && keys[k - 1].row >= to) || (k + 1 < keys.size() && keys[k + 1].row <= to)) {
+        message = name + ": row " + std::to_string(to) + " is past the next key; move it there or delete one";
+        return false;
+    }
+    std::vector<std::string> lines = this->lines();
+    std::string& line = lines[keyLines_[t][k]];
+    const std::vector<Span> spans = wordSpans(line);
+    const bool barBeatRow = line.substr(spans[0].begin, spans[0].end - spans[0].begin).find(':') != std::string::npos;
+    line = replaceWords(line, {positionText(to, barBeatRow)});
+    return rebuild(lines, message);
+}

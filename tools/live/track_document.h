@@ -1,0 +1,66 @@
+// live/track_document: the tracks text as the editor holds it. It is parsed
+// for its keys and kept line by line, so that an edit rewrites only the
+// lines of the keys it changes: comments, blank lines, the order of the
+// tracks and the spelling of every other line stay as they were written.
+//
+//     TrackDocument document;
+//     TextError error;
+//     if (!document.load(text, "demo.tracks", error)) report(error.describe());
+//     std::string message;
+//     if (!document.setKey("gain.r", 64, 0.5f, -1, message)) report(message);
+//     write(document.text());                  // the file with one line more
+//
+// A new key takes the style of the key it follows (or, first in its track,
+// the key it precedes): its indentation, its columns, its position written
+// as bar:beat:row or as a plain row, and its interpolation. Loading a text
+// and asking for it back gives the same bytes.
+#pragma once
+
+#include "track_text.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TrackDocument {
+public:
+    // Takes a whole tracks text. Failure: false with the first error, and
+    // the document as it was.
+    bool load(const std::string& text, const std::string& fileName, TextError& error);
+
+    const std::string& text() const { return text_; }
+    const std::vector<TextTrack>& tracks() const { return tracks_; }
+
+    // The track's keys, or nullptr when the text has no such track.
+    const TextTrack* find(const std::string& name) const;
+
+    // Edits. Each refuses, with `message` saying why and nothing changed,
+    // a row outside 0 to `lastRow`, a value that is not finite, a missing
+    // track or key. A track the text lacks is added at its end by setKey.
+    // `interpolation` -1 keeps a key's own, or takes its neighbour's for a
+    // new key.
+    bool setKey(const std::string& track, int32_t row, float value, int32_t interpolation, std::string& message);
+    bool removeKey(const std::string& track, int32_t row, std::string& message);
+    bool setInterpolation(const std::string& track, int32_t row, int32_t interpolation, std::string& message);
+    bool moveKey(const std::string& track, int32_t from, int32_t to, std::string& message);
+
+    // The last row a key may stand on.
+    int32_t lastRow = 1147;
+
+private:
+    bool rebuild(const std::vector<std::string>& lines, std::string& message);
+    std::vector<std::string> lines() const;
+    bool checkRow(int32_t row, std::string& message) const;
+
+    std::string text_;
+    std::string fileName_;
+    std::vector<TextTrack> tracks_;
+    std::vector<size_t> trackLines_;             // each track's header line
+    std::vector<std::vector<size_t>> keyLines_;  // each key's line, by track
+};
+
+// The shortest decimal text that reads back as exactly `value`.
+std::string shortestFloatText(float value);
+
+// "step", "linear", "smooth", "ramp"; "" for any other code.
+const char* interpolationName(int32_t code);
