@@ -2,6 +2,7 @@
 // with shaders and track texts saved as editors save them, steered with real
 // key presses, its screen read back and its console followed frame by frame.
 #include "options.h"
+#include "panel.h"
 #include "staging.h"
 #include "track_document.h"
 
@@ -742,6 +743,13 @@ TEST(LiveEditing, TheDocumentChangesOnlyTheLinesOfTheKeysItEdits)
     ASSERT_TRUE(document.setKey("grade.lift", 16, 0.35f, 3, message));
     EXPECT_NE(document.text().find("\n\ntrack grade.lift\n  16 0.35 ramp\n"), std::string::npos) << document.text();
 
+    // Many keys in one edit: the first goes, the rest shift, one is new.
+    TrackDocument retimed;
+    ASSERT_TRUE(retimed.load(text, "t.tracks", error));
+    ASSERT_TRUE(retimed.rewriteTrack("gain.r", {{16, 0.25f, 0}, {40, 0.75f, 2}}, {1, -1}, message)) << message;
+    EXPECT_EQ(retimed.text(), "# the grade\ntrack scene\n  0 0 step\n\ntrack gain.r   # red\n"
+                              "  1:0:0   0.25  step\n  2:2:0   0.75  smooth\n");
+
     const std::string before = document.text();
     const std::vector<std::function<bool()>> refusals = {
         [&] { return document.setKey("gain.r", -1, 1, -1, message); },
@@ -802,6 +810,20 @@ TEST(Live, CommandsEditKeysTheFileFollowsAndUndoRestoresIt)
     live.process().collect(1.5);
     EXPECT_EQ(readFile(text.file("t.tracks")), original) << "undo restores the file byte for byte";
 
+    // A span pasted four bars on, then retimed by a bar in every track.
+    live.process().writeStdin("copy gain.r 0:0:0 4:0:0\ngoto 8:0:0\npaste gain.r\ninsert all 16\n");
+    mark = live.waitFor("insert 16 rows at row 128 in all", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out() << live.process().err();
+    live.process().collect(1.5);
+    EXPECT_EQ(readFile(text.file("t.tracks")),
+              original + "  9:0:0   0.5   step\n  13:0:0  0.5   step\n");
+    live.process().writeStdin("undo\nundo\n");
+    mark = live.waitFor("undone (0 more)", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    live.process().collect(1.5);
+    EXPECT_EQ(readFile(text.file("t.tracks")), original);
+    live.process().writeStdin("goto 2:0:0\n");
+
     // The text replaced by a folder: the edit stays on screen, not written.
     fs::remove(text.file("t.tracks"));
     fs::create_directory(text.file(".folder"));
@@ -818,4 +840,75 @@ TEST(Live, CommandsEditKeysTheFileFollowsAndUndoRestoresIt)
     pressKeys(live.display(), {"Escape"});
     EXPECT_EQ(live.process().waitExit(10.0).value_or(-1), 0);
     EXPECT_NE(readFile(text.file("t.tracks.unsaved")).find("  2:0:0   0.75  step\n"), std::string::npos);
+}
+
+// With the panel shown: a click on the timeline strip moves the music, a
+// click on a lane's name picks its track, and a key dragged in the curve
+// view moves in row and value, one step of undo.
+TEST(Live, ThePanelScrubsPicksTracksAndDragsKeys)
+{
+    TempDir data, text;
+    writeTestScene(data, gainPass, showPassFour);
+    const std::string original = "track scene\n  0 0 step\ntrack gain.r\n  0:0:0   0.5   step\n"
+                                 "  2:0:0   0.5   step\n  4:0:0   0.5   step\n";
+    text.write("t.tracks", original);
+    LivePlayer live(data, {"--tracks", text.file("t.tracks")}, ChildStdin::Pipe);
+    ASSERT_TRUE(live.started());
+    live.process().writeStdin("pause\n");
+    size_t mark = live.waitFor("paused", 0);
+    mark = live.press({"t"});
+    const XWindowId window = findWindow(live.display(), "Be patient", 30.0).window;
+    ASSERT_NE(window, 0u);
+
+    // The strip: the middle of the window is the middle of the demo.
+    const PanelLayout middle = layoutPanel(320, 180, 0, 64);
+    const int stripY = static_cast<int>((middle.strip.y0 + middle.strip.y1) / 2);
+    dragMouse(live.display(), window, {{160, stripY}});
+    mark = live.press({});
+    ASSERT_FALSE(live.rows(mark).empty());
+    EXPECT_EQ(live.rows(mark).back(), static_cast<int>(160.0 / 320 * 1147.5));
+
+    // The name of gain.r's lane (the 15th track) picks it.
+    live.process().writeStdin("goto 2:0:0\n");
+    mark = live.press({});
+    const PanelLayout here = layoutPanel(320, 180, 32, 64);
+    dragMouse(live.display(), window, {{10, static_cast<int>(here.names.y0 + here.lane * 14.5f)}});
+    mark = live.waitFor("track gain.r", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+
+    // Where the key at row 32 stands in the curve view, and where 1.0 is.
+    const TextTrack keys{"gain.r", {{0, 0.5f, 0}, {32, 0.5f, 0}, {64, 0.5f, 0}}, 0};
+    PanelFacts facts;
+    facts.names.assign(31, "");
+    facts.selected = 14;
+    facts.keys = [&](int track) { return track == 14 ? &keys : nullptr; };
+    facts.value = [](int, double) { return 0.5f; };
+    const int keyX = static_cast<int>(here.lanes.x0 + (here.lanes.x1 - here.lanes.x0) / 2);
+    int keyY = -1, oneY = -1;
+    for (int y = static_cast<int>(here.curve.y0); y < here.curve.y1; ++y) {
+        const PanelHit hit = hitPanel(here, facts, static_cast<float>(keyX), static_cast<float>(y));
+        if (hit.key == 32 && keyY < 0) keyY = y;
+        if (std::fabs(hit.value - 1.0f) < 0.02f) oneY = y;
+    }
+    ASSERT_GE(keyY, 0);
+    ASSERT_GE(oneY, 0);
+    const float perRow = (here.lanes.x1 - here.lanes.x0) / 64;
+    dragMouse(live.display(), window, {{keyX, keyY + 3}, {keyX + static_cast<int>(2 * perRow), (keyY + oneY) / 2},
+                               {keyX + static_cast<int>(4 * perRow), oneY}});
+    mark = live.waitFor("gain.r: key dragged to row 36", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    mark = live.waitFor("t.tracks: written", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    std::string expected = original;
+    expected.replace(expected.find("  2:0:0   0.5   step"), 20, "  2:1:0   1     step");
+    EXPECT_EQ(readFile(text.file("t.tracks")), expected);
+    live.process().writeStdin("goto 2:1:0\n");
+    mark = live.press({});
+    EXPECT_EQ(red(live.pixel(300, 10)), 255) << "above the panel";
+
+    live.process().writeStdin("undo\n");
+    mark = live.waitFor("undone (0 more)", mark);
+    ASSERT_NE(mark, std::string::npos) << "the whole drag is one step: " << live.process().out();
+    live.process().collect(1.0);
+    EXPECT_EQ(readFile(text.file("t.tracks")), original);
 }

@@ -111,6 +111,22 @@ void pressKeys(const std::string& display, const std::vector<std::string>& keys,
     xdotool.waitExit(30.0);
 }
 
+void dragMouse(const std::string& display, unsigned long window, const std::vector<std::pair<int, int>>& points)
+{
+    ChildOptions options;
+    options.argv = {"xdotool"};
+    for (size_t i = 0; i < points.size(); ++i) {
+        options.argv.insert(options.argv.end(), {"mousemove", "--window", std::to_string(window), "--sync",
+                                                 std::to_string(points[i].first),
+                                                 std::to_string(points[i].second), "sleep", "0.1"});
+        if (i == 0) options.argv.insert(options.argv.end(), {"mousedown", "1", "sleep", "0.1"});
+    }
+    options.argv.insert(options.argv.end(), {"mouseup", "1"});
+    options.environment = {{"DISPLAY", display}};
+    ChildProcess xdotool(options);
+    xdotool.waitExit(30.0);
+}
+
 const std::string& silentTune()
 {
     static TempDir dir;

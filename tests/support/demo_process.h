@@ -45,5 +45,9 @@ StatusLines statusLinesSince(const std::string& out, size_t mark);
 // `delayMs` apart.
 void pressKeys(const std::string& display, const std::vector<std::string>& keys, int delayMs = 30);
 
+// Moves the mouse along `points` (pixels of `window`, the first where the
+// left button goes down, the last where it comes up), with xdotool.
+void dragMouse(const std::string& display, unsigned long window, const std::vector<std::pair<int, int>>& points);
+
 // A 142-second silent "tune.ogg" (stereo, 44.1 kHz), made once per process.
 const std::string& silentTune();

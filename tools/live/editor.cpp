@@ -12,8 +12,8 @@
 namespace fs = std::filesystem;
 
 const char* const editorCommandHelp =
-    "goto POS | key TRACK VALUE [step|linear|smooth|ramp] | del TRACK | interp TRACK MODE | undo | redo | save | "
-    "play | pause";
+    "goto POS | key TRACK VALUE [step|linear|smooth|ramp] | del TRACK | interp TRACK MODE | copy TRACK|all POS POS | "
+    "paste TRACK|all | insert TRACK|all ROWS | remove TRACK|all ROWS | undo | redo | save | play | pause";
 
 namespace {
 
@@ -116,11 +116,13 @@ bool TrackEditor::fail(const std::string& message)
 
 // After an edit of `track` ("" for any): undo keeps what was before, the demo
 // gets the new keys, the write is due.
-bool TrackEditor::apply(const TrackDocument& before, const std::string& track)
+bool TrackEditor::apply(const TrackDocument& before, const std::string& track, bool undoable)
 {
-    undo_.push_back(before.text());
-    if (undo_.size() > undoSteps) undo_.erase(undo_.begin());
-    redo_.clear();
+    if (undoable) {
+        undo_.push_back(before.text());
+        if (undo_.size() > undoSteps) undo_.erase(undo_.begin());
+        redo_.clear();
+    }
     for (const std::string& name : trackNames_) {
         if (track.empty() || name == track) hooks_.keysChanged(name, document_.find(name));
     }
@@ -144,7 +146,8 @@ bool TrackEditor::run(const std::string& line)
         return true;
     };
     const bool edit = command == "key" || command == "del" || command == "interp" || command == "undo" ||
-                      command == "redo" || command == "save";
+                      command == "redo" || command == "save" || command == "copy" || command == "paste" ||
+                      command == "insert" || command == "remove";
     if (edit && path_.empty()) return fail(needsTracks);
     const TrackDocument before = document_;
     std::string message, track;
@@ -185,6 +188,24 @@ bool TrackEditor::run(const std::string& line)
         hooks_.say(track + ": key at row " + std::to_string(at->row) + " " + words[2]);
         return apply(before, track);
     }
+    if (command == "copy" && arguments(3, 3)) return span(words);
+    std::vector<std::string> names;
+    if (command == "paste" && arguments(1, 1)) {
+        if (!targets(words[1], names) || !pasteInto(names)) return false;
+        return apply(before, words[1] == "all" ? "" : words[1]);
+    }
+    if ((command == "insert" || command == "remove") && arguments(2, 2)) {
+        char* end = nullptr;
+        const long rows = std::strtol(words[2].c_str(), &end, 10);
+        if (*end != '\0' || rows < 1 || rows > document_.lastRow) return fail("'" + words[2] + "' is not a count of rows");
+        if (!targets(words[1], names)) return false;
+        if (!shift(names, static_cast<int32_t>(command == "insert" ? rows : -rows))) {
+            document_ = before;
+            return false;
+        }
+        hooks_.say(command + " " + words[2] + " rows at row " + std::to_string(currentRow()) + " in " + words[1]);
+        return apply(before, words[1] == "all" ? "" : words[1]);
+    }
     if (arguments(0, 0)) {
         if (command == "undo") return undo() || fail("nothing to undo");
         if (command == "redo") return redo() || fail("nothing to redo");
@@ -197,10 +218,162 @@ bool TrackEditor::run(const std::string& line)
     return fail("'" + line + "' is not a command: " + editorCommandHelp);
 }
 
+bool TrackEditor::targets(const std::string& word, std::vector<std::string>& names)
+{
+    names.clear();
+    if (word == "all") {
+        for (const TextTrack& track : document_.tracks()) {
+            if (known(track.name)) names.push_back(track.name);
+        }
+        return true;
+    }
+    if (!known(word)) return fail("unknown track '" + word + "'");
+    select(word);
+    names.push_back(word);
+    return true;
+}
+
+bool TrackEditor::span(const std::vector<std::string>& words)
+{
+    int32_t from = 0, to = 0;
+    std::string message;
+    if (!parseTrackPosition(words[2], from, message) || !parseTrackPosition(words[3], to, message)) {
+        return fail(message);
+    }
+    if (from < 0 || to < from || to > document_.lastRow) return fail("copy takes a span of rows: FROM up to TO");
+    std::vector<std::string> names;
+    if (!targets(words[1], names)) return false;
+    Clipboard copied;
+    copied.all = words[1] == "all";
+    copied.length = to - from;
+    size_t count = 0;
+    for (const std::string& name : names) {
+        std::vector<TrackKey> keys;
+        if (const TextTrack* track = document_.find(name)) {
+            for (TrackKey key : track->keys) {
+                if (key.row < from || key.row > to) continue;
+                key.row -= from;
+                keys.push_back(key);
+            }
+        }
+        count += keys.size();
+        copied.tracks.emplace_back(name, keys);
+    }
+    clipboard_ = copied;
+    hooks_.say("copied " + std::to_string(count) + " keys of " + words[1] + ", rows " + std::to_string(from) + " to " +
+               std::to_string(to));
+    return true;
+}
+
+bool TrackEditor::pasteInto(const std::vector<std::string>& names)
+{
+    if (clipboard_.length < 0) return fail("nothing copied");
+    const bool all = names.size() != 1 || clipboard_.all;
+    if (all != clipboard_.all) return fail(clipboard_.all ? "all tracks were copied: paste all" : "one track was copied: paste TRACK");
+    const int32_t at = currentRow();
+    std::string message;
+    size_t count = 0;
+    for (size_t c = 0; c < clipboard_.tracks.size(); ++c) {
+        const std::string& name = all ? clipboard_.tracks[c].first : names[0];
+        const std::vector<TrackKey>& pasted = clipboard_.tracks[c].second;
+        if (pasted.empty() && !document_.find(name)) continue;
+        if (!document_.find(name) &&
+            !document_.setKey(name, at + pasted[0].row, pasted[0].value, pasted[0].interpolation, message)) {
+            return fail(message);
+        }
+        const std::vector<TrackKey>& old = document_.find(name)->keys;
+        std::vector<TrackKey> keys;
+        std::vector<int> origin;
+        size_t p = 0;
+        auto takePasted = [&](int32_t upTo) {
+            for (; p < pasted.size() && at + pasted[p].row < upTo; ++p) {
+                if (at + pasted[p].row > document_.lastRow) continue;
+                TrackKey key = pasted[p];
+                key.row += at;
+                keys.push_back(key);
+                origin.push_back(-1);
+            }
+        };
+        for (size_t k = 0; k < old.size(); ++k) {
+            takePasted(old[k].row);
+            if (old[k].row >= at && old[k].row <= at + clipboard_.length) continue; // pasted over
+            keys.push_back(old[k]);
+            origin.push_back(static_cast<int>(k));
+        }
+        takePasted(INT32_MAX);
+        if (!document_.rewriteTrack(name, keys, origin, message)) return fail(message);
+        count += pasted.size();
+    }
+    hooks_.say("pasted " + std::to_string(count) + " keys at row " + std::to_string(at));
+    return true;
+}
+
+bool TrackEditor::shift(const std::vector<std::string>& names, int32_t rows)
+{
+    const int32_t at = currentRow();
+    std::string message;
+    for (const std::string& name : names) {
+        const TextTrack* track = document_.find(name);
+        if (!track) continue;
+        std::vector<TrackKey> keys;
+        std::vector<int> origin;
+        for (size_t k = 0; k < track->keys.size(); ++k) {
+            TrackKey key = track->keys[k];
+            if (key.row >= at) {
+                if (rows < 0 && key.row < at - rows) continue; // removed
+                key.row += rows;
+            }
+            keys.push_back(key);
+            origin.push_back(static_cast<int>(k));
+        }
+        if (!keys.empty() && keys.back().row > document_.lastRow) {
+            return fail(name + ": inserting " + std::to_string(rows) + " rows pushes keys past the end of the music");
+        }
+        if (!document_.rewriteTrack(name, keys, origin, message)) return fail(message);
+    }
+    return true;
+}
+
 void TrackEditor::select(int step)
 {
     const int count = static_cast<int>(trackNames_.size());
     selected_ = static_cast<size_t>(((static_cast<int>(selected_) + step) % count + count) % count);
+    hooks_.say("track " + selected());
+}
+
+void TrackEditor::select(const std::string& track)
+{
+    const auto found = std::find(trackNames_.begin(), trackNames_.end(), track);
+    if (found == trackNames_.end() || *found == selected()) return;
+    selected_ = static_cast<size_t>(found - trackNames_.begin());
+    hooks_.say("track " + selected());
+}
+
+int32_t TrackEditor::dragKey(int32_t from, int32_t to, float value, bool first)
+{
+    if (path_.empty()) {
+        fail(needsTracks);
+        return -1;
+    }
+    const TextTrack* keys = document_.find(selected());
+    if (!keys) return -1;
+    const auto key = std::find_if(keys->keys.begin(), keys->keys.end(), [&](const TrackKey& k) { return k.row == from; });
+    if (key == keys->keys.end()) return -1;
+    // Between its neighbours, inside the music.
+    int32_t low = 0, high = document_.lastRow;
+    if (key != keys->keys.begin()) low = (key - 1)->row + 1;
+    if (key + 1 != keys->keys.end()) high = (key + 1)->row - 1;
+    to = std::clamp(to, low, high);
+    const TrackDocument before = document_;
+    std::string message;
+    if ((to != from && !document_.moveKey(selected(), from, to, message)) ||
+        !document_.setKey(selected(), to, value, -1, message)) {
+        document_ = before;
+        fail(message);
+        return -1;
+    }
+    apply(before, selected(), first);
+    return to;
 }
 
 float TrackEditor::stepFor(const std::string& track, bool coarse) const
@@ -320,32 +493,4 @@ std::string TrackEditor::writeUnsaved()
     const std::string unsaved = path_ + ".unsaved";
     std::string message;
     return writeFileAtomically(unsaved, document_.text(), message) ? unsaved : "";
-}
-
-std::vector<std::string> TrackEditor::panel(double row, float valueHere) const
-{
-    const std::string& track = selected();
-    std::vector<std::string> lines;
-    char line[200];
-    std::snprintf(line, sizeof line, "track %s (%zu of %zu)  value %s  %s", track.c_str(), selected_ + 1,
-                  trackNames_.size(), shortestFloatText(valueHere).c_str(),
-                  unwritten() ? (failing_ ? "NOT WRITTEN" : "writing") : "written");
-    lines.push_back(line);
-    const TextTrack* keys = document_.find(track);
-    if (!keys || keys->keys.empty()) {
-        lines.push_back("  no keys: up/down or enter sets one here");
-        return lines;
-    }
-    const int32_t here = static_cast<int32_t>(std::floor(row + 1e-6));
-    const auto next = std::lower_bound(keys->keys.begin(), keys->keys.end(), here,
-                                       [](const TrackKey& key, int32_t r) { return key.row < r; });
-    const auto first = next - std::min<std::ptrdiff_t>(2, next - keys->keys.begin());
-    const auto last = next + std::min<std::ptrdiff_t>(3, keys->keys.end() - next);
-    for (auto key = first; key != last; ++key) {
-        std::snprintf(line, sizeof line, "%s row %4d  %d:%d:%d  %-12s %s", key->row == here ? ">" : " ", key->row,
-                      key->row / rowsPerBar, key->row % rowsPerBar / rowsPerBeat, key->row % rowsPerBeat,
-                      shortestFloatText(key->value).c_str(), interpolationName(key->interpolation));
-        lines.push_back(line);
-    }
-    return lines;
 }

@@ -11,10 +11,15 @@
 //
 // Commands, one a line, the same in the window (':') and on standard input:
 //     goto POS | key TRACK VALUE [MODE] | del TRACK | interp TRACK MODE |
-//     undo | redo | save | play | pause
+//     copy TRACK|all POS POS | paste TRACK|all | insert TRACK|all ROWS |
+//     remove TRACK|all ROWS | undo | redo | save | play | pause
 // POS is a row or bar:beat:row, MODE step, linear, smooth or ramp. A key is
 // set, deleted or changed at the current row (interp: the key at or before
-// it). A bad command changes nothing and says why.
+// it). copy takes the keys of a span; paste puts them at the current row,
+// in place of the keys of as long a span there; insert shifts the keys from
+// the current row on later, remove deletes that many rows' keys and shifts
+// the rest back: retiming a section. A bad command changes nothing and says
+// why.
 //
 // A save from outside (the maker's text editor) wins over edits not written
 // yet; the editor's version goes on the undo list, so undo brings it back.
@@ -54,12 +59,19 @@ public:
 
     // Edits by key, on the selected track at the current row.
     void select(int step);              // the next or previous track
+    void select(const std::string& track);
     void nudge(int steps, bool coarse); // the value up or down
     void cycleInterpolation();          // of the key at or before the row
     void deleteKey();
     void moveKey(int rows);
     bool undo();
     bool redo();
+
+    // Moves the selected track's key at `from` to `to` (kept between its
+    // neighbours) with `value`: a drag in the curve view. The first call of
+    // a drag is one step of undo, and the calls after it are part of it.
+    // Returns the row the key landed on, or -1 when it was refused.
+    int32_t dragKey(int32_t from, int32_t to, float value, bool first);
 
     // Writes edits not yet written, once due. Call every frame.
     void tick();
@@ -75,16 +87,28 @@ public:
     const std::string& selected() const { return trackNames_[selected_]; }
     const TrackDocument& document() const { return document_; }
 
-    // The panel's lines: the selected track, its value here and the keys
-    // around the row.
-    std::vector<std::string> panel(double row, float valueHere) const;
+    bool editable() const { return !path_.empty(); }
+    bool copiedAll() const { return clipboard_.all; }
+
+    // The track's nudge step: 1, 2 or 5 times a power of ten, about a
+    // hundredth (coarse: a tenth) of the range of its keys' values.
+    float stepFor(const std::string& track, bool coarse) const;
 
 private:
-    bool apply(const TrackDocument& before, const std::string& track);
+    struct Clipboard {
+        bool all = false;
+        int32_t length = -1; // rows the span covers after its first; -1: empty
+        std::vector<std::pair<std::string, std::vector<TrackKey>>> tracks; // rows from the span's first
+    };
+    // The tracks a command names: one, or "all" of those the text has.
+    bool targets(const std::string& word, std::vector<std::string>& names);
+    bool span(const std::vector<std::string>& words);
+    bool pasteInto(const std::vector<std::string>& names);
+    bool shift(const std::vector<std::string>& names, int32_t rows);
+    bool apply(const TrackDocument& before, const std::string& track, bool undoable = true);
     bool fail(const std::string& message);
     int32_t currentRow() const;
     bool known(const std::string& track) const;
-    float stepFor(const std::string& track, bool coarse) const;
 
     std::string path_;
     std::string name_; // the file's name, for messages
@@ -95,6 +119,7 @@ private:
     std::vector<std::string> undo_;     // texts before each edit, newest last
     std::vector<std::string> redo_;
     size_t selected_ = 0;
+    Clipboard clipboard_;
     std::chrono::steady_clock::time_point changed_;
     std::chrono::steady_clock::time_point lastTry_;
     bool failing_ = false;

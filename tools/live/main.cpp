@@ -15,6 +15,7 @@
 #include "files.h"
 #include "options.h"
 #include "overlay.h"
+#include "panel.h"
 #include "score.h"
 #include "staging.h"
 #include "track_text.h"
@@ -111,6 +112,14 @@ struct Live {
     bool hidden = false; // the window is minimised or covered whole
     std::unique_ptr<TrackEditor> editor;
     bool panel = false;     // the track panel
+    double span = 64.0;     // rows the panel shows around the row
+    bool scrubbing = false; // the mouse holds the timeline strip
+    int dragFrom = -1;      // the row of the key the mouse drags in the curve view, or -1
+    bool dragStarted = false;
+    bool dragByBeats = false;
+    int selectedKey = -1;
+    float dragLow = 0, dragHigh = 1; // the curve view's range, held while a key is dragged
+    double dragStep = 0.01;          // and the step its value snaps to
     bool help = false;      // the list of keys and commands
     bool prompting = false; // the command line is open
     std::string prompt;
@@ -686,9 +695,126 @@ bool editKey(unsigned char key)
     case '>': editor.moveKey(rowsPerBeat); return true;
     case 26: editor.run("undo"); return true; // ctrl+z
     case 25: editor.run("redo"); return true; // ctrl+y
+    case 'c': case 'C': {
+        // The loop's span, or the bar under way.
+        const int bar = static_cast<int>(currentRow()) / rowsPerBar * rowsPerBar;
+        const int from = LIVE.time.loop ? static_cast<int>(LIVE.time.loopFrom) : bar;
+        const int to = LIVE.time.loop ? static_cast<int>(LIVE.time.loopTo) : bar + rowsPerBar - 1;
+        editor.run("copy " + (key == 'C' ? std::string("all") : editor.selected()) + " " + std::to_string(from) + " " +
+                   std::to_string(to));
+        return true;
+    }
+    case 'v': case 'V': editor.run("paste " + (editor.copiedAll() ? std::string("all") : editor.selected())); return true;
+    case 'n': editor.run("insert " + editor.selected() + " 4"); return true;
+    case 'N': editor.run("insert all 4"); return true;
+    case 'm': editor.run("remove " + editor.selected() + " 4"); return true;
+    case 'M': editor.run("remove all 4"); return true;
     case 't': case 'T': LIVE.panel = !LIVE.panel; return true;
+    case 'z': LIVE.span = std::max(8.0, LIVE.span / 2); return true;
+    case 'Z': LIVE.span = std::min(1024.0, LIVE.span * 2); return true;
     case 'h': case 'H': case '?': LIVE.help = !LIVE.help; return true;
     default: return false;
+    }
+}
+
+// ---- the track panel and the mouse -------------------------------------------
+
+const char* const sectionNames[] = {"intro", "build", "drop", "breakdown", "climax", "outro"};
+
+PanelLayout panelLayout()
+{
+    return layoutPanel(static_cast<int>(windowWidth), static_cast<int>(windowHeight), LIVE.row, LIVE.span);
+}
+
+PanelFacts panelFacts()
+{
+    PanelFacts facts;
+    facts.names.assign(std::begin(demoTrackNames), std::end(demoTrackNames));
+    facts.selected = std::max(0, trackIndex(LIVE.editor->selected()));
+    facts.selectedKey = LIVE.selectedKey;
+    facts.keys = [](int track) { return LIVE.editor->document().find(demoTrackNames[track]); };
+    facts.value = [](int track, double row) { return sampleTrack(static_cast<DemoTrack>(track), row); };
+    facts.cuts = LIVE.time.cuts;
+    for (size_t s = 0; s < std::size(sectionRows); ++s) facts.sections.emplace_back(sectionRows[s], sectionNames[s]);
+    facts.loop = LIVE.time.loop;
+    facts.loopFrom = LIVE.time.loopFrom;
+    facts.loopTo = LIVE.time.loopTo;
+    facts.lastRow = endRow;
+    facts.fixedRange = LIVE.dragFrom >= 0;
+    facts.low = LIVE.dragLow;
+    facts.high = LIVE.dragHigh;
+    return facts;
+}
+
+// A drag in the curve view: the key follows the mouse, its row snapped to
+// rows (to beats when shift was held as the drag began).
+void dragTo(int x, int y)
+{
+    const PanelLayout layout = panelLayout();
+    const float cx = std::clamp(static_cast<float>(x), layout.curve.x0, layout.curve.x1 - 1);
+    const float cy = std::clamp(static_cast<float>(y), layout.curve.y0, layout.curve.y1 - 1);
+    const PanelHit hit = hitPanel(layout, panelFacts(), cx, cy);
+    if (hit.where != PanelHit::Curve) return;
+    const int snap = LIVE.dragByBeats ? rowsPerBeat : 1;
+    const int row = static_cast<int>(std::lround(hit.row / snap)) * snap;
+    // Values snap to the track's fine step as the drag began, as the nudge
+    // keys move them.
+    const double step = LIVE.dragStep;
+    const float value = static_cast<float>(std::round(hit.value / step) * step);
+    const int landed = LIVE.editor->dragKey(LIVE.dragFrom, row, value, !LIVE.dragStarted);
+    if (landed < 0) {
+        LIVE.dragFrom = -1;
+        return;
+    }
+    LIVE.dragStarted = true;
+    LIVE.dragFrom = landed;
+    LIVE.selectedKey = landed;
+}
+
+void onMouse(int button, int state, int x, int y)
+{
+    if (button != GLUT_LEFT_BUTTON) return;
+    if (state == GLUT_UP) {
+        if (LIVE.dragStarted) say(LIVE.editor->selected() + ": key dragged to row " + std::to_string(LIVE.dragFrom));
+        LIVE.scrubbing = false;
+        LIVE.dragFrom = -1;
+        LIVE.dragStarted = false;
+        return;
+    }
+    if (!LIVE.panel) return;
+    const PanelHit hit = hitPanel(panelLayout(), panelFacts(), static_cast<float>(x), static_cast<float>(y));
+    switch (hit.where) {
+    case PanelHit::Strip:
+        LIVE.scrubbing = true;
+        moveTo(hit.row);
+        break;
+    case PanelHit::Lane:
+        LIVE.editor->select(demoTrackNames[hit.track]);
+        LIVE.selectedKey = hit.key;
+        if (hit.key >= 0) moveTo(hit.key);
+        break;
+    case PanelHit::Curve:
+        LIVE.selectedKey = hit.key;
+        if (hit.key >= 0) {
+            curveRange(panelLayout(), panelFacts(), LIVE.dragLow, LIVE.dragHigh);
+            LIVE.dragStep = LIVE.editor->stepFor(LIVE.editor->selected(), false);
+            LIVE.dragFrom = hit.key;
+            LIVE.dragStarted = false;
+            LIVE.dragByBeats = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
+        } else {
+            moveTo(std::round(hit.row));
+        }
+        break;
+    case PanelHit::Nothing: break;
+    }
+}
+
+void onMotion(int x, int y)
+{
+    if (LIVE.scrubbing) {
+        moveTo(std::clamp(static_cast<double>(x) / windowWidth * endRow, 0.0, endRow));
+    } else if (LIVE.dragFrom >= 0) {
+        dragTo(x, y);
     }
 }
 
@@ -697,6 +823,8 @@ const std::vector<std::string> helpLines = {
     "l loop the section  - + speed  o figures  t track panel  h this help  escape quit",
     "tab / shift+tab track  up/down nudge (shift: coarse)  enter type a value  i interpolation",
     "x delete key  , . move key a row  < > a beat  ctrl+z undo  ctrl+y redo  : command",
+    "c copy the bar (or loop) of the track, C of all  v paste  n/m insert/remove a beat (N/M: all tracks)",
+    "panel: z / shift+z zoom  click the strip to scrub, a lane for its track, drag a key in the curve",
     std::string("commands: ") + editorCommandHelp,
 };
 
@@ -868,14 +996,7 @@ void drawOverlay()
         LIVE.text->draw(lines, 0, y, {1.0f, 1.0f, 1.0f}, width, height);
         y += static_cast<int>(lines.size()) * 24 + 8;
     }
-    if (LIVE.panel) {
-        const std::string& track = LIVE.editor->selected();
-        const int index = trackIndex(track);
-        const float value = index < 0 ? 0.0f : sampleTrack(static_cast<DemoTrack>(index), LIVE.row);
-        const std::vector<std::string> lines = LIVE.editor->panel(LIVE.row, value);
-        LIVE.text->draw(lines, 0, y, {0.6f, 0.9f, 1.0f}, width, height);
-        y += static_cast<int>(lines.size()) * 24 + 8;
-    }
+    if (LIVE.panel) drawPanel(*LIVE.text, panelLayout(), panelFacts());
     if (LIVE.help) {
         LIVE.text->draw(helpLines, 0, y, {1.0f, 0.9f, 0.5f}, width, height);
         y += static_cast<int>(helpLines.size()) * 24 + 8;
@@ -1040,6 +1161,8 @@ int main(int argc, char** argv)
     glutSpecialFunc(onSpecialKey);
     glutReshapeFunc(onReshape);
     glutWindowStatusFunc(onWindowStatus);
+    glutMouseFunc(onMouse);
+    glutMotionFunc(onMotion);
     // The close button asks nothing: edits go to the text, or beside it.
     glutCloseFunc([] {
         if (LIVE.editor->unwritten() && !LIVE.editor->writeNow()) LIVE.editor->writeUnsaved();

@@ -75,6 +75,38 @@ void OverlayText::draw(const std::vector<std::string>& lines, int x, int y, cons
     addRectangle(backdrop, static_cast<float>(x), static_cast<float>(y), x + widest * glyphScale + 2 * margin,
                  y + static_cast<float>(lines.size()) * lineHeight * glyphScale + margin);
 
+    submit(backdrop, {0.0f, 0.0f, 0.0f, 0.7f}, width, height);
+    submit(glyphs, {colour[0], colour[1], colour[2], 1.0f}, width, height);
+}
+
+void OverlayText::print(const std::string& line, float x, float y, float scale, const std::array<float, 4>& colour,
+                        int width, int height)
+{
+    static float quads[16 * 1024];
+    std::vector<float> glyphs;
+    const int count = stb_easy_font_print(0.0f, 0.0f, const_cast<char*>(line.c_str()), nullptr, quads, sizeof quads);
+    for (int q = 0; q < count; ++q) {
+        const float* v = &quads[q * 16];
+        addRectangle(glyphs, x + v[0] * scale, y + v[1] * scale, x + v[8] * scale, y + v[9] * scale);
+    }
+    submit(glyphs, colour, width, height);
+}
+
+void OverlayText::fill(const std::vector<Box>& boxes, int width, int height)
+{
+    // One draw a colour: a panel has a handful of them.
+    std::vector<std::pair<std::array<float, 4>, std::vector<float>>> batches;
+    for (const Box& box : boxes) {
+        auto batch = std::find_if(batches.begin(), batches.end(), [&](const auto& b) { return b.first == box.colour; });
+        if (batch == batches.end()) batch = batches.insert(batches.end(), {box.colour, {}});
+        addRectangle(batch->second, box.x0, box.y0, box.x1, box.y1);
+    }
+    for (const auto& [colour, vertices] : batches) submit(vertices, colour, width, height);
+}
+
+void OverlayText::submit(const std::vector<float>& vertices, const std::array<float, 4>& rgba, int width, int height)
+{
+    if (vertices.empty()) return;
     glDisable(GL_DEPTH_TEST);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glUseProgram(program_);
@@ -83,13 +115,10 @@ void OverlayText::draw(const std::vector<std::string>& lines, int x, int y, cons
     glBindBuffer(GL_ARRAY_BUFFER, buffer_);
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
-    for (const auto& [vertices, rgba] : {std::make_pair(&backdrop, std::array<float, 4>{0.0f, 0.0f, 0.0f, 0.7f}),
-                                         std::make_pair(&glyphs, std::array<float, 4>{colour[0], colour[1], colour[2], 1.0f})}) {
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices->size() * sizeof(float)), vertices->data(),
-                     GL_STREAM_DRAW);
-        glUniform4f(glGetUniformLocation(program_, "colour"), rgba[0], rgba[1], rgba[2], rgba[3]);
-        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices->size() / 2));
-    }
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(),
+                 GL_STREAM_DRAW);
+    glUniform4f(glGetUniformLocation(program_, "colour"), rgba[0], rgba[1], rgba[2], rgba[3]);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size() / 2));
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindVertexArray(0);
     glUseProgram(0);

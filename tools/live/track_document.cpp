@@ -38,16 +38,25 @@ std::string positionText(int32_t row, bool barBeatRow)
            std::to_string(row % rowsPerBeat);
 }
 
-// Replaces the words of `line` that `words` gives (empty: keep), keeping
-// the space between them and any comment after them.
+// Replaces the words of `line` that `words` gives (empty: keep). The words
+// after a changed one keep their columns where there is room, and any
+// comment after them too, so that aligned keys stay aligned.
 std::string replaceWords(const std::string& line, const std::vector<std::string>& words)
 {
     const std::vector<Span> spans = wordSpans(line);
-    std::string out = line;
-    for (size_t i = std::min(spans.size(), words.size()); i-- > 0;) {
-        if (!words[i].empty()) out.replace(spans[i].begin, spans[i].end - spans[i].begin, words[i]);
+    if (spans.empty()) return line;
+    std::string out = line.substr(0, spans[0].begin);
+    auto padTo = [&](size_t column) { out.append(out.size() < column ? column - out.size() : 1, ' '); };
+    for (size_t i = 0; i < spans.size(); ++i) {
+        if (i > 0) padTo(spans[i].begin);
+        const bool replaced = i < words.size() && !words[i].empty();
+        out += replaced ? words[i] : line.substr(spans[i].begin, spans[i].end - spans[i].begin);
     }
-    return out;
+    const std::string tail = line.substr(spans.back().end);
+    const size_t comment = tail.find_first_not_of(" \t\r");
+    if (comment == std::string::npos) return out + tail;
+    padTo(spans.back().end + comment);
+    return out + tail.substr(comment);
 }
 
 // A key line laid out as `model` (another key line) is.
@@ -267,4 +276,73 @@ bool TrackDocument::moveKey(const std::string& name, int32_t from, int32_t to, s
     const bool barBeatRow = line.substr(spans[0].begin, spans[0].end - spans[0].begin).find(':') != std::string::npos;
     line = replaceWords(line, {positionText(to, barBeatRow)});
     return rebuild(lines, message);
+}
+
+bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<TrackKey>& keys,
+                                 const std::vector<int>& origin, std::string& message)
+{
+    const TextTrack* track = find(name);
+    if (!track) {
+        message = "no track '" + name + "' in the text";
+        return false;
+    }
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (!checkRow(keys[i].row, message)) return false;
+        if (i > 0 && keys[i].row <= keys[i - 1].row) {
+            message = name + ": two keys on row " + std::to_string(keys[i].row);
+            return false;
+        }
+    }
+    const size_t t = static_cast<size_t>(track - tracks_.data());
+    const std::vector<TrackKey>& old = track->keys;
+    const std::vector<std::string> lines = this->lines();
+    // Which new key each old key line becomes, if any.
+    std::vector<int> becomes(old.size(), -1);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (origin[i] >= 0) becomes[static_cast<size_t>(origin[i])] = static_cast<int>(i);
+    }
+    std::vector<std::string> out;
+    size_t next = 0; // the next new key to write
+    std::string model = old.empty() ? std::string() : lines[keyLines_[t][0]];
+    auto writeNew = [&](size_t upTo) {
+        for (; next < upTo; ++next) {
+            const TrackKey& key = keys[next];
+            const std::string value = shortestFloatText(key.value), mode = interpolationName(key.interpolation);
+            out.push_back(model.empty() ? "  " + std::to_string(key.row) + " " + value + " " + mode
+                                        : keyLineLike(model, key.row, value, mode));
+            model = out.back();
+        }
+    };
+    size_t k = 0; // the next old key line
+    for (size_t line = 0; line < lines.size(); ++line) {
+        if (k < old.size() && line == keyLines_[t][k]) {
+            const int into = becomes[k++];
+            if (into < 0) {
+                if (k == old.size()) writeNew(keys.size());
+                continue;
+            }
+            writeNew(static_cast<size_t>(into));
+            const TrackKey& was = old[static_cast<size_t>(origin[static_cast<size_t>(into)])];
+            const TrackKey& key = keys[static_cast<size_t>(into)];
+            const std::vector<Span> spans = wordSpans(lines[line]);
+            const bool barBeatRow =
+                lines[line].substr(spans[0].begin, spans[0].end - spans[0].begin).find(':') != std::string::npos;
+            const bool sameValue = std::memcmp(&was.value, &key.value, sizeof key.value) == 0;
+            out.push_back(replaceWords(lines[line], {key.row == was.row ? "" : positionText(key.row, barBeatRow),
+                                                     sameValue ? "" : shortestFloatText(key.value),
+                                                     key.interpolation == was.interpolation
+                                                         ? ""
+                                                         : interpolationName(key.interpolation)}));
+            model = out.back();
+            next = static_cast<size_t>(into) + 1;
+            if (k == old.size()) writeNew(keys.size());
+            continue;
+        }
+        out.push_back(lines[line]);
+        // A track without keys, or whose key lines all went: after its header
+        // (or where its last key stood).
+        if (line == trackLines_[t] && old.empty()) writeNew(keys.size());
+    }
+    writeNew(keys.size());
+    return rebuild(out, message);
 }

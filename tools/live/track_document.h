@@ -44,6 +44,14 @@ public:
     bool setInterpolation(const std::string& track, int32_t row, int32_t interpolation, std::string& message);
     bool moveKey(const std::string& track, int32_t from, int32_t to, std::string& message);
 
+    // Gives a track these keys, in increasing rows, in one edit: key i comes
+    // from the track's key `origin[i]` (its line kept, its position, value
+    // and interpolation rewritten where they changed), or is new (-1, a line
+    // in the style of the key before it). Keys no key comes from lose their
+    // lines. Refuses rows out of order or outside the music.
+    bool rewriteTrack(const std::string& track, const std::vector<TrackKey>& keys, const std::vector<int>& origin,
+                      std::string& message);
+
     // The last row a key may stand on.
     int32_t lastRow = 1147;
 
