@@ -1,7 +1,8 @@
 // How fast orvanta-live shows a saved file: the time from a shader file's
 // save to the end of the first frame drawn with it (the compile time, which
 // the player reports, apart), and from a track text's save to the end of the
-// first frame with its values. The player runs at 320x180 on the demo's own
+// first frame with its values; and an edit made in the player (a key set by
+// a command on its standard input) to the end of the first frame with it. The player runs at 320x180 on the demo's own
 // files, in an X server of its own, with its console on a pipe: the save is
 // timed from just before the rename, the frame's end by the status line of
 // the frame after it.
@@ -31,13 +32,16 @@ class Player {
 public:
     Player(const std::vector<std::string>& args, const std::string& display)
     {
-        int out[2];
-        if (pipe(out) != 0) std::abort();
+        int out[2], in[2];
+        if (pipe(out) != 0 || pipe(in) != 0) std::abort();
         pid_ = fork();
         if (pid_ == 0) {
             dup2(out[1], 1);
+            dup2(in[0], 0);
             close(out[0]);
             close(out[1]);
+            close(in[0]);
+            close(in[1]);
             setenv("DISPLAY", display.c_str(), 1);
             setenv("SDL_AUDIODRIVER", "none", 1);
             // Every save is a new shader: no driver cache may answer for it.
@@ -49,13 +53,21 @@ public:
             _exit(127);
         }
         close(out[1]);
+        close(in[0]);
         fd_ = out[0];
+        commands_ = in[1];
     }
     ~Player()
     {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
         close(fd_);
+        close(commands_);
+    }
+
+    void send(const std::string& line)
+    {
+        if (write(commands_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) std::abort();
     }
 
     // Reads lines until one contains `text`; returns when it arrived, or
@@ -86,6 +98,7 @@ public:
 private:
     pid_t pid_ = -1;
     int fd_ = -1;
+    int commands_ = -1;
     std::string buffer_;
 };
 
@@ -143,6 +156,31 @@ Measure measure(Player& player, const fs::path& file, const std::string& comment
     return m;
 }
 
+// Sets a key by command `rounds` times, each time waiting for the player's
+// line about it, then for the status line of the frame drawn with it (the
+// command is taken before the frame is drawn); and times frames alone.
+Measure measureEdits(Player& player, int rounds, std::vector<double>& frames)
+{
+    Measure m;
+    Clock::time_point last, now;
+    std::string line;
+    player.waitLine("; scene:", last, line);
+    for (int i = 0; i < 20 && player.waitLine("; scene:", now, line); ++i) {
+        frames.push_back(ms(now - last));
+        last = now;
+    }
+    for (int round = 0; round < rounds; ++round) {
+        Clock::time_point seen, drawn;
+        const auto sent = Clock::now();
+        player.send("key gain.r 0." + std::to_string(round + 1) + "\n");
+        if (!player.waitLine("gain.r: key", seen, line) || !player.waitLine("; scene:", drawn, line)) break;
+        m.total.push_back(ms(drawn - sent));
+        m.noticed.push_back(ms(seen - sent));
+        usleep(200000);
+    }
+    return m;
+}
+
 } // namespace
 
 int main()
@@ -166,7 +204,10 @@ int main()
         } else {
             const Measure shader = measure(player, folder / "hall.fsh", "// ", "hall.fsh: 1 program rebuilt", 10);
             const Measure tracks = measure(player, folder / "demo.tracks", "# ", "demo.tracks: 31 of 31 tracks", 10);
-            if (shader.total.empty() || tracks.total.empty()) {
+            player.send("pause\n");
+            std::vector<double> frames;
+            const Measure edits = measureEdits(player, 10, frames);
+            if (shader.total.empty() || tracks.total.empty() || edits.total.empty() || frames.empty()) {
                 std::fprintf(stderr, "live_bench: the player did not take the saves\n");
                 status = 1;
             } else {
@@ -180,6 +221,9 @@ int main()
                             total, noticed, compile, total - noticed);
                 std::printf("  track text (31 tracks) %6.1f ms: taken in %.1f ms (aim: under 50)\n", median(tracks.total),
                             median(tracks.noticed));
+                std::printf("  a key set in the player %5.1f ms: taken in %.1f ms; a frame alone %.1f ms (aim: a frame\n"
+                            "                         plus under 20)\n",
+                            median(edits.total), median(edits.noticed), median(frames));
             }
         }
     }

@@ -389,7 +389,7 @@ TEST(Live, AResizedWindowIsDrawnWhole)
     writeTestScene(data, blankPass, solidColour("0.0, 1.0, 0.0"));
     LivePlayer live(data, {"--tracks", data.file("t.tracks")});
     ASSERT_TRUE(live.started());
-    const WindowFacts window = findWindow(live.display(), "Be patient", 30.0);
+    const WindowFacts window = findWindow(live.display(), "orvanta-live", 30.0);
     ASSERT_NE(window.window, 0u);
     for (const auto& [width, height] : {std::pair{160, 90}, std::pair{320, 180}, std::pair{240, 120}}) {
         SCOPED_TRACE(width);
@@ -430,7 +430,7 @@ TEST(Live, SignalsAndEscapeEndItAtOnceLeavingNothingBehind)
         } else if (ending.signal == 0) {
             pressKeys(live.display(), {"Escape"});
         } else if (ending.signal == -1) {
-            requestWindowClose(live.display(), findWindow(live.display(), "Be patient", 30.0).window);
+            requestWindowClose(live.display(), findWindow(live.display(), "orvanta-live", 30.0).window);
         } else {
             live.stopServer();
         }
@@ -696,7 +696,7 @@ TEST(Live, AHiddenWindowSleepsAndStillTakesSaves)
     writeTestScene(data, blankPass, solidColour("1.0, 0.0, 0.0"));
     LivePlayer live(data, {"--tracks", data.file("t.tracks")});
     ASSERT_TRUE(live.started());
-    const XWindowId window = findWindow(live.display(), "Be patient", 30.0).window;
+    const XWindowId window = findWindow(live.display(), "orvanta-live", 30.0).window;
     ASSERT_NE(window, 0u);
     setWindowMapped(live.display(), window, false);
     size_t mark = live.waitFor("window hidden", 0);
@@ -857,7 +857,7 @@ TEST(Live, ThePanelScrubsPicksTracksAndDragsKeys)
     live.process().writeStdin("pause\n");
     size_t mark = live.waitFor("paused", 0);
     mark = live.press({"t"});
-    const XWindowId window = findWindow(live.display(), "Be patient", 30.0).window;
+    const XWindowId window = findWindow(live.display(), "orvanta-live", 30.0).window;
     ASSERT_NE(window, 0u);
 
     // The strip: the middle of the window is the middle of the demo.

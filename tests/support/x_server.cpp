@@ -24,7 +24,7 @@ bool titleOf(Display* dpy, Window w, std::string& title)
 Window searchTree(Display* dpy, Window w, const std::string& title)
 {
     std::string name;
-    if (titleOf(dpy, w, name) && name == title) return w;
+    if (titleOf(dpy, w, name) && name.rfind(title, 0) == 0) return w;
     Window root, parent, *children = nullptr;
     unsigned count = 0;
     Window found = 0;

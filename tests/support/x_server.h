@@ -19,7 +19,8 @@ struct WindowFacts {
     bool mapped = false;
 };
 
-// Waits up to `seconds` for a mapped top-level window with the given title.
+// Waits up to `seconds` for a mapped top-level window whose title starts
+// with `title`.
 // Returns its facts, with window 0 when none appeared.
 WindowFacts findWindow(const std::string& display, const std::string& title, double seconds);
 

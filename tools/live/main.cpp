@@ -1028,6 +1028,20 @@ void countFrame()
     }
 }
 
+// The window's title names the player, the tracks text and the row, while
+// the demo's own executables keep theirs.
+void updateTitle()
+{
+    static int shown = -1;
+    const int row = static_cast<int>(LIVE.row);
+    if (row == shown) return;
+    shown = row;
+    std::string title = "orvanta-live";
+    if (!LIVE.files.tracks.empty()) title += " - " + fs::path(LIVE.files.tracks).filename().string();
+    title += " - " + position(LIVE.row);
+    glutSetWindowTitle(title.c_str());
+}
+
 void liveFrame()
 {
     if (LIVE.pendingWidth > 0 && (LIVE.pendingWidth != static_cast<int>(windowWidth) ||
@@ -1039,6 +1053,7 @@ void liveFrame()
     pollCommands();
     LIVE.editor->tick();
     LIVE.row = advanceTime();
+    updateTitle();
     // The demo's status line a frame is for programs that follow the player;
     // a person reads the overlay's figures instead.
     std::streambuf* console = LIVE.piped ? nullptr : std::cout.rdbuf(nullptr);
