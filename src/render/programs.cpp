@@ -3,6 +3,7 @@
 #include <stb/stb_image.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -45,6 +46,24 @@ void buildDemoResources()
         meshes[i] = new Mesh();
         meshes[i]->bindAttributes(shaderPrograms[i]);
     }
+}
+
+bool rebuildProgram(int index, const char* vertexSource, const char* fragmentSource, std::string& log,
+                    GLenum& failedStage)
+{
+    assert(index >= 0 && index < shaderProgramCount && shaderPrograms[index]);
+    ProgramNames names;
+    if (!buildProgramQuietly(vertexSource, fragmentSource, names, log, failedStage)) return false;
+    ShaderProgram* entry = shaderPrograms[index];
+    glDeleteProgram(entry->program);
+    glDeleteShader(entry->vertexShader);
+    glDeleteShader(entry->fragmentShader);
+    entry->fragmentShader = names.fragmentShader;
+    entry->vertexShader = names.vertexShader;
+    entry->program = names.program;
+    // Mesh 0 is bound once; the others follow their program every frame.
+    if (index == 0) meshes[0]->bindAttributes(shaderPrograms[0]);
+    return true;
 }
 
 namespace {

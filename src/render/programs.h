@@ -57,6 +57,14 @@ constexpr int logoSideLimit = 8192;
 // it was. Needs the GL context current.
 bool replaceLogo(const char* path, std::string& error);
 
+// Rebuilds entry `index` quietly from the two sources (as buildProgramQuietly
+// does) and, when it builds, puts it in place of the entry's program, whose
+// names are deleted; entry 0's mesh is bound to it again. Failure: false
+// with the driver's log and the stage that failed; the entry keeps its
+// program. Needs the GL context current.
+bool rebuildProgram(int index, const char* vertexSource, const char* fragmentSource, std::string& log,
+                    GLenum& failedStage);
+
 // A file of the table whose programs did not build, with the driver's log.
 struct ProgramProblem {
     std::string file;

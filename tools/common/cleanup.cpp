@@ -2,6 +2,8 @@
 
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,14 +11,47 @@ namespace {
 
 constexpr int slots = 16;
 
+// The kernel's record of a folder entry, as getdents64 writes it.
+struct linux_dirent64 {
+    unsigned long long d_ino;
+    long long d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[];
+};
+
 // Plain arrays, written before a signal can need them, so that the handler
 // reads them without allocating.
 struct Held {
     char files[slots][4096];
     volatile sig_atomic_t fileUsed[slots];
+    char folders[4][4096];
+    volatile sig_atomic_t folderUsed[4];
     volatile pid_t children[slots];
     volatile sig_atomic_t endings[slots];
 } HELD = {};
+
+// Removes what a folder holds, folders apart, and then the folder. Only
+// calls that are safe in a signal handler: the entries are read with the
+// system call itself, not readdir.
+void removeFolder(const char* path)
+{
+    const int folder = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) return;
+    alignas(8) char buffer[8192];
+    for (;;) {
+        const long n = syscall(SYS_getdents64, folder, buffer, sizeof buffer);
+        if (n <= 0) break;
+        for (long at = 0; at < n;) {
+            const auto* entry = reinterpret_cast<const linux_dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            const char* name = entry->d_name;
+            if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) unlinkat(folder, name, 0);
+        }
+    }
+    close(folder);
+    rmdir(path);
+}
 
 void onSignal(int signal)
 {
@@ -53,6 +88,23 @@ void releaseTemporary(int slot)
     if (slot >= 0 && slot < slots) HELD.fileUsed[slot] = 0;
 }
 
+int holdFolder(const std::string& path)
+{
+    if (path.size() >= sizeof HELD.folders[0]) return -1;
+    for (int slot = 0; slot < 4; ++slot) {
+        if (HELD.folderUsed[slot]) continue;
+        std::memcpy(HELD.folders[slot], path.c_str(), path.size() + 1);
+        HELD.folderUsed[slot] = 1;
+        return slot;
+    }
+    return -1;
+}
+
+void releaseFolder(int slot)
+{
+    if (slot >= 0 && slot < 4) HELD.folderUsed[slot] = 0;
+}
+
 int holdChild(pid_t pid, int signal)
 {
     for (int slot = 0; slot < slots; ++slot) {
@@ -83,6 +135,12 @@ void cleanUpNow()
         if (HELD.fileUsed[slot]) {
             unlink(HELD.files[slot]);
             HELD.fileUsed[slot] = 0;
+        }
+    }
+    for (int slot = 0; slot < 4; ++slot) {
+        if (HELD.folderUsed[slot]) {
+            removeFolder(HELD.folders[slot]);
+            HELD.folderUsed[slot] = 0;
         }
     }
 }

@@ -8,7 +8,7 @@
 //
 // SIGINT, SIGTERM and SIGHUP then end the tool at once, with the signal's
 // own status (130, 143, 129 to a shell), after ending the children it holds
-// and removing the files it holds. A tool that leaves another way calls
+// and removing the files and folders it holds. A tool that leaves another way calls
 // cleanUpNow() first. At most 16 of each are held at a time; slots are
 // meant for the short spans in which a file or a child exists.
 #pragma once
@@ -25,12 +25,19 @@ void endOnSignals();
 int holdTemporary(const std::string& path);
 void releaseTemporary(int slot);
 
+// Holds a folder the tool made, to be removed with the links and files in
+// it (not folders: with one of those in it, the folder stays), without
+// following a link. Returns its slot, or -1 when all are taken.
+int holdFolder(const std::string& path);
+void releaseFolder(int slot);
+
 // Holds a child process to be ended with `signal` and waited for: SIGTERM
 // for one that must tidy up after itself (an X server's lock files), SIGKILL
 // for one whose work is thrown away and would take its time to finish it.
 int holdChild(pid_t pid, int signal = SIGTERM);
 void releaseChild(int slot);
 
-// Ends the children and removes the files held now, and releases them.
+// Ends the children and removes the files and then the folders held now,
+// and releases them.
 // Safe in a signal handler.
 void cleanUpNow();

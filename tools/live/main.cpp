@@ -11,130 +11,36 @@
 // working directory, and a name can come from one folder (the shaders in
 // data/) and another from another (the generated logo and tune in the run
 // folder).
-#include "editor.h"
+#include "live.h"
+
+#include "cleanup.h"
 #include "files.h"
-#include "options.h"
-#include "overlay.h"
-#include "panel.h"
-#include "score.h"
-#include "staging.h"
-#include "track_text.h"
 #include "usage.h"
-#include "watcher.h"
 
 #include "app/startup.h"
 #include "demo/clock.h"
-#include "demo/timeline.h"
 #include "demo/tracks.h"
 #include "render/frame_size.h"
 #include "render/programs.h"
 #include "render/render_screen.h"
 #include "render/scene_index.h"
 
-#include <GL/glew.h>
 #include <GL/freeglut.h>
 #include <GL/glx.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <iostream>
-#include <map>
-#include <memory>
-#include <set>
-#include <sstream>
-#include <string>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
-#include <vector>
+#include <algorithm>
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace live {
 
-using Clock = std::chrono::steady_clock;
-
-const char* const sceneNames[sceneCount] = {"hall", "whirligig", "ball scene", "flyby", "tunnel", "ribbon"};
-
-struct Files {
-    std::vector<std::string> dataFolders; // absolute, in order of precedence
-    std::string staging;                  // the demo's working directory
-    std::set<std::string> staged;         // names linked there
-    std::string tracks;                   // absolute; empty without --tracks
-    std::string score;
-    std::string tunePath;                 // where tunegen writes tune.ogg
-};
-
-struct Time {
-    bool paused = false;
-    int slowness = 0;     // speed is 1 / 2^slowness
-    double heldRow = 0.0; // while paused or slowed
-    bool loop = false;
-    double loopFrom = 0.0;
-    double loopTo = 0.0;
-    Clock::time_point last = Clock::now();
-    std::vector<double> cuts; // rows where the shown scene changes, 0 first
-};
-
-struct Tunegen {
-    pid_t pid = -1;
-    char temporary[4096] = {}; // its unfinished output, for a signal to remove
-    int errFd = -1;
-    std::string err;
-};
-
-struct Stats {
-    Clock::time_point since = Clock::now();
-    int frames = 0;
-    double fps = 0.0;
-};
-
-struct Live {
-    LiveOptions options;
-    Files files;
-    Time time;
-    Tunegen tunegen;
-    Stats stats;
-    std::unique_ptr<FolderWatcher> watcher;
-    std::unique_ptr<OverlayText> text;
-    std::map<std::string, std::vector<std::string>> errors; // by file, shown until mended
-    long frame = 0;
-    bool overlay = false;
-    bool piped = false; // standard output goes to a program, not a person
-    bool hidden = false; // the window is minimised or covered whole
-    std::unique_ptr<TrackEditor> editor;
-    bool panel = false;     // the track panel
-    double span = 64.0;     // rows the panel shows around the row
-    bool scrubbing = false; // the mouse holds the timeline strip
-    int dragFrom = -1;      // the row of the key the mouse drags in the curve view, or -1
-    bool dragStarted = false;
-    bool dragByBeats = false;
-    int selectedKey = -1;
-    float dragLow = 0, dragHigh = 1; // the curve view's range, held while a key is dragged
-    double dragStep = 0.01;          // and the step its value snaps to
-    bool help = false;      // the list of keys and commands
-    bool prompting = false; // the command line is open
-    std::string prompt;
-    bool quitAsked = false; // Escape once with edits that cannot be written
-    int commandFd = -1;     // standard input, when a pipe or a FIFO brings commands
-    std::string commandText;
-    double row = 0.0;
-    int pendingWidth = 0;
-    int pendingHeight = 0;
-} LIVE;
-
-// What the signal handler removes, made before it is installed.
-struct Leftovers {
-    std::vector<std::string> paths; // links and the marker, then the staging folder last
-} LEFTOVERS;
+Live LIVE;
 
 void say(const std::string& line)
 {
@@ -142,719 +48,17 @@ void say(const std::string& line)
     std::cout.flush();
 }
 
-// ---- files ----------------------------------------------------------------
-
-std::string resolve(const std::string& name)
-{
-    for (const std::string& folder : LIVE.files.dataFolders) {
-        const fs::path path = fs::path(folder) / name;
-        std::error_code error;
-        if (fs::is_regular_file(path, error)) return path.string();
-    }
-    return "";
-}
-
-// Points the staged link of `name` at the first data folder holding it.
-void stage(const std::string& name)
-{
-    const std::string link = LIVE.files.staging + "/" + name;
-    unlink(link.c_str());
-    const std::string target = resolve(name);
-    if (!target.empty() && symlink(target.c_str(), link.c_str()) != 0) {
-        say("cannot link " + name + ": " + std::strerror(errno));
-    }
-}
-
-void removeLeftovers()
-{
-    for (const std::string& path : LEFTOVERS.paths) {
-        if (unlink(path.c_str()) != 0) rmdir(path.c_str());
-    }
-}
-
-bool makeStaging(std::string& error)
-{
-    std::string note;
-    const std::string root = stagingRoot(note, error);
-    if (root.empty()) return false;
-    if (!note.empty()) std::cout << "orvanta-live: " << note << "\n";
-    sweepStaleStaging(root);
-    if (!makeStagingFolder(root, LIVE.files.staging, error)) return false;
-    std::set<std::string>& names = LIVE.files.staged;
-    names.insert(programVertexFile);
-    names.insert(std::begin(programFragmentFiles), std::end(programFragmentFiles));
-    names.insert({"logo.png", "tune.ogg"});
-    for (const char* track : demoTrackNames) names.insert(std::string("sync_") + track + ".track");
-    for (const std::string& name : names) {
-        stage(name);
-        LEFTOVERS.paths.push_back(LIVE.files.staging + "/" + name);
-    }
-    LEFTOVERS.paths.push_back(LIVE.files.staging + "/" + stagingMarker);
-    LEFTOVERS.paths.push_back(LIVE.files.staging);
-    return true;
-}
-
-// ---- errors on screen ---------------------------------------------------------
-
-// Driver logs as "FILE:LINE: message": Mesa writes "0:12(5): error: ...",
-// NVIDIA "0(12) : error C0000: ...". Other lines are kept as they are.
-std::vector<std::string> describeLog(const std::string& file, const std::string& log)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(log);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty()) continue;
-        int source = 0, number = 0, column = 0, used = 0;
-        if (std::sscanf(line.c_str(), "%d:%d(%d): %n", &source, &number, &column, &used) == 3 && used > 0) {
-            lines.push_back(file + ":" + std::to_string(number) + ": " + line.substr(static_cast<size_t>(used)));
-        } else if (std::sscanf(line.c_str(), "%d(%d) : %n", &source, &number, &used) == 2 && used > 0) {
-            lines.push_back(file + ":" + std::to_string(number) + ": " + line.substr(static_cast<size_t>(used)));
-        } else {
-            lines.push_back(file + ": " + line);
-        }
-    }
-    if (lines.empty()) lines.push_back(file + ": the driver gave no log");
-    return lines;
-}
-
-void setError(const std::string& file, const std::vector<std::string>& lines)
-{
-    LIVE.errors[file] = lines;
-}
-
-void clearError(const std::string& file)
-{
-    if (LIVE.errors.erase(file)) say(file + ": mended");
-}
-
-// ---- reloading ------------------------------------------------------------------
-
-// Rebuilds every table entry that uses `file` from the staged sources. Each
-// entry keeps its last good program when its new one does not build.
-void reloadShader(const std::string& file)
-{
-    const auto started = Clock::now();
-    std::string vertex, message;
-    if (!readWholeFile(programVertexFile, vertex, message, textFileLimit)) {
-        setError(programVertexFile, {message});
-        say(message);
-        return;
-    }
-    int rebuilt = 0;
-    std::map<std::string, std::vector<std::string>> failures;
-    for (int i = 0; i < shaderProgramCount; ++i) {
-        const std::string fragmentFile = programFragmentFiles[i];
-        if (file != programVertexFile && file != fragmentFile) continue;
-        std::string fragment;
-        if (!readWholeFile(fragmentFile, fragment, message, textFileLimit)) {
-            failures[fragmentFile] = {message};
-            continue;
-        }
-        ProgramNames names;
-        std::string log;
-        GLenum stage = 0;
-        if (!buildProgramQuietly(vertex.c_str(), fragment.c_str(), names, log, stage)) {
-            const std::string culprit = stage == GL_VERTEX_SHADER ? programVertexFile : fragmentFile;
-            if (!failures.count(culprit)) failures[culprit] = describeLog(culprit, log);
-            continue;
-        }
-        ShaderProgram* entry = shaderPrograms[i];
-        glDeleteProgram(entry->program);
-        glDeleteShader(entry->vertexShader);
-        glDeleteShader(entry->fragmentShader);
-        entry->fragmentShader = names.fragmentShader;
-        entry->vertexShader = names.vertexShader;
-        entry->program = names.program;
-        ++rebuilt;
-    }
-    // Mesh 0 is bound once; the others follow their program every frame.
-    meshes[0]->bindAttributes(shaderPrograms[0]);
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
-    if (!failures.count(file)) clearError(file);
-    for (const auto& [culprit, lines] : failures) {
-        if (LIVE.errors.count(culprit) && LIVE.errors[culprit] == lines) continue;
-        setError(culprit, lines);
-        std::string report = culprit + ": error, the last good version stays";
-        for (const std::string& line : lines) report += "\n  " + line;
-        say(report);
-    }
-    if (rebuilt > 0) {
-        char text[160];
-        std::snprintf(text, sizeof text, "%s: %d program%s rebuilt in %.1f ms", file.c_str(), rebuilt,
-                      rebuilt == 1 ? "" : "s", ms);
-        say(text);
-    }
-}
-
-void findCuts()
-{
-    std::vector<double>& cuts = LIVE.time.cuts;
-    cuts.assign(1, 0.0);
-    int shown = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, 0.0)));
-    for (int row = 1; row <= static_cast<int>(endRow); ++row) {
-        const int scene = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row)));
-        if (scene != shown) cuts.push_back(row);
-        shown = scene;
-    }
-}
-
-void reloadTrackText()
-{
-    LIVE.editor->reload();
-}
-
-void reloadTrackFiles()
-{
-    closeDemoTracks();
-    openDemoTracks();
-    findCuts();
-    say("track files reloaded");
-}
-
-void reloadLogo()
-{
-    std::string why;
-    if (!replaceLogo("logo.png", why)) {
-        setError("logo.png", {why + "; the last good logo stays"});
-        say(why + "; the last good logo stays");
-        return;
-    }
-    clearError("logo.png");
-    say("logo.png reloaded");
-}
-
-void reloadTune()
-{
-    if (!reopenMusic()) {
-        setError("tune.ogg", {"tune.ogg: cannot be decoded; the last good tune plays on"});
-        say("tune.ogg: cannot be decoded; the last good tune plays on");
-        return;
-    }
-    clearError("tune.ogg");
-    say("tune.ogg reloaded at row " + std::to_string(currentRow()));
-}
-
-std::string toolPath(const std::string& tool)
-{
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? tool : (self.parent_path() / tool).string();
-}
-
-// Ends a render under way; its tune would be older than the score.
-void endTunegen()
-{
-    Tunegen& t = LIVE.tunegen;
-    if (t.pid <= 0) return;
-    kill(t.pid, SIGTERM);
-    waitpid(t.pid, nullptr, 0);
-    unlink(t.temporary);
-    close(t.errFd);
-    t.errFd = -1;
-    t.pid = -1;
-}
-
-void startTunegen()
-{
-    Tunegen& t = LIVE.tunegen;
-    const std::string name = fs::path(LIVE.files.score).filename().string();
-    if (t.pid > 0) {
-        endTunegen();
-        say(name + ": the render of the older save ended");
-    }
-    // The score is read here first: a bad save is reported at once, and a
-    // good one takes down the error of an older save before its render ends.
-    std::string text, message;
-    Song song;
-    ScoreError scoreError;
-    if (!readWholeFile(LIVE.files.score, text, message, textFileLimit)) {
-        setError(name, {message});
-        say(message + " (the tune stays as it was)");
-        return;
-    }
-    if (!parseScore(text, name, song, scoreError)) {
-        setError(name, {scoreError.describe()});
-        say(scoreError.describe() + " (the tune stays as it was)");
-        return;
-    }
-    clearError(name);
-    int err[2];
-    if (pipe2(err, O_CLOEXEC) != 0) return;
-    const std::string tool = toolPath("tunegen");
-    const pid_t parent = getpid();
-    t.pid = fork();
-    if (t.pid == 0) {
-        // Ends with the player, however the player ends (SIGKILL too);
-        // tunegen removes its unfinished output on the signal.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(127);
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(err[1], 2);
-        execl(tool.c_str(), tool.c_str(), LIVE.files.score.c_str(), "-o", LIVE.files.tunePath.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(err[1]);
-    if (t.pid < 0) {
-        close(err[0]);
-        return;
-    }
-    std::snprintf(t.temporary, sizeof t.temporary, "%s.tmp-%d", LIVE.files.tunePath.c_str(), static_cast<int>(t.pid));
-    t.errFd = err[0];
-    fcntl(t.errFd, F_SETFL, O_NONBLOCK);
-    t.err.clear();
-    say(name + ": rendering the tune in the background");
-}
-
-void pollTunegen()
-{
-    Tunegen& t = LIVE.tunegen;
-    if (t.pid <= 0) return;
-    char chunk[4096];
-    ssize_t n = 0;
-    while ((n = read(t.errFd, chunk, sizeof chunk)) > 0) t.err.append(chunk, static_cast<size_t>(n));
-    int status = 0;
-    if (waitpid(t.pid, &status, WNOHANG) != t.pid) return;
-    while ((n = read(t.errFd, chunk, sizeof chunk)) > 0) t.err.append(chunk, static_cast<size_t>(n));
-    close(t.errFd);
-    t.errFd = -1;
-    t.pid = -1;
-    const std::string name = fs::path(LIVE.files.score).filename().string();
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-        clearError(name);
-        say(name + ": rendered");
-    } else {
-        std::vector<std::string> lines;
-        std::istringstream in(t.err);
-        for (std::string line; std::getline(in, line);) {
-            if (!line.empty()) lines.push_back(line);
-        }
-        if (lines.empty()) lines.push_back(name + ": tunegen failed");
-        setError(name, lines);
-        say(lines.front() + " (the tune stays as it was)");
-    }
-}
-
-bool sameFile(const std::string& a, const std::string& b)
-{
-    std::error_code error;
-    return !a.empty() && !b.empty() && fs::equivalent(a, b, error);
-}
-
-void takeChanges()
-{
-    for (const FileChange& change : LIVE.watcher->poll()) {
-        const std::string path = change.folder + "/" + change.name;
-        if (sameFile(path, LIVE.files.tracks)) {
-            reloadTrackText();
-            continue;
-        }
-        if (sameFile(path, LIVE.files.score)) {
-            startTunegen();
-            continue;
-        }
-        if (!LIVE.files.staged.count(change.name)) continue;
-        // A folder, a FIFO or a broken link saved under a source's name is
-        // refused where it lands; the last good version stays on screen.
-        std::error_code kind;
-        if (!fs::is_regular_file(path, kind)) {
-            const std::string why = path + ": not a regular file; the last good version stays";
-            setError(change.name, {why});
-            say(why);
-            continue;
-        }
-        // A folder after the first that has the name changes nothing seen.
-        if (!sameFile(resolve(change.name), path)) continue;
-        stage(change.name);
-        const std::string& name = change.name;
-        if (name == "logo.png") {
-            reloadLogo();
-        } else if (name == "tune.ogg") {
-            reloadTune();
-        } else if (name.rfind("sync_", 0) == 0) {
-            if (LIVE.files.tracks.empty()) reloadTrackFiles();
-        } else {
-            reloadShader(name);
-        }
-    }
-}
-
-// ---- time -----------------------------------------------------------------------
-
-bool playingAtFullSpeed()
-{
-    return !LIVE.time.paused && LIVE.time.slowness == 0;
-}
-
-void moveTo(double row)
-{
-    Time& t = LIVE.time;
-    row = std::clamp(row, 0.0, endRow);
-    if (t.loop && (row < t.loopFrom || row > t.loopTo)) {
-        t.loop = false;
-        say("loop off");
-    }
-    if (playingAtFullSpeed()) {
-        moveMusicTo(row);
-    } else {
-        t.heldRow = row;
-        holdMusicAt(row);
-    }
-}
-
-// Holds the music where it is (pausing, or slowing down) or lets it play.
-void setTimeMode(bool paused, int slowness)
-{
-    Time& t = LIVE.time;
-    const bool wasPlaying = playingAtFullSpeed();
-    t.paused = paused;
-    t.slowness = slowness;
-    if (wasPlaying && !playingAtFullSpeed()) {
-        t.heldRow = currentRow();
-        holdMusicAt(t.heldRow);
-    } else if (!wasPlaying && playingAtFullSpeed()) {
-        holdMusicAt(t.heldRow);
-        resumeMusic();
-    }
-    t.last = Clock::now();
-}
-
-// The row of this frame, with the loop and the end of the music applied.
-double advanceTime()
-{
-    Time& t = LIVE.time;
-    const auto now = Clock::now();
-    const double seconds = std::chrono::duration<double>(now - t.last).count();
-    t.last = now;
-    if (playingAtFullSpeed()) {
-        double row = currentRow();
-        if (t.loop && (row > t.loopTo || row < t.loopFrom)) {
-            moveMusicTo(t.loopFrom);
-            row = currentRow();
-        } else if (!t.loop && row >= endRow) {
-            t.paused = true;
-            t.heldRow = endRow;
-            holdMusicAt(endRow);
-            row = currentRow();
-        }
-        return row;
-    }
-    if (!t.paused) {
-        t.heldRow += seconds * rowRate / static_cast<double>(1 << t.slowness);
-        if (t.loop && t.heldRow > t.loopTo) t.heldRow = t.loopFrom;
-        if (!t.loop && t.heldRow >= endRow) {
-            t.heldRow = endRow;
-            t.paused = true;
-        }
-    }
-    holdMusicAt(t.heldRow);
-    return currentRow();
-}
-
-double cutBefore(double row)
-{
-    double found = 0.0;
-    for (double cut : LIVE.time.cuts) {
-        if (cut < row - 0.5) found = cut;
-    }
-    return found;
-}
-
-double cutAfter(double row)
-{
-    for (double cut : LIVE.time.cuts) {
-        if (cut > row + 0.5) return cut;
-    }
-    return endRow;
-}
-
-void toggleSectionLoop()
-{
-    Time& t = LIVE.time;
-    if (t.loop) {
-        t.loop = false;
-        say("loop off");
-        return;
-    }
-    const double row = currentRow();
-    t.loopFrom = 0.0;
-    for (double cut : t.cuts) {
-        if (cut <= row + 1e-9) t.loopFrom = cut;
-    }
-    t.loopTo = cutAfter(t.loopFrom);
-    t.loop = true;
-    say("loop " + std::to_string(static_cast<int>(t.loopFrom)) + " to " + std::to_string(static_cast<int>(t.loopTo)));
-}
-
-// ---- the editor -------------------------------------------------------------
-
-// The sections of the show, in its order: intro, build, drop, breakdown,
-// climax, outro (the score's header has the same rows).
-constexpr double sectionRows[] = {0, 128, 384, 640, 768, 1024};
-
-int trackIndex(const std::string& name)
-{
-    for (int i = 0; i < demoTrackCount; ++i) {
-        if (name == demoTrackNames[i]) return i;
-    }
-    return -1;
-}
-
-void makeEditor()
-{
-    EditorHooks hooks;
-    hooks.row = [] { return currentRow(); };
-    hooks.moveTo = [](double row) { moveTo(row); };
-    hooks.setPaused = [](bool paused) {
-        if (paused == LIVE.time.paused) return;
-        setTimeMode(paused, LIVE.time.slowness);
-        say(paused ? "paused" : "playing");
-    };
-    hooks.keysChanged = [](const std::string& name, const TextTrack* track) {
-        const int index = trackIndex(name);
-        if (index < 0) return;
-        const bool empty = !track || track->keys.empty();
-        setDemoTrackKeys(static_cast<DemoTrack>(index), empty ? nullptr : track->keys.data(),
-                         empty ? 0 : static_cast<int>(track->keys.size()));
-        if (index == static_cast<int>(DemoTrack::Scene)) findCuts();
-    };
-    hooks.valueAt = [](const std::string& name) {
-        const int index = trackIndex(name);
-        return index < 0 ? 0.0f : sampleTrack(static_cast<DemoTrack>(index), currentRow());
-    };
-    hooks.say = [](const std::string& line) { say(line); };
-    hooks.showError = [](const std::string& key, const std::string& line) {
-        if (!line.empty()) setError(key, {line});
-        else if (key == "edit") LIVE.errors.erase(key);
-        else clearError(key);
-    };
-    LIVE.editor = std::make_unique<TrackEditor>(
-        LIVE.files.tracks, std::vector<std::string>(std::begin(demoTrackNames), std::end(demoTrackNames)), hooks);
-}
-
-// Commands arrive a line at a time on standard input, when it is a pipe or
-// a FIFO; its end closes it.
-void pollCommands()
-{
-    if (LIVE.commandFd < 0) return;
-    char chunk[4096];
-    ssize_t n = 0;
-    while ((n = read(LIVE.commandFd, chunk, sizeof chunk)) > 0) LIVE.commandText.append(chunk, static_cast<size_t>(n));
-    if (n == 0) {
-        close(LIVE.commandFd);
-        LIVE.commandFd = -1;
-    }
-    for (size_t end; (end = LIVE.commandText.find('\n')) != std::string::npos;) {
-        const std::string line = LIVE.commandText.substr(0, end);
-        LIVE.commandText.erase(0, end + 1);
-        LIVE.editor->run(line);
-    }
-    // A line longer than any command is nonsense: dropped, not kept growing.
-    if (LIVE.commandText.size() > 4096) LIVE.commandText.clear();
-}
-
-// The command line in the window: typed keys go to it until Enter runs it
-// or Escape closes it.
-void promptKey(unsigned char key)
-{
-    if (key == 27) {
-        LIVE.prompting = false;
-    } else if (key == '\r' || key == '\n') {
-        LIVE.prompting = false;
-        LIVE.editor->run(LIVE.prompt);
-    } else if (key == 8 || key == 127) {
-        if (!LIVE.prompt.empty()) LIVE.prompt.pop_back();
-    } else if (key >= 32 && key < 127 && LIVE.prompt.size() < 200) {
-        LIVE.prompt.push_back(static_cast<char>(key));
-    }
-}
-
-void openPrompt(const std::string& text)
-{
-    LIVE.prompting = true;
-    LIVE.prompt = text;
-}
-
-// Keys that edit the selected track at the current row; false for others.
-bool editKey(unsigned char key)
-{
-    TrackEditor& editor = *LIVE.editor;
-    const bool shift = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
-    switch (key) {
-    case '\t': editor.select(shift ? -1 : 1); return true;
-    case ':': openPrompt(""); return true;
-    case '\r': openPrompt("key " + editor.selected() + " "); return true;
-    case 'i': case 'I': editor.cycleInterpolation(); return true;
-    case 'x': case 'X': case 127: editor.deleteKey(); return true;
-    case ',': editor.moveKey(-1); return true;
-    case '.': editor.moveKey(1); return true;
-    case '<': editor.moveKey(-rowsPerBeat); return true;
-    case '>': editor.moveKey(rowsPerBeat); return true;
-    case 26: editor.run("undo"); return true; // ctrl+z
-    case 25: editor.run("redo"); return true; // ctrl+y
-    case 'c': case 'C': {
-        // The loop's span, or the bar under way.
-        const int bar = static_cast<int>(currentRow()) / rowsPerBar * rowsPerBar;
-        const int from = LIVE.time.loop ? static_cast<int>(LIVE.time.loopFrom) : bar;
-        const int to = LIVE.time.loop ? static_cast<int>(LIVE.time.loopTo) : bar + rowsPerBar - 1;
-        editor.run("copy " + (key == 'C' ? std::string("all") : editor.selected()) + " " + std::to_string(from) + " " +
-                   std::to_string(to));
-        return true;
-    }
-    case 'v': case 'V': editor.run("paste " + (editor.copiedAll() ? std::string("all") : editor.selected())); return true;
-    case 'n': editor.run("insert " + editor.selected() + " 4"); return true;
-    case 'N': editor.run("insert all 4"); return true;
-    case 'm': editor.run("remove " + editor.selected() + " 4"); return true;
-    case 'M': editor.run("remove all 4"); return true;
-    case 't': case 'T': LIVE.panel = !LIVE.panel; return true;
-    case 'z': LIVE.span = std::max(8.0, LIVE.span / 2); return true;
-    case 'Z': LIVE.span = std::min(1024.0, LIVE.span * 2); return true;
-    case 'h': case 'H': case '?': LIVE.help = !LIVE.help; return true;
-    default: return false;
-    }
-}
-
-// ---- the track panel and the mouse -------------------------------------------
-
-const char* const sectionNames[] = {"intro", "build", "drop", "breakdown", "climax", "outro"};
-
-PanelLayout panelLayout()
-{
-    return layoutPanel(static_cast<int>(windowWidth), static_cast<int>(windowHeight), LIVE.row, LIVE.span);
-}
-
-PanelFacts panelFacts()
-{
-    PanelFacts facts;
-    facts.names.assign(std::begin(demoTrackNames), std::end(demoTrackNames));
-    facts.selected = std::max(0, trackIndex(LIVE.editor->selected()));
-    facts.selectedKey = LIVE.selectedKey;
-    facts.keys = [](int track) { return LIVE.editor->document().find(demoTrackNames[track]); };
-    facts.value = [](int track, double row) { return sampleTrack(static_cast<DemoTrack>(track), row); };
-    facts.cuts = LIVE.time.cuts;
-    for (size_t s = 0; s < std::size(sectionRows); ++s) facts.sections.emplace_back(sectionRows[s], sectionNames[s]);
-    facts.loop = LIVE.time.loop;
-    facts.loopFrom = LIVE.time.loopFrom;
-    facts.loopTo = LIVE.time.loopTo;
-    facts.lastRow = endRow;
-    facts.fixedRange = LIVE.dragFrom >= 0;
-    facts.low = LIVE.dragLow;
-    facts.high = LIVE.dragHigh;
-    return facts;
-}
-
-// A drag in the curve view: the key follows the mouse, its row snapped to
-// rows (to beats when shift was held as the drag began).
-void dragTo(int x, int y)
-{
-    const PanelLayout layout = panelLayout();
-    const float cx = std::clamp(static_cast<float>(x), layout.curve.x0, layout.curve.x1 - 1);
-    const float cy = std::clamp(static_cast<float>(y), layout.curve.y0, layout.curve.y1 - 1);
-    const PanelHit hit = hitPanel(layout, panelFacts(), cx, cy);
-    if (hit.where != PanelHit::Curve) return;
-    const int snap = LIVE.dragByBeats ? rowsPerBeat : 1;
-    const int row = static_cast<int>(std::lround(hit.row / snap)) * snap;
-    // Values snap to the track's fine step as the drag began, as the nudge
-    // keys move them.
-    const double step = LIVE.dragStep;
-    const float value = static_cast<float>(std::round(hit.value / step) * step);
-    const int landed = LIVE.editor->dragKey(LIVE.dragFrom, row, value, !LIVE.dragStarted);
-    if (landed < 0) {
-        LIVE.dragFrom = -1;
-        return;
-    }
-    LIVE.dragStarted = true;
-    LIVE.dragFrom = landed;
-    LIVE.selectedKey = landed;
-}
-
-void onMouse(int button, int state, int x, int y)
-{
-    if (button != GLUT_LEFT_BUTTON) return;
-    if (state == GLUT_UP) {
-        if (LIVE.dragStarted) say(LIVE.editor->selected() + ": key dragged to row " + std::to_string(LIVE.dragFrom));
-        LIVE.scrubbing = false;
-        LIVE.dragFrom = -1;
-        LIVE.dragStarted = false;
-        return;
-    }
-    if (!LIVE.panel) return;
-    const PanelHit hit = hitPanel(panelLayout(), panelFacts(), static_cast<float>(x), static_cast<float>(y));
-    switch (hit.where) {
-    case PanelHit::Strip:
-        LIVE.scrubbing = true;
-        moveTo(hit.row);
-        break;
-    case PanelHit::Lane:
-        LIVE.editor->select(demoTrackNames[hit.track]);
-        LIVE.selectedKey = hit.key;
-        if (hit.key >= 0) moveTo(hit.key);
-        break;
-    case PanelHit::Curve:
-        LIVE.selectedKey = hit.key;
-        if (hit.key >= 0) {
-            curveRange(panelLayout(), panelFacts(), LIVE.dragLow, LIVE.dragHigh);
-            LIVE.dragStep = LIVE.editor->stepFor(LIVE.editor->selected(), false);
-            LIVE.dragFrom = hit.key;
-            LIVE.dragStarted = false;
-            LIVE.dragByBeats = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
-        } else {
-            moveTo(std::round(hit.row));
-        }
-        break;
-    case PanelHit::Nothing: break;
-    }
-}
-
-void onMotion(int x, int y)
-{
-    if (LIVE.scrubbing) {
-        moveTo(std::clamp(static_cast<double>(x) / windowWidth * endRow, 0.0, endRow));
-    } else if (LIVE.dragFrom >= 0) {
-        dragTo(x, y);
-    }
-}
-
-const std::vector<std::string> helpLines = {
-    "space pause  left/right a beat (shift: a bar)  page up/down cuts  home start  1-6 sections",
-    "l loop the section  - + speed  o figures  t track panel  h this help  escape quit",
-    "tab / shift+tab track  up/down nudge (shift: coarse)  enter type a value  i interpolation",
-    "x delete key  , . move key a row  < > a beat  ctrl+z undo  ctrl+y redo  : command",
-    "c copy the bar (or loop) of the track, C of all  v paste  n/m insert/remove a beat (N/M: all tracks)",
-    "panel: z / shift+z zoom  click the strip to scrub, a lane for its track, drag a key in the curve",
-    std::string("commands: ") + editorCommandHelp,
-};
+const char* const sceneNames[sceneCount] = {"hall", "whirligig", "ball scene", "flyby", "tunnel", "ribbon"};
 
 // ---- keys, window, signals ----------------------------------------------------
 
-// Ends tunegen and removes what it and the player leave on disk. Only calls
-// that are safe in a signal handler.
-void endChildrenAndRemoveLeftovers()
-{
-    if (LIVE.tunegen.pid > 0) {
-        kill(LIVE.tunegen.pid, SIGTERM);
-        waitpid(LIVE.tunegen.pid, nullptr, 0);
-        unlink(LIVE.tunegen.temporary);
-    }
-    removeLeftovers();
-}
-
 void quit(int status)
 {
-    endChildrenAndRemoveLeftovers();
+    // tunegen, its unfinished tune and the staging folder (tools/common).
+    cleanUpNow();
     std::cout.flush();
     std::fflush(stdout);
     std::_Exit(status);
-}
-
-void onSignal(int signal)
-{
-    endChildrenAndRemoveLeftovers();
-    std::signal(signal, SIG_DFL);
-    raise(signal);
 }
 
 // Escape with edits that cannot be written asks once more; the second
@@ -1089,11 +293,13 @@ void onWindowStatus(int state)
 int fail(const std::string& message)
 {
     std::fprintf(stderr, "orvanta-live: %s\n", message.c_str());
-    removeLeftovers();
+    cleanUpNow();
     return 1;
 }
 
-} // namespace
+} // namespace live
+
+using namespace live;
 
 int main(int argc, char** argv)
 {
@@ -1133,9 +339,10 @@ int main(int argc, char** argv)
     watched.erase(std::unique(watched.begin(), watched.end()), watched.end());
     LIVE.watcher = std::make_unique<FolderWatcher>(watched);
     if (!LIVE.watcher->ok()) return fail(LIVE.watcher->error());
+    endOnSignals();
     if (!makeStaging(error)) return fail(error);
     // freeglut leaves by exit() when the X server goes away: clean up then too.
-    std::atexit(endChildrenAndRemoveLeftovers);
+    std::atexit(cleanUpNow);
 
     // The demo's start-up, its log and its wait for a key after a broken
     // shader kept away: broken shaders are reported below, and never wait.
@@ -1157,15 +364,11 @@ int main(int argc, char** argv)
     std::cout.rdbuf(console);
     if (!started) return fail(error);
 
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     // Losing the X server is a failure, reported as one, with the clean-up.
     XSetIOErrorHandler([](Display*) -> int {
-        endChildrenAndRemoveLeftovers();
+        cleanUpNow();
         std::fputs("orvanta-live: lost the connection to the X server\n", stderr);
         std::fflush(stdout);
         std::_Exit(1);

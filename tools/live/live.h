@@ -1,0 +1,150 @@
+// live/live: the live player's state and the calls its rooms make of each
+// other. The player is one program in rooms: main.cpp (start-up, keys, the
+// window and the frame), reload.cpp (the staging folder's links, errors on
+// screen, taking every save), tunegen_child.cpp (the score's render in the
+// background), transport.cpp (the music's time: pause, slow motion, loops,
+// cuts, sections) and editing.cpp (the track editor's keys, command line,
+// panel and mouse). One player runs in a process: its state is one struct.
+#pragma once
+
+#include "editor.h"
+#include "options.h"
+#include "overlay.h"
+#include "panel.h"
+#include "watcher.h"
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace live {
+
+using Clock = std::chrono::steady_clock;
+
+struct Files {
+    std::vector<std::string> dataFolders; // absolute, in order of precedence
+    std::string staging;                  // the demo's working directory
+    std::set<std::string> staged;         // names linked there
+    std::string tracks;                   // absolute; empty without --tracks
+    std::string score;
+    std::string tunePath;                 // where tunegen writes tune.ogg
+};
+
+struct Time {
+    bool paused = false;
+    int slowness = 0;     // speed is 1 / 2^slowness
+    double heldRow = 0.0; // while paused or slowed
+    bool loop = false;
+    double loopFrom = 0.0;
+    double loopTo = 0.0;
+    Clock::time_point last = Clock::now();
+    std::vector<double> cuts; // rows where the shown scene changes, 0 first
+};
+
+struct Tunegen {
+    pid_t pid = -1;
+    std::string temporary; // its unfinished output
+    int childSlot = -1;    // held for the clean-up (tools/common)
+    int temporarySlot = -1;
+    int errFd = -1;
+    std::string err;
+};
+
+struct Stats {
+    Clock::time_point since = Clock::now();
+    int frames = 0;
+    double fps = 0.0;
+};
+
+struct Live {
+    LiveOptions options;
+    Files files;
+    Time time;
+    Tunegen tunegen;
+    Stats stats;
+    std::unique_ptr<FolderWatcher> watcher;
+    std::unique_ptr<OverlayText> text;
+    std::map<std::string, std::vector<std::string>> errors; // by file, shown until mended
+    long frame = 0;
+    bool overlay = false;
+    bool piped = false; // standard output goes to a program, not a person
+    bool hidden = false; // the window is minimised or covered whole
+    std::unique_ptr<TrackEditor> editor;
+    bool panel = false;     // the track panel
+    double span = 64.0;     // rows the panel shows around the row
+    bool scrubbing = false; // the mouse holds the timeline strip
+    int dragFrom = -1;      // the row of the key the mouse drags in the curve view, or -1
+    bool dragStarted = false;
+    bool dragByBeats = false;
+    int selectedKey = -1;
+    float dragLow = 0, dragHigh = 1; // the curve view's range, held while a key is dragged
+    double dragStep = 0.01;          // and the step its value snaps to
+    bool help = false;      // the list of keys and commands
+    bool prompting = false; // the command line is open
+    std::string prompt;
+    bool quitAsked = false; // Escape once with edits that cannot be written
+    int commandFd = -1;     // standard input, when a pipe or a FIFO brings commands
+    std::string commandText;
+    double row = 0.0;
+    int pendingWidth = 0;
+    int pendingHeight = 0;
+};
+
+extern Live LIVE;
+
+// main.cpp
+void say(const std::string& line);
+void quit(int status);
+std::string position(double row);
+
+// reload.cpp
+std::string resolve(const std::string& name);
+void stage(const std::string& name);
+bool makeStaging(std::string& error);
+std::vector<std::string> describeLog(const std::string& file, const std::string& log);
+void setError(const std::string& file, const std::vector<std::string>& lines);
+void clearError(const std::string& file);
+void reloadShader(const std::string& file);
+void reloadTrackText();
+void reloadTrackFiles();
+void reloadLogo();
+void reloadTune();
+bool sameFile(const std::string& a, const std::string& b);
+void takeChanges();
+
+// tunegen_child.cpp
+void endTunegen();
+void startTunegen();
+void pollTunegen();
+
+// transport.cpp: the sections of the show in its order (intro, build, drop,
+// breakdown, climax, outro; the score's header has the same rows).
+extern const double sectionRows[6];
+extern const char* const sectionNames[6];
+void findCuts();
+bool playingAtFullSpeed();
+void moveTo(double row);
+void setTimeMode(bool paused, int slowness);
+double advanceTime();
+double cutBefore(double row);
+double cutAfter(double row);
+void toggleSectionLoop();
+
+// editing.cpp
+extern const std::vector<std::string> helpLines;
+int trackIndex(const std::string& name);
+void makeEditor();
+void pollCommands();
+void promptKey(unsigned char key);
+void openPrompt(const std::string& text);
+bool editKey(unsigned char key);
+PanelLayout panelLayout();
+PanelFacts panelFacts();
+void onMouse(int button, int state, int x, int y);
+void onMotion(int x, int y);
+
+} // namespace live

@@ -1,0 +1,135 @@
+// The live player's time: the music under the author's keys.
+#include "live.h"
+
+#include "demo/clock.h"
+#include "demo/tracks.h"
+#include "render/scene_index.h"
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace live {
+
+const double sectionRows[6] = {0, 128, 384, 640, 768, 1024};
+const char* const sectionNames[6] = {"intro", "build", "drop", "breakdown", "climax", "outro"};
+
+void findCuts()
+{
+    std::vector<double>& cuts = LIVE.time.cuts;
+    cuts.assign(1, 0.0);
+    int shown = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, 0.0)));
+    for (int row = 1; row <= static_cast<int>(endRow); ++row) {
+        const int scene = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row)));
+        if (scene != shown) cuts.push_back(row);
+        shown = scene;
+    }
+}
+
+// ---- time -----------------------------------------------------------------------
+
+bool playingAtFullSpeed()
+{
+    return !LIVE.time.paused && LIVE.time.slowness == 0;
+}
+
+void moveTo(double row)
+{
+    Time& t = LIVE.time;
+    row = std::clamp(row, 0.0, endRow);
+    if (t.loop && (row < t.loopFrom || row > t.loopTo)) {
+        t.loop = false;
+        say("loop off");
+    }
+    if (playingAtFullSpeed()) {
+        moveMusicTo(row);
+    } else {
+        t.heldRow = row;
+        holdMusicAt(row);
+    }
+}
+
+// Holds the music where it is (pausing, or slowing down) or lets it play.
+void setTimeMode(bool paused, int slowness)
+{
+    Time& t = LIVE.time;
+    const bool wasPlaying = playingAtFullSpeed();
+    t.paused = paused;
+    t.slowness = slowness;
+    if (wasPlaying && !playingAtFullSpeed()) {
+        t.heldRow = currentRow();
+        holdMusicAt(t.heldRow);
+    } else if (!wasPlaying && playingAtFullSpeed()) {
+        holdMusicAt(t.heldRow);
+        resumeMusic();
+    }
+    t.last = Clock::now();
+}
+
+// The row of this frame, with the loop and the end of the music applied.
+double advanceTime()
+{
+    Time& t = LIVE.time;
+    const auto now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - t.last).count();
+    t.last = now;
+    if (playingAtFullSpeed()) {
+        double row = currentRow();
+        if (t.loop && (row > t.loopTo || row < t.loopFrom)) {
+            moveMusicTo(t.loopFrom);
+            row = currentRow();
+        } else if (!t.loop && row >= endRow) {
+            t.paused = true;
+            t.heldRow = endRow;
+            holdMusicAt(endRow);
+            row = currentRow();
+        }
+        return row;
+    }
+    if (!t.paused) {
+        t.heldRow += seconds * rowRate / static_cast<double>(1 << t.slowness);
+        if (t.loop && t.heldRow > t.loopTo) t.heldRow = t.loopFrom;
+        if (!t.loop && t.heldRow >= endRow) {
+            t.heldRow = endRow;
+            t.paused = true;
+        }
+    }
+    holdMusicAt(t.heldRow);
+    return currentRow();
+}
+
+double cutBefore(double row)
+{
+    double found = 0.0;
+    for (double cut : LIVE.time.cuts) {
+        if (cut < row - 0.5) found = cut;
+    }
+    return found;
+}
+
+double cutAfter(double row)
+{
+    for (double cut : LIVE.time.cuts) {
+        if (cut > row + 0.5) return cut;
+    }
+    return endRow;
+}
+
+void toggleSectionLoop()
+{
+    Time& t = LIVE.time;
+    if (t.loop) {
+        t.loop = false;
+        say("loop off");
+        return;
+    }
+    const double row = currentRow();
+    t.loopFrom = 0.0;
+    for (double cut : t.cuts) {
+        if (cut <= row + 1e-9) t.loopFrom = cut;
+    }
+    t.loopTo = cutAfter(t.loopFrom);
+    t.loop = true;
+    say("loop " + std::to_string(static_cast<int>(t.loopFrom)) + " to " + std::to_string(static_cast<int>(t.loopTo)));
+}
+
+} // namespace live
