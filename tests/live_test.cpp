@@ -743,6 +743,19 @@ TEST(LiveEditing, TheDocumentChangesOnlyTheLinesOfTheKeysItEdits)
     ASSERT_TRUE(document.setKey("grade.lift", 16, 0.35f, 3, message));
     EXPECT_NE(document.text().find("\n\ntrack grade.lift\n  16 0.35 ramp\n"), std::string::npos) << document.text();
 
+    // What the edits left in place is what the text parses to.
+    std::vector<TextTrack> parsed;
+    ASSERT_TRUE(parseTrackText(document.text(), "t.tracks", parsed, error)) << error.describe();
+    ASSERT_EQ(parsed.size(), document.tracks().size());
+    for (size_t t = 0; t < parsed.size(); ++t) {
+        ASSERT_EQ(parsed[t].keys.size(), document.tracks()[t].keys.size()) << parsed[t].name;
+        for (size_t k = 0; k < parsed[t].keys.size(); ++k) {
+            EXPECT_EQ(parsed[t].keys[k].row, document.tracks()[t].keys[k].row);
+            EXPECT_EQ(parsed[t].keys[k].value, document.tracks()[t].keys[k].value);
+            EXPECT_EQ(parsed[t].keys[k].interpolation, document.tracks()[t].keys[k].interpolation);
+        }
+    }
+
     // Many keys in one edit: the first goes, the rest shift, one is new.
     TrackDocument retimed;
     ASSERT_TRUE(retimed.load(text, "t.tracks", error));

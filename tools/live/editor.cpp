@@ -27,6 +27,7 @@ constexpr size_t undoSteps = 256;
 // Edits come in bursts (a key held down, a script): they are written
 // together once the burst has paused this long, and always within a second.
 constexpr auto writeDelay = std::chrono::milliseconds(100);
+constexpr auto maxDelay = std::chrono::milliseconds(800);
 constexpr auto retryDelay = std::chrono::seconds(1);
 
 int32_t modeCode(const std::string& word)
@@ -116,10 +117,10 @@ bool TrackEditor::fail(const std::string& message)
 
 // After an edit of `track` ("" for any): undo keeps what was before, the demo
 // gets the new keys, the write is due.
-bool TrackEditor::apply(const TrackDocument& before, const std::string& track, bool undoable)
+bool TrackEditor::apply(const std::string& before, const std::string& track, bool undoable)
 {
     if (undoable) {
-        undo_.push_back(before.text());
+        undo_.push_back(before);
         if (undo_.size() > undoSteps) undo_.erase(undo_.begin());
         redo_.clear();
     }
@@ -149,7 +150,7 @@ bool TrackEditor::run(const std::string& line)
                       command == "redo" || command == "save" || command == "copy" || command == "paste" ||
                       command == "insert" || command == "remove";
     if (edit && path_.empty()) return fail(needsTracks);
-    const TrackDocument before = document_;
+    const std::string before = document_.text();
     std::string message, track;
     if (command == "goto" && arguments(1, 1)) {
         int32_t row = 0;
@@ -191,7 +192,11 @@ bool TrackEditor::run(const std::string& line)
     if (command == "copy" && arguments(3, 3)) return span(words);
     std::vector<std::string> names;
     if (command == "paste" && arguments(1, 1)) {
-        if (!targets(words[1], names) || !pasteInto(names)) return false;
+        if (!targets(words[1], names)) return false;
+        if (!pasteInto(names)) {
+            restore(before);
+            return false;
+        }
         return apply(before, words[1] == "all" ? "" : words[1]);
     }
     if ((command == "insert" || command == "remove") && arguments(2, 2)) {
@@ -200,7 +205,7 @@ bool TrackEditor::run(const std::string& line)
         if (*end != '\0' || rows < 1 || rows > document_.lastRow) return fail("'" + words[2] + "' is not a count of rows");
         if (!targets(words[1], names)) return false;
         if (!shift(names, static_cast<int32_t>(command == "insert" ? rows : -rows))) {
-            document_ = before;
+            restore(before);
             return false;
         }
         hooks_.say(command + " " + words[2] + " rows at row " + std::to_string(currentRow()) + " in " + words[1]);
@@ -334,6 +339,14 @@ bool TrackEditor::shift(const std::vector<std::string>& names, int32_t rows)
     return true;
 }
 
+void TrackEditor::restore(const std::string& text)
+{
+    TextError error;
+    const int32_t lastRow = document_.lastRow;
+    document_.load(text, name_, error);
+    document_.lastRow = lastRow;
+}
+
 void TrackEditor::select(int step)
 {
     const int count = static_cast<int>(trackNames_.size());
@@ -364,11 +377,11 @@ int32_t TrackEditor::dragKey(int32_t from, int32_t to, float value, bool first)
     if (key != keys->keys.begin()) low = (key - 1)->row + 1;
     if (key + 1 != keys->keys.end()) high = (key + 1)->row - 1;
     to = std::clamp(to, low, high);
-    const TrackDocument before = document_;
+    const std::string before = document_.text();
     std::string message;
     if ((to != from && !document_.moveKey(selected(), from, to, message)) ||
         !document_.setKey(selected(), to, value, -1, message)) {
-        document_ = before;
+        restore(before);
         fail(message);
         return -1;
     }
@@ -421,7 +434,7 @@ void TrackEditor::moveKey(int rows)
         fail(needsTracks);
         return;
     }
-    const TrackDocument before = document_;
+    const std::string before = document_.text();
     std::string message;
     const int32_t from = currentRow(), to = from + rows;
     if (!document_.moveKey(selected(), from, to, message)) {
@@ -437,8 +450,7 @@ bool TrackEditor::undo()
 {
     if (undo_.empty()) return false;
     redo_.push_back(document_.text());
-    TextError error;
-    document_.load(undo_.back(), name_, error);
+    restore(undo_.back());
     undo_.pop_back();
     for (const std::string& name : trackNames_) hooks_.keysChanged(name, document_.find(name));
     changed_ = Clock::now();
@@ -450,8 +462,7 @@ bool TrackEditor::redo()
 {
     if (redo_.empty()) return false;
     undo_.push_back(document_.text());
-    TextError error;
-    document_.load(redo_.back(), name_, error);
+    restore(redo_.back());
     redo_.pop_back();
     for (const std::string& name : trackNames_) hooks_.keysChanged(name, document_.find(name));
     changed_ = Clock::now();
@@ -461,10 +472,18 @@ bool TrackEditor::redo()
 
 void TrackEditor::tick()
 {
-    if (!unwritten()) return;
+    if (!unwritten()) {
+        waiting_ = false;
+        return;
+    }
     const auto now = Clock::now();
-    if (now - changed_ < writeDelay || (failing_ && now - lastTry_ < retryDelay)) return;
-    writeNow();
+    if (!waiting_) {
+        waiting_ = true;
+        since_ = now;
+    }
+    const bool due = now - changed_ >= writeDelay || now - since_ >= maxDelay;
+    if (!due || (failing_ && now - lastTry_ < retryDelay)) return;
+    if (writeNow()) waiting_ = false;
 }
 
 bool TrackEditor::writeNow()

@@ -105,7 +105,8 @@ private:
     bool span(const std::vector<std::string>& words);
     bool pasteInto(const std::vector<std::string>& names);
     bool shift(const std::vector<std::string>& names, int32_t rows);
-    bool apply(const TrackDocument& before, const std::string& track, bool undoable = true);
+    bool apply(const std::string& before, const std::string& track, bool undoable = true);
+    void restore(const std::string& text);
     bool fail(const std::string& message);
     int32_t currentRow() const;
     bool known(const std::string& track) const;
@@ -122,6 +123,8 @@ private:
     Clipboard clipboard_;
     std::chrono::steady_clock::time_point changed_;
     std::chrono::steady_clock::time_point lastTry_;
+    std::chrono::steady_clock::time_point since_; // the oldest edit not written
+    bool waiting_ = false;
     bool failing_ = false;
 };
 

@@ -92,19 +92,59 @@ std::string shortestFloatText(float value)
     return text;
 }
 
-std::vector<std::string> TrackDocument::lines() const
+namespace {
+
+std::vector<std::string> splitLines(const std::string& text)
 {
     std::vector<std::string> out;
     size_t at = 0;
     for (;;) {
-        const size_t end = text_.find('\n', at);
+        const size_t end = text.find('\n', at);
         if (end == std::string::npos) {
-            out.push_back(text_.substr(at));
+            out.push_back(text.substr(at));
             return out;
         }
-        out.push_back(text_.substr(at, end - at));
+        out.push_back(text.substr(at, end - at));
         at = end + 1;
     }
+}
+
+} // namespace
+
+const std::string& TrackDocument::text() const
+{
+    if (!joined_) {
+        size_t size = lines_.size();
+        for (const std::string& line : lines_) size += line.size();
+        text_.clear();
+        text_.reserve(size);
+        for (size_t i = 0; i < lines_.size(); ++i) {
+            if (i) text_ += '\n';
+            text_ += lines_[i];
+        }
+        joined_ = true;
+    }
+    return text_;
+}
+
+void TrackDocument::insertLine(size_t at, const std::string& line)
+{
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
+    for (size_t& l : trackLines_) l += l >= at ? 1 : 0;
+    for (std::vector<size_t>& keys : keyLines_) {
+        for (size_t& l : keys) l += l >= at ? 1 : 0;
+    }
+    joined_ = false;
+}
+
+void TrackDocument::eraseLine(size_t at)
+{
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(at));
+    for (size_t& l : trackLines_) l -= l > at ? 1 : 0;
+    for (std::vector<size_t>& keys : keyLines_) {
+        for (size_t& l : keys) l -= l > at ? 1 : 0;
+    }
+    joined_ = false;
 }
 
 bool TrackDocument::load(const std::string& text, const std::string& fileName, TextError& error)
@@ -129,7 +169,9 @@ bool TrackDocument::load(const std::string& text, const std::string& fileName, T
         ++line;
         at = end + 1;
     }
+    lines_ = splitLines(text);
     text_ = text;
+    joined_ = true;
     fileName_ = fileName;
     tracks_ = std::move(tracks);
     trackLines_ = std::move(trackLines);
@@ -176,10 +218,10 @@ bool TrackDocument::setKey(const std::string& name, int32_t row, float value, in
         message = "the interpolation is step, linear, smooth or ramp";
         return false;
     }
-    std::vector<std::string> lines = this->lines();
     const std::string valueText = shortestFloatText(value);
     const TextTrack* track = find(name);
     if (!track) {
+        std::vector<std::string> lines = lines_;
         // A track of its own at the end, after a blank line, ending the
         // text with a newline.
         if (lines.back().empty()) lines.pop_back();
@@ -197,9 +239,12 @@ bool TrackDocument::setKey(const std::string& name, int32_t row, float value, in
     const size_t index = static_cast<size_t>(after - keys.begin());
     if (after != keys.end() && after->row == row) {
         const std::string mode = interpolation < 0 ? "" : interpolationName(interpolation);
-        std::string& line = lines[keyLines_[t][index]];
+        std::string& line = lines_[keyLines_[t][index]];
         line = replaceWords(line, {"", valueText, mode});
-        return rebuild(lines, message);
+        tracks_[t].keys[index].value = value;
+        if (interpolation >= 0) tracks_[t].keys[index].interpolation = interpolation;
+        joined_ = false;
+        return true;
     }
     // The key it follows sets its style; the first key follows the one after.
     const bool hasBefore = index > 0;
@@ -209,12 +254,14 @@ bool TrackDocument::setKey(const std::string& name, int32_t row, float value, in
                          : index < keys.size() ? keys[index].interpolation
                                                : 1;
     const std::string line = keys.empty() ? "  " + std::to_string(row) + " " + valueText + " " + interpolationName(mode)
-                                          : keyLineLike(lines[model], row, valueText, interpolationName(mode));
+                                          : keyLineLike(lines_[model], row, valueText, interpolationName(mode));
     const size_t insertAt = hasBefore ? keyLines_[t][index - 1] + 1
                             : keys.empty() ? trackLines_[t] + 1
                                            : keyLines_[t][0];
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), line);
-    return rebuild(lines, message);
+    insertLine(insertAt, line);
+    tracks_[t].keys.insert(tracks_[t].keys.begin() + static_cast<std::ptrdiff_t>(index), TrackKey{row, value, mode});
+    keyLines_[t].insert(keyLines_[t].begin() + static_cast<std::ptrdiff_t>(index), insertAt);
+    return true;
 }
 
 bool TrackDocument::removeKey(const std::string& name, int32_t row, std::string& message)
@@ -223,9 +270,11 @@ bool TrackDocument::removeKey(const std::string& name, int32_t row, std::string&
     const size_t t = track ? static_cast<size_t>(track - tracks_.data()) : 0;
     for (size_t k = 0; track && k < track->keys.size(); ++k) {
         if (track->keys[k].row != row) continue;
-        std::vector<std::string> lines = this->lines();
-        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(keyLines_[t][k]));
-        return rebuild(lines, message);
+        const size_t line = keyLines_[t][k];
+        tracks_[t].keys.erase(tracks_[t].keys.begin() + static_cast<std::ptrdiff_t>(k));
+        keyLines_[t].erase(keyLines_[t].begin() + static_cast<std::ptrdiff_t>(k));
+        eraseLine(line);
+        return true;
     }
     message = track ? name + " has no key at row " + std::to_string(row) : "no track '" + name + "' in the text";
     return false;
@@ -241,9 +290,11 @@ bool TrackDocument::setInterpolation(const std::string& name, int32_t row, int32
     const size_t t = track ? static_cast<size_t>(track - tracks_.data()) : 0;
     for (size_t k = 0; track && k < track->keys.size(); ++k) {
         if (track->keys[k].row != row) continue;
-        std::vector<std::string> lines = this->lines();
-        lines[keyLines_[t][k]] = replaceWords(lines[keyLines_[t][k]], {"", "", interpolationName(interpolation)});
-        return rebuild(lines, message);
+        std::string& line = lines_[keyLines_[t][k]];
+        line = replaceWords(line, {"", "", interpolationName(interpolation)});
+        tracks_[t].keys[k].interpolation = interpolation;
+        joined_ = false;
+        return true;
     }
     message = track ? name + " has no key at row " + std::to_string(row) : "no track '" + name + "' in the text";
     return false;
@@ -270,12 +321,13 @@ bool TrackDocument::moveKey(const std::string& name, int32_t from, int32_t to, s
         message = name + ": row " + std::to_string(to) + " is past the next key; move it there or delete one";
         return false;
     }
-    std::vector<std::string> lines = this->lines();
-    std::string& line = lines[keyLines_[t][k]];
+    std::string& line = lines_[keyLines_[t][k]];
     const std::vector<Span> spans = wordSpans(line);
     const bool barBeatRow = line.substr(spans[0].begin, spans[0].end - spans[0].begin).find(':') != std::string::npos;
     line = replaceWords(line, {positionText(to, barBeatRow)});
-    return rebuild(lines, message);
+    tracks_[t].keys[k].row = to;
+    joined_ = false;
+    return true;
 }
 
 bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<TrackKey>& keys,
@@ -295,7 +347,7 @@ bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<Trac
     }
     const size_t t = static_cast<size_t>(track - tracks_.data());
     const std::vector<TrackKey>& old = track->keys;
-    const std::vector<std::string> lines = this->lines();
+    const std::vector<std::string>& lines = lines_;
     // Which new key each old key line becomes, if any.
     std::vector<int> becomes(old.size(), -1);
     for (size_t i = 0; i < keys.size(); ++i) {

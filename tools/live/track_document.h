@@ -13,7 +13,8 @@
 // A new key takes the style of the key it follows (or, first in its track,
 // the key it precedes): its indentation, its columns, its position written
 // as bar:beat:row or as a plain row, and its interpolation. Loading a text
-// and asking for it back gives the same bytes.
+// and asking for it back gives the same bytes, and a text after any edits
+// parses to the keys the document holds.
 #pragma once
 
 #include "track_text.h"
@@ -28,7 +29,8 @@ public:
     // the document as it was.
     bool load(const std::string& text, const std::string& fileName, TextError& error);
 
-    const std::string& text() const { return text_; }
+    // The whole text, joined from its lines when an edit changed them.
+    const std::string& text() const;
     const std::vector<TextTrack>& tracks() const { return tracks_; }
 
     // The track's keys, or nullptr when the text has no such track.
@@ -57,10 +59,16 @@ public:
 
 private:
     bool rebuild(const std::vector<std::string>& lines, std::string& message);
-    std::vector<std::string> lines() const;
     bool checkRow(int32_t row, std::string& message) const;
+    // Single-key edits change a line and the keys in place, without parsing
+    // the text again: a text of thousands of keys takes a hundred edits a
+    // second. Line numbers after an inserted or erased line shift by one.
+    void insertLine(size_t at, const std::string& line);
+    void eraseLine(size_t at);
 
-    std::string text_;
+    std::vector<std::string> lines_;
+    mutable std::string text_;
+    mutable bool joined_ = true;
     std::string fileName_;
     std::vector<TextTrack> tracks_;
     std::vector<size_t> trackLines_;             // each track's header line
