@@ -70,16 +70,21 @@ class LivePlayer {
 public:
     // Starts the player on a 320x180 screen with `data` before the run
     // folder, and waits until it draws.
-    LivePlayer(const TempDir& data, std::vector<std::string> arguments, ChildStdin input = ChildStdin::DevNull)
-        : LivePlayer(data.path(), arguments, input)
+    // `prefix` runs before the player's command line (a shell that limits it).
+    LivePlayer(const TempDir& data, std::vector<std::string> arguments, ChildStdin input = ChildStdin::DevNull,
+               const std::vector<std::string>& prefix = {})
+        : LivePlayer(data.path(), arguments, input, prefix)
     {
     }
-    LivePlayer(const std::string& data, std::vector<std::string> arguments, ChildStdin input = ChildStdin::DevNull)
+    LivePlayer(const std::string& data, std::vector<std::string> arguments, ChildStdin input = ChildStdin::DevNull,
+               const std::vector<std::string>& prefix = {})
         : server_(320, 180)
     {
         ChildOptions options;
         options.input = input;
-        options.argv = {binary("orvanta-live"), "--window", "320x180", "--data", data, "--data", ORVANTA_RUN_DIR};
+        options.argv = prefix;
+        options.argv.insert(options.argv.end(), {binary("orvanta-live"), "--window", "320x180", "--data", data,
+                                                 "--data", ORVANTA_RUN_DIR});
         options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
         options.environment = glChildEnvironment();
         options.environment.emplace_back("DISPLAY", server_.display());
@@ -924,4 +929,32 @@ TEST(Live, ThePanelScrubsPicksTracksAndDragsKeys)
     ASSERT_NE(mark, std::string::npos) << "the whole drag is one step: " << live.process().out();
     live.process().collect(1.0);
     EXPECT_EQ(readFile(text.file("t.tracks")), original);
+}
+
+// On a full disk (files limited to 2 KiB) an edit holds on screen and in the
+// picture, a red line says it is not written, and the file stays whole.
+// Without --tracks, an edit says what it needs.
+TEST(Live, AFullDiskKeepsTheEditAndSaysSo)
+{
+    TempDir data, text;
+    writeTestScene(data, gainPass, showPassFour);
+    const std::string original = "# " + std::string(3000, '=') + "\ntrack gain.r\n  0 0.5 step\n";
+    text.write("t.tracks", original);
+    LivePlayer live(data, {"--tracks", text.file("t.tracks")}, ChildStdin::Pipe,
+                    {"bash", "-c", "ulimit -f 2; trap '' XFSZ; exec \"$@\"", "bash"});
+    ASSERT_TRUE(live.started());
+    live.process().writeStdin("pause\nkey gain.r 1\n");
+    size_t mark = live.waitFor("t.tracks: not written: ", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    EXPECT_NE(live.process().out().find("File too large; the edits are kept"), std::string::npos);
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_EQ(red(live.pixel(300, 170)), 255) << "the edit holds";
+    EXPECT_TRUE(live.showsError());
+    EXPECT_EQ(readFile(text.file("t.tracks")), original);
+
+    LivePlayer plain(data, {}, ChildStdin::Pipe);
+    ASSERT_TRUE(plain.started());
+    plain.process().writeStdin("key gain.r 1\n");
+    EXPECT_NE(plain.waitFor("error: editing keys needs --tracks FILE.tracks", 0), std::string::npos)
+        << plain.process().out();
 }
