@@ -448,25 +448,24 @@ void TrackEditor::moveKey(int rows)
 
 bool TrackEditor::undo()
 {
-    if (undo_.empty()) return false;
-    redo_.push_back(document_.text());
-    restore(undo_.back());
-    undo_.pop_back();
-    for (const std::string& name : trackNames_) hooks_.keysChanged(name, document_.find(name));
-    changed_ = Clock::now();
-    hooks_.say("undone (" + std::to_string(undo_.size()) + " more)");
-    return true;
+    return travel(undo_, redo_, "undone");
 }
 
 bool TrackEditor::redo()
 {
-    if (redo_.empty()) return false;
-    undo_.push_back(document_.text());
-    restore(redo_.back());
-    redo_.pop_back();
+    return travel(redo_, undo_, "redone");
+}
+
+// Takes the newest text of `from`, keeping the text now on `to`.
+bool TrackEditor::travel(std::vector<std::string>& from, std::vector<std::string>& to, const char* word)
+{
+    if (from.empty()) return false;
+    to.push_back(document_.text());
+    restore(from.back());
+    from.pop_back();
     for (const std::string& name : trackNames_) hooks_.keysChanged(name, document_.find(name));
     changed_ = Clock::now();
-    hooks_.say("redone (" + std::to_string(redo_.size()) + " more)");
+    hooks_.say(std::string(word) + " (" + std::to_string(from.size()) + " more)");
     return true;
 }
 

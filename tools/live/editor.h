@@ -107,6 +107,7 @@ private:
     bool shift(const std::vector<std::string>& names, int32_t rows);
     bool apply(const std::string& before, const std::string& track, bool undoable = true);
     void restore(const std::string& text);
+    bool travel(std::vector<std::string>& from, std::vector<std::string>& to, const char* word);
     bool fail(const std::string& message);
     int32_t currentRow() const;
     bool known(const std::string& track) const;
