@@ -56,7 +56,9 @@ PanelLayout layoutPanel(int width, int height, double row, double span)
     const float stripHeight = std::clamp(h / 24.0f, 14.0f, 30.0f);
     const float curveHeight = h * 0.22f;
     l.lane = std::floor(std::clamp(h * 0.42f / 31.0f, 4.0f, 12.0f));
-    const float namesWidth = std::clamp(w * 0.2f, 60.0f, 220.0f);
+    // The names take at most two fifths of a narrow window: the rows keep
+    // the rest, never nothing.
+    const float namesWidth = std::min(std::clamp(w * 0.2f, 60.0f, 220.0f), w * 0.4f);
     l.strip = {0, h - stripHeight, w, h};
     l.curve = {namesWidth, l.strip.y0 - 4 - curveHeight, w, l.strip.y0 - 4};
     const float dopeTop = l.curve.y0 - 4 - l.lane * 31;
