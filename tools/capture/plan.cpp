@@ -213,20 +213,15 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             }
             plan.crf = static_cast<int>(crf);
             crfGiven = true;
-        } else if (arg == "--bitrate") {
-            if (!value(v) || !rate(v, 100e3, 1000e6)) {
-                error = "--bitrate is a rate from 100k to 1000M, such as 12M";
+        } else if (arg == "--bitrate" || arg == "--audio-bitrate") {
+            const bool video = arg == "--bitrate";
+            if (!value(v) || !(video ? rate(v, 100e3, 1000e6) : rate(v, 32e3, 512e3))) {
+                error = video ? "--bitrate is a rate from 100k to 1000M, such as 12M"
+                              : "--audio-bitrate is a rate from 32k to 512k, such as 256k";
                 return false;
             }
-            plan.bitrate = v;
-            bitrateGiven = true;
-        } else if (arg == "--audio-bitrate") {
-            if (!value(v) || !rate(v, 32e3, 512e3)) {
-                error = "--audio-bitrate is a rate from 32k to 512k, such as 256k";
-                return false;
-            }
-            plan.audioBitrate = v;
-            audioGiven = true;
+            (video ? plan.bitrate : plan.audioBitrate) = v;
+            (video ? bitrateGiven : audioGiven) = true;
         } else if (arg == "--preset-x264") {
             static const char* const presets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
                                                   "medium", "slow", "slower", "veryslow", "placebo"};

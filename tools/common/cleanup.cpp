@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int slots = 16;
+constexpr int folderSlots = 4;
 
 // The kernel's record of a folder entry, as getdents64 writes it.
 struct linux_dirent64 {
@@ -25,8 +26,8 @@ struct linux_dirent64 {
 struct Held {
     char files[slots][4096];
     volatile sig_atomic_t fileUsed[slots];
-    char folders[4][4096];
-    volatile sig_atomic_t folderUsed[4];
+    char folders[folderSlots][4096];
+    volatile sig_atomic_t folderUsed[folderSlots];
     volatile pid_t children[slots];
     volatile sig_atomic_t endings[slots];
 } HELD = {};
@@ -53,6 +54,19 @@ void removeFolder(const char* path)
     rmdir(path);
 }
 
+// Copies `path` into the first free one of `count` slots; its index, or -1.
+int hold(char (*paths)[4096], volatile sig_atomic_t* used, int count, const std::string& path)
+{
+    if (path.size() >= sizeof paths[0]) return -1;
+    for (int slot = 0; slot < count; ++slot) {
+        if (used[slot]) continue;
+        std::memcpy(paths[slot], path.c_str(), path.size() + 1);
+        used[slot] = 1;
+        return slot;
+    }
+    return -1;
+}
+
 void onSignal(int signal)
 {
     cleanUpNow();
@@ -73,14 +87,7 @@ void endOnSignals()
 
 int holdTemporary(const std::string& path)
 {
-    if (path.size() >= sizeof HELD.files[0]) return -1;
-    for (int slot = 0; slot < slots; ++slot) {
-        if (HELD.fileUsed[slot]) continue;
-        std::memcpy(HELD.files[slot], path.c_str(), path.size() + 1);
-        HELD.fileUsed[slot] = 1;
-        return slot;
-    }
-    return -1;
+    return hold(HELD.files, HELD.fileUsed, slots, path);
 }
 
 void releaseTemporary(int slot)
@@ -90,19 +97,12 @@ void releaseTemporary(int slot)
 
 int holdFolder(const std::string& path)
 {
-    if (path.size() >= sizeof HELD.folders[0]) return -1;
-    for (int slot = 0; slot < 4; ++slot) {
-        if (HELD.folderUsed[slot]) continue;
-        std::memcpy(HELD.folders[slot], path.c_str(), path.size() + 1);
-        HELD.folderUsed[slot] = 1;
-        return slot;
-    }
-    return -1;
+    return hold(HELD.folders, HELD.folderUsed, folderSlots, path);
 }
 
 void releaseFolder(int slot)
 {
-    if (slot >= 0 && slot < 4) HELD.folderUsed[slot] = 0;
+    if (slot >= 0 && slot < folderSlots) HELD.folderUsed[slot] = 0;
 }
 
 int holdChild(pid_t pid, int signal)
@@ -137,7 +137,7 @@ void cleanUpNow()
             HELD.fileUsed[slot] = 0;
         }
     }
-    for (int slot = 0; slot < 4; ++slot) {
+    for (int slot = 0; slot < folderSlots; ++slot) {
         if (HELD.folderUsed[slot]) {
             removeFolder(HELD.folders[slot]);
             HELD.folderUsed[slot] = 0;

@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace fs = std::filesystem;
-
 namespace live {
 
 // ---- the editor -------------------------------------------------------------
@@ -62,21 +60,21 @@ void makeEditor()
 // a FIFO; its end closes it.
 void pollCommands()
 {
-    if (LIVE.commandFd < 0) return;
+    if (LIVE.edit.commandFd < 0) return;
     char chunk[4096];
     ssize_t n = 0;
-    while ((n = read(LIVE.commandFd, chunk, sizeof chunk)) > 0) LIVE.commandText.append(chunk, static_cast<size_t>(n));
+    while ((n = read(LIVE.edit.commandFd, chunk, sizeof chunk)) > 0) LIVE.edit.commandText.append(chunk, static_cast<size_t>(n));
     if (n == 0) {
-        close(LIVE.commandFd);
-        LIVE.commandFd = -1;
+        close(LIVE.edit.commandFd);
+        LIVE.edit.commandFd = -1;
     }
-    for (size_t end; (end = LIVE.commandText.find('\n')) != std::string::npos;) {
-        const std::string line = LIVE.commandText.substr(0, end);
-        LIVE.commandText.erase(0, end + 1);
+    for (size_t end; (end = LIVE.edit.commandText.find('\n')) != std::string::npos;) {
+        const std::string line = LIVE.edit.commandText.substr(0, end);
+        LIVE.edit.commandText.erase(0, end + 1);
         LIVE.editor->run(line);
     }
     // A line longer than any command is nonsense: dropped, not kept growing.
-    if (LIVE.commandText.size() > 4096) LIVE.commandText.clear();
+    if (LIVE.edit.commandText.size() > 4096) LIVE.edit.commandText.clear();
 }
 
 // The command line in the window: typed keys go to it until Enter runs it
@@ -84,21 +82,21 @@ void pollCommands()
 void promptKey(unsigned char key)
 {
     if (key == 27) {
-        LIVE.prompting = false;
+        LIVE.edit.prompting = false;
     } else if (key == '\r' || key == '\n') {
-        LIVE.prompting = false;
-        LIVE.editor->run(LIVE.prompt);
+        LIVE.edit.prompting = false;
+        LIVE.editor->run(LIVE.edit.prompt);
     } else if (key == 8 || key == 127) {
-        if (!LIVE.prompt.empty()) LIVE.prompt.pop_back();
-    } else if (key >= 32 && key < 127 && LIVE.prompt.size() < 200) {
-        LIVE.prompt.push_back(static_cast<char>(key));
+        if (!LIVE.edit.prompt.empty()) LIVE.edit.prompt.pop_back();
+    } else if (key >= 32 && key < 127 && LIVE.edit.prompt.size() < 200) {
+        LIVE.edit.prompt.push_back(static_cast<char>(key));
     }
 }
 
 void openPrompt(const std::string& text)
 {
-    LIVE.prompting = true;
-    LIVE.prompt = text;
+    LIVE.edit.prompting = true;
+    LIVE.edit.prompt = text;
 }
 
 // Keys that edit the selected track at the current row; false for others.
@@ -132,10 +130,10 @@ bool editKey(unsigned char key)
     case 'N': editor.run("insert all 4"); return true;
     case 'm': editor.run("remove " + editor.selected() + " 4"); return true;
     case 'M': editor.run("remove all 4"); return true;
-    case 't': case 'T': LIVE.panel = !LIVE.panel; return true;
-    case 'z': LIVE.span = std::max(8.0, LIVE.span / 2); return true;
-    case 'Z': LIVE.span = std::min(1024.0, LIVE.span * 2); return true;
-    case 'h': case 'H': case '?': LIVE.help = !LIVE.help; return true;
+    case 't': case 'T': LIVE.edit.panel = !LIVE.edit.panel; return true;
+    case 'z': LIVE.edit.span = std::max(8.0, LIVE.edit.span / 2); return true;
+    case 'Z': LIVE.edit.span = std::min(1024.0, LIVE.edit.span * 2); return true;
+    case 'h': case 'H': case '?': LIVE.edit.help = !LIVE.edit.help; return true;
     default: return false;
     }
 }
@@ -144,7 +142,7 @@ bool editKey(unsigned char key)
 
 PanelLayout panelLayout()
 {
-    return layoutPanel(static_cast<int>(windowWidth), static_cast<int>(windowHeight), LIVE.row, LIVE.span);
+    return layoutPanel(static_cast<int>(windowWidth), static_cast<int>(windowHeight), LIVE.row, LIVE.edit.span);
 }
 
 PanelFacts panelFacts()
@@ -152,7 +150,7 @@ PanelFacts panelFacts()
     PanelFacts facts;
     facts.names.assign(std::begin(demoTrackNames), std::end(demoTrackNames));
     facts.selected = std::max(0, trackIndex(LIVE.editor->selected()));
-    facts.selectedKey = LIVE.selectedKey;
+    facts.selectedKey = LIVE.edit.selectedKey;
     facts.keys = [](int track) { return LIVE.editor->document().find(demoTrackNames[track]); };
     facts.value = [](int track, double row) { return sampleTrack(static_cast<DemoTrack>(track), row); };
     facts.cuts = LIVE.time.cuts;
@@ -161,9 +159,9 @@ PanelFacts panelFacts()
     facts.loopFrom = LIVE.time.loopFrom;
     facts.loopTo = LIVE.time.loopTo;
     facts.lastRow = endRow;
-    facts.fixedRange = LIVE.dragFrom >= 0;
-    facts.low = LIVE.dragLow;
-    facts.high = LIVE.dragHigh;
+    facts.fixedRange = LIVE.edit.dragFrom >= 0;
+    facts.low = LIVE.edit.dragLow;
+    facts.high = LIVE.edit.dragHigh;
     return facts;
 }
 
@@ -178,20 +176,20 @@ void dragTo(int x, int y)
     const float cy = std::clamp(static_cast<float>(y), layout.curve.y0, layout.curve.y1 - 1);
     const PanelHit hit = hitPanel(layout, panelFacts(), cx, cy);
     if (hit.where != PanelHit::Curve) return;
-    const int snap = LIVE.dragByBeats ? rowsPerBeat : 1;
+    const int snap = LIVE.edit.dragByBeats ? rowsPerBeat : 1;
     const int row = static_cast<int>(std::lround(hit.row / snap)) * snap;
     // Values snap to the track's fine step as the drag began, as the nudge
     // keys move them.
-    const double step = LIVE.dragStep;
+    const double step = LIVE.edit.dragStep;
     const float value = static_cast<float>(std::round(hit.value / step) * step);
-    const int landed = LIVE.editor->dragKey(LIVE.dragFrom, row, value, !LIVE.dragStarted);
+    const int landed = LIVE.editor->dragKey(LIVE.edit.dragFrom, row, value, !LIVE.edit.dragStarted);
     if (landed < 0) {
-        LIVE.dragFrom = -1;
+        LIVE.edit.dragFrom = -1;
         return;
     }
-    LIVE.dragStarted = true;
-    LIVE.dragFrom = landed;
-    LIVE.selectedKey = landed;
+    LIVE.edit.dragStarted = true;
+    LIVE.edit.dragFrom = landed;
+    LIVE.edit.selectedKey = landed;
 }
 
 } // namespace
@@ -200,32 +198,32 @@ void onMouse(int button, int state, int x, int y)
 {
     if (button != GLUT_LEFT_BUTTON) return;
     if (state == GLUT_UP) {
-        if (LIVE.dragStarted) say(LIVE.editor->selected() + ": key dragged to row " + std::to_string(LIVE.dragFrom));
-        LIVE.scrubbing = false;
-        LIVE.dragFrom = -1;
-        LIVE.dragStarted = false;
+        if (LIVE.edit.dragStarted) say(LIVE.editor->selected() + ": key dragged to row " + std::to_string(LIVE.edit.dragFrom));
+        LIVE.edit.scrubbing = false;
+        LIVE.edit.dragFrom = -1;
+        LIVE.edit.dragStarted = false;
         return;
     }
-    if (!LIVE.panel) return;
+    if (!LIVE.edit.panel) return;
     const PanelHit hit = hitPanel(panelLayout(), panelFacts(), static_cast<float>(x), static_cast<float>(y));
     switch (hit.where) {
     case PanelHit::Strip:
-        LIVE.scrubbing = true;
+        LIVE.edit.scrubbing = true;
         moveTo(hit.row);
         break;
     case PanelHit::Lane:
         LIVE.editor->select(demoTrackNames[hit.track]);
-        LIVE.selectedKey = hit.key;
+        LIVE.edit.selectedKey = hit.key;
         if (hit.key >= 0) moveTo(hit.key);
         break;
     case PanelHit::Curve:
-        LIVE.selectedKey = hit.key;
+        LIVE.edit.selectedKey = hit.key;
         if (hit.key >= 0) {
-            curveRange(panelLayout(), panelFacts(), LIVE.dragLow, LIVE.dragHigh);
-            LIVE.dragStep = LIVE.editor->stepFor(LIVE.editor->selected(), false);
-            LIVE.dragFrom = hit.key;
-            LIVE.dragStarted = false;
-            LIVE.dragByBeats = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
+            curveRange(panelLayout(), panelFacts(), LIVE.edit.dragLow, LIVE.edit.dragHigh);
+            LIVE.edit.dragStep = LIVE.editor->stepFor(LIVE.editor->selected(), false);
+            LIVE.edit.dragFrom = hit.key;
+            LIVE.edit.dragStarted = false;
+            LIVE.edit.dragByBeats = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
         } else {
             moveTo(std::round(hit.row));
         }
@@ -236,9 +234,9 @@ void onMouse(int button, int state, int x, int y)
 
 void onMotion(int x, int y)
 {
-    if (LIVE.scrubbing) {
+    if (LIVE.edit.scrubbing) {
         moveTo(std::clamp(static_cast<double>(x) / windowWidth * endRow, 0.0, endRow));
-    } else if (LIVE.dragFrom >= 0) {
+    } else if (LIVE.edit.dragFrom >= 0) {
         dragTo(x, y);
     }
 }

@@ -79,9 +79,7 @@ bool TrackEditor::reload()
             hooks_.say(name_ + ": saved outside while edits were not written; the saved file wins, undo brings the "
                                "edits back");
         }
-        undo_.push_back(document_.text());
-        if (undo_.size() > undoSteps) undo_.erase(undo_.begin());
-        redo_.clear();
+        remember(document_.text());
     }
     loaded.lastRow = document_.lastRow;
     document_ = std::move(loaded);
@@ -97,14 +95,34 @@ bool TrackEditor::reload()
     return true;
 }
 
+void TrackEditor::remember(const std::string& text)
+{
+    undo_.push_back(text);
+    if (undo_.size() > undoSteps) undo_.erase(undo_.begin());
+    redo_.clear();
+}
+
 int32_t TrackEditor::currentRow() const
 {
     return static_cast<int32_t>(std::floor(hooks_.row() + 1e-6));
 }
 
+size_t TrackEditor::indexOf(const std::string& track) const
+{
+    return static_cast<size_t>(std::find(trackNames_.begin(), trackNames_.end(), track) - trackNames_.begin());
+}
+
 bool TrackEditor::known(const std::string& track) const
 {
-    return std::find(trackNames_.begin(), trackNames_.end(), track) != trackNames_.end();
+    return indexOf(track) < trackNames_.size();
+}
+
+const TrackKey* TrackEditor::keyAtOrBefore(const std::string& track, int32_t row) const
+{
+    const TextTrack* keys = document_.find(track);
+    const TrackKey* at = nullptr;
+    for (size_t k = 0; keys && k < keys->keys.size() && keys->keys[k].row <= row; ++k) at = &keys->keys[k];
+    return at;
 }
 
 bool TrackEditor::fail(const std::string& message)
@@ -119,11 +137,7 @@ bool TrackEditor::fail(const std::string& message)
 // gets the new keys, the write is due.
 bool TrackEditor::apply(const std::string& before, const std::string& track, bool undoable)
 {
-    if (undoable) {
-        undo_.push_back(before);
-        if (undo_.size() > undoSteps) undo_.erase(undo_.begin());
-        redo_.clear();
-    }
+    if (undoable) remember(before);
     for (const std::string& name : trackNames_) {
         if (track.empty() || name == track) hooks_.keysChanged(name, document_.find(name));
     }
@@ -143,7 +157,7 @@ bool TrackEditor::run(const std::string& line)
     auto trackArgument = [&](std::string& track) {
         track = words[1];
         if (!known(track)) return fail("unknown track '" + track + "'");
-        selected_ = static_cast<size_t>(std::find(trackNames_.begin(), trackNames_.end(), track) - trackNames_.begin());
+        selected_ = indexOf(track);
         return true;
     };
     const bool edit = command == "key" || command == "del" || command == "interp" || command == "undo" ||
@@ -180,10 +194,8 @@ bool TrackEditor::run(const std::string& line)
         if (!trackArgument(track)) return false;
         const int32_t mode = modeCode(words[2]);
         if (mode < 0) return fail("'" + words[2] + "' is not step, linear, smooth or ramp");
-        const TextTrack* keys = document_.find(track);
         const int32_t row = currentRow();
-        const TrackKey* at = nullptr;
-        for (size_t k = 0; keys && k < keys->keys.size() && keys->keys[k].row <= row; ++k) at = &keys->keys[k];
+        const TrackKey* at = keyAtOrBefore(track, row);
         if (!at) return fail(track + " has no key at or before row " + std::to_string(row));
         if (!document_.setInterpolation(track, at->row, mode, message)) return fail(message);
         hooks_.say(track + ": key at row " + std::to_string(at->row) + " " + words[2]);
@@ -223,122 +235,6 @@ bool TrackEditor::run(const std::string& line)
     return fail("'" + line + "' is not a command: " + editorCommandHelp);
 }
 
-bool TrackEditor::targets(const std::string& word, std::vector<std::string>& names)
-{
-    names.clear();
-    if (word == "all") {
-        for (const TextTrack& track : document_.tracks()) {
-            if (known(track.name)) names.push_back(track.name);
-        }
-        return true;
-    }
-    if (!known(word)) return fail("unknown track '" + word + "'");
-    select(word);
-    names.push_back(word);
-    return true;
-}
-
-bool TrackEditor::span(const std::vector<std::string>& words)
-{
-    int32_t from = 0, to = 0;
-    std::string message;
-    if (!parseTrackPosition(words[2], from, message) || !parseTrackPosition(words[3], to, message)) {
-        return fail(message);
-    }
-    if (from < 0 || to < from || to > document_.lastRow) return fail("copy takes a span of rows: FROM up to TO");
-    std::vector<std::string> names;
-    if (!targets(words[1], names)) return false;
-    Clipboard copied;
-    copied.all = words[1] == "all";
-    copied.length = to - from;
-    size_t count = 0;
-    for (const std::string& name : names) {
-        std::vector<TrackKey> keys;
-        if (const TextTrack* track = document_.find(name)) {
-            for (TrackKey key : track->keys) {
-                if (key.row < from || key.row > to) continue;
-                key.row -= from;
-                keys.push_back(key);
-            }
-        }
-        count += keys.size();
-        copied.tracks.emplace_back(name, keys);
-    }
-    clipboard_ = copied;
-    hooks_.say("copied " + std::to_string(count) + " keys of " + words[1] + ", rows " + std::to_string(from) + " to " +
-               std::to_string(to));
-    return true;
-}
-
-bool TrackEditor::pasteInto(const std::vector<std::string>& names)
-{
-    if (clipboard_.length < 0) return fail("nothing copied");
-    const bool all = names.size() != 1 || clipboard_.all;
-    if (all != clipboard_.all) return fail(clipboard_.all ? "all tracks were copied: paste all" : "one track was copied: paste TRACK");
-    const int32_t at = currentRow();
-    std::string message;
-    size_t count = 0;
-    for (size_t c = 0; c < clipboard_.tracks.size(); ++c) {
-        const std::string& name = all ? clipboard_.tracks[c].first : names[0];
-        const std::vector<TrackKey>& pasted = clipboard_.tracks[c].second;
-        if (pasted.empty() && !document_.find(name)) continue;
-        if (!document_.find(name) &&
-            !document_.setKey(name, at + pasted[0].row, pasted[0].value, pasted[0].interpolation, message)) {
-            return fail(message);
-        }
-        const std::vector<TrackKey>& old = document_.find(name)->keys;
-        std::vector<TrackKey> keys;
-        std::vector<int> origin;
-        size_t p = 0;
-        auto takePasted = [&](int32_t upTo) {
-            for (; p < pasted.size() && at + pasted[p].row < upTo; ++p) {
-                if (at + pasted[p].row > document_.lastRow) continue;
-                TrackKey key = pasted[p];
-                key.row += at;
-                keys.push_back(key);
-                origin.push_back(-1);
-            }
-        };
-        for (size_t k = 0; k < old.size(); ++k) {
-            takePasted(old[k].row);
-            if (old[k].row >= at && old[k].row <= at + clipboard_.length) continue; // pasted over
-            keys.push_back(old[k]);
-            origin.push_back(static_cast<int>(k));
-        }
-        takePasted(INT32_MAX);
-        if (!document_.rewriteTrack(name, keys, origin, message)) return fail(message);
-        count += pasted.size();
-    }
-    hooks_.say("pasted " + std::to_string(count) + " keys at row " + std::to_string(at));
-    return true;
-}
-
-bool TrackEditor::shift(const std::vector<std::string>& names, int32_t rows)
-{
-    const int32_t at = currentRow();
-    std::string message;
-    for (const std::string& name : names) {
-        const TextTrack* track = document_.find(name);
-        if (!track) continue;
-        std::vector<TrackKey> keys;
-        std::vector<int> origin;
-        for (size_t k = 0; k < track->keys.size(); ++k) {
-            TrackKey key = track->keys[k];
-            if (key.row >= at) {
-                if (rows < 0 && key.row < at - rows) continue; // removed
-                key.row += rows;
-            }
-            keys.push_back(key);
-            origin.push_back(static_cast<int>(k));
-        }
-        if (!keys.empty() && keys.back().row > document_.lastRow) {
-            return fail(name + ": inserting " + std::to_string(rows) + " rows pushes keys past the end of the music");
-        }
-        if (!document_.rewriteTrack(name, keys, origin, message)) return fail(message);
-    }
-    return true;
-}
-
 void TrackEditor::restore(const std::string& text)
 {
     TextError error;
@@ -356,9 +252,9 @@ void TrackEditor::select(int step)
 
 void TrackEditor::select(const std::string& track)
 {
-    const auto found = std::find(trackNames_.begin(), trackNames_.end(), track);
-    if (found == trackNames_.end() || *found == selected()) return;
-    selected_ = static_cast<size_t>(found - trackNames_.begin());
+    const size_t index = indexOf(track);
+    if (index == trackNames_.size() || index == selected_) return;
+    selected_ = index;
     hooks_.say("track " + selected());
 }
 
@@ -415,10 +311,7 @@ void TrackEditor::nudge(int steps, bool coarse)
 
 void TrackEditor::cycleInterpolation()
 {
-    const TextTrack* keys = document_.find(selected());
-    const int32_t row = currentRow();
-    const TrackKey* at = nullptr;
-    for (size_t k = 0; keys && k < keys->keys.size() && keys->keys[k].row <= row; ++k) at = &keys->keys[k];
+    const TrackKey* at = keyAtOrBefore(selected(), currentRow());
     const int32_t next = at ? (std::clamp(at->interpolation, -1, 3) + 1) % 4 : 0;
     run("interp " + selected() + " " + interpolationName(next));
 }

@@ -109,8 +109,11 @@ private:
     void restore(const std::string& text);
     bool travel(std::vector<std::string>& from, std::vector<std::string>& to, const char* word);
     bool fail(const std::string& message);
+    void remember(const std::string& text); // a step of undo; redo is forgotten
     int32_t currentRow() const;
+    size_t indexOf(const std::string& track) const; // trackNames_.size() when unknown
     bool known(const std::string& track) const;
+    const TrackKey* keyAtOrBefore(const std::string& track, int32_t row) const;
 
     std::string path_;
     std::string name_; // the file's name, for messages

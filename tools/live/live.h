@@ -60,20 +60,8 @@ struct Stats {
     double fps = 0.0;
 };
 
-struct Live {
-    LiveOptions options;
-    Files files;
-    Time time;
-    Tunegen tunegen;
-    Stats stats;
-    std::unique_ptr<FolderWatcher> watcher;
-    std::unique_ptr<OverlayText> text;
-    std::map<std::string, std::vector<std::string>> errors; // by file, shown until mended
-    long frame = 0;
-    bool overlay = false;
-    bool piped = false; // standard output goes to a program, not a person
-    bool hidden = false; // the window is minimised or covered whole
-    std::unique_ptr<TrackEditor> editor;
+// The editor's screen, mouse and command line (editing.cpp).
+struct Editing {
     bool panel = false;     // the track panel
     double span = 64.0;     // rows the panel shows around the row
     bool scrubbing = false; // the mouse holds the timeline strip
@@ -89,6 +77,23 @@ struct Live {
     bool quitAsked = false; // Escape once with edits that cannot be written
     int commandFd = -1;     // standard input, when a pipe or a FIFO brings commands
     std::string commandText;
+};
+
+struct Live {
+    LiveOptions options;
+    Files files;
+    Time time;
+    Tunegen tunegen;
+    Stats stats;
+    std::unique_ptr<FolderWatcher> watcher;
+    std::unique_ptr<OverlayText> text;
+    std::map<std::string, std::vector<std::string>> errors; // by file, shown until mended
+    long frame = 0;
+    bool overlay = false;
+    bool piped = false; // standard output goes to a program, not a person
+    bool hidden = false; // the window is minimised or covered whole
+    std::unique_ptr<TrackEditor> editor;
+    Editing edit;
     double row = 0.0;
     int pendingWidth = 0;
     int pendingHeight = 0;

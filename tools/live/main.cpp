@@ -67,8 +67,8 @@ void quitWithEdits()
 {
     TrackEditor& editor = *LIVE.editor;
     if (!editor.unwritten() || editor.writeNow()) quit(0);
-    if (!LIVE.quitAsked) {
-        LIVE.quitAsked = true;
+    if (!LIVE.edit.quitAsked) {
+        LIVE.edit.quitAsked = true;
         const std::string line = "edits not written: Escape again quits and keeps them in " +
                                  fs::path(LIVE.files.tracks).filename().string() + ".unsaved";
         setError("quit", {line});
@@ -83,7 +83,7 @@ void quitWithEdits()
 
 void onKey(unsigned char key, int, int)
 {
-    if (LIVE.prompting) {
+    if (LIVE.edit.prompting) {
         promptKey(key);
         return;
     }
@@ -200,13 +200,13 @@ void drawOverlay()
         LIVE.text->draw(lines, 0, y, {1.0f, 1.0f, 1.0f}, width, height);
         y += static_cast<int>(lines.size()) * 24 + 8;
     }
-    if (LIVE.panel) drawPanel(*LIVE.text, panelLayout(), panelFacts());
-    if (LIVE.help) {
+    if (LIVE.edit.panel) drawPanel(*LIVE.text, panelLayout(), panelFacts());
+    if (LIVE.edit.help) {
         LIVE.text->draw(helpLines, 0, y, {1.0f, 0.9f, 0.5f}, width, height);
         y += static_cast<int>(helpLines.size()) * 24 + 8;
     }
-    if (LIVE.prompting) {
-        LIVE.text->draw({":" + LIVE.prompt + "_"}, 0, y, {1.0f, 1.0f, 1.0f}, width, height);
+    if (LIVE.edit.prompting) {
+        LIVE.text->draw({":" + LIVE.edit.prompt + "_"}, 0, y, {1.0f, 1.0f, 1.0f}, width, height);
         y += 24 + 8;
     }
     std::vector<std::string> errors;
@@ -348,8 +348,8 @@ int main(int argc, char** argv)
     // shader kept away: broken shaders are reported below, and never wait.
     struct stat input = {};
     if (fstat(0, &input) == 0 && S_ISFIFO(input.st_mode)) {
-        LIVE.commandFd = fcntl(0, F_DUPFD_CLOEXEC, 3);
-        if (LIVE.commandFd >= 0) fcntl(LIVE.commandFd, F_SETFL, O_NONBLOCK);
+        LIVE.edit.commandFd = fcntl(0, F_DUPFD_CLOEXEC, 3);
+        if (LIVE.edit.commandFd >= 0) fcntl(LIVE.edit.commandFd, F_SETFL, O_NONBLOCK);
     }
     if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot read /dev/null");
     LIVE.piped = !isatty(1);

@@ -6,8 +6,6 @@
 #include "render/scene_index.h"
 #include <algorithm>
 
-namespace fs = std::filesystem;
-
 namespace live {
 
 const double sectionRows[6] = {0, 128, 384, 640, 768, 1024};

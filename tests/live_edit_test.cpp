@@ -1,0 +1,269 @@
+// orvanta-live as the tracks' editor, end to end: commands on its standard
+// input, keys and the mouse on its window, the picture read back, and the
+// tracks text on disk followed byte for byte; and the text it edits.
+#include "panel.h"
+#include "track_document.h"
+
+#include "support/live_player.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A player whose picture shows the gain track, editing `tracks` as
+// t.tracks in a folder of its own, with commands on its standard input.
+struct GainEditor {
+    explicit GainEditor(const std::string& tracks, const std::vector<std::string>& prefix = {})
+    {
+        writeTestScene(data, gainPass, showPassFour);
+        text.write("t.tracks", tracks);
+        live = std::make_unique<LivePlayer>(data, std::vector<std::string>{"--tracks", text.file("t.tracks")},
+                                            ChildStdin::Pipe, prefix);
+    }
+    TempDir data, text;
+    std::unique_ptr<LivePlayer> live;
+};
+
+} // namespace
+
+// An edit rewrites only the lines of the keys it changes, in the style of
+// the keys around them; anything else stays byte for byte.
+TEST(LiveEditing, TheDocumentChangesOnlyTheLinesOfTheKeysItEdits)
+{
+    const std::string text = "# the grade\ntrack scene\n  0 0 step\n\ntrack gain.r   # red\n"
+                             "  0:0:0   0.5   smooth   # start\n  4:0:0   0.25  step\n";
+    TrackDocument document;
+    TextError error;
+    ASSERT_TRUE(document.load(text, "t.tracks", error)) << error.describe();
+    EXPECT_EQ(document.text(), text);
+    std::string message;
+    ASSERT_TRUE(document.setKey("gain.r", 32, 1.0f, -1, message)) << message;
+    EXPECT_EQ(document.text(), "# the grade\ntrack scene\n  0 0 step\n\ntrack gain.r   # red\n"
+                               "  0:0:0   0.5   smooth   # start\n  2:0:0   1     smooth\n  4:0:0   0.25  step\n");
+    ASSERT_TRUE(document.setKey("gain.r", 0, 0.1f, 2, message));
+    EXPECT_NE(document.text().find("  0:0:0   0.1   smooth   # start\n"), std::string::npos) << document.text();
+    ASSERT_TRUE(document.setInterpolation("gain.r", 32, 1, message));
+    ASSERT_TRUE(document.moveKey("gain.r", 32, 36, message));
+    EXPECT_NE(document.text().find("  2:1:0   1     linear\n"), std::string::npos) << document.text();
+    ASSERT_TRUE(document.removeKey("scene", 0, message));
+    EXPECT_EQ(document.text().find("  0 0 step"), std::string::npos);
+    ASSERT_TRUE(document.setKey("scene", 8, 2.0f, -1, message));
+    EXPECT_NE(document.text().find("track scene\n  8 2 linear\n"), std::string::npos) << document.text();
+    ASSERT_TRUE(document.setKey("grade.lift", 16, 0.35f, 3, message));
+    EXPECT_NE(document.text().find("\n\ntrack grade.lift\n  16 0.35 ramp\n"), std::string::npos) << document.text();
+
+    // What the edits left in place is what the text parses to.
+    std::vector<TextTrack> parsed;
+    ASSERT_TRUE(parseTrackText(document.text(), "t.tracks", parsed, error)) << error.describe();
+    ASSERT_EQ(parsed.size(), document.tracks().size());
+    for (size_t t = 0; t < parsed.size(); ++t) {
+        ASSERT_EQ(parsed[t].keys.size(), document.tracks()[t].keys.size()) << parsed[t].name;
+        for (size_t k = 0; k < parsed[t].keys.size(); ++k) {
+            EXPECT_EQ(parsed[t].keys[k].row, document.tracks()[t].keys[k].row);
+            EXPECT_EQ(parsed[t].keys[k].value, document.tracks()[t].keys[k].value);
+            EXPECT_EQ(parsed[t].keys[k].interpolation, document.tracks()[t].keys[k].interpolation);
+        }
+    }
+
+    // Many keys in one edit: the first goes, the rest shift, one is new.
+    TrackDocument retimed;
+    ASSERT_TRUE(retimed.load(text, "t.tracks", error));
+    ASSERT_TRUE(retimed.rewriteTrack("gain.r", {{16, 0.25f, 0}, {40, 0.75f, 2}}, {1, -1}, message)) << message;
+    EXPECT_EQ(retimed.text(), "# the grade\ntrack scene\n  0 0 step\n\ntrack gain.r   # red\n"
+                              "  1:0:0   0.25  step\n  2:2:0   0.75  smooth\n");
+
+    const std::string before = document.text();
+    const std::vector<std::function<bool()>> refusals = {
+        [&] { return document.setKey("gain.r", -1, 1, -1, message); },
+        [&] { return document.setKey("gain.r", 1148, 1, -1, message); },
+        [&] { return document.setKey("gain.r", 4, std::nanf(""), -1, message); },
+        [&] { return document.removeKey("gain.r", 5, message); },
+        [&] { return document.moveKey("gain.r", 36, 80, message); },
+        [&] { return document.setInterpolation("nothing", 0, 1, message); }};
+    for (const auto& refused : refusals) {
+        message.clear();
+        EXPECT_FALSE(refused());
+        EXPECT_FALSE(message.empty());
+        EXPECT_EQ(document.text(), before);
+    }
+}
+
+// Commands on standard input set, change and delete keys at the paused row:
+// the picture follows on the next frames, the file gains exactly the key's
+// line, and undo brings back the file byte for byte. Edits that cannot be
+// written stay, and Escape twice keeps them beside the text.
+TEST(Live, CommandsEditKeysTheFileFollowsAndUndoRestoresIt)
+{
+    const std::string original = "# the grade\ntrack scene\n  0 0 step\n\ntrack gain.r   # red\n"
+                                 "  0:0:0   0.5   step   # start\n  4:0:0   0.5   step\n";
+    GainEditor editing(original);
+    LivePlayer& live = *editing.live;
+    const TempDir& text = editing.text;
+    ASSERT_TRUE(live.started());
+    live.process().writeStdin("pause\ngoto 2:0:0\nkey gain.r 1.0\n");
+    size_t mark = live.waitFor("gain.r: key 1 at row 32", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out() << live.process().err();
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_EQ(red(live.pixel(300, 170)), 255);
+    mark = live.waitFor("t.tracks: written", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    std::string expected = original;
+    expected.insert(expected.find("  4:0:0"), "  2:0:0   1     step\n");
+    EXPECT_EQ(readFile(text.file("t.tracks")), expected);
+
+    live.process().writeStdin("interp gain.r linear\nkey gain.r nan\nkey gain.nothing 1\n");
+    mark = live.waitFor("error: unknown track 'gain.nothing'", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    EXPECT_NE(live.process().err().find("error: 'nan' is not a finite number"), std::string::npos);
+    live.process().collect(1.5);
+    expected.replace(expected.find("  2:0:0   1     step"), 20, "  2:0:0   1     linear");
+    EXPECT_EQ(readFile(text.file("t.tracks")), expected);
+
+    pressKeys(live.display(), {"x"});
+    mark = live.waitFor("gain.r: key at row 32 deleted", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_NEAR(red(live.pixel(300, 170)), 128, 2);
+
+    live.process().writeStdin("undo\nundo\nundo\n");
+    mark = live.waitFor("undone (0 more)", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    live.process().collect(1.5);
+    EXPECT_EQ(readFile(text.file("t.tracks")), original) << "undo restores the file byte for byte";
+
+    // A span pasted four bars on, then retimed by a bar in every track.
+    live.process().writeStdin("copy gain.r 0:0:0 4:0:0\ngoto 8:0:0\npaste gain.r\ninsert all 16\n");
+    mark = live.waitFor("insert 16 rows at row 128 in all", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out() << live.process().err();
+    live.process().collect(1.5);
+    EXPECT_EQ(readFile(text.file("t.tracks")),
+              original + "  9:0:0   0.5   step\n  13:0:0  0.5   step\n");
+    live.process().writeStdin("undo\nundo\n");
+    mark = live.waitFor("undone (0 more)", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    live.process().collect(1.5);
+    EXPECT_EQ(readFile(text.file("t.tracks")), original);
+    live.process().writeStdin("goto 2:0:0\n");
+
+    // The text replaced by a folder: the edit stays on screen, not written.
+    fs::remove(text.file("t.tracks"));
+    fs::create_directory(text.file(".folder"));
+    fs::rename(text.file(".folder"), text.file("t.tracks"));
+    live.process().writeStdin("key gain.r 0.75\n");
+    mark = live.waitFor("t.tracks: not written: ", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_NEAR(red(live.pixel(300, 170)), 191, 2) << "the edit holds";
+    EXPECT_TRUE(live.showsError());
+    pressKeys(live.display(), {"Escape"});
+    mark = live.waitFor("edits not written: Escape again", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    pressKeys(live.display(), {"Escape"});
+    EXPECT_EQ(live.process().waitExit(10.0).value_or(-1), 0);
+    EXPECT_NE(readFile(text.file("t.tracks.unsaved")).find("  2:0:0   0.75  step\n"), std::string::npos);
+}
+
+// With the panel shown: a click on the timeline strip moves the music, a
+// click on a lane's name picks its track, and a key dragged in the curve
+// view moves in row and value, one step of undo.
+TEST(Live, ThePanelScrubsPicksTracksAndDragsKeys)
+{
+    const std::string original = "track scene\n  0 0 step\ntrack gain.r\n  0:0:0   0.5   step\n"
+                                 "  2:0:0   0.5   step\n  4:0:0   0.5   step\n";
+    GainEditor editing(original);
+    LivePlayer& live = *editing.live;
+    const TempDir& text = editing.text;
+    ASSERT_TRUE(live.started());
+    live.process().writeStdin("pause\n");
+    size_t mark = live.waitFor("paused", 0);
+    mark = live.press({"t"});
+    const XWindowId window = findWindow(live.display(), "orvanta-live", 30.0).window;
+    ASSERT_NE(window, 0u);
+
+    // The strip: the middle of the window is the middle of the demo.
+    const PanelLayout middle = layoutPanel(320, 180, 0, 64);
+    const int stripY = static_cast<int>((middle.strip.y0 + middle.strip.y1) / 2);
+    dragMouse(live.display(), window, {{160, stripY}});
+    mark = live.press({});
+    ASSERT_FALSE(live.rows(mark).empty());
+    EXPECT_EQ(live.rows(mark).back(), static_cast<int>(160.0 / 320 * 1147.5));
+
+    // The name of gain.r's lane (the 15th track) picks it.
+    live.process().writeStdin("goto 2:0:0\n");
+    mark = live.press({});
+    const PanelLayout here = layoutPanel(320, 180, 32, 64);
+    dragMouse(live.display(), window, {{10, static_cast<int>(here.names.y0 + here.lane * 14.5f)}});
+    mark = live.waitFor("track gain.r", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+
+    // Where the key at row 32 stands in the curve view, and where 1.0 is.
+    const TextTrack keys{"gain.r", {{0, 0.5f, 0}, {32, 0.5f, 0}, {64, 0.5f, 0}}, 0};
+    PanelFacts facts;
+    facts.names.assign(31, "");
+    facts.selected = 14;
+    facts.keys = [&](int track) { return track == 14 ? &keys : nullptr; };
+    facts.value = [](int, double) { return 0.5f; };
+    const int keyX = static_cast<int>(here.lanes.x0 + (here.lanes.x1 - here.lanes.x0) / 2);
+    int keyY = -1, oneY = -1;
+    for (int y = static_cast<int>(here.curve.y0); y < here.curve.y1; ++y) {
+        const PanelHit hit = hitPanel(here, facts, static_cast<float>(keyX), static_cast<float>(y));
+        if (hit.key == 32 && keyY < 0) keyY = y;
+        if (std::fabs(hit.value - 1.0f) < 0.02f) oneY = y;
+    }
+    ASSERT_GE(keyY, 0);
+    ASSERT_GE(oneY, 0);
+    const float perRow = (here.lanes.x1 - here.lanes.x0) / 64;
+    dragMouse(live.display(), window, {{keyX, keyY + 3}, {keyX + static_cast<int>(2 * perRow), (keyY + oneY) / 2},
+                               {keyX + static_cast<int>(4 * perRow), oneY}});
+    mark = live.waitFor("gain.r: key dragged to row 36", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    mark = live.waitFor("t.tracks: written", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    std::string expected = original;
+    expected.replace(expected.find("  2:0:0   0.5   step"), 20, "  2:1:0   1     step");
+    EXPECT_EQ(readFile(text.file("t.tracks")), expected);
+    live.process().writeStdin("goto 2:1:0\n");
+    mark = live.press({});
+    EXPECT_EQ(red(live.pixel(300, 10)), 255) << "above the panel";
+
+    live.process().writeStdin("undo\n");
+    mark = live.waitFor("undone (0 more)", mark);
+    ASSERT_NE(mark, std::string::npos) << "the whole drag is one step: " << live.process().out();
+    live.process().collect(1.0);
+    EXPECT_EQ(readFile(text.file("t.tracks")), original);
+}
+
+// On a full disk (files limited to 2 KiB) an edit holds on screen and in the
+// picture, a red line says it is not written, and the file stays whole.
+// Without --tracks, an edit says what it needs.
+TEST(Live, AFullDiskKeepsTheEditAndSaysSo)
+{
+    const std::string original = "# " + std::string(3000, '=') + "\ntrack gain.r\n  0 0.5 step\n";
+    GainEditor editing(original, {"bash", "-c", "ulimit -f 2; trap '' XFSZ; exec \"$@\"", "bash"});
+    LivePlayer& live = *editing.live;
+    const TempDir& text = editing.text;
+    ASSERT_TRUE(live.started());
+    live.process().writeStdin("pause\nkey gain.r 1\n");
+    size_t mark = live.waitFor("t.tracks: not written: ", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    EXPECT_NE(live.process().out().find("File too large; the edits are kept"), std::string::npos);
+    ASSERT_TRUE(live.waitFrames(mark, 3));
+    EXPECT_EQ(red(live.pixel(300, 170)), 255) << "the edit holds";
+    EXPECT_TRUE(live.showsError());
+    EXPECT_EQ(readFile(text.file("t.tracks")), original);
+
+    LivePlayer plain(editing.data, {}, ChildStdin::Pipe);
+    ASSERT_TRUE(plain.started());
+    plain.process().writeStdin("key gain.r 1\n");
+    EXPECT_NE(plain.waitFor("error: editing keys needs --tracks FILE.tracks", 0), std::string::npos)
+        << plain.process().out();
+}
