@@ -5,7 +5,10 @@
 // start-up and kept for the run (programs.h).
 //
 // The start-up sets sceneRenderScale from its configuration and records the
-// window's size once with recordWindowSize(); neither changes afterwards.
+// window's size once with recordWindowSize(); in the demo's executables
+// neither changes afterwards. A tool may resize the frame
+// (render_screen.h: resizeFrame, setFrameSize), and then these are the
+// frame's size, which may differ from the window's.
 #pragma once
 
 // The window's size in pixels as recorded at start-up; 0 before.

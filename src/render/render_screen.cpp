@@ -16,6 +16,7 @@
 #include <GL/glx.h>
 
 #include <algorithm>
+#include <cassert>
 #include <iostream>
 #include <memory>
 
@@ -37,6 +38,31 @@ struct History {
 
 void (*beforeSwap)() = nullptr;
 void (*present)() = glutSwapBuffers;
+
+// A frame drawn smaller than its window (setFrameSize): the final pass draws
+// into the present target, which each present scales up to the window.
+struct Shown {
+    bool scaled = false;
+    int width = 0; // the window's size
+    int height = 0;
+} shown;
+
+// The finished frame into the window, the hook over it, the swap.
+void presentFrame()
+{
+    if (shown.scaled) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, presentFramebuffer);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glBlitFramebuffer(0, 0, static_cast<int>(windowWidth), static_cast<int>(windowHeight), 0, 0, shown.width,
+                          shown.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glViewport(0, 0, shown.width, shown.height);
+    }
+    if (beforeSwap) {
+        beforeSwap();
+    }
+    present();
+}
 
 // GPU time of each pass (0: the final pass), measured with timer queries
 // when asked for. Each frame uses the next set of queries in a ring and reads
@@ -255,10 +281,7 @@ void drawFrame(double row)
     endPassTime();
 
     copyToHistory(*images[2], *history.texture);
-    if (beforeSwap) {
-        beforeSwap();
-    }
-    present();
+    presentFrame();
     for (int pass = passCount; pass >= 1; --pass) {
         images[pass].reset();
     }
@@ -284,6 +307,30 @@ void resizeFrame(int width, int height)
     windowHeight = static_cast<float>(height);
     allocateDepthBuffers(width, height);
     history.texture.reset();
+}
+
+void setFrameSize(int width, int height, float sceneScale, int shownWidth, int shownHeight)
+{
+    assert(width > 0 && height > 0 && shownWidth > 0 && shownHeight > 0 && sceneScale > 0.0f);
+    sceneRenderScale = sceneScale;
+    shown = {true, shownWidth, shownHeight};
+    const int oldWidth = static_cast<int>(windowWidth), oldHeight = static_cast<int>(windowHeight);
+    if (width == oldWidth && height == oldHeight && presentFramebuffer) return;
+    createPresentTarget(width, height);
+    windowWidth = static_cast<float>(width);
+    windowHeight = static_cast<float>(height);
+    allocateDepthBuffers(width, height);
+    if (history.texture) {
+        auto scaled = std::make_unique<Texture>(width, height);
+        scaleImage(*history.texture, oldWidth, oldHeight, *scaled, width, height);
+        history.texture = std::move(scaled);
+    }
+}
+
+void showFrameAgain()
+{
+    assert(shown.scaled);
+    presentFrame();
 }
 
 void setPassTiming(bool on)

@@ -22,6 +22,20 @@ void drawFrame(double row);
 // images, the depth buffers and the history (which starts over).
 void resizeFrame(int width, int height);
 
+// Draws every later frame at width x height, the scene pass at `sceneScale`
+// of that, into an image of the frame's own, and shows it scaled (bilinear)
+// to fill a window of shownWidth x shownHeight: a window's size and the
+// frame's apart, where a tool trades sharpness for frame rate. The history
+// is scaled over, so trails and feedback go on across a change. The
+// before-swap hook then draws over the window at the window's size. For a
+// window only; sizes are positive.
+void setFrameSize(int width, int height, float sceneScale, int shownWidth, int shownHeight);
+
+// Shows the last frame again, scaled to the window, with the before-swap
+// hook's drawing over it, and swaps: a tool whose scene is slow keeps what
+// it draws over it current between frames. Only after setFrameSize.
+void showFrameAgain();
+
 // Measures each pass's GPU time with timer queries from now on (or stops).
 // The figures lag a few frames behind, so that reading them never waits.
 void setPassTiming(bool on);

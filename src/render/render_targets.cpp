@@ -58,9 +58,13 @@ std::unique_ptr<Texture> beginOffscreenPass(int pass)
 
 void createPresentTarget(int width, int height)
 {
-    GLuint buffers[2] = {};
-    glGenFramebuffers(1, &presentFramebuffer);
-    glGenRenderbuffers(2, buffers);
+    // Made once; a later call gives the same two buffers storage of the new
+    // size (the live player's frame size changes while it runs).
+    static GLuint buffers[2] = {};
+    if (!presentFramebuffer) {
+        glGenFramebuffers(1, &presentFramebuffer);
+        glGenRenderbuffers(2, buffers);
+    }
     glBindRenderbuffer(GL_RENDERBUFFER, buffers[0]);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
     glBindRenderbuffer(GL_RENDERBUFFER, buffers[1]);
@@ -82,4 +86,17 @@ void copyToHistory(const Texture& passTwo, const Texture& history)
 {
     glCopyImageSubData(passTwo.id, GL_TEXTURE_2D, 0, 0, 0, 0, history.id, GL_TEXTURE_2D, 0, 0, 0, 0,
                        static_cast<int>(windowWidth), static_cast<int>(windowHeight), 1);
+}
+
+void scaleImage(const Texture& from, int fromWidth, int fromHeight, const Texture& to, int toWidth, int toHeight)
+{
+    GLuint framebuffers[2] = {};
+    glGenFramebuffers(2, framebuffers);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers[0]);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, from.id, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[1]);
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, to.id, 0);
+    glBlitFramebuffer(0, 0, fromWidth, fromHeight, 0, 0, toWidth, toHeight, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(2, framebuffers);
 }

@@ -27,9 +27,11 @@ extern GLuint passDepthBuffers[passCount + 1];
 // offscreen (createPresentTarget).
 extern GLuint presentFramebuffer;
 
-// For a context without a window: a framebuffer of width x height with 8-bit
-// RGBA colour and a 24-bit depth buffer, as a window would have, made the
-// final pass's target. An incomplete framebuffer fails an assertion.
+// A framebuffer of width x height with 8-bit RGBA colour and a 24-bit depth
+// buffer, as a window would have, made the final pass's target: for a
+// context without a window, or a frame drawn smaller than its window and
+// scaled up to it (setFrameSize). Called again, it takes the new size. An
+// incomplete framebuffer fails an assertion.
 void createPresentTarget(int width, int height);
 
 // Generates the four framebuffer and renderbuffer names, pass by pass; the
@@ -53,6 +55,9 @@ std::unique_ptr<Texture> beginOffscreenPass(int pass);
 
 // The window (or the offscreen present target) again, with its viewport.
 void beginFinalPass();
+
+// Scales one image into another of any size, bilinear.
+void scaleImage(const Texture& from, int fromWidth, int fromHeight, const Texture& to, int toWidth, int toHeight);
 
 // Copies pass 2's image into the history the next frame reads.
 void copyToHistory(const Texture& passTwo, const Texture& history);

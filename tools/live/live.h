@@ -11,6 +11,7 @@
 #include "options.h"
 #include "overlay.h"
 #include "panel.h"
+#include "resolution.h"
 #include "watcher.h"
 
 #include <chrono>
@@ -54,6 +55,18 @@ struct Tunegen {
     std::string err;
 };
 
+// The frame's size against the window's (resolution.h), and what a slow
+// scene leaves the screen: input since the last frame is shown at once, over
+// the frame before, instead of after the next one.
+struct Sizing {
+    std::unique_ptr<ResolutionControl> control;
+    int windowWidth = 0; // the window's; the frame's is the render folder's
+    int windowHeight = 0;
+    FrameChoice applied;
+    double sceneSeconds = 0.0; // what the last frame took
+    bool input = false;        // a key or the mouse since the last frame
+};
+
 struct Stats {
     Clock::time_point since = Clock::now();
     int frames = 0;
@@ -85,6 +98,7 @@ struct Live {
     Time time;
     Tunegen tunegen;
     Stats stats;
+    Sizing sizing;
     std::unique_ptr<FolderWatcher> watcher;
     std::unique_ptr<OverlayText> text;
     std::map<std::string, std::vector<std::string>> errors; // by file, shown until mended
@@ -103,6 +117,7 @@ extern Live LIVE;
 
 // main.cpp
 void say(const std::string& line);
+std::string describeFrameSize();
 void quit(int status);
 std::string position(double row);
 

@@ -83,6 +83,7 @@ void quitWithEdits()
 
 void onKey(unsigned char key, int, int)
 {
+    LIVE.sizing.input = true;
     if (LIVE.edit.prompting) {
         promptKey(key);
         return;
@@ -121,6 +122,7 @@ void onKey(unsigned char key, int, int)
 
 void onSpecialKey(int key, int, int)
 {
+    LIVE.sizing.input = true;
     const double row = currentRow();
     const int step = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) ? rowsPerBar : rowsPerBeat;
     switch (key) {
@@ -180,6 +182,7 @@ std::vector<std::string> figures()
     }
     std::snprintf(line, sizeof line, "%.1f fps  %s", LIVE.stats.fps, mode.c_str());
     lines.push_back(line);
+    lines.push_back(describeFrameSize());
     double ms[passCount + 1];
     if (passMilliseconds(ms)) {
         std::snprintf(line, sizeof line, "gpu ms  pass1 %.2f  pass2 %.2f  pass3 %.2f  pass4 %.2f  final %.2f", ms[1],
@@ -189,11 +192,34 @@ std::vector<std::string> figures()
     return lines;
 }
 
+std::string describeFrameSize()
+{
+    const Sizing& sizing = LIVE.sizing;
+    const FrameChoice& frame = sizing.applied;
+    char line[160];
+    std::snprintf(line, sizeof line, "frame %dx%d, scene pass %dx%d, in a window of %dx%d (%s)", frame.width,
+                  frame.height, std::max(1, static_cast<int>(frame.width * frame.sceneScale)),
+                  std::max(1, static_cast<int>(frame.height * frame.sceneScale)), sizing.windowWidth,
+                  sizing.windowHeight, sizing.control->adaptive() ? "adaptive" : "fixed");
+    return line;
+}
+
+// The frame's size as the control chooses it, for the window as it is.
+void applyFrameSize()
+{
+    Sizing& sizing = LIVE.sizing;
+    const FrameChoice choice = sizing.control->choice();
+    setFrameSize(choice.width, choice.height, choice.sceneScale, sizing.windowWidth, sizing.windowHeight);
+    const bool changed = !(choice == sizing.applied);
+    sizing.applied = choice;
+    if (changed && LIVE.frame > 0) say(describeFrameSize());
+}
+
 // Before the swap, over the finished picture: the errors always, the
 // figures when asked for.
 void drawOverlay()
 {
-    const int width = static_cast<int>(windowWidth), height = static_cast<int>(windowHeight);
+    const int width = LIVE.sizing.windowWidth, height = LIVE.sizing.windowHeight;
     int y = 0;
     if (LIVE.overlay) {
         const std::vector<std::string> lines = figures();
@@ -246,11 +272,19 @@ void updateTitle()
     glutSetWindowTitle(title.c_str());
 }
 
+// A frame slower than this lets input show over the last picture first.
+constexpr double slowFrameSeconds = 1.0 / ResolutionControl::floorFps;
+
 void liveFrame()
 {
-    if (LIVE.pendingWidth > 0 && (LIVE.pendingWidth != static_cast<int>(windowWidth) ||
-                                  LIVE.pendingHeight != static_cast<int>(windowHeight))) {
-        resizeFrame(LIVE.pendingWidth, LIVE.pendingHeight);
+    const Clock::time_point start = Clock::now();
+    Sizing& sizing = LIVE.sizing;
+    if (LIVE.pendingWidth > 0 &&
+        (LIVE.pendingWidth != sizing.windowWidth || LIVE.pendingHeight != sizing.windowHeight)) {
+        sizing.windowWidth = LIVE.pendingWidth;
+        sizing.windowHeight = LIVE.pendingHeight;
+        sizing.control->setWindow(sizing.windowWidth, sizing.windowHeight);
+        applyFrameSize();
     }
     pollTunegen();
     takeChanges();
@@ -258,6 +292,12 @@ void liveFrame()
     LIVE.editor->tick();
     LIVE.row = advanceTime();
     updateTitle();
+    if (sizing.input && sizing.sceneSeconds > slowFrameSeconds) {
+        sizing.input = false;
+        showFrameAgain();
+        return;
+    }
+    sizing.input = false;
     // The demo's status line a frame is for programs that follow the player;
     // a person reads the overlay's figures instead.
     std::streambuf* console = LIVE.piped ? nullptr : std::cout.rdbuf(nullptr);
@@ -266,6 +306,10 @@ void liveFrame()
     ++LIVE.frame;
     countFrame();
     if (LIVE.piped) std::cout.flush();
+    const Clock::time_point end = Clock::now();
+    sizing.sceneSeconds = std::chrono::duration<double>(end - start).count();
+    const double now = std::chrono::duration<double>(end.time_since_epoch()).count();
+    if (sizing.control->frameTook(sizing.sceneSeconds, now)) applyFrameSize();
 }
 
 // While the window cannot be seen (minimised, or covered whole) nothing is
@@ -379,14 +423,28 @@ int main(int argc, char** argv)
     glutSpecialFunc(onSpecialKey);
     glutReshapeFunc(onReshape);
     glutWindowStatusFunc(onWindowStatus);
-    glutMouseFunc(onMouse);
-    glutMotionFunc(onMotion);
+    glutMouseFunc([](int button, int state, int x, int y) {
+        LIVE.sizing.input = true;
+        onMouse(button, state, x, y);
+    });
+    glutMotionFunc([](int x, int y) {
+        LIVE.sizing.input = true;
+        onMotion(x, y);
+    });
     // The close button asks nothing: edits go to the text, or beside it.
     glutCloseFunc([] {
         if (LIVE.editor->unwritten() && !LIVE.editor->writeNow()) LIVE.editor->writeUnsaved();
         quit(0);
     });
     setBeforeSwap(drawOverlay);
+    // The window's size as start-up recorded it; the frame's from here on
+    // the control's.
+    LIVE.sizing.windowWidth = static_cast<int>(windowWidth);
+    LIVE.sizing.windowHeight = static_cast<int>(windowHeight);
+    LIVE.sizing.control = std::make_unique<ResolutionControl>(options.frameWidth, options.frameHeight,
+                                                              options.sceneScaleGiven ? options.sceneScale : 0.0f);
+    LIVE.sizing.control->setWindow(LIVE.sizing.windowWidth, LIVE.sizing.windowHeight);
+    applyFrameSize();
     setSwapInterval(options.vsync);
     LIVE.text = std::make_unique<OverlayText>();
 

@@ -9,15 +9,20 @@
 
 const char* const liveUsage =
     "usage: orvanta-live [--data DIR]... [--tracks FILE.tracks] [--score FILE.score]\n"
-    "                    [--window WxH | --fullscreen] [--scene-scale S] [--from POS]\n"
-    "                    [--loop A:B] [--vsync on|off] [--help]\n"
+    "                    [--window WxH | --fullscreen] [--resolution WxH] [--scene-scale S]\n"
+    "                    [--from POS] [--loop A:B] [--vsync on|off] [--help]\n"
     "  --data DIR          where shaders, logo.png, tune.ogg and .track files come from\n"
     "                      (default: .); given more than once, each file comes from the\n"
     "                      first folder that has it. Every folder is watched.\n"
     "  --tracks FILE       track text that replaces the .track files; reloaded on save\n"
     "  --score FILE        score rendered by tunegen into tune.ogg whenever it is saved\n"
     "  --window WxH        window size, 16x16 to 16384x16384 (default 1280x720)\n"
-    "  --scene-scale S     scale of the first scene pass, 0.1 to 1 (default 1)\n"
+    "  --resolution WxH    draws the frame at this size, 16x16 to 16384x16384, scaled to\n"
+    "                      the window. Without it the size follows the frame rate: it\n"
+    "                      drops until 15 frames a second or more hold (to 180 lines\n"
+    "                      at the least) and rises again when there is room\n"
+    "  --scene-scale S     scale of the first scene pass against the frame, 0.1 to 1;\n"
+    "                      without it the scale follows the frame rate (1 to 0.5)\n"
     "  --from POS          where to start (positions: rows, or bar:beat:row as in the\n"
     "                      track text)\n"
     "  --loop A:B          plays A to B over and over\n"
@@ -90,7 +95,7 @@ bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& 
             continue;
         }
         const bool takesValue = arg == "--data" || arg == "--tracks" || arg == "--score" || arg == "--window" ||
-                                arg == "--scene-scale" || arg == "--from" || arg == "--loop" || arg == "--vsync";
+                                arg == "--resolution" || arg == "--scene-scale" || arg == "--from" || arg == "--loop" || arg == "--vsync";
         if (!takesValue) {
             error = "unknown argument '" + arg + "'";
             return false;
@@ -112,6 +117,11 @@ bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& 
                 return false;
             }
             windowGiven = true;
+        } else if (arg == "--resolution") {
+            if (!sizeValue(value, options.frameWidth, options.frameHeight)) {
+                error = "--resolution is WxH, 16x16 to 16384x16384";
+                return false;
+            }
         } else if (arg == "--scene-scale") {
             char* end = nullptr;
             errno = 0;
@@ -121,6 +131,7 @@ bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& 
                 return false;
             }
             options.sceneScale = static_cast<float>(scale);
+            options.sceneScaleGiven = true;
         } else if (arg == "--from") {
             if (!parseLivePosition(value, options.fromRow, error)) {
                 error = "--from: " + error;

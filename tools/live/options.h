@@ -12,6 +12,9 @@ struct LiveOptions {
     int width = 1280;
     int height = 720;
     float sceneScale = 1.0f;
+    bool sceneScaleGiven = false; // otherwise the player picks it as it goes
+    int frameWidth = 0;           // --resolution; 0: the player picks it as it goes
+    int frameHeight = 0;
     double fromRow = 0.0;
     bool loop = false;
     double loopFrom = 0.0;
