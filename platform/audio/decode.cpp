@@ -47,3 +47,19 @@ bool decodeOggVorbis(const std::string& path, DecodedAudio& out)
     ov_clear(&file);
     return ok;
 }
+
+bool readOggComments(const std::string& path, std::vector<std::string>& comments)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    OggVorbis_File file;
+    if (ov_fopen(path.c_str(), &file) != 0) return false;
+    comments.clear();
+    if (const vorbis_comment* header = ov_comment(&file, 0)) {
+        for (int i = 0; i < header->comments; ++i) {
+            comments.emplace_back(header->user_comments[i], static_cast<size_t>(header->comment_lengths[i]));
+        }
+    }
+    ov_clear(&file);
+    return true;
+}

@@ -15,3 +15,7 @@ struct DecodedAudio {
 // other than one or two channels, or changes rate or channel count between
 // its chained parts. A stream cut short decodes up to the cut.
 bool decodeOggVorbis(const std::string& path, DecodedAudio& out);
+
+// The comment lines ("KEY=value") of an Ogg Vorbis file's first stream.
+// Failure: false for a file that cannot be opened or is not Ogg Vorbis.
+bool readOggComments(const std::string& path, std::vector<std::string>& comments);

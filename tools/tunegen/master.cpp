@@ -3,6 +3,7 @@
 #include "synth.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <deque>
 
@@ -295,7 +296,7 @@ double truePeak(const std::vector<float>& samples)
     return peak;
 }
 
-Premaster premaster(const Song& song, const Mixdown& voices)
+Premaster premaster(const Song& song, const Mixdown& voices, const MasterLevels* held)
 {
     const std::vector<float>& delaySend = voices.delaySend;
     const std::vector<float>& reverbSend = voices.reverbSend;
@@ -345,38 +346,85 @@ Premaster premaster(const Song& song, const Mixdown& voices)
             }
         }
     }
+    double compressorDb = 0.0;
     if (song.compressor.ratio > 1.0) {
-        compress(song.compressor, std::pow(10.0, (song.loudness - integratedLoudness(mix)) / 20.0), mix);
+        compressorDb = held ? held->compressorDb : song.loudness - integratedLoudness(mix);
+        compress(song.compressor, std::pow(10.0, compressorDb / 20.0), mix);
     }
 
     std::vector<double> peaks(frames);
     oversampledPeaks(mix, [&](size_t i, double p) { peaks[i] = p; });
-    return {std::move(mix), std::move(peaks)};
+    return {std::move(mix), std::move(peaks), compressorDb};
 }
 
-std::vector<float> limit(const Song& song, const Premaster& premaster, double ceilingDb)
+namespace {
+
+// The mix at `gainDb`, held under the ceiling.
+void limitInto(const Premaster& premaster, double gainDb, double ceilingDb, std::vector<float>& out)
 {
-    // Loudness to the target, limited under the ceiling. The limiter takes
-    // some loudness away, so the gain is corrected and the chain run again.
     const std::vector<float>& mix = premaster.mix;
     const std::vector<double>& peaks = premaster.peaks;
     const size_t frames = peaks.size();
-    const double ceiling = std::pow(10.0, ceilingDb / 20.0);
-    double gainDb = song.loudness - integratedLoudness(mix);
-    std::vector<float> out(mix.size());
+    const double gain = std::pow(10.0, gainDb / 20.0);
+    std::vector<double> scaled(frames);
+    for (size_t i = 0; i < frames; ++i) scaled[i] = peaks[i] * gain;
+    const std::vector<float> gains = limiterGains(scaled, std::pow(10.0, ceilingDb / 20.0), sampleRate / 200, 0.08);
+    out.resize(mix.size());
+    for (size_t i = 0; i < frames; ++i) {
+        out[2 * i] = static_cast<float>(mix[2 * i] * gain * gains[i]);
+        out[2 * i + 1] = static_cast<float>(mix[2 * i + 1] * gain * gains[i]);
+    }
+}
+
+} // namespace
+
+std::vector<float> limitAt(const Premaster& premaster, const MasterLevels& levels)
+{
+    std::vector<float> out;
+    limitInto(premaster, levels.gainDb, levels.ceilingDb, out);
+    return out;
+}
+
+std::string describeLevels(const MasterLevels& levels)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "compressor %.17g gain %.17g ceiling %.17g", levels.compressorDb, levels.gainDb,
+                  levels.ceilingDb);
+    return text;
+}
+
+bool parseLevels(const std::string& text, MasterLevels& levels)
+{
+    MasterLevels read;
+    int used = 0;
+    if (std::sscanf(text.c_str(), "compressor %lf gain %lf ceiling %lf%n", &read.compressorDb, &read.gainDb,
+                    &read.ceilingDb, &used) != 3 ||
+        static_cast<size_t>(used) != text.size()) {
+        return false;
+    }
+    // Levels a master could have run at: finite, and within reason.
+    for (double value : {read.compressorDb, read.gainDb, read.ceilingDb}) {
+        if (!(std::fabs(value) <= 120.0)) return false;
+    }
+    levels = read;
+    return true;
+}
+
+std::vector<float> limit(const Song& song, const Premaster& premaster, double ceilingDb, MasterLevels* used)
+{
+    // Loudness to the target, limited under the ceiling. The limiter takes
+    // some loudness away, so the gain is corrected and the chain run again.
+    double gainDb = song.loudness - integratedLoudness(premaster.mix);
+    double appliedDb = gainDb;
+    std::vector<float> out;
     for (int pass = 0; pass < 4; ++pass) {
-        const double gain = std::pow(10.0, gainDb / 20.0);
-        std::vector<double> scaled(frames);
-        for (size_t i = 0; i < frames; ++i) scaled[i] = peaks[i] * gain;
-        const std::vector<float> gains = limiterGains(scaled, ceiling, sampleRate / 200, 0.08);
-        for (size_t i = 0; i < frames; ++i) {
-            out[2 * i] = static_cast<float>(mix[2 * i] * gain * gains[i]);
-            out[2 * i + 1] = static_cast<float>(mix[2 * i + 1] * gain * gains[i]);
-        }
+        appliedDb = gainDb;
+        limitInto(premaster, gainDb, ceilingDb, out);
         const double error = song.loudness - integratedLoudness(out);
         if (std::fabs(error) < 0.05) break;
         gainDb += error;
     }
+    if (used) *used = {premaster.compressorDb, appliedDb, ceilingDb};
     return out;
 }
 

@@ -9,6 +9,10 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
+// How long before a window the voices released there are still taken in:
+// longer than any release or drum the scores use.
+constexpr double windowLookBack = 2.0;
+
 // 2^(n/12) for the arpeggio's offsets of 0 to 15 semitones.
 const struct SemitoneRatios {
     double ratio[16];
@@ -244,6 +248,21 @@ struct Voice {
         return found == instrument->drum.end() ? fallback : found->second;
     }
 
+    // A drum's settings, looked up once a note rather than once a sample.
+    struct DrumSettings {
+        double pitch, endPitch, sweep, decay, drive, click; // kick
+        double toneDecay, noiseDecay, tone, noise;          // snare
+        double cutoff, ring;                                // snare and hat
+    } kit{};
+
+    void prepareDrum()
+    {
+        const bool hat = instrument->kind == InstrumentKind::Hat;
+        kit = {drum("pitch", 160), drum("end_pitch", 45), drum("sweep", 0.05), drum("decay", hat ? 0.04 : 0.4),
+               drum("drive", 0.0), drum("click", 0.3), drum("tone_decay", 0.08), drum("noise_decay", 0.18),
+               drum("tone", 190), drum("noise", 0.8), drum("cutoff", hat ? 8000 : 2500), drum("ring", 0.3)};
+    }
+
     double drumSample(double t)
     {
         double out = 0;
@@ -251,34 +270,34 @@ struct Voice {
         switch (instrument->kind) {
         case InstrumentKind::Kick: {
             const double scale = frequency / 261.6255653005986; // C-4 plays the kick as set
-            const double start = drum("pitch", 160) * scale, end = drum("end_pitch", 45) * scale;
-            const double f = end + (start - end) * std::exp(-t / drum("sweep", 0.05));
+            const double start = kit.pitch * scale, end = kit.endPitch * scale;
+            const double f = end + (start - end) * std::exp(-t / kit.sweep);
             drumPhase += f / sampleRate;
-            const double decay = drum("decay", 0.4);
+            const double decay = kit.decay;
             double body = std::sin(2.0 * pi * drumPhase) * std::exp(-t / decay);
-            const double drive = drum("drive", 0.0);
+            const double drive = kit.drive;
             if (drive > 0) body = std::tanh(body * (1.0 + drive)) / std::tanh(1.0 + drive);
-            out = body + drum("click", 0.3) * noise.next() * std::exp(-t / 0.0025);
+            out = body + kit.click * noise.next() * std::exp(-t / 0.0025);
             length = decay * 7.0;
             break;
         }
         case InstrumentKind::Snare: {
-            const double toneDecay = drum("tone_decay", 0.08), noiseDecay = drum("noise_decay", 0.18);
-            drumPhase += drum("tone", 190) / sampleRate;
+            const double toneDecay = kit.toneDecay, noiseDecay = kit.noiseDecay;
+            drumPhase += kit.tone / sampleRate;
             const double tone = std::sin(2.0 * pi * drumPhase) * std::exp(-t / toneDecay);
             double low, band, high;
-            if (age == 0) drumFilter.set(drum("cutoff", 2500), 0.2);
+            if (age == 0) drumFilter.set(kit.cutoff, 0.2);
             drumFilter.process(noise.next(), low, band, high);
-            out = tone + drum("noise", 0.8) * (high + 0.5 * band) * std::exp(-t / noiseDecay);
+            out = tone + kit.noise * (high + 0.5 * band) * std::exp(-t / noiseDecay);
             length = std::max(toneDecay, noiseDecay) * 7.0;
             break;
         }
         case InstrumentKind::Hat: {
-            const double decay = drum("decay", 0.04);
+            const double decay = kit.decay;
             double low, band, high;
-            if (age == 0) drumFilter.set(drum("cutoff", 8000), drum("ring", 0.3));
+            if (age == 0) drumFilter.set(kit.cutoff, kit.ring);
             drumFilter.process(noise.next(), low, band, high);
-            out = (high + drum("ring", 0.3) * band) * std::exp(-t / decay);
+            out = (high + kit.ring * band) * std::exp(-t / decay);
             length = decay * 7.0;
             break;
         }
@@ -333,24 +352,52 @@ const Instrument& eventInstrument(const Song& song, const Event& event)
     return song.instruments[static_cast<size_t>(index)];
 }
 
-// The sidechain: 0 to 1 a sample, the strongest of the key notes that
-// sound there, each down over the attack and back over the release.
-std::vector<float> duckEnvelope(const Song& song, const std::vector<Event>& events, int64_t total)
+// The sidechain over samples [begin, end) of the song: 0 to 1 a sample, the
+// strongest of the key notes that sound there, each down over the attack
+// and back over the release.
+std::vector<float> duckEnvelope(const Song& song, const std::vector<Event>& events, int64_t begin, int64_t end)
 {
-    std::vector<float> duck(static_cast<size_t>(total), 0.0f);
+    std::vector<float> duck(static_cast<size_t>(end - begin), 0.0f);
     const double attack = song.sidechain.attack * sampleRate, release = song.sidechain.release * sampleRate;
     const int64_t length = static_cast<int64_t>(attack + 6.0 * release);
     for (const Event& event : events) {
         if (event.cell->type != Cell::Type::Note || !eventInstrument(song, event).sidechainKey) continue;
+        if (event.sample + length <= begin || event.sample >= end) continue;
         const double strength = std::pow(event.cell->velocity / 99.0, 1.5);
-        for (int64_t i = 0; i < length && event.sample + i < total; ++i) {
+        for (int64_t i = std::max<int64_t>(0, begin - event.sample); i < length && event.sample + i < end; ++i) {
             const double t = static_cast<double>(i);
             const double shape = t < attack ? t / attack : std::exp(-(t - attack) / release);
-            float& d = duck[static_cast<size_t>(event.sample + i)];
+            float& d = duck[static_cast<size_t>(event.sample + i - begin)];
             d = std::max(d, static_cast<float>(strength * shape));
         }
     }
     return duck;
+}
+
+// The events whose voices sound in samples from `begin` on: those from
+// `lookBack` samples before it (releases ring on after their channel's next
+// event), and each channel's note held from before then.
+std::vector<Event> eventsFrom(const std::vector<Event>& events, size_t channels, int64_t begin, int64_t lookBack)
+{
+    const int64_t since = begin - lookBack;
+    std::vector<const Event*> held(channels, nullptr);
+    std::vector<Event> taken;
+    for (const Event& event : events) {
+        if (event.sample >= since) {
+            taken.push_back(event);
+        } else {
+            held[static_cast<size_t>(event.channel)] = event.cell->type == Cell::Type::Note ? &event : nullptr;
+        }
+    }
+    std::vector<Event> first;
+    for (const Event* event : held) {
+        if (event) first.push_back(*event);
+    }
+    std::sort(first.begin(), first.end(), [](const Event& a, const Event& b) {
+        return a.sample != b.sample ? a.sample < b.sample : a.order < b.order;
+    });
+    first.insert(first.end(), taken.begin(), taken.end());
+    return first;
 }
 
 } // namespace
@@ -360,7 +407,17 @@ int64_t rowSample(const Song& song, double row)
     return std::llround(row * sampleRate / song.rowRate());
 }
 
+int64_t songSamples(const Song& song)
+{
+    return rowSample(song, song.rows) + static_cast<int64_t>(song.tail * sampleRate);
+}
+
 Mixdown renderVoices(const Song& song)
+{
+    return renderVoices(song, 0, songSamples(song));
+}
+
+Mixdown renderVoices(const Song& song, int64_t begin, int64_t end, const std::function<void(double)>& progress)
 {
     // Every note, off and retrigger of the song as timed events.
     std::vector<Event> events;
@@ -380,23 +437,46 @@ Mixdown renderVoices(const Song& song)
         return a.sample != b.sample ? a.sample < b.sample : a.order < b.order;
     });
 
-    const int64_t total = rowSample(song, song.rows) + static_cast<int64_t>(song.tail * sampleRate);
+    end = std::min(end, songSamples(song));
+    begin = std::clamp<int64_t>(begin, 0, end);
     Mixdown mix;
-    mix.dry.assign(static_cast<size_t>(total) * 2, 0.0f);
+    mix.dry.assign(static_cast<size_t>(end - begin) * 2, 0.0f);
     mix.delaySend.assign(mix.dry.size(), 0.0f);
     mix.reverbSend.assign(mix.dry.size(), 0.0f);
+    const std::vector<float> duck = duckEnvelope(song, events, begin, end);
+    if (begin > 0) events = eventsFrom(events, song.channels.size(), begin, static_cast<int64_t>(windowLookBack * sampleRate));
 
-    const std::vector<float> duck = duckEnvelope(song, events, total);
+    // Before `begin` the voices run into a scratch buffer, so that they
+    // enter the window in the state they have there.
+    constexpr int64_t scratchFrames = 4096;
+    std::vector<float> scratch(3 * 2 * scratchFrames + scratchFrames, 0.0f);
+    auto renderSpan = [&](Voice& voice, int64_t from, int64_t until) {
+        for (int64_t at = from; at < until && !voice.done;) {
+            if (at >= begin) {
+                const size_t i = 2 * static_cast<size_t>(at - begin);
+                voice.render(until - at, &mix.dry[i], &mix.delaySend[i], &mix.reverbSend[i],
+                             &duck[static_cast<size_t>(at - begin)]);
+                break;
+            }
+            const int64_t count = std::min({until, begin, at + scratchFrames}) - at;
+            voice.render(count, &scratch[0], &scratch[2 * scratchFrames], &scratch[4 * scratchFrames],
+                         &scratch[6 * scratchFrames]);
+            at += count;
+        }
+    };
 
     std::vector<Voice> voices;
-    int64_t now = 0;
+    int64_t now = events.empty() ? begin : std::min(events.front().sample, begin);
     size_t next = 0;
-    while (now < total) {
-        const int64_t until = next < events.size() ? std::min(events[next].sample, total) : total;
-        for (Voice& voice : voices) {
-            const size_t at = 2 * static_cast<size_t>(now);
-            voice.render(until - now, &mix.dry[at], &mix.delaySend[at], &mix.reverbSend[at], &duck[static_cast<size_t>(now)]);
+    const int64_t first = now;
+    int64_t reported = now;
+    while (now < end) {
+        const int64_t until = next < events.size() ? std::min(events[next].sample, end) : end;
+        if (progress && now - reported >= sampleRate) {
+            progress(static_cast<double>(now - first) / static_cast<double>(end - first));
+            reported = now;
         }
+        for (Voice& voice : voices) renderSpan(voice, now, until);
         voices.erase(std::remove_if(voices.begin(), voices.end(), [](const Voice& v) { return v.done; }), voices.end());
         now = until;
         for (; next < events.size() && events[next].sample == now; ++next) {
@@ -424,6 +504,7 @@ Mixdown renderVoices(const Song& song)
                 voice.filter[0].set(instrument.filter.cutoff * voice.filterScale, instrument.filter.resonance);
                 voice.filter[1] = voice.filter[0];
                 voice.prepare();
+                if (instrument.kind != InstrumentKind::Synth) voice.prepareDrum();
                 // Unison voices start spread out so they do not sum into one spike.
                 for (size_t p = 0; p < voice.phases.size(); ++p) voice.phases[p] = std::fmod(p * 0.618034, 1.0);
                 voice.noise = Noise(static_cast<uint32_t>(event.channel * 7919 + event.row * 104729 + static_cast<int>(n) * 31 + event.order));

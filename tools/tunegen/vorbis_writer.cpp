@@ -22,7 +22,8 @@ bool writePages(std::FILE* file, ogg_stream_state& stream, bool flush)
 } // namespace
 
 bool writeOggVorbis(const std::string& path, uint32_t rate, uint32_t channels, uint64_t frames,
-                    const std::function<float(uint64_t, uint32_t)>& sample, float quality)
+                    const std::function<float(uint64_t, uint32_t)>& sample, float quality,
+                    const std::vector<std::string>& comments)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
@@ -36,6 +37,7 @@ bool writeOggVorbis(const std::string& path, uint32_t rate, uint32_t channels, u
     }
     vorbis_comment comment;
     vorbis_comment_init(&comment);
+    for (const std::string& line : comments) vorbis_comment_add(&comment, line.c_str());
     vorbis_dsp_state dsp;
     vorbis_analysis_init(&dsp, &info);
     vorbis_block block;
