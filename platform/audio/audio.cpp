@@ -9,7 +9,9 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -277,5 +279,28 @@ bool BASS_Free(void)
         SDL_Quit();
     }
     audio.initialised = false;
+    return true;
+}
+
+bool AUDIO_StreamOverwrite(uint32_t handle, uint64_t first, const int16_t* samples, uint64_t count,
+                           uint32_t channels, uint64_t fade)
+{
+    DeviceLock lock;
+    Stream* stream = find(handle);
+    if (!stream || !samples || channels != stream->audio.channels || first > stream->clock.length()) return false;
+    const uint64_t end = first + std::min(count, stream->clock.length() - first);
+    // The output takes frames from the feed cursor on (the silent clock,
+    // which feeds nothing, from where it is heard).
+    const uint64_t cursor = audio.device ? stream->clock.feedCursor() : stream->clock.position(monotonicNow());
+    int16_t* target = stream->audio.samples.data();
+    for (uint64_t frame = first; frame < end; ++frame) {
+        double mix = 1.0;
+        if (frame >= cursor && frame - cursor < fade) mix = static_cast<double>(frame - cursor + 1) / (fade + 1);
+        for (uint32_t c = 0; c < channels; ++c) {
+            const uint64_t at = frame * channels + c;
+            const double value = mix * samples[(frame - first) * channels + c] + (1.0 - mix) * target[at];
+            target[at] = static_cast<int16_t>(std::lround(value));
+        }
+    }
     return true;
 }

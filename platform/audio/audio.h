@@ -1,4 +1,4 @@
-/* platform/audio: the audio calls the demo makes, and nothing else.
+/* platform/audio: the audio calls the demo makes, and one a tool makes.
 
    The folder owns music playback: Ogg Vorbis decoding (libvorbisfile), output
    through SDL2's audio subsystem, and a silent real-time clock that stands in
@@ -81,6 +81,17 @@ bool BASS_StreamFree(uint32_t handle);
 
 /* Releases every stream and the output. */
 bool BASS_Free(void);
+
+/* Not the demo's: a tool's new version of part of the music (the live
+   player's quick render of a changed score). Overwrites `count` frames of a
+   stream's decoded audio from frame `first` on with `samples` (16-bit,
+   interleaved, `channels` to a frame, at the stream's rate), cut at the
+   stream's end. Where playback stands inside them, `fade` frames pass from
+   the old audio to the new, so the change makes no click; what the output
+   has taken already plays as it was. False, changing nothing, on a dead
+   handle, another channel count, or a first frame past the end. */
+bool AUDIO_StreamOverwrite(uint32_t handle, uint64_t first, const int16_t* samples, uint64_t count,
+                           uint32_t channels, uint64_t fade);
 
 #ifdef __cplusplus
 }

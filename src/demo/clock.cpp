@@ -119,6 +119,12 @@ bool reopenMusic()
     return true;
 }
 
+bool spliceMusic(uint64_t first, const int16_t* samples, uint64_t frames)
+{
+    const uint64_t crossing = 441; // 10 ms at 44.1 kHz
+    return AUDIO_StreamOverwrite(musicStream, first, samples, frames, 2, crossing);
+}
+
 void resumeMusic()
 {
     BASS_ChannelPlay(musicStream, false);

@@ -65,6 +65,13 @@ void moveMusicTo(double row);
 // be opened or decoded; the old music goes on.
 bool reopenMusic();
 
+// Puts a new version of part of the music in place while it plays (the live
+// player's quick render of a changed score): `frames` frames of 16-bit
+// stereo from sample frame `first` on, crossing over from the old audio in
+// about 10 ms where playback stands. False when no music is open or it is
+// not stereo.
+bool spliceMusic(uint64_t first, const int16_t* samples, uint64_t frames);
+
 // Ends a hold and plays on from where the music is.
 void resumeMusic();
 

@@ -52,29 +52,41 @@ inline long blue(long colour)
     return colour & 0xff;
 }
 
+// The screen and window the player gets (320x180 unless a test needs
+// another), and what its environment adds (SDL's audio driver "none"
+// unless replaced).
+struct LiveScreen {
+    int width = 320;
+    int height = 180;
+    std::vector<std::pair<std::string, std::string>> environment;
+};
+
 class LivePlayer {
 public:
-    // Starts the player on a 320x180 screen with `data` before the run
-    // folder, and waits until it draws.
-    // `prefix` runs before the player's command line (a shell that limits it).
+    // Starts the player with `data` before the run folder, and waits until
+    // it draws. `prefix` runs before the player's command line (a shell that
+    // limits it).
     LivePlayer(const TempDir& data, std::vector<std::string> arguments, ChildStdin input = ChildStdin::DevNull,
-               const std::vector<std::string>& prefix = {})
-        : LivePlayer(data.path(), arguments, input, prefix)
+               const std::vector<std::string>& prefix = {}, const LiveScreen& screen = {})
+        : LivePlayer(data.path(), arguments, input, prefix, screen)
     {
     }
     LivePlayer(const std::string& data, std::vector<std::string> arguments, ChildStdin input = ChildStdin::DevNull,
-               const std::vector<std::string>& prefix = {})
-        : server_(320, 180)
+               const std::vector<std::string>& prefix = {}, const LiveScreen& screen = {})
+        : server_(screen.width, screen.height)
     {
         ChildOptions options;
         options.input = input;
         options.argv = prefix;
-        options.argv.insert(options.argv.end(), {binary("orvanta-live"), "--window", "320x180", "--data", data,
-                                                 "--data", ORVANTA_RUN_DIR});
+        options.argv.insert(options.argv.end(),
+                            {binary("orvanta-live"), "--window",
+                             std::to_string(screen.width) + "x" + std::to_string(screen.height), "--data", data,
+                             "--data", ORVANTA_RUN_DIR});
         options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
         options.environment = glChildEnvironment();
         options.environment.emplace_back("DISPLAY", server_.display());
         options.environment.emplace_back("SDL_AUDIODRIVER", "none");
+        options.environment.insert(options.environment.end(), screen.environment.begin(), screen.environment.end());
         child_ = std::make_unique<ChildProcess>(options);
         started_ = child_->waitFor([](const std::string& out, const std::string&) { return frameLines(out) >= 3; }, 120.0);
         EXPECT_TRUE(started_) << "no frames; stdout: " << child_->out() << "\nstderr: " << child_->err();

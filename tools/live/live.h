@@ -46,13 +46,28 @@ struct Time {
     std::vector<double> cuts; // rows where the shown scene changes, 0 first
 };
 
+// The score's render after a save, in three stages: the bars under way
+// first, spliced into the playing music where it stands, then the rest of
+// their section, then the whole tune, which replaces the music when done.
 struct Tunegen {
+    enum class Stage { Bars, Section, Tune };
     pid_t pid = -1;
+    Stage stage = Stage::Tune;
+    std::string score;     // the save being rendered
+    std::string output;    // what the child writes
     std::string temporary; // its unfinished output
     int childSlot = -1;    // held for the clean-up (tools/common)
     int temporarySlot = -1;
-    int errFd = -1;
-    std::string err;
+    int outFd = -1;        // its standard output and error
+    std::string out;
+    int progress = 0;      // percent of the stage
+    int fromRow = 0;       // a section's rows
+    int toRow = 0;
+    long long fromFrame = 0; // a section's first sample frame
+    int songRows = 0;
+    Clock::time_point savedAt;
+    Clock::time_point doneAt; // the last stage's end, while its line shows
+    std::string status;       // what the screen says the music is doing
 };
 
 // The frame's size against the window's (resolution.h), and what a slow

@@ -235,6 +235,10 @@ void drawOverlay()
         LIVE.text->draw({":" + LIVE.edit.prompt + "_"}, 0, y, {1.0f, 1.0f, 1.0f}, width, height);
         y += 24 + 8;
     }
+    if (!LIVE.tunegen.status.empty()) {
+        LIVE.text->draw({LIVE.tunegen.status}, 0, y, {0.55f, 0.85f, 1.0f}, width, height);
+        y += 24 + 8;
+    }
     std::vector<std::string> errors;
     for (const auto& [file, lines] : LIVE.errors) {
         for (size_t i = 0; i < lines.size() && i < 4; ++i) errors.push_back(lines[i]);

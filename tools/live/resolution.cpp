@@ -105,13 +105,14 @@ bool ResolutionControl::frameTook(double seconds, double now)
         size_t next = level_ + 1;
         while (next < lowest && typical * cost(levels_[next]) / now_cost > 1.0 / aimFps) ++next;
         // A rise that did not hold makes the next one wait longer.
-        if (lastRise_ >= 0.0 && now - lastRise_ < 3.0) riseWait_ = std::min(riseWait_ * 2.0, 24.0);
+        if (since_ == lastRise_ && now - since_ < 3.0) riseWait_ = std::min(riseWait_ * 2.0, 24.0);
         moveTo(next, now);
         return !(choice() == before);
     }
+    // A rise that held: the next may come as soon as the first.
+    if (since_ == lastRise_ && now - since_ >= 3.0) riseWait_ = 1.5;
     if (level_ > 0 && now - since_ >= riseWait_ && recent_.size() == measured &&
         typical * cost(levels_[level_ - 1]) / now_cost <= 1.0 / aimFps) {
-        if (lastRise_ >= 0.0 && now - lastRise_ >= 3.0) riseWait_ = 1.5;
         moveTo(level_ - 1, now);
         return !(choice() == before);
     }

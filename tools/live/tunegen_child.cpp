@@ -1,14 +1,24 @@
-// The live player's tunegen: the score rendered in the background, a newer
-// save ending an older render, the child ending with the player.
+// The live player's tunegen: the score rendered in the background after a
+// save, the bars under way first so that the change is heard within a
+// second or two, a newer save ending an older render, the child ending with
+// the player.
 #include "live.h"
 
 #include "cleanup.h"
 #include "files.h"
 #include "score.h"
+#include "synth.h"
 
+#include "demo/clock.h"
+#include "demo/timeline.h"
+
+#include <algorithm>
+#include <cmath>
 #include <fcntl.h>
 #include <filesystem>
+#include <sstream>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -17,11 +27,18 @@ namespace live {
 
 namespace {
 
+constexpr int quickBars = 3; // the first stage's length
+
 std::string toolPath(const std::string& tool)
 {
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
     return error ? tool : (self.parent_path() / tool).string();
+}
+
+std::string scoreName()
+{
+    return fs::path(LIVE.files.score).filename().string();
 }
 
 void releaseHeld()
@@ -30,6 +47,165 @@ void releaseHeld()
     releaseChild(t.childSlot);
     releaseTemporary(t.temporarySlot);
     t.childSlot = t.temporarySlot = -1;
+}
+
+double secondsSinceSave()
+{
+    return std::chrono::duration<double>(Clock::now() - LIVE.tunegen.savedAt).count();
+}
+
+std::string describeStage()
+{
+    const Tunegen& t = LIVE.tunegen;
+    switch (t.stage) {
+    case Tunegen::Stage::Bars:
+        return "the bars under way, rows " + std::to_string(t.fromRow) + " to " + std::to_string(t.toRow);
+    case Tunegen::Stage::Section:
+        return "the rest of the section, rows " + std::to_string(t.fromRow) + " to " + std::to_string(t.toRow);
+    case Tunegen::Stage::Tune:
+        break;
+    }
+    return "the whole tune";
+}
+
+void showStatus()
+{
+    Tunegen& t = LIVE.tunegen;
+    t.status = "rendering the tune: " + describeStage() + "  " + std::to_string(t.progress) + "%";
+}
+
+// Starts tunegen with `arguments` after the score; its output goes to
+// `output`, through the temporary tunegen names after its PID.
+bool spawn(Tunegen::Stage stage, const std::vector<std::string>& arguments, const std::string& output)
+{
+    Tunegen& t = LIVE.tunegen;
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
+    const std::string tool = toolPath("tunegen");
+    std::vector<std::string> words = {tool, t.score, "-o", output, "--progress"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Ends with the player, however the player ends (SIGKILL too);
+        // tunegen removes its unfinished output on the signal.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(127);
+        // The whole tune is background work: the frames come first.
+        if (stage == Tunegen::Stage::Tune) setpriority(PRIO_PROCESS, 0, 10);
+        const int null = open("/dev/null", O_RDONLY);
+        dup2(null, 0);
+        dup2(pipeEnds[1], 1);
+        dup2(pipeEnds[1], 2);
+        execv(tool.c_str(), argv.data());
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    if (pid < 0) {
+        close(pipeEnds[0]);
+        return false;
+    }
+    t.pid = pid;
+    t.stage = stage;
+    t.output = output;
+    // Ended with the player, and its unfinished output removed, however the
+    // player ends.
+    t.temporary = output + ".tmp-" + std::to_string(pid);
+    t.childSlot = holdChild(pid, SIGTERM);
+    t.temporarySlot = holdTemporary(t.temporary);
+    t.outFd = pipeEnds[0];
+    fcntl(t.outFd, F_SETFL, O_NONBLOCK);
+    t.out.clear();
+    t.progress = 0;
+    showStatus();
+    return true;
+}
+
+void startWholeTune()
+{
+    if (spawn(Tunegen::Stage::Tune, {}, LIVE.files.tunePath)) {
+        say(scoreName() + ": rendering the tune in the background");
+    }
+}
+
+// A section of rows [from, to) of the song, mastered at the playing tune's
+// levels, to be spliced in where it belongs.
+void startSection(Tunegen::Stage stage, int from, int to, const Song& song)
+{
+    Tunegen& t = LIVE.tunegen;
+    t.fromRow = from;
+    t.toRow = to;
+    t.fromFrame = rowSample(song, from);
+    const std::string output = LIVE.files.staging + "/section.pcm";
+    if (!spawn(stage, {"--section", std::to_string(from) + ":" + std::to_string(to), "--levels", LIVE.files.tunePath},
+               output)) {
+        startWholeTune();
+    }
+}
+
+// The section's samples into the playing music. False when they cannot be
+// read or put in place.
+bool spliceSection()
+{
+    Tunegen& t = LIVE.tunegen;
+    std::string bytes, error;
+    // Rows of the song at 44.1 kHz stereo, 16-bit, with room for rounding.
+    const double seconds = (t.toRow - t.fromRow) / rowRate + 4.0;
+    const bool read = readWholeFile(t.output, bytes, error, static_cast<size_t>(seconds * 44100.0) * 4);
+    unlink(t.output.c_str());
+    if (!read) return false;
+    std::vector<int16_t> samples(bytes.size() / 2);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<int16_t>(static_cast<uint16_t>(static_cast<unsigned char>(bytes[2 * i])) |
+                                          static_cast<uint16_t>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8);
+    }
+    return spliceMusic(static_cast<uint64_t>(t.fromFrame), samples.data(), samples.size() / 2);
+}
+
+// The next stage after one that ended well.
+void nextStage()
+{
+    Tunegen& t = LIVE.tunegen;
+    const std::string name = scoreName();
+    if (t.stage == Tunegen::Stage::Tune) {
+        t.status = "the tune is rendered (" + std::to_string(static_cast<int>(std::lround(secondsSinceSave()))) +
+                   " s after the save)";
+        t.doneAt = Clock::now();
+        clearError(name);
+        say(name + ": rendered");
+        return;
+    }
+    if (!spliceSection()) {
+        say(name + ": " + describeStage() + " could not be put in; the whole tune follows");
+        startWholeTune();
+        return;
+    }
+    char line[200];
+    std::snprintf(line, sizeof line, "%s: %s heard %.2f s after the save", name.c_str(), describeStage().c_str(),
+                  secondsSinceSave());
+    say(line);
+    if (t.stage == Tunegen::Stage::Bars && t.toRow < t.songRows) {
+        // On to the end of the section, three bars at the least.
+        const int from = t.toRow;
+        int to = t.songRows;
+        for (double row : sectionRows) {
+            if (row >= from + quickBars * rowsPerBar) {
+                to = std::min(to, static_cast<int>(row));
+                break;
+            }
+        }
+        Song song;
+        ScoreError ignored;
+        std::string text, error;
+        if (readWholeFile(t.score, text, error, textFileLimit) && parseScore(text, name, song, ignored)) {
+            startSection(Tunegen::Stage::Section, from, to, song);
+            return;
+        }
+    }
+    startWholeTune();
 }
 
 } // namespace
@@ -42,16 +218,17 @@ void endTunegen()
     kill(t.pid, SIGTERM);
     waitpid(t.pid, nullptr, 0);
     unlink(t.temporary.c_str());
-    close(t.errFd);
-    t.errFd = -1;
+    close(t.outFd);
+    t.outFd = -1;
     t.pid = -1;
+    t.status.clear();
     releaseHeld();
 }
 
 void startTunegen()
 {
     Tunegen& t = LIVE.tunegen;
-    const std::string name = fs::path(LIVE.files.score).filename().string();
+    const std::string name = scoreName();
     if (t.pid > 0) {
         endTunegen();
         say(name + ": the render of the older save ended");
@@ -72,68 +249,64 @@ void startTunegen()
         return;
     }
     clearError(name);
-    int err[2];
-    if (pipe2(err, O_CLOEXEC) != 0) return;
-    const std::string tool = toolPath("tunegen");
-    const pid_t parent = getpid();
-    t.pid = fork();
-    if (t.pid == 0) {
-        // Ends with the player, however the player ends (SIGKILL too);
-        // tunegen removes its unfinished output on the signal.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(127);
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(err[1], 2);
-        execl(tool.c_str(), tool.c_str(), LIVE.files.score.c_str(), "-o", LIVE.files.tunePath.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
+    t.score = LIVE.files.score;
+    t.savedAt = Clock::now();
+    t.songRows = song.rows;
+    // The quick path splices into the music as it plays: it needs a tune
+    // to take the levels from and to play into, on the demo's grid.
+    const int bar = static_cast<int>(LIVE.row) / rowsPerBar * rowsPerBar;
+    std::error_code ignored;
+    const bool quick = musicStream != 0 && fs::is_regular_file(LIVE.files.tunePath, ignored) &&
+                       std::fabs(song.rowRate() - rowRate) < 1e-9 && bar < song.rows;
+    if (quick) {
+        startSection(Tunegen::Stage::Bars, bar, std::min(bar + quickBars * rowsPerBar, song.rows), song);
+    } else {
+        startWholeTune();
     }
-    close(err[1]);
-    if (t.pid < 0) {
-        close(err[0]);
-        return;
-    }
-    // Ended with the player, and its unfinished output removed, however the
-    // player ends.
-    t.temporary = LIVE.files.tunePath + ".tmp-" + std::to_string(t.pid);
-    t.childSlot = holdChild(t.pid, SIGTERM);
-    t.temporarySlot = holdTemporary(t.temporary);
-    t.errFd = err[0];
-    fcntl(t.errFd, F_SETFL, O_NONBLOCK);
-    t.err.clear();
-    say(name + ": rendering the tune in the background");
 }
 
 void pollTunegen()
 {
     Tunegen& t = LIVE.tunegen;
-    if (t.pid <= 0) return;
+    if (t.pid <= 0) {
+        if (!t.status.empty() && Clock::now() - t.doneAt > std::chrono::seconds(4)) t.status.clear();
+        return;
+    }
     char chunk[4096];
     ssize_t n = 0;
-    while ((n = read(t.errFd, chunk, sizeof chunk)) > 0) t.err.append(chunk, static_cast<size_t>(n));
+    while ((n = read(t.outFd, chunk, sizeof chunk)) > 0) t.out.append(chunk, static_cast<size_t>(n));
+    const size_t at = t.out.rfind("progress ");
+    if (at != std::string::npos) {
+        t.progress = std::clamp(std::atoi(t.out.c_str() + at + 9), 0, 100);
+        showStatus();
+    }
     int status = 0;
     if (waitpid(t.pid, &status, WNOHANG) != t.pid) return;
-    while ((n = read(t.errFd, chunk, sizeof chunk)) > 0) t.err.append(chunk, static_cast<size_t>(n));
-    close(t.errFd);
-    t.errFd = -1;
+    while ((n = read(t.outFd, chunk, sizeof chunk)) > 0) t.out.append(chunk, static_cast<size_t>(n));
+    close(t.outFd);
+    t.outFd = -1;
     t.pid = -1;
     releaseHeld();
-    const std::string name = fs::path(LIVE.files.score).filename().string();
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-        clearError(name);
-        say(name + ": rendered");
-    } else {
-        std::vector<std::string> lines;
-        std::istringstream in(t.err);
-        for (std::string line; std::getline(in, line);) {
-            if (!line.empty()) lines.push_back(line);
-        }
-        if (lines.empty()) lines.push_back(name + ": tunegen failed");
-        setError(name, lines);
-        say(lines.front() + " (the tune stays as it was)");
+        nextStage();
+        return;
     }
+    const std::string name = scoreName();
+    if (t.stage != Tunegen::Stage::Tune) {
+        unlink(t.output.c_str());
+        say(name + ": " + describeStage() + " failed; the whole tune follows");
+        startWholeTune();
+        return;
+    }
+    std::vector<std::string> lines;
+    std::istringstream in(t.out);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.rfind("progress ", 0) != 0) lines.push_back(line);
+    }
+    if (lines.empty()) lines.push_back(name + ": tunegen failed");
+    t.status.clear();
+    setError(name, lines);
+    say(lines.front() + " (the tune stays as it was)");
 }
 
 } // namespace live
