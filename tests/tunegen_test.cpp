@@ -168,6 +168,70 @@ TEST(Synth, EncodedFileDecodesToTheRenderedLengthAndIsTheSameEveryTime)
     EXPECT_EQ(decoded.samples.size() / 2, static_cast<size_t>(std::llround(64 * 44100.0 * 60.0 / 488.0)) + 22050);
 }
 
+// A window of the voices is the whole song's samples there, notes held from
+// before it included; a section rendered alone at the levels the tune's
+// comment records sounds as the tune does there.
+TEST(Synth, ASectionIsTheWholeSongThereAtTheTunesLevels)
+{
+    const std::string text =
+        "song\n  tempo 122\n  rows 96\n  tail 0.5\n  compressor threshold -12 ratio 2\nend\n"
+        "instrument pad\n  osc saw level 0.6 voices 3 spread 20\n  filter lowpass cutoff 900 env 2000 decay 0.3\n"
+        "  amp attack 0.3 decay 0.5 sustain 0.7 release 0.4\n  send delay 0.4 reverb 0.6\nend\n"
+        "instrument kick\n  kind kick\nend\ninstrument hat\n  kind hat\nend\n"
+        "pattern held 96\n  0: A-3:m7\n  80: ===\nend\n"
+        "pattern beat 16\n  0: C-4\n  4: C-4 @hat\n  8: C-4\n  12: C-4 @hat r2\nend\n"
+        "order pad pad\n  held\nend\norder drums kick\n  beat*6\nend\n";
+    const Song song = parse(text);
+    const Mixdown whole = renderVoices(song);
+    const int64_t begin = rowSample(song, 48), end = rowSample(song, 72);
+    const Mixdown window = renderVoices(song, begin, end);
+    ASSERT_EQ(window.dry.size(), static_cast<size_t>(end - begin) * 2);
+    const auto slice = [&](const std::vector<float>& all) {
+        return std::vector<float>(all.begin() + 2 * begin, all.begin() + 2 * end);
+    };
+    EXPECT_TRUE(slice(whole.dry) == window.dry) << "the chord held from row 0 sounds as in the whole";
+    EXPECT_TRUE(slice(whole.reverbSend) == window.reverbSend);
+
+    TempDir dir;
+    dir.write("s.score", text);
+    ASSERT_EQ(tunegen({dir.file("s.score"), "-o", dir.file("tune.ogg")}).status, 0);
+    std::vector<std::string> comments;
+    ASSERT_TRUE(readOggComments(dir.file("tune.ogg"), comments));
+    ASSERT_EQ(comments.size(), 1u);
+    MasterLevels levels;
+    EXPECT_TRUE(parseLevels(comments[0].substr(comments[0].find('=') + 1), levels)) << comments[0];
+    for (const char* bad : {"compressor 1 gain 2", "compressor nan gain 1 ceiling -1", "compressor 1 gain 2 ceiling 3 x",
+                            "compressor 1 gain 1e300 ceiling -1"}) {
+        EXPECT_FALSE(parseLevels(bad, levels)) << bad;
+    }
+
+    const ToolRun section =
+        tunegen({dir.file("s.score"), "-o", dir.file("s.pcm"), "--section", "48:72", "--levels", dir.file("tune.ogg")});
+    ASSERT_EQ(section.status, 0) << section.err;
+    EXPECT_NE(section.out.find("mastered at the tune's levels"), std::string::npos) << section.out;
+    const std::string bytes = readFile(dir.file("s.pcm"));
+    ASSERT_EQ(bytes.size(), static_cast<size_t>(end - begin) * 4);
+    DecodedAudio tune;
+    ASSERT_TRUE(decodeOggVorbis(dir.file("tune.ogg"), tune));
+    double difference = 0, signal = 0;
+    for (size_t i = 0; i < bytes.size() / 2; ++i) {
+        const int16_t value = static_cast<int16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                                   static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+        const double reference = tune.samples[2 * static_cast<size_t>(begin) + i];
+        difference += (value - reference) * (value - reference);
+        signal += reference * reference;
+    }
+    EXPECT_LT(10.0 * std::log10(difference / signal), -15.0) << "no further from the tune than its encoding";
+
+    const ToolRun unlevelled = tunegen({dir.file("s.score"), "-o", dir.file("s.pcm"), "--section", "48:72"});
+    EXPECT_NE(unlevelled.out.find("mastered at the target loudness"), std::string::npos) << unlevelled.out;
+    EXPECT_EQ(tunegen({dir.file("s.score"), "-o", dir.file("s.pcm"), "--section", "72:48"}).status, 2);
+    EXPECT_EQ(tunegen({dir.file("s.score"), "-o", dir.file("t.ogg"), "--levels", dir.file("tune.ogg")}).status, 2);
+    EXPECT_EQ(tunegen({dir.file("s.score"), "-o", dir.file("s.pcm"), "--section", "0:8", "--levels", dir.file("s.score")})
+                  .status,
+              1);
+}
+
 TEST(Synth, BadScoresNameTheirLine)
 {
     const std::string tone = "instrument t\n  osc sine\nend\n";

@@ -171,11 +171,12 @@ void nextStage()
     Tunegen& t = LIVE.tunegen;
     const std::string name = scoreName();
     if (t.stage == Tunegen::Stage::Tune) {
-        t.status = "the tune is rendered (" + std::to_string(static_cast<int>(std::lround(secondsSinceSave()))) +
-                   " s after the save)";
+        char line[120];
+        std::snprintf(line, sizeof line, "rendered, %.1f s after the save", secondsSinceSave());
+        t.status = std::string("the tune is ") + line;
         t.doneAt = Clock::now();
         clearError(name);
-        say(name + ": rendered");
+        say(name + ": " + line);
         return;
     }
     if (!spliceSection()) {
