@@ -168,13 +168,13 @@ Measure measure(Player& player, const fs::path& file, const std::string& comment
 Measure measureEdits(Player& player, int rounds, std::vector<double>& frames)
 {
     Measure m;
-    Clock::time_point last, now;
+    Clock::time_point first, now;
     std::string line;
-    player.waitLine("; scene:", last, line);
-    for (int i = 0; i < 20 && player.waitLine("; scene:", now, line); ++i) {
-        frames.push_back(ms(now - last));
-        last = now;
-    }
+    // Lines read in one go share a time: a frame is the mean over twenty.
+    player.waitLine("; scene:", first, line);
+    int count = 0;
+    while (count < 20 && player.waitLine("; scene:", now, line)) ++count;
+    if (count > 0) frames.push_back(ms(now - first) / count);
     for (int round = 0; round < rounds; ++round) {
         Clock::time_point seen, drawn;
         const auto sent = Clock::now();

@@ -1,8 +1,13 @@
 // libFuzzer target: any bytes as a tunegen score. Parsing must never crash;
 // a parsed score's patterns and orders must only name what exists, and its
-// harmony check must run through whatever it parsed.
+// harmony check must run through whatever it parsed. The same bytes as the
+// master levels a tune's comment records: read back only when they are
+// levels a master could have run at.
 #include "harmony.h"
+#include "master.h"
 #include "score.h"
+
+#include <cmath>
 
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +15,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    MasterLevels levels;
+    if (parseLevels(text, levels)) {
+        for (double value : {levels.compressorDb, levels.gainDb, levels.ceilingDb}) {
+            if (!(std::fabs(value) <= 120.0)) std::abort();
+        }
+    }
     Song song;
     ScoreError error;
     if (!parseScore(std::string(reinterpret_cast<const char*>(data), size), "fuzz.score", song, error)) {

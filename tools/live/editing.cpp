@@ -3,7 +3,6 @@
 
 #include "demo/clock.h"
 #include "demo/tracks.h"
-#include "render/frame_size.h"
 #include "render/programs.h"
 
 #include <GL/freeglut.h>

@@ -1,6 +1,7 @@
 // live/live: the live player's state and the calls its rooms make of each
 // other. The player is one program in rooms: main.cpp (start-up, keys, the
-// window and the frame), reload.cpp (the staging folder's links, errors on
+// window and the frame), screen.cpp (what it draws over the frame and the
+// frame's size, chosen by resolution.h), reload.cpp (the staging folder's links, errors on
 // screen, taking every save), tunegen_child.cpp (the score's render in the
 // background), transport.cpp (the music's time: pause, slow motion, loops,
 // cuts, sections) and editing.cpp (the track editor's keys, command line,
@@ -132,9 +133,16 @@ extern Live LIVE;
 
 // main.cpp
 void say(const std::string& line);
-std::string describeFrameSize();
 void quit(int status);
+
+// screen.cpp
 std::string position(double row);
+std::vector<std::string> figures();
+std::string describeFrameSize();
+void applyFrameSize();
+void drawOverlay();
+void countFrame();
+void updateTitle();
 
 // reload.cpp
 std::string resolve(const std::string& name);
