@@ -13,6 +13,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool glslang-tools ffmpeg patchelf python3
+  # the web build's shaders, translated to GLSL ES 3.00
+  spirv-cross
 )
 
 missing=()
