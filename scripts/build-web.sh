@@ -1,0 +1,47 @@
+#!/bin/sh
+# Lays out build/web: the page (web/), the program built with Emscripten
+# (orvanta.js, orvanta.wasm), the shaders translated to GLSL ES 3.00, and the
+# logo, the tune and the track files from the desktop build's run folder,
+# with files.json naming what the page loads.
+#
+#   scripts/build-web.sh DESKTOP_BUILD OUT_DIR
+set -eu
+if [ $# -ne 2 ]; then
+  echo "usage: scripts/build-web.sh DESKTOP_BUILD OUT_DIR" >&2
+  exit 2
+fi
+root=$(cd "$(dirname "$0")/.." && pwd)
+run=$1/run
+out=$2
+tree=$root/build-web
+# Debian's Emscripten runs its JavaScript steps with Node, which finds
+# Debian's own modules (acorn) only when told where they are.
+NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
+export NODE_PATH
+if [ ! -f "$tree/build.ninja" ]; then
+  emcmake cmake -S "$root/web" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release > "$tree.log" 2>&1 ||
+    { cat "$tree.log" >&2; exit 1; }
+fi
+cmake --build "$tree"
+
+staging=$(mktemp -d "${out%/}.new-XXXXXX")
+trap 'rm -rf "$staging"' EXIT INT TERM
+cp "$root/web/index.html" "$root/web/page.js" "$tree/orvanta.js" "$tree/orvanta.wasm" "$staging/"
+"$root/scripts/web-shaders.sh" "$root/data" "$staging" > /dev/null
+cp "$run/logo.png" "$run/tune.ogg" "$run"/sync_*.track "$staging/"
+(
+  cd "$staging"
+  printf '['
+  first=1
+  for name in *.fsh *.vsh logo.png tune.ogg sync_*.track; do
+    [ $first -eq 1 ] || printf ','
+    first=0
+    printf '"%s"' "$name"
+  done
+  printf ']\n'
+) > "$staging/files.json"
+chmod -R a+rX "$staging"
+rm -rf "$out"
+mv "$staging" "$out"
+trap - EXIT INT TERM
+echo "build/web: $(du -sh "$out" | cut -f1) (orvanta.wasm $(du -h "$out/orvanta.wasm" | cut -f1), orvanta.js $(du -h "$out/orvanta.js" | cut -f1))"

@@ -1,0 +1,59 @@
+// Orvanta in a web page: the process entry of the browser build. The page
+// has laid the data files out in the program's file system and decoded the
+// tune before it calls main (web/index.html); the start-up is the desktop's,
+// in a window the size of the page's canvas, and the frames come from the
+// browser's animation frames. The page tells the scene scale (0.68 unless
+// asked otherwise), a row to start at and whether to hold there.
+#include "app/startup.h"
+#include "demo/clock.h"
+#include "render/render_screen.h"
+
+#include <GL/freeglut.h>
+
+#include <emscripten.h>
+
+namespace {
+
+EM_JS(double, pageNumber, (const char* name, double fallback), {
+    const value = Module.orvantaOptions ? Module.orvantaOptions[UTF8ToString(name)] : undefined;
+    return typeof value === 'number' ? value : fallback;
+});
+
+} // namespace
+
+// Where the demo stands, for the page: the music's row, and whether it is
+// paused.
+extern "C" EMSCRIPTEN_KEEPALIVE double orvantaRow()
+{
+    return currentRow();
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE int orvantaPaused()
+{
+    return musicPaused ? 1 : 0;
+}
+
+// The page's canvas took a new size (a resize, or a new device pixel ratio).
+extern "C" EMSCRIPTEN_KEEPALIVE void orvantaResize(int width, int height)
+{
+    if (width > 0 && height > 0) resizeFrame(width, height);
+}
+
+int main(int argc, char** argv)
+{
+    DemoStartup startup;
+    startup.window = WindowMode::Windowed;
+    startup.windowWidth = static_cast<int>(pageNumber("width", 1280));
+    startup.windowHeight = static_cast<int>(pageNumber("height", 720));
+    startup.sceneScale = static_cast<float>(pageNumber("scale", 0.68));
+    std::string error;
+    startDemo(argc, argv, startup, error);
+    const double row = pageNumber("row", 0.0);
+    if (pageNumber("hold", 0.0) != 0.0) {
+        holdMusicAt(row);
+    } else if (row > 0.0) {
+        moveMusicTo(row);
+    }
+    glutMainLoop();
+    return 0;
+}

@@ -1,0 +1,165 @@
+// The page around the program: the data files laid out in its file system,
+// the tune decoded by the browser, a start screen (browsers start sound only
+// after a gesture), the canvas sized to the window, an end screen, and a
+// message instead of a black canvas when something is missing or broken.
+// window.orvanta tells tests and curious people where the demo is.
+(function () {
+  'use strict';
+  const params = new URLSearchParams(location.search);
+  const number = (name, fallback) => (params.has(name) && isFinite(parseFloat(params.get(name))) ? parseFloat(params.get(name)) : fallback);
+  const canvas = document.getElementById('canvas');
+  const screen = document.getElementById('screen');
+  const message = document.getElementById('message');
+  const state = (window.orvanta = { state: 'start', row: 0, frames: 0, scene: -1, error: null, missing: [] });
+
+  function fail(text) {
+    state.state = 'error';
+    state.error = text;
+    screen.className = 'error';
+    message.textContent = text;
+    try { Module.pauseMainLoop && Module.pauseMainLoop(); } catch (e) {}
+  }
+
+  // The desktop's GL 4.3 core becomes WebGL2; float targets need this extension.
+  function checkWebGL() {
+    const probe = document.createElement('canvas').getContext('webgl2');
+    if (!probe) return 'This browser has no WebGL2: Orvanta cannot draw here.';
+    if (!probe.getExtension('EXT_color_buffer_float')) {
+      return 'This browser\'s WebGL2 cannot render into float images (EXT_color_buffer_float): Orvanta cannot draw here.';
+    }
+    return null;
+  }
+
+  function pixelSize() {
+    const ratio = window.devicePixelRatio || 1;
+    return [Math.max(1, Math.round(canvas.clientWidth * ratio)), Math.max(1, Math.round(canvas.clientHeight * ratio))];
+  }
+
+  let lastShader = '';
+  function print(line) {
+    if (line.startsWith('0x')) {
+      const scene = line.indexOf('; scene:');
+      state.frames += 1;
+      if (scene > 0) state.scene = parseInt(line.slice(scene + 8), 10);
+      return;
+    }
+    const opening = line.match(/^Opening shader file: (.*)$/);
+    if (opening) lastShader = opening[1];
+    if (/^ERROR:|error:/i.test(line) && state.state !== 'error') {
+      fail((lastShader ? lastShader + ': ' : '') + 'the shader does not compile in this browser\n' + line);
+    }
+    console.log(line);
+  }
+
+  const audio = { buffer: null, context: null };
+  window.Module = {
+    canvas: canvas,
+    print: print,
+    printErr: (line) => console.warn(line),
+    stdin: () => null,
+    orvantaAudio: audio,
+    orvantaOptions: { scale: number('scale', 0.68), row: number('row', 0), hold: params.has('hold') ? 1 : 0 },
+    orvantaEnded: () => {
+      state.state = 'ended';
+      screen.className = '';
+      message.innerHTML = 'The end. <br>Click or press a key to play again.';
+      screen.onclick = () => location.reload();
+      window.onkeydown = () => location.reload();
+    },
+    onRuntimeInitialized: () => ready(),
+    onAbort: (what) => fail('The demo stopped: ' + what),
+  };
+
+  let runtime = false, files = false;
+  function ready() {
+    runtime = runtime || !!Module.FS;
+    if (!runtime || !files || state.state === 'error') return;
+    message.textContent = 'click or press a key';
+    const begin = () => {
+      if (state.state !== 'start') return;
+      screen.onclick = null;
+      window.removeEventListener('keydown', begin, true);
+      start();
+    };
+    screen.onclick = begin;
+    window.addEventListener('keydown', begin, true);
+    if (params.has('autostart')) begin();
+  }
+
+  async function loadFiles() {
+    const list = await (await fetch('files.json')).json();
+    const loaded = await Promise.all(list.map(async (name) => {
+      const response = await fetch(name).catch(() => null);
+      return [name, response && response.ok ? new Uint8Array(await response.arrayBuffer()) : null];
+    }));
+    return loaded;
+  }
+
+  async function prepare() {
+    const problem = checkWebGL();
+    if (problem) return fail(problem);
+    let loaded;
+    try {
+      loaded = await loadFiles();
+    } catch (e) {
+      return fail('The demo\'s files cannot be loaded: ' + e);
+    }
+    state.missing = loaded.filter(([name, bytes]) => !bytes).map(([name]) => name);
+    const needed = state.missing.filter((name) => name !== 'tune.ogg');
+    if (needed.length) return fail('Missing file' + (needed.length > 1 ? 's' : '') + ': ' + needed.join(', '));
+    try {
+      audio.context = new (window.AudioContext || window.webkitAudioContext)();
+    } catch (e) {
+      audio.context = null; // no sound device: the silent clock
+    }
+    const tune = loaded.find(([name]) => name === 'tune.ogg');
+    if (tune && tune[1] && audio.context) {
+      try {
+        audio.buffer = await audio.context.decodeAudioData(tune[1].buffer.slice(0));
+      } catch (e) {
+        audio.buffer = null; // a tune the browser cannot decode plays silently
+      }
+    }
+    await new Promise((resolve) => {
+      const wait = () => (Module.FS ? resolve() : setTimeout(wait, 20));
+      wait();
+    });
+    for (const [name, bytes] of loaded) if (bytes && name !== 'tune.ogg') Module.FS.writeFile(name, bytes);
+    // The program reads the tune's name only to know it is there.
+    if (tune && tune[1]) Module.FS.writeFile('tune.ogg', tune[1]);
+    files = true;
+    ready();
+  }
+
+  function start() {
+    state.state = 'playing';
+    screen.className = 'hidden';
+    canvas.focus();
+    if (audio.context) audio.context.resume().catch(() => {});
+    const [width, height] = pixelSize();
+    Module.orvantaOptions.width = width;
+    Module.orvantaOptions.height = height;
+    try {
+      Module.callMain([]);
+    } catch (e) {
+      if (e !== 'unwind') return fail('The demo stopped: ' + e);
+    }
+    if (state.state === 'error') return;
+    window.addEventListener('resize', () => {
+      const [w, h] = pixelSize();
+      canvas.width = w;
+      canvas.height = h;
+      Module._orvantaResize(w, h);
+    });
+    const follow = () => {
+      if (state.state === 'playing' || state.state === 'paused') {
+        state.row = Module._orvantaRow();
+        state.state = Module._orvantaPaused() ? 'paused' : 'playing';
+      }
+      requestAnimationFrame(follow);
+    };
+    requestAnimationFrame(follow);
+  }
+
+  prepare();
+})();
