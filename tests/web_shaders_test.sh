@@ -20,6 +20,7 @@ expected=$(ls "$data"/*.fsh "$data"/*.vsh | wc -l)
 for shader in "$data"/*.fsh "$data"/*.vsh; do
   name=$(basename "$shader")
   [ "$(head -n 1 "$work/out/$name" 2>/dev/null)" = "#version 300 es" ] || fail "$name is not GLSL ES 3.00"
+  ! grep -q "precision mediump float" "$work/out/$name" || fail "$name defaults to mediump floats"
   # The program looks its uniforms up by name: they keep them.
   for uniform in $(sed -n 's/^uniform [a-zA-Z0-9]* \([a-zA-Z_0-9]*\);.*/\1/p' "$shader"); do
     grep -q "uniform .* $uniform;" "$work/out/$name" || fail "$name lost the uniform $uniform"

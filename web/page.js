@@ -63,8 +63,11 @@
       state.state = 'ended';
       screen.className = '';
       message.innerHTML = 'The end. <br>Click or press a key to play again.';
-      screen.onclick = () => location.reload();
-      window.onkeydown = () => location.reload();
+      // Not the key that ended it, which is still on its way.
+      setTimeout(() => {
+        screen.onclick = () => location.reload();
+        window.addEventListener('keydown', () => location.reload());
+      }, 300);
     },
     onRuntimeInitialized: () => ready(),
     onAbort: (what) => fail('The demo stopped: ' + what),

@@ -31,6 +31,11 @@ void orvantaTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei
     if (target == GL_TEXTURE_2D && level == 0) textureSizes[static_cast<GLuint>(bound)] = {width, height};
 }
 
+void orvantaAttachShader(GLuint program, GLuint shader)
+{
+    if (shader != 0) glAttachShader(program, shader);
+}
+
 void orvantaFramebufferRenderbuffer(GLenum target, GLenum attachment, GLenum renderbuffertarget, GLuint renderbuffer)
 {
     GLint type = GL_NONE, name = 0;

@@ -6,6 +6,7 @@
 // asked otherwise), a row to start at and whether to hold there.
 #include "app/startup.h"
 #include "demo/clock.h"
+#include "demo/timeline.h"
 #include "render/render_screen.h"
 
 #include <GL/freeglut.h>
@@ -50,6 +51,12 @@ int main(int argc, char** argv)
     startDemo(argc, argv, startup, error);
     const double row = pageNumber("row", 0.0);
     if (pageNumber("hold", 0.0) != 0.0) {
+        // The second before the row first, at 60 frames a second, as the
+        // desktop capture's stills do: pass 2's trails are then those of a
+        // run that reached the row.
+        for (int k = 60; k >= 1; --k) {
+            if (row - k * rowRate / 60.0 >= 0.0) drawFrameAt(row - k * rowRate / 60.0);
+        }
         holdMusicAt(row);
     } else if (row > 0.0) {
         moveMusicTo(row);

@@ -11,7 +11,10 @@
 //   scaled image over the window-sized depth buffer): WebGL2 calls that
 //   incomplete, so a depth buffer attached to a smaller image is stood in
 //   for by one of the image's size (gl_web.cpp). The depth a pass draws
-//   with is the same either way: only the part both cover is ever drawn.
+//   with is the same either way: only the part both cover is ever drawn;
+// - a shader that did not compile (name 0) attached to a program: an
+//   error the desktop's GL records and goes on from, which WebGL throws
+//   as an exception; here it is skipped, and the link fails as there.
 #pragma once
 
 #include <GLES3/gl3.h>
@@ -38,10 +41,12 @@ extern "C" {
 void orvantaTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height, GLint border,
                        GLenum format, GLenum type, const void* pixels);
 void orvantaFramebufferRenderbuffer(GLenum target, GLenum attachment, GLenum renderbuffertarget, GLuint renderbuffer);
+void orvantaAttachShader(GLuint program, GLuint shader);
 }
 #ifndef ORVANTA_GL_WEB_IMPLEMENTATION
 #define glTexImage2D orvantaTexImage2D
 #define glFramebufferRenderbuffer orvantaFramebufferRenderbuffer
+#define glAttachShader orvantaAttachShader
 #endif
 
 void glCopyImageSubData(GLuint srcName, GLenum srcTarget, GLint srcLevel, GLint srcX, GLint srcY, GLint srcZ,

@@ -1,0 +1,245 @@
+// The web build in a real browser: Debian's chromium, drawing WebGL2 through
+// SwiftShader, driven by playwright-core. The page is served from a folder
+// on 127.0.0.1 by this script; time is real time (the audio clock runs in it).
+//
+//   node web_test.mjs CASE WEB_DIR SOURCE_DIR [CAPTURE_BIN]
+//
+// CASE: timing (the row follows the audio clock, scenes change at the
+// desktop's rows, space pauses, escape ends), stills (held frames match the
+// desktop capture's), problems (a missing tune plays silently; a broken
+// shader, a missing track file and no WebGL2 each show their message).
+// Ends with "N passed, N failed".
+import { chromium } from 'playwright-core';
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+
+const [caseName, webDir, sourceDir, captureBin] = process.argv.slice(2);
+const rowRate = 488 / 60;
+let passed = 0, failed = 0;
+function check(ok, what) {
+  if (ok) {
+    passed += 1;
+  } else {
+    failed += 1;
+    console.log('FAILED: ' + what);
+  }
+}
+
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.json': 'application/json' };
+function serve(folder) {
+  const server = http.createServer((request, response) => {
+    const name = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
+    const file = path.join(folder, name);
+    if (!file.startsWith(folder) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      response.writeHead(404);
+      response.end();
+      return;
+    }
+    response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
+    response.end(fs.readFileSync(file));
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+async function browse(extraArgs = []) {
+  return chromium.launch({
+    executablePath: '/usr/bin/chromium',
+    args: ['--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--mute-audio',
+           '--autoplay-policy=no-user-gesture-required', '--no-sandbox', ...extraArgs],
+  });
+}
+
+// Opens the page of `folder` at `query`, clicks through the start screen
+// and waits for `state` (or the first of several).
+async function open(browser, folder, query, size = { width: 320, height: 180 }, states = ['playing', 'paused']) {
+  const server = await serve(folder);
+  const page = await browser.newPage({ viewport: size, deviceScaleFactor: 1 });
+  const url = `http://127.0.0.1:${server.address().port}/index.html${query}`;
+  await page.goto(url);
+  await page.waitForFunction(() => window.orvanta && (window.orvanta.state === 'error' ||
+    document.getElementById('message').textContent.includes('click')), null, { timeout: 60000 });
+  if ((await page.evaluate(() => window.orvanta.state)) !== 'error') await page.mouse.click(size.width / 2, size.height / 2);
+  await page.waitForFunction((wanted) => wanted.includes(window.orvanta.state) || window.orvanta.state === 'error',
+    states, { timeout: 60000 });
+  return { page, server, close: async () => { await page.close(); server.close(); } };
+}
+
+// The scene the desktop shows at each row, from the tracks text.
+function desktopScenes() {
+  const text = fs.readFileSync(path.join(sourceDir, 'data/tracks/demo.tracks'), 'utf8');
+  const block = text.split(/^track /m).find((part) => part.startsWith('scene'));
+  return block.split('\n').slice(1).map((line) => line.match(/^\s+(\d+):(\d+):(\d+)\s+(\d+)/)).filter(Boolean)
+    .map((m) => ({ row: (+m[1]) * 16 + (+m[2]) * 4 + (+m[3]), scene: +m[4] }));
+}
+
+function copyOf(folder) {
+  const copy = fs.mkdtempSync(path.join(os.tmpdir(), 'orvanta-web-'));
+  for (const name of fs.readdirSync(folder)) fs.copyFileSync(path.join(folder, name), path.join(copy, name));
+  return copy;
+}
+
+async function timing() {
+  const browser = await browse();
+  const { page, close } = await open(browser, webDir, '');
+  // Row against the page's clock, every animation frame, for 10 s.
+  const samples = await page.evaluate(() => new Promise((resolve) => {
+    const out = [];
+    const start = performance.now();
+    const step = () => {
+      out.push([performance.now(), window.orvanta.row]);
+      if (performance.now() - start < 10000) requestAnimationFrame(step); else resolve(out);
+    };
+    requestAnimationFrame(step);
+  }));
+  const [t0, r0] = samples[0], [t1, r1] = samples[samples.length - 1];
+  const drift = Math.abs((r1 - r0) / rowRate - (t1 - t0) / 1000);
+  check(drift <= 0.05, `the row follows the clock within 50 ms over 10 s: ${drift.toFixed(3)} s off`);
+  check(samples.every((s, i) => i === 0 || s[1] >= samples[i - 1][1]), 'the row never goes back while playing');
+  check((await page.evaluate(() => window.orvanta.frames)) > 10, 'frames are drawn');
+
+  await page.keyboard.press('Space');
+  await page.waitForTimeout(500);
+  const held = await page.evaluate(() => [window.orvanta.state, window.orvanta.row]);
+  await page.waitForTimeout(1000);
+  check(held[0] === 'paused' && Math.abs((await page.evaluate(() => window.orvanta.row)) - held[1]) < 1e-6,
+    'space pauses and the row stands');
+  await page.keyboard.press('Space');
+  await page.waitForTimeout(500);
+  check((await page.evaluate(() => window.orvanta.state)) === 'playing', 'space plays on');
+  await page.keyboard.press('d');
+  await page.waitForTimeout(300);
+  check((await page.evaluate(() => window.orvanta.row)) > held[1] + 10, 'D seeks forwards');
+  await close();
+
+  // Across each cut, the scene of every frame is the desktop's at its row.
+  const cuts = desktopScenes();
+  const sceneAt = (row) => cuts.filter((c) => c.row <= row).pop().scene;
+  for (const cut of cuts.slice(1, 3)) {
+    const { page: cutPage, close: closeCut } = await open(browser, webDir, `?row=${cut.row - 12}`);
+    const seen = await cutPage.evaluate(() => new Promise((resolve) => {
+      const out = [];
+      let frames = window.orvanta.frames;
+      const step = () => {
+        if (window.orvanta.frames !== frames) out.push([window.orvanta.row, window.orvanta.scene]);
+        frames = window.orvanta.frames;
+        if (out.length < 400 && window.orvanta.row < window.orvanta.startRow + 24) requestAnimationFrame(step); else resolve(out);
+      };
+      window.orvanta.startRow = window.orvanta.row;
+      requestAnimationFrame(step);
+    }));
+    const wrong = seen.filter(([row, scene]) => Math.abs(row - cut.row) > 1 && scene !== sceneAt(row));
+    check(seen.some(([row]) => row < cut.row - 1) && seen.some(([row]) => row > cut.row + 1),
+      `frames on both sides of the cut at row ${cut.row}`);
+    check(wrong.length === 0, `the scene changes at row ${cut.row} as on the desktop: ${JSON.stringify(wrong.slice(0, 3))}`);
+    await closeCut();
+  }
+
+  const { page: endPage, close: closeEnd } = await open(browser, webDir, '');
+  await endPage.keyboard.press('Escape');
+
+  await endPage.waitForFunction(() => window.orvanta.state === 'ended', null, { timeout: 5000 }).catch(() => {});
+  check((await endPage.evaluate(() => window.orvanta.state)) === 'ended', 'escape ends it');
+  check((await endPage.textContent('#message')).includes('play again'), 'the end screen offers to play again');
+  await closeEnd();
+  await browser.close();
+}
+
+// PSNR in dB of two same-sized pictures, computed in the page.
+async function psnr(page, a, b) {
+  return page.evaluate(async ([first, second]) => {
+    const pixels = async (data) => {
+      const image = new Image();
+      image.src = 'data:image/png;base64,' + data;
+      await image.decode();
+      const canvas = document.createElement('canvas');
+      canvas.width = image.width;
+      canvas.height = image.height;
+      const context = canvas.getContext('2d');
+      context.drawImage(image, 0, 0);
+      return context.getImageData(0, 0, image.width, image.height);
+    };
+    const [x, y] = [await pixels(first), await pixels(second)];
+    if (x.width !== y.width || x.height !== y.height) return -1;
+    let sum = 0, count = 0;
+    for (let i = 0; i < x.data.length; i += 4) {
+      for (let c = 0; c < 3; ++c) {
+        const d = x.data[i + c] - y.data[i + c];
+        sum += d * d;
+        count += 1;
+      }
+    }
+    return sum === 0 ? 99 : 10 * Math.log10(255 * 255 / (sum / count));
+  }, [a.toString('base64'), b.toString('base64')]);
+}
+
+const stillRows = [64, 256, 512, 896];
+const stillTolerance = 24; // dB; see the README
+
+async function stills() {
+  const out = fs.mkdtempSync(path.join(os.tmpdir(), 'orvanta-stills-'));
+  execFileSync(captureBin, ['--stills', stillRows.join(','), '--out', out + '/', '--size', '320x180',
+    '--scene-scale', '1'], { cwd: path.join(path.dirname(captureBin), '../run'), stdio: 'ignore' });
+  const browser = await browse();
+  const scores = [];
+  for (const row of stillRows) {
+    const { page, close } = await open(browser, webDir, `?row=${row}&hold&scale=1`);
+    // Held after the second before it, as the desktop capture's stills are.
+    await page.waitForFunction(() => window.orvanta.frames >= 70, null, { timeout: 60000 });
+    const web = await page.locator('canvas').screenshot();
+    fs.writeFileSync(path.join(out, `web_${row}.png`), web);
+    const desktop = fs.readFileSync(path.join(out, `row_${row}.png`));
+    const score = await psnr(page, web, desktop);
+    scores.push(`${row}: ${score.toFixed(1)} dB`);
+    check(score >= stillTolerance, `row ${row}: the page's still within ${stillTolerance} dB PSNR of the desktop's: ${score.toFixed(1)} dB`);
+    await close();
+  }
+  console.log('PSNR against the desktop capture: ' + scores.join(', ') + ' (stills in ' + out + ')');
+  await browser.close();
+}
+
+async function problems() {
+  const browser = await browse();
+  const silent = copyOf(webDir);
+  fs.rmSync(path.join(silent, 'tune.ogg'));
+  {
+    const { page, close } = await open(browser, silent, '');
+    const before = await page.evaluate(() => window.orvanta.row);
+    await page.waitForTimeout(1500);
+    const after = await page.evaluate(() => [window.orvanta.state, window.orvanta.row]);
+    check(after[0] === 'playing' && after[1] - before > 5, `a missing tune plays silently on the clock: ${after}`);
+    await close();
+  }
+  const broken = copyOf(webDir);
+  fs.writeFileSync(path.join(broken, 'hall.fsh'), '#version 300 es\nprecision highp float;\nout vec4 c;\nvoid main() { c = vec4(undeclared); }\n');
+  const noTrack = copyOf(webDir);
+  fs.rmSync(path.join(noTrack, 'sync_scene.track'));
+  for (const [folder, wanted] of [[broken, 'hall.fsh'], [noTrack, 'sync_scene.track']]) {
+    const { page, close } = await open(browser, folder, '', undefined, ['error']);
+    const shown = await page.evaluate(() => [window.orvanta.state, window.orvanta.error,
+      getComputedStyle(document.getElementById('screen')).display]);
+    check(shown[0] === 'error' && (shown[1] || '').includes(wanted) && shown[2] !== 'none',
+      `${wanted}: a message on the page, not a black canvas: ${JSON.stringify(shown)}`);
+    await close();
+  }
+  await browser.close();
+  const bare = await browse(['--disable-3d-apis']);
+  {
+    const { page, close } = await open(bare, webDir, '', undefined, ['error']);
+    const error = await page.evaluate(() => window.orvanta.error || '');
+    check(error.includes('WebGL2'), `no WebGL2: a message saying so: ${error}`);
+    await close();
+  }
+  await bare.close();
+}
+
+const cases = { timing, stills, problems };
+try {
+  await cases[caseName]();
+} catch (e) {
+  check(false, `${caseName}: ${e.stack || e}`);
+}
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);
