@@ -17,7 +17,6 @@
     state.error = text;
     screen.className = 'error';
     message.textContent = text;
-    try { Module.pauseMainLoop && Module.pauseMainLoop(); } catch (e) {}
   }
 
   // The desktop's GL 4.3 core becomes WebGL2; float targets need this extension.

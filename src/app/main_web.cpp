@@ -55,7 +55,8 @@ int main(int argc, char** argv)
         // desktop capture's stills do: pass 2's trails are then those of a
         // run that reached the row.
         for (int k = 60; k >= 1; --k) {
-            if (row - k * rowRate / 60.0 >= 0.0) drawFrameAt(row - k * rowRate / 60.0);
+            const double before = row - k * rowRate / 60.0;
+            if (before >= 0.0) drawFrameAt(before);
         }
         holdMusicAt(row);
     } else if (row > 0.0) {

@@ -13,6 +13,7 @@
 #include "overlay.h"
 #include "panel.h"
 #include "resolution.h"
+#include "score.h"
 #include "watcher.h"
 
 #include <chrono>
@@ -55,6 +56,7 @@ struct Tunegen {
     pid_t pid = -1;
     Stage stage = Stage::Tune;
     std::string score;     // the save being rendered
+    Song song;             // as parsed at the save
     std::string output;    // what the child writes
     std::string temporary; // its unfinished output
     int childSlot = -1;    // held for the clean-up (tools/common)
@@ -65,7 +67,6 @@ struct Tunegen {
     int fromRow = 0;       // a section's rows
     int toRow = 0;
     long long fromFrame = 0; // a section's first sample frame
-    int songRows = 0;
     Clock::time_point savedAt;
     Clock::time_point doneAt; // the last stage's end, while its line shows
     std::string status;       // what the screen says the music is doing

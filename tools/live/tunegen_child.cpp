@@ -133,12 +133,12 @@ void startWholeTune()
 
 // A section of rows [from, to) of the song, mastered at the playing tune's
 // levels, to be spliced in where it belongs.
-void startSection(Tunegen::Stage stage, int from, int to, const Song& song)
+void startSection(Tunegen::Stage stage, int from, int to)
 {
     Tunegen& t = LIVE.tunegen;
     t.fromRow = from;
     t.toRow = to;
-    t.fromFrame = rowSample(song, from);
+    t.fromFrame = rowSample(t.song, from);
     const std::string output = LIVE.files.staging + "/section.pcm";
     if (!spawn(stage, {"--section", std::to_string(from) + ":" + std::to_string(to), "--levels", LIVE.files.tunePath},
                output)) {
@@ -188,23 +188,18 @@ void nextStage()
     std::snprintf(line, sizeof line, "%s: %s heard %.2f s after the save", name.c_str(), describeStage().c_str(),
                   secondsSinceSave());
     say(line);
-    if (t.stage == Tunegen::Stage::Bars && t.toRow < t.songRows) {
+    if (t.stage == Tunegen::Stage::Bars && t.toRow < t.song.rows) {
         // On to the end of the section, three bars at the least.
         const int from = t.toRow;
-        int to = t.songRows;
+        int to = t.song.rows;
         for (double row : sectionRows) {
             if (row >= from + quickBars * rowsPerBar) {
                 to = std::min(to, static_cast<int>(row));
                 break;
             }
         }
-        Song song;
-        ScoreError ignored;
-        std::string text, error;
-        if (readWholeFile(t.score, text, error, textFileLimit) && parseScore(text, name, song, ignored)) {
-            startSection(Tunegen::Stage::Section, from, to, song);
-            return;
-        }
+        startSection(Tunegen::Stage::Section, from, to);
+        return;
     }
     startWholeTune();
 }
@@ -252,15 +247,15 @@ void startTunegen()
     clearError(name);
     t.score = LIVE.files.score;
     t.savedAt = Clock::now();
-    t.songRows = song.rows;
+    t.song = std::move(song);
     // The quick path splices into the music as it plays: it needs a tune
     // to take the levels from and to play into, on the demo's grid.
     const int bar = static_cast<int>(LIVE.row) / rowsPerBar * rowsPerBar;
     std::error_code ignored;
     const bool quick = musicStream != 0 && fs::is_regular_file(LIVE.files.tunePath, ignored) &&
-                       std::fabs(song.rowRate() - rowRate) < 1e-9 && bar < song.rows;
+                       std::fabs(t.song.rowRate() - rowRate) < 1e-9 && bar < t.song.rows;
     if (quick) {
-        startSection(Tunegen::Stage::Bars, bar, std::min(bar + quickBars * rowsPerBar, song.rows), song);
+        startSection(Tunegen::Stage::Bars, bar, std::min(bar + quickBars * rowsPerBar, t.song.rows));
     } else {
         startWholeTune();
     }
