@@ -127,9 +127,13 @@ float occlusion(vec3 p, vec3 n)
     return clamp(1.0 - 2.0 * shade, 0.0, 1.0);
 }
 
+// An integer hash of integer coordinates: every GPU draws the same picture.
+// fract(sin(x) * 43758.5) would not: each GPU's sin differs at the large
+// arguments these coordinates reach, and the hash magnifies the difference.
 float hash(vec2 p)
 {
-    return fract(sin(dot(p, vec2(127.1, 311.7))) * 43758.5453);
+    uvec2 q = uvec2(ivec2(p)) * uvec2(1597334673u, 3812015801u);
+    return float(((q.x ^ q.y) * 1597334673u) >> 8) * (1.0 / 16777216.0);
 }
 
 // The xor of two square waves of period 2, box-filtered over a pixel's

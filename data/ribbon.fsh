@@ -120,11 +120,20 @@ vec3 normalAt(vec3 p)
                      k.xxx * ribbons(p + k.xxx));
 }
 
+// An integer hash of integer coordinates: every GPU draws the same stars.
+// fract(sin(x) * 43758.5) would not: each GPU's sin differs at the large
+// arguments these coordinates reach, and the hash magnifies the difference.
+float hash(vec3 p)
+{
+    uvec3 q = uvec3(ivec3(p)) * uvec3(1597334673u, 3812015801u, 2798796415u);
+    return float(((q.x ^ q.y ^ q.z) * 1597334673u) >> 8) * (1.0 / 16777216.0);
+}
+
 vec3 space(vec3 d)
 {
     vec3 c = mix(vec3(0.01, 0.005, 0.03), vec3(0.05, 0.02, 0.08), 0.5 + 0.5 * d.y);
     vec3 cell = floor(d * 300.0);
-    float star = fract(sin(dot(cell, vec3(12.9898, 78.233, 37.719))) * 43758.5453);
+    float star = hash(cell);
     return c + vec3(0.9, 0.95, 1.0) * step(0.998, star) * (star - 0.998) * 250.0;
 }
 

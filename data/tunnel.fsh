@@ -102,6 +102,15 @@ float occlusion(vec3 p, vec3 n)
     return clamp(1.0 - 2.0 * shade, 0.0, 1.0);
 }
 
+// An integer hash of integer coordinates: every GPU draws the same panels.
+// fract(sin(x) * 43758.5) would not: each GPU's sin differs at the large
+// arguments these coordinates reach, and the hash magnifies the difference.
+float hash(vec2 p)
+{
+    uvec2 q = uvec2(ivec2(p)) * uvec2(1597334673u, 3812015801u);
+    return float(((q.x ^ q.y) * 1597334673u) >> 8) * (1.0 / 16777216.0);
+}
+
 void main()
 {
     float travel = moveground;
@@ -132,7 +141,7 @@ void main()
         vec2 panel = abs(fract(panelUv) - 0.5);
         float seam = smoothstep(0.46, 0.5, max(panel.x, panel.y));
         vec2 id = floor(panelUv);
-        float tone = fract(sin(dot(id, vec2(12.9898, 78.233))) * 43758.5453);
+        float tone = hash(id);
 
         vec3 toLamp = lamp - p;
         float lampDistance = max(length(toLamp), 1e-3);

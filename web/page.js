@@ -147,6 +147,9 @@
       if (e !== 'unwind') return fail('The demo stopped: ' + e);
     }
     if (state.state === 'error') return;
+    // The held row's first picture, as the desktop's stills show it; read
+    // before the browser takes the canvas's buffer for display.
+    if (params.has('hold')) state.still = canvas.toDataURL('image/png');
     window.addEventListener('resize', () => {
       const [w, h] = pixelSize();
       canvas.width = w;

@@ -51,14 +51,15 @@ int main(int argc, char** argv)
     startDemo(argc, argv, startup, error);
     const double row = pageNumber("row", 0.0);
     if (pageNumber("hold", 0.0) != 0.0) {
-        // The second before the row first, at 60 frames a second, as the
-        // desktop capture's stills do: pass 2's trails are then those of a
-        // run that reached the row.
+        // The second before the row first, at 60 frames a second, then the
+        // row, as the desktop capture's stills are drawn: pass 2's trails
+        // are those of a run that reached the row. The page keeps this
+        // picture; the held frames after it settle, as a paused desktop's do.
         for (int k = 60; k >= 1; --k) {
             const double before = row - k * rowRate / 60.0;
             if (before >= 0.0) drawFrameAt(before);
         }
-        holdMusicAt(row);
+        drawFrameAt(row);
     } else if (row > 0.0) {
         moveMusicTo(row);
     }
