@@ -15,7 +15,7 @@ JOBS       ?= $(shell nproc)
 # A real font seeds the font reader's fuzzing.
 FONT       := /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 
-.PHONY: all deps build demo live release test bench sanitize fuzz ci clean
+.PHONY: all deps build demo live web serve release test bench sanitize fuzz ci clean
 
 all: build
 
@@ -43,17 +43,38 @@ LIVE_ARGS  := --data data --data $(BUILD)/run --tracks data/tracks/demo.tracks -
 live: build
 	if [ -n "$$DISPLAY" ]; then $(BUILD)/bin/orvanta-live $(LIVE_ARGS); else $(XVFB) $(BUILD)/bin/orvanta-live $(LIVE_ARGS); fi
 
+# Orvanta in a web page: build/web, a folder any static web server can serve
+# (the program built with Emscripten for WebGL2, the shaders translated to
+# GLSL ES 3.00, the data). `make serve` serves it on this machine only.
+WEB        := $(BUILD)/web
+PORT       ?= 8000
+
+web: build
+	scripts/build-web.sh $(BUILD) $(WEB)
+
+serve: web
+	scripts/serve-web.py --port $(PORT) $(WEB)
+
+# The browser tests' driver, from npm at the locked version; it drives
+# Debian's chromium and downloads no browser of its own.
+WEB_DRIVER := tests/web/node_modules/playwright-core/package.json
+
+$(WEB_DRIVER): tests/web/package.json tests/web/package-lock.json | deps
+	cd tests/web && npm ci --no-audit --no-fund
+	touch $@
+
 # A folder that plays on a stock desktop, packed as
-# build/orvanta-VERSION-linux-x86_64.tar.gz.
-release: build
+# build/orvanta-VERSION-linux-x86_64.tar.gz, and the web folder as
+# build/orvanta-VERSION-web.zip.
+release: build web
 	scripts/release.sh $(BUILD)
 
 # Each suite ends with its ten slowest tests and the share of its time-out
 # each took (scripts/run-tests.sh).
-test: build
+test: build web $(WEB_DRIVER)
 	$(XVFB) scripts/run-tests.sh $(BUILD) -j $(JOBS)
 
-bench: build
+bench: build web $(WEB_DRIVER)
 	$(BUILD)/bin/sync_bench
 	$(BUILD)/bin/audio_bench
 	cd $(BUILD) && $(XVFB) ./bin/startup_bench
@@ -62,6 +83,7 @@ bench: build
 	@echo "Capture speed at 640x360 (frames a second, last figure):"
 	cd $(BUILD)/run && ../bin/orvanta-capture --out /tmp/orvanta-capture-bench.mp4 --size 640x360 --fps 30 --to-row 128
 	rm -f /tmp/orvanta-capture-bench.mp4
+	node bench/web_bench.mjs $(WEB) $(BUILD)/bin/orvanta
 
 # The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer:
 # any report aborts the process it happens in and fails its test. The
@@ -95,4 +117,4 @@ fuzz: deps $(FUZZ)/build.ninja
 ci: test sanitize fuzz
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE) $(FUZZ)
+	rm -rf $(BUILD) $(SANITIZE) $(FUZZ) build-web

@@ -19,8 +19,9 @@ tree=$root/build-web
 NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 export NODE_PATH
 if [ ! -f "$tree/build.ninja" ]; then
-  emcmake cmake -S "$root/web" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release > "$tree.log" 2>&1 ||
-    { cat "$tree.log" >&2; exit 1; }
+  mkdir -p "$tree"
+  emcmake cmake -S "$root/web" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release > "$tree/configure.log" 2>&1 ||
+    { cat "$tree/configure.log" >&2; exit 1; }
 fi
 cmake --build "$tree"
 

@@ -13,9 +13,12 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool glslang-tools ffmpeg patchelf python3
-  # the web build's shaders, translated to GLSL ES 3.00
-  spirv-cross
+  # the web build: its compiler (whose JavaScript steps need Debian's acorn),
+  # its shaders translated to GLSL ES 3.00, and the browser its tests drive
+  spirv-cross emscripten node-acorn nodejs chromium
 )
+# npm installs the browser tests' driver; a Node.js from elsewhere brings its own.
+command -v npm > /dev/null || packages+=(npm)
 
 missing=()
 for package in "${packages[@]}"; do

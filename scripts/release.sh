@@ -9,7 +9,9 @@
 #   scripts/release.sh [BUILD_DIR [OUT_DIR]]    (default: build build)
 #
 # Writes orvanta-VERSION-linux-x86_64.tar.gz and, beside it, the executables'
-# debug information as orvanta-VERSION-linux-x86_64-debug.tar.gz. VERSION is
+# debug information as orvanta-VERSION-linux-x86_64-debug.tar.gz; where the
+# build holds the web folder (make web), also orvanta-VERSION-web.zip, the
+# folder any static web server can serve. VERSION is
 # $ORVANTA_VERSION, else what git describe says; a '/' in it becomes '-'.
 # The executables are stripped, every mode is set whatever the umask, and the
 # shipped libraries are found before any of LD_LIBRARY_PATH's.
@@ -147,6 +149,26 @@ chmod 0755 "$stage"/bin/* "${executables[@]/#/$stage/}"
 pack() { tar -C "$1" --owner=0 --group=0 --numeric-owner --sort=name -czf "$2" "$3"; }
 pack "$work" "$work/$name.tar.gz" "$name"
 pack "$work" "$work/$name-debug.tar.gz" debug
+if [ -f "$build/web/index.html" ]; then
+  web=orvanta-$version-web
+  # Stored in name order with fixed times and modes: the same folder packs
+  # to the same bytes.
+  python3 - "$build/web" "$work/$web.zip" "$web" <<'EOF'
+import os, sys, zipfile
+folder, archive, top = sys.argv[1:]
+with zipfile.ZipFile(archive, 'w') as z:
+    for name in sorted(os.listdir(folder)):
+        path = os.path.join(folder, name)
+        if os.path.islink(path) or not os.path.isfile(path):
+            continue
+        entry = zipfile.ZipInfo(top + '/' + name, (1980, 1, 1, 0, 0, 0))
+        entry.external_attr = 0o100644 << 16
+        entry.compress_type = zipfile.ZIP_DEFLATED
+        with open(path, 'rb') as f:
+            z.writestr(entry, f.read())
+EOF
+  mv "$work/$web.zip" "$out/$web.zip"
+fi
 mv "$work/$name-debug.tar.gz" "$out/$name-debug.tar.gz"
 mv "$work/$name.tar.gz" "$out/$name.tar.gz"
 echo "$out/$name.tar.gz"

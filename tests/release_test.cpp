@@ -96,6 +96,18 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
         EXPECT_EQ(readFile(root / "bin" / executable).find(ORVANTA_SOURCE_DIR), std::string::npos);
     }
 
+    // The web folder, where the build has one, packed whole beside it.
+    const fs::path web = fs::path(ORVANTA_BIN_DIR) / ".." / "web";
+    if (fs::exists(web / "index.html")) {
+        std::set<std::string> folder, packed;
+        for (const auto& entry : fs::directory_iterator(web)) folder.insert("orvanta-release-9.9-web/" + entry.path().filename().string());
+        for (const std::string& name : lines(runTool({"python3", "-c", "import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist(), sep='\\n')",
+                                                      out.file("orvanta-release-9.9-web.zip")}, 30.0).out)) {
+            packed.insert(name);
+        }
+        EXPECT_EQ(packed, folder);
+    }
+
     // A user's library path holding another library under a shipped name
     // does not take the shipped one's place.
     TempDir other;

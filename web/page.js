@@ -10,7 +10,9 @@
   const canvas = document.getElementById('canvas');
   const screen = document.getElementById('screen');
   const message = document.getElementById('message');
-  const state = (window.orvanta = { state: 'start', row: 0, frames: 0, scene: -1, error: null, missing: [] });
+  // row: the music's; frameRow and scene: the whole row and the scene of the
+  // last frame drawn.
+  const state = (window.orvanta = { state: 'start', row: 0, frames: 0, frameRow: -1, scene: -1, error: null, missing: [] });
 
   function fail(text) {
     state.state = 'error';
@@ -39,6 +41,7 @@
     if (line.startsWith('0x')) {
       const scene = line.indexOf('; scene:');
       state.frames += 1;
+      state.frameRow = parseInt(line.slice(2, scene), 16);
       if (scene > 0) state.scene = parseInt(line.slice(scene + 8), 10);
       return;
     }
@@ -51,6 +54,10 @@
   }
 
   const audio = { buffer: null, context: null };
+  // Module.FS exists before the program's memory does: files are written
+  // once the runtime says it is initialized.
+  let runtimeInitialized;
+  const runtime = new Promise((resolve) => (runtimeInitialized = resolve));
   window.Module = {
     canvas: canvas,
     print: print,
@@ -68,14 +75,12 @@
         window.addEventListener('keydown', () => location.reload());
       }, 300);
     },
-    onRuntimeInitialized: () => ready(),
+    onRuntimeInitialized: () => runtimeInitialized(),
     onAbort: (what) => fail('The demo stopped: ' + what),
   };
 
-  let runtime = false, files = false;
   function ready() {
-    runtime = runtime || !!Module.FS;
-    if (!runtime || !files || state.state === 'error') return;
+    if (state.state === 'error') return;
     message.textContent = 'click or press a key';
     const begin = () => {
       if (state.state !== 'start') return;
@@ -122,14 +127,10 @@
         audio.buffer = null; // a tune the browser cannot decode plays silently
       }
     }
-    await new Promise((resolve) => {
-      const wait = () => (Module.FS ? resolve() : setTimeout(wait, 20));
-      wait();
-    });
+    await runtime;
     for (const [name, bytes] of loaded) if (bytes && name !== 'tune.ogg') Module.FS.writeFile(name, bytes);
     // The program reads the tune's name only to know it is there.
     if (tune && tune[1]) Module.FS.writeFile('tune.ogg', tune[1]);
-    files = true;
     ready();
   }
 
@@ -150,12 +151,22 @@
     // The held row's first picture, as the desktop's stills show it; read
     // before the browser takes the canvas's buffer for display.
     if (params.has('hold')) state.still = canvas.toDataURL('image/png');
-    window.addEventListener('resize', () => {
+    const resize = () => {
       const [w, h] = pixelSize();
+      if (w === canvas.width && h === canvas.height) return;
       canvas.width = w;
       canvas.height = h;
       Module._orvantaResize(w, h);
-    });
+    };
+    window.addEventListener('resize', resize);
+    // A window moved to a screen of another pixel ratio fires no resize.
+    const watchRatio = () => {
+      matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`).addEventListener('change', () => {
+        resize();
+        watchRatio();
+      }, { once: true });
+    };
+    watchRatio();
     const follow = () => {
       if (state.state === 'playing' || state.state === 'paused') {
         state.row = Module._orvantaRow();
@@ -166,5 +177,10 @@
     requestAnimationFrame(follow);
   }
 
+  // The program itself, after Module is set up for it.
+  const program = document.createElement('script');
+  program.src = 'orvanta.js';
+  program.onerror = () => fail('Missing file: orvanta.js');
+  document.body.appendChild(program);
   prepare();
 })();
