@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -331,6 +332,19 @@ void showFrameAgain()
 {
     assert(shown.scaled);
     presentFrame();
+}
+
+bool passTimesMeasurable()
+{
+    static const bool measurable = [] {
+        const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        if (!renderer) return false;
+        for (const char* software : {"llvmpipe", "softpipe", "SwiftShader", "Software Rasterizer", "swrast"}) {
+            if (std::strstr(renderer, software)) return false;
+        }
+        return true;
+    }();
+    return measurable;
 }
 
 void setPassTiming(bool on)

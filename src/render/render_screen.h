@@ -42,8 +42,14 @@ void setPassTiming(bool on);
 
 // The last measured GPU time of each pass in milliseconds, index 0 the final
 // pass and 1 to 4 the scene's passes. False while timing is off or before
-// the first figures are in.
+// the first figures are in. Meaningless where !passTimesMeasurable().
 bool passMilliseconds(double (&milliseconds)[passCount + 1]);
+
+// Whether timer queries time the passes on this context's driver: not on a
+// software renderer (llvmpipe, softpipe, SwiftShader), which draws only
+// when something waits for the picture, so each query holds whatever work
+// happened to run inside it. Needs a current context.
+bool passTimesMeasurable();
 
 // Holds the music at `row` (see holdMusicAt) and draws the frame there: where
 // tools and tests draw the demo at rows of their choosing. Feedback builds up

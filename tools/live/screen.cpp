@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -52,7 +53,15 @@ std::vector<std::string> figures()
     lines.push_back(line);
     lines.push_back(describeFrameSize());
     double ms[passCount + 1];
-    if (passMilliseconds(ms)) {
+    if (!passTimesMeasurable()) {
+        // Its queries would put each pass's work wherever the renderer
+        // happened to run it: no figures rather than wrong ones.
+        const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        const char* detail = std::strstr(renderer, " (");
+        std::snprintf(line, sizeof line, "gpu ms  not timed: %.*s is a software renderer (make bench times passes)",
+                      static_cast<int>(detail ? detail - renderer : std::strlen(renderer)), renderer);
+        lines.push_back(line);
+    } else if (passMilliseconds(ms)) {
         std::snprintf(line, sizeof line, "gpu ms  pass1 %.2f  pass2 %.2f  pass3 %.2f  pass4 %.2f  final %.2f", ms[1],
                       ms[2], ms[3], ms[4], ms[0]);
         lines.push_back(line);
