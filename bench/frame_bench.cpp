@@ -32,6 +32,7 @@
 #include "render/programs.h"
 #include "render/render_screen.h"
 #include "render/scene_index.h"
+#include "cleanup.h"
 #include "xvfb.h"
 
 #include <GL/freeglut.h>
@@ -115,6 +116,9 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+    // A signal (the GPU check's time limit, Ctrl-C) takes the X server and
+    // the scratch folder with it.
+    endOnSignals();
     std::unique_ptr<XServer> server;
     if (!egl) {
         server = std::make_unique<XServer>(width, height);
@@ -123,6 +127,8 @@ int main(int argc, char** argv)
     setenv("SDL_AUDIODRIVER", "none", 1);
     namespace fs = std::filesystem;
     const fs::path folder = fs::temp_directory_path() / ("orvanta-bench-" + std::to_string(getpid()));
+    fs::create_directory(folder);
+    const int scratch = holdFolder(folder.string());
     fs::copy(ORVANTA_RUN_DIR, folder, fs::copy_options::recursive);
 
     // The start-up log is not part of the report.
@@ -137,6 +143,7 @@ int main(int argc, char** argv)
     std::string error;
     if (!startDemo(argc, argv, startup, error)) {
         std::fprintf(stderr, "frame_bench: %s\n", error.c_str());
+        cleanUpNow();
         return 1;
     }
     renderScreen();
@@ -258,6 +265,7 @@ int main(int argc, char** argv)
         std::printf("%-12s %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f\n", names[scene], ms[0], ms[1], ms[2], ms[3], ms[4],
                     ms[5]);
     }
+    releaseFolder(scratch);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
     std::fflush(stdout);

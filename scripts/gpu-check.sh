@@ -46,9 +46,12 @@ done
 [[ $frames =~ ^[1-9][0-9]{0,3}$ ]] || { echo "gpu-check: --frames is a number from 1 to 9999" >&2; exit 2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-gpu-check-XXXXXX")
+# A signal ends the step under way (timeout passes it on) and the check.
+child=
+finish() { [ -n "$child" ] && kill -TERM "$child" 2> /dev/null; wait 2> /dev/null; rm -rf "$work"; }
 trap 'rm -rf "$work"' EXIT
-trap 'rm -rf "$work"; trap - INT; kill -INT $$' INT
-trap 'rm -rf "$work"; trap - TERM; kill -TERM $$' TERM
+trap 'finish; trap - INT; kill -INT $$' INT
+trap 'finish; trap - TERM; kill -TERM $$' TERM
 log=$work/report.txt
 say() { echo "$@" | tee -a "$log"; }
 failed=0
@@ -58,7 +61,14 @@ step() {
   shift 2
   say ""
   say "== $title"
-  if ! timeout --kill-after=10 "$limit" "$@" > "$work/step.txt" 2>&1; then
+  # In the background, so that a signal is handled at once, not when the
+  # step ends.
+  timeout --kill-after=10 "$limit" "$@" > "$work/step.txt" 2>&1 &
+  child=$!
+  local status=0
+  wait "$child" || status=$?
+  child=
+  if [ $status -ne 0 ]; then
     cat "$work/step.txt" >> "$log"
     say "FAILED: $title (see above; limit ${limit} s)"
     failed=1
