@@ -8,7 +8,12 @@
 // with --egl none (EGL: a GPU's device where there is one), and a scratch
 // copy of the run folder.
 //
-//   frame_bench [FRAMES] [--frames N] [--size WxH] [--egl]
+//   frame_bench [FRAMES] [--frames N] [--size WxH] [--egl] [--against DIR]
+//
+// --against DIR sets each scene's pass 1 against DIR's file of the same name
+// (an earlier version, say), in the same run: rounds that alternate the two,
+// each costed by substitution, and the median of each. One run on a busy
+// or two-core machine moves by a third; alternating rounds do not.
 //
 // Each pass's cost is measured twice: with the timer queries the live
 // player's overlay shows, and by substitution: the frame's time less its
@@ -98,11 +103,14 @@ int main(int argc, char** argv)
 {
     int frames = 40, width = 320, height = 180;
     bool egl = false;
+    std::string against;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help") {
-            std::printf("usage: frame_bench [FRAMES] [--frames N] [--size WxH] [--egl]\n");
+            std::printf("usage: frame_bench [FRAMES] [--frames N] [--size WxH] [--egl] [--against DIR]\n");
             return 0;
+        } else if (arg == "--against" && i + 1 < argc) {
+            against = std::filesystem::absolute(argv[++i]).string();
         } else if (arg == "--egl") {
             egl = true;
         } else if (arg == "--size" && i + 1 < argc &&
@@ -202,6 +210,40 @@ int main(int argc, char** argv)
         substituted.push_back(costs);
     }
 
+    // Pass 1 against another version of it, in alternating rounds.
+    struct Against {
+        int scene;
+        double now, other;
+    };
+    std::vector<Against> againstCosts;
+    for (int scene = 0; scene < sceneCount && !against.empty(); ++scene) {
+        const int entry = scenePassCount * scene + 1;
+        const fs::path other = fs::path(against) / programFragmentFiles[entry];
+        std::error_code missing;
+        if (!fs::is_regular_file(other, missing)) continue;
+        fs::copy_file(other, folder / "bench_against.fsh", fs::copy_options::overwrite_existing);
+        ShaderProgram otherProgram("test.vsh", "bench_against.fsh");
+        if (!otherProgram.fragmentShader) {
+            std::fprintf(stderr, "frame_bench: %s does not compile\n", other.c_str());
+            continue;
+        }
+        holdMusicAt(std::max(rows[static_cast<size_t>(scene)], 0.0));
+        ShaderProgram* const table = shaderPrograms[entry];
+        std::vector<double> now, others;
+        for (int round = 0; round < 7; ++round) {
+            shaderPrograms[entry] = &plainScene;
+            const double floor = timeFrames(frames, renderScreen).first;
+            shaderPrograms[entry] = table;
+            now.push_back(timeFrames(frames, renderScreen).first - floor);
+            shaderPrograms[entry] = &otherProgram;
+            others.push_back(timeFrames(frames, renderScreen).first - floor);
+        }
+        shaderPrograms[entry] = table;
+        std::sort(now.begin(), now.end());
+        std::sort(others.begin(), others.end());
+        againstCosts.push_back({scene, now[now.size() / 2], others[others.size() / 2]});
+    }
+
     fs::copy_file(ORVANTA_BENCH_DIR "/reference.fsh", folder / "reference.fsh");
     ShaderProgram reference("test.vsh", "reference.fsh");
     Mesh quad;
@@ -264,6 +306,13 @@ int main(int argc, char** argv)
         const std::vector<double>& ms = substituted[static_cast<size_t>(scene)];
         std::printf("%-12s %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f\n", names[scene], ms[0], ms[1], ms[2], ms[3], ms[4],
                     ms[5]);
+    }
+    if (!against.empty()) {
+        std::printf("\nPass 1 by substitution against %s, median ms of 7 alternating rounds:\n", against.c_str());
+        std::printf("%-12s %8s %8s %8s\n", "scene", "this", "that", "this/that");
+        for (const Against& a : againstCosts) {
+            std::printf("%-12s %8.2f %8.2f %8.2f\n", names[a.scene], a.now, a.other, a.now / a.other);
+        }
     }
     releaseFolder(scratch);
     std::error_code ignored;
