@@ -127,6 +127,10 @@ int main(int argc, char** argv)
     // A signal (the GPU check's time limit, Ctrl-C) takes the X server and
     // the scratch folder with it.
     endOnSignals();
+    if (!against.empty() && !std::filesystem::is_directory(against)) {
+        std::fprintf(stderr, "frame_bench: %s is not a folder\n", against.c_str());
+        return 1;
+    }
     std::unique_ptr<XServer> server;
     if (!egl) {
         server = std::make_unique<XServer>(width, height);
