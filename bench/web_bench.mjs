@@ -9,13 +9,12 @@
 // Needs the browser tests' driver (make test installs it into tests/web).
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import path from 'node:path';
 import url from 'node:url';
 import zlib from 'node:zlib';
 
 const root = path.resolve(path.dirname(url.fileURLToPath(import.meta.url)), '..');
-const { chromium } = await import(path.join(root, 'tests/web/node_modules/playwright-core/index.mjs'));
+const { browse, serve } = await import(path.join(root, 'tests/web/browser.mjs'));
 const [webDir, orvanta] = process.argv.slice(2).map((name) => name && path.resolve(name));
 if (!webDir || !orvanta) {
   console.error('usage: node bench/web_bench.mjs WEB_DIR ORVANTA_BIN');
@@ -23,28 +22,9 @@ if (!webDir || !orvanta) {
 }
 const seconds = 10;
 
-function serve(folder) {
-  const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.json': 'application/json' };
-  const server = http.createServer((request, response) => {
-    const file = path.join(folder, new URL(request.url, 'http://x').pathname.replace(/^\/+/, '') || 'index.html');
-    if (!file.startsWith(folder) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-      response.writeHead(404);
-      return response.end();
-    }
-    response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-    response.end(fs.readFileSync(file));
-  });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
-}
-
 async function page() {
   const server = await serve(webDir);
-  const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    args: ['--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--mute-audio', '--no-sandbox',
-           '--autoplay-policy=no-user-gesture-required', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--disable-quic'],
-  });
+  const browser = await browse();
   const tab = await browser.newPage({ viewport: { width: 640, height: 360 }, deviceScaleFactor: 1 });
   const start = Date.now();
   await tab.goto(`http://127.0.0.1:${server.address().port}/index.html?autostart`);

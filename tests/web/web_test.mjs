@@ -9,10 +9,9 @@
 // desktop capture's), problems (a missing tune plays silently; a broken
 // shader, a missing track file and no WebGL2 each show their message).
 // Ends with "N passed, N failed".
-import { chromium } from 'playwright-core';
+import { browse, serve } from './browser.mjs';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 
@@ -36,34 +35,6 @@ function check(ok, what) {
     failed += 1;
     console.log('FAILED: ' + what);
   }
-}
-
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.json': 'application/json' };
-function serve(folder) {
-  const server = http.createServer((request, response) => {
-    const name = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
-    const file = path.join(folder, name);
-    if (!file.startsWith(folder) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-      response.writeHead(404);
-      response.end();
-      return;
-    }
-    response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-    response.end(fs.readFileSync(file));
-  });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
-}
-
-async function browse(extraArgs = []) {
-  return chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    // Without the network flags, chromium keeps trying hosts that a closed
-    // network refuses.
-    args: ['--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--mute-audio',
-           '--autoplay-policy=no-user-gesture-required', '--no-sandbox', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync', '--disable-quic',
-           ...extraArgs],
-  });
 }
 
 // Opens the page of `folder` at `query`, clicks through the start screen
