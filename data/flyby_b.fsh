@@ -1,22 +1,18 @@
 #version 430 core
-// Flyby feedback: the last frame, slightly enlarged, streaks outwards for
-// a sense of speed.
+// Flyby streaks: lights pulled out from the centre of the screen, as the
+// flight carries them outwards.
 // Depth stays in alpha, from pass 1.
-uniform sampler2D iChannel0; // pass 1: the scene, smaller than the window
-uniform sampler2D iChannel1; // this pass's image of the previous frame
+uniform sampler2D iChannel0; // pass 1: the scene, smaller than the window or its size
 uniform vec2 iResolution;
 uniform float iGlobalTime;
-uniform float iTimeDelta;  // seconds of music since the last frame; 0 while paused
 
 in vec2 uv;
 out vec4 fragColor;
 
-// Pass 1 at p (0 to 1 across it), filtered where pass 1 is smaller than
-// the window: its texture is sampled nearest.
-vec4 scene(vec2 p)
+// Pass 1 at p (0 to 1 across it), filtered: its texture is sampled nearest.
+vec4 sceneAt(vec2 p)
 {
     ivec2 last = textureSize(iChannel0, 0) - 1;
-    if (last + 1 == ivec2(iResolution)) return texelFetch(iChannel0, ivec2(gl_FragCoord.xy), 0);
     vec2 x = p * vec2(last + 1) - 0.5;
     ivec2 i = ivec2(floor(x));
     vec2 f = x - floor(x);
@@ -27,24 +23,11 @@ vec4 scene(vec2 p)
     return mix(mix(a, b, f.x), mix(c, d, f.x), f.y);
 }
 
-// The previous frame at texel i, finite and bounded: the history is undefined on
-// the first frame, and a bounded history keeps the feedback from running
-// away while the music is paused.
-vec3 historyTexel(ivec2 i)
+// This pixel of pass 1: its own texel where pass 1 is the window's size.
+vec4 scene(vec2 p)
 {
-    vec3 h = texelFetch(iChannel1, clamp(i, ivec2(0), ivec2(iResolution) - 1), 0).rgb;
-    return any(isnan(h)) || any(isinf(h)) ? vec3(0.0) : clamp(h, 0.0, 32.0);
-}
-
-// Filtered between texels, so that a trail moves by fractions of a pixel as
-// smoothly at 120 frames a second as at 30; at texel centres, exact.
-vec3 history(vec2 p)
-{
-    vec2 x = p * iResolution - 0.5;
-    ivec2 i = ivec2(floor(x));
-    vec2 f = x - floor(x);
-    return mix(mix(historyTexel(i), historyTexel(i + ivec2(1, 0)), f.x),
-               mix(historyTexel(i + ivec2(0, 1)), historyTexel(i + ivec2(1, 1)), f.x), f.y);
+    if (textureSize(iChannel0, 0) == ivec2(iResolution)) return texelFetch(iChannel0, ivec2(gl_FragCoord.xy), 0);
+    return sceneAt(p);
 }
 
 // p turned by `angle` and scaled by `zoom` about the centre of the screen,
@@ -58,18 +41,34 @@ vec2 warp(vec2 p, float angle, float zoom)
     return q / vec2(aspect, 1.0) + 0.5;
 }
 
-// The frames of 60 a second that this frame stands for: trails fade and move
-// with the music's time, not with the frame count, so they look the same at
-// any frame rate. A paused frame counts as a quarter of one, so that the
-// feedback still settles on the still picture; a jump counts as a second.
-float steps()
-{
-    return clamp(iTimeDelta, 1.0 / 240.0, 1.0) * 60.0;
-}
+// The trail is drawn from this frame's picture alone, as it would have
+// been seen over the last moments: the same streak at 30 frames a second
+// as at 120, and the same whether the music plays or is paused. A trail fed
+// back from the previous frame would leave a copy of each light wherever it
+// was a frame ago, further apart the fewer the frames.
+//
+// A point of the picture seen t 60ths of a second ago is now further out by
+// the zoom to the power t, and counts by the fade to the power t: the
+// streak over the 15th of a second that leaves 4% of it.
+const float zoomPerStep = 0.975;
+const float fadePerStep = 0.45;
+const float stepsLong = 4.0;
 
 void main()
 {
     vec2 p = gl_FragCoord.xy / iResolution;
     vec4 now = scene(p);
-    fragColor = vec4(mix(now.rgb, history(warp(p, 0.0, pow(0.975, steps()))), pow(0.45, steps())), now.a);
+    // Taps under two pixels apart, so that a lit window streaks rather
+    // than repeats, at every size.
+    float reach = length((p - 0.5) * iResolution) * (1.0 - pow(zoomPerStep, stepsLong));
+    int taps = int(clamp(ceil(reach / 1.5), 1.0, 48.0));
+    float lambda = -log(fadePerStep);
+    float kept = 1.0 - exp(-lambda * stepsLong);
+    vec3 sum = vec3(0.0);
+    for (int j = 0; j < taps; ++j) {
+        // Equal weights at times spaced as the fade: closer together near now.
+        float t = -log(1.0 - kept * (float(j) + 0.5) / float(taps)) / lambda;
+        sum += sceneAt(warp(p, 0.0, pow(zoomPerStep, t))).rgb;
+    }
+    fragColor = vec4(sum / float(taps), now.a);
 }

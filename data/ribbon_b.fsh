@@ -1,21 +1,17 @@
 #version 430 core
-// Ribbon feedback: long trails of light that drift and curl as they fade.
+// Ribbon streaks: long trails of light that drift and curl as they fade.
 // Depth stays in alpha, from pass 1.
-uniform sampler2D iChannel0; // pass 1: the scene, smaller than the window
-uniform sampler2D iChannel1; // this pass's image of the previous frame
+uniform sampler2D iChannel0; // pass 1: the scene, smaller than the window or its size
 uniform vec2 iResolution;
 uniform float iGlobalTime;
-uniform float iTimeDelta;  // seconds of music since the last frame; 0 while paused
 
 in vec2 uv;
 out vec4 fragColor;
 
-// Pass 1 at p (0 to 1 across it), filtered where pass 1 is smaller than
-// the window: its texture is sampled nearest.
-vec4 scene(vec2 p)
+// Pass 1 at p (0 to 1 across it), filtered: its texture is sampled nearest.
+vec4 sceneAt(vec2 p)
 {
     ivec2 last = textureSize(iChannel0, 0) - 1;
-    if (last + 1 == ivec2(iResolution)) return texelFetch(iChannel0, ivec2(gl_FragCoord.xy), 0);
     vec2 x = p * vec2(last + 1) - 0.5;
     ivec2 i = ivec2(floor(x));
     vec2 f = x - floor(x);
@@ -26,65 +22,38 @@ vec4 scene(vec2 p)
     return mix(mix(a, b, f.x), mix(c, d, f.x), f.y);
 }
 
-// The previous frame at texel i, finite and bounded: the history is undefined on
-// the first frame, and a bounded history keeps the feedback from running
-// away while the music is paused.
-vec3 historyTexel(ivec2 i)
+// This pixel of pass 1: its own texel where pass 1 is the window's size.
+vec4 scene(vec2 p)
 {
-    vec3 h = texelFetch(iChannel1, clamp(i, ivec2(0), ivec2(iResolution) - 1), 0).rgb;
-    return any(isnan(h)) || any(isinf(h)) ? vec3(0.0) : clamp(h, 0.0, 32.0);
+    if (textureSize(iChannel0, 0) == ivec2(iResolution)) return texelFetch(iChannel0, ivec2(gl_FragCoord.xy), 0);
+    return sceneAt(p);
 }
 
-// Filtered between texels, so that a trail moves by fractions of a pixel as
-// smoothly at 120 frames a second as at 30; at texel centres, exact.
-vec3 history(vec2 p)
-{
-    vec2 x = p * iResolution - 0.5;
-    ivec2 i = ivec2(floor(x));
-    vec2 f = x - floor(x);
-    return mix(mix(historyTexel(i), historyTexel(i + ivec2(1, 0)), f.x),
-               mix(historyTexel(i + ivec2(0, 1)), historyTexel(i + ivec2(1, 1)), f.x), f.y);
-}
-
-// p turned by `angle` and scaled by `zoom` about the centre of the screen,
-// in square units so that the picture keeps its shape.
-vec2 warp(vec2 p, float angle, float zoom)
-{
-    float aspect = iResolution.x / max(iResolution.y, 1.0);
-    vec2 q = (p - 0.5) * vec2(aspect, 1.0);
-    float s = sin(angle), c = cos(angle);
-    q = zoom * vec2(c * q.x - s * q.y, s * q.x + c * q.y);
-    return q / vec2(aspect, 1.0) + 0.5;
-}
-
-// The frames of 60 a second that this frame stands for: trails fade and move
-// with the music's time, not with the frame count, so they look the same at
-// any frame rate. A paused frame counts as a quarter of one, so that the
-// feedback still settles on the still picture; a jump counts as a second.
-float steps()
-{
-    return clamp(iTimeDelta, 1.0 / 240.0, 1.0) * 60.0;
-}
+// The trail is drawn from this frame's picture alone, as it would have
+// been seen over the last moments: the same streak at 30 frames a second
+// as at 120, and the same whether the music plays or is paused. A trail fed
+// back from the previous frame would leave a copy of each light wherever it
+// was a frame ago, further apart the fewer the frames.
+//
+// A light seen t 60ths of a second ago has drifted t steps along a slowly
+// turning field and kept 0.8 to the power t of itself: the fifth of a
+// second that leaves 7% of it.
+const float fadePerStep = 0.8;
+const float stepsLong = 12.0;
 
 void main()
 {
     vec2 p = gl_FragCoord.xy / iResolution;
     vec4 now = scene(p);
-    float s = steps();
     vec2 drift = 0.0025 * vec2(sin(9.0 * p.y + iGlobalTime), cos(7.0 * p.x - 0.7 * iGlobalTime));
-    // A long step is filled in along the drift, as more frames would have:
-    // the whole step's fade, at every point of the way.
-    // Each tap is the history spread over a pixel either way (two filtered
-    // reads half a pixel apart), so a band's edge leaves a smooth smear as it
-    // moves instead of a stamp of itself every frame.
-    int taps = int(clamp(ceil(s), 1.0, 4.0));
-    vec2 spread = 0.5 / iResolution;
+    // Taps under two pixels apart, so that a band's edge smears rather than
+    // repeats, at every size.
+    float reach = length(drift * iResolution) * stepsLong;
+    int taps = int(clamp(ceil(reach / 1.5), 1.0, 48.0));
     vec3 trail = vec3(0.0);
     for (int j = 1; j <= taps; ++j) {
-        float u = s * float(j) / float(taps);
-        vec2 at = p + drift * u;
-        vec3 smear = 0.5 * (history(at + spread) + history(at - spread));
-        trail = max(trail, pow(0.8, s) * smear);
+        float t = stepsLong * float(j) / float(taps);
+        trail = max(trail, pow(fadePerStep, t) * sceneAt(p + drift * t).rgb);
     }
     fragColor = vec4(max(now.rgb, trail), now.a);
 }

@@ -1,22 +1,18 @@
 #version 430 core
-// Tunnel feedback: the brightest lights smear outwards from the centre,
+// Tunnel streaks: the brightest lights smear outwards from the centre,
 // each colour a little further than the last, as at light speed.
 // Depth stays in alpha, from pass 1.
-uniform sampler2D iChannel0; // pass 1: the scene, smaller than the window
-uniform sampler2D iChannel1; // this pass's image of the previous frame
+uniform sampler2D iChannel0; // pass 1: the scene, smaller than the window or its size
 uniform vec2 iResolution;
 uniform float iGlobalTime;
-uniform float iTimeDelta;  // seconds of music since the last frame; 0 while paused
 
 in vec2 uv;
 out vec4 fragColor;
 
-// Pass 1 at p (0 to 1 across it), filtered where pass 1 is smaller than
-// the window: its texture is sampled nearest.
-vec4 scene(vec2 p)
+// Pass 1 at p (0 to 1 across it), filtered: its texture is sampled nearest.
+vec4 sceneAt(vec2 p)
 {
     ivec2 last = textureSize(iChannel0, 0) - 1;
-    if (last + 1 == ivec2(iResolution)) return texelFetch(iChannel0, ivec2(gl_FragCoord.xy), 0);
     vec2 x = p * vec2(last + 1) - 0.5;
     ivec2 i = ivec2(floor(x));
     vec2 f = x - floor(x);
@@ -27,24 +23,11 @@ vec4 scene(vec2 p)
     return mix(mix(a, b, f.x), mix(c, d, f.x), f.y);
 }
 
-// The previous frame at texel i, finite and bounded: the history is undefined on
-// the first frame, and a bounded history keeps the feedback from running
-// away while the music is paused.
-vec3 historyTexel(ivec2 i)
+// This pixel of pass 1: its own texel where pass 1 is the window's size.
+vec4 scene(vec2 p)
 {
-    vec3 h = texelFetch(iChannel1, clamp(i, ivec2(0), ivec2(iResolution) - 1), 0).rgb;
-    return any(isnan(h)) || any(isinf(h)) ? vec3(0.0) : clamp(h, 0.0, 32.0);
-}
-
-// Filtered between texels, so that a trail moves by fractions of a pixel as
-// smoothly at 120 frames a second as at 30; at texel centres, exact.
-vec3 history(vec2 p)
-{
-    vec2 x = p * iResolution - 0.5;
-    ivec2 i = ivec2(floor(x));
-    vec2 f = x - floor(x);
-    return mix(mix(historyTexel(i), historyTexel(i + ivec2(1, 0)), f.x),
-               mix(historyTexel(i + ivec2(0, 1)), historyTexel(i + ivec2(1, 1)), f.x), f.y);
+    if (textureSize(iChannel0, 0) == ivec2(iResolution)) return texelFetch(iChannel0, ivec2(gl_FragCoord.xy), 0);
+    return sceneAt(p);
 }
 
 // p turned by `angle` and scaled by `zoom` about the centre of the screen,
@@ -58,21 +41,36 @@ vec2 warp(vec2 p, float angle, float zoom)
     return q / vec2(aspect, 1.0) + 0.5;
 }
 
-// The frames of 60 a second that this frame stands for: trails fade and move
-// with the music's time, not with the frame count, so they look the same at
-// any frame rate. A paused frame counts as a quarter of one, so that the
-// feedback still settles on the still picture; a jump counts as a second.
-float steps()
-{
-    return clamp(iTimeDelta, 1.0 / 240.0, 1.0) * 60.0;
-}
+// The trail is drawn from this frame's picture alone, as it would have
+// been seen over the last moments: the same streak at 30 frames a second
+// as at 120, and the same whether the music plays or is paused. A trail fed
+// back from the previous frame would leave a copy of each light wherever it
+// was a frame ago, further apart the fewer the frames.
+//
+// A light seen t 60ths of a second ago is now further out by its colour's
+// zoom to the power t, fades by 0.85 and dims by 0.2 every 60th: only the
+// bright ones leave a streak, over a tenth of a second at most.
+const vec3 zoomPerStep = vec3(0.965, 0.972, 0.979);
+const float fadePerStep = 0.85;
+const float dimPerStep = 0.2;
+const float stepsLong = 6.0;
 
 void main()
 {
     vec2 p = gl_FragCoord.xy / iResolution;
     vec4 now = scene(p);
-    float s = steps();
-    vec3 trail = vec3(history(warp(p, 0.0, pow(0.965, s))).r, history(warp(p, 0.0, pow(0.972, s))).g,
-                      history(warp(p, 0.0, pow(0.979, s))).b);
-    fragColor = vec4(max(now.rgb, pow(0.85, s) * max(trail - 0.2 * s, 0.0)), now.a);
+    // One path of taps along green's zoom serves all three colours: red,
+    // which goes further, reaches a point sooner, and blue later.
+    vec3 pace = log(zoomPerStep) / log(zoomPerStep.g);
+    float far = stepsLong * pace.r;
+    float reach = length((p - 0.5) * iResolution) * (1.0 - pow(zoomPerStep.g, far));
+    int taps = int(clamp(ceil(reach / 1.5), 1.0, 64.0));
+    vec3 trail = vec3(0.0);
+    for (int j = 1; j <= taps; ++j) {
+        float v = far * float(j) / float(taps);
+        vec3 t = v / pace;
+        vec3 light = pow(vec3(fadePerStep), t) * sceneAt(warp(p, 0.0, pow(zoomPerStep.g, v))).rgb - dimPerStep * t;
+        trail = max(trail, light * step(t, vec3(stepsLong)));
+    }
+    fragColor = vec4(max(now.rgb, trail), now.a);
 }
