@@ -293,6 +293,34 @@ TEST_F(Scenes, TrailsFadeWithTimeNotWithTheFrameCount)
     }
 }
 
+// A still two rows after each cut as a capture draws it, at 30, 60 and 120
+// frames a second over the same 0.3 s of music: the trails read the same at
+// every rate (RMSE of the window picture within 0.04), so a video shows one
+// streak per light, not one copy of it per frame.
+TEST_F(Scenes, StillsAfterEachCutMatchAt30And60And120FramesASecond)
+{
+    for (double cut : {128.0, 384.0, 640.0, 768.0, 1024.0}) {
+        const double still = (cut + 2.0) / rowRate;
+        std::vector<float> pictures[3];
+        const int rates[3] = {30, 60, 120};
+        for (int r = 0; r < 3; ++r) {
+            const int frames = rates[r] * 3 / 10;
+            drawAt(cut - 20.0);
+            for (int k = frames; k >= 0; --k) drawAt((still - static_cast<double>(k) / rates[r]) * rowRate);
+            pictures[r] = captured.window;
+        }
+        for (int r = 0; r < 2; ++r) {
+            double squares = 0;
+            for (size_t i = 0; i < pictures[r].size(); ++i) {
+                const double d = std::clamp(pictures[r][i], 0.0f, 1.0f) - std::clamp(pictures[2][i], 0.0f, 1.0f);
+                squares += d * d;
+            }
+            EXPECT_LT(std::sqrt(squares / static_cast<double>(pictures[r].size())), 0.04)
+                << "row " << cut + 2.0 << ": " << rates[r] << " against 120 frames a second";
+        }
+    }
+}
+
 // The big sections hit on the beat: the final picture's brightness, folded
 // by the phase within the beat over twelve bars of the drop and of the
 // climax, swings by at least ten levels of 8 bits.
