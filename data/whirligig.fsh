@@ -67,6 +67,36 @@ float box(vec3 p, vec3 size)
     return length(max(q, 0.0)) + min(max(q.x, max(q.y, q.z)), 0.0);
 }
 
+// cos and sin of an angle within a blade's sector (under 0.27): a few
+// terms of their series, exact to 1e-6, are cheaper than the functions.
+float cosSmall(float a)
+{
+    float a2 = a * a;
+    return 1.0 - a2 * (0.5 - a2 * (1.0 / 24.0));
+}
+
+float sinSmall(float a)
+{
+    float a2 = a * a;
+    return a * (1.0 - a2 * (1.0 / 6.0 - a2 * (1.0 / 120.0)));
+}
+
+// atan(v.y, v.x) within 1e-5: a short series on the octant, cheaper than
+// the function.
+float angleOf(vec2 v)
+{
+    vec2 a = abs(v);
+    float r = min(a.x, a.y) / max(max(a.x, a.y), 1e-20);
+    float s = r * r;
+    float t = ((-0.0464964749 * s + 0.15931422) * s - 0.327622764) * s * r + r;
+    t = a.y > a.x ? 1.5707963 - t : t;
+    t = v.x < 0.0 ? 3.1415927 - t : t;
+    return v.y < 0.0 ? -t : t;
+}
+
+// The blades' pitch: turn(0.55).
+const mat2 bladePitch = mat2(0.85252452, 0.52268723, -0.52268723, 0.85252452);
+
 // The turns of this frame, worked out once in main.
 mat2 ringTurn[3];
 mat2 rotorTurn;
@@ -96,9 +126,9 @@ float mechanism(vec3 p, out int material)
         vec3 r = p;
         r.xz = rotorTurn * r.xz;
         const float sector = 6.2831853 / 12.0;
-        float a = mod(atan(r.z, r.x) + 0.5 * sector, sector) - 0.5 * sector;
-        vec3 b = vec3(length(r.xz) * cos(a) - 2.75, r.y, length(r.xz) * sin(a));
-        b.yz *= turn(0.55);
+        float a = mod(angleOf(r.xz) + 0.5 * sector, sector) - 0.5 * sector;
+        vec3 b = vec3(length(r.xz) * cosSmall(a) - 2.75, r.y, length(r.xz) * sinSmall(a));
+        b.yz *= bladePitch;
         blades = min(box(b, vec3(0.5, 0.02, 0.1)) - 0.01, ring(p, 3.35, vec2(0.05, 0.06)));
     }
     float axle = max(length(p.xz) - 0.09, p.y);
@@ -115,12 +145,104 @@ float mechanism(vec3 p)
     return mechanism(p, material);
 }
 
+// -1 or 1 by sign, 1 at 0.
+vec2 signOf(vec2 v)
+{
+    return mix(vec2(-1.0), vec2(1.0), step(0.0, v));
+}
+
+vec3 signOf(vec3 v)
+{
+    return mix(vec3(-1.0), vec3(1.0), step(0.0, v));
+}
+
+// The gradient of ring()'s distance.
+vec3 ringGradient(vec3 p, float radius, vec2 section)
+{
+    float r = max(length(p.xz), 1e-6);
+    vec2 s = vec2(r - radius, p.y);
+    vec2 q = abs(s) - section;
+    vec2 g = max(q.x, q.y) > 0.0 ? normalize(max(q, 0.0)) : q.x > q.y ? vec2(1.0, 0.0) : vec2(0.0, 1.0);
+    g *= signOf(s);
+    return vec3(p.x / r * g.x, g.y, p.z / r * g.x);
+}
+
+// The gradient of box()'s distance.
+vec3 boxGradient(vec3 p, vec3 size)
+{
+    vec3 q = abs(p) - size;
+    vec3 g = max(q.x, max(q.y, q.z)) > 0.0 ? normalize(max(q, 0.0))
+           : q.x > max(q.y, q.z) ? vec3(1.0, 0.0, 0.0) : q.y > q.z ? vec3(0.0, 1.0, 0.0) : vec3(0.0, 0.0, 1.0);
+    return g * signOf(p);
+}
+
+// The normal of the part nearest to p: the gradient of that part's own
+// distance, taken from its shape and turned back out of its frame (a turn
+// undone by its transpose, v * m for m * v), instead of four more
+// evaluations of the whole mechanism.
+vec3 mechanismNormal(vec3 p)
+{
+    vec3 q0 = p;
+    q0.yz = ringTurn[0] * q0.yz;
+    vec3 q1 = q0;
+    q1.xy = ringTurn[1] * q1.xy;
+    vec3 q2 = q1;
+    q2.yz = ringTurn[2] * q2.yz;
+    float best = ring(q0, 1.7, vec2(0.07, 0.16));
+    vec3 g = ringGradient(q0, 1.7, vec2(0.07, 0.16));
+    g.yz = g.yz * ringTurn[0];
+    float d = ring(q1, 1.32, vec2(0.06, 0.13));
+    if (d < best) {
+        best = d;
+        g = ringGradient(q1, 1.32, vec2(0.06, 0.13));
+        g.xy = g.xy * ringTurn[1];
+        g.yz = g.yz * ringTurn[0];
+    }
+    d = ring(q2, 0.96, vec2(0.05, 0.1));
+    if (d < best) {
+        best = d;
+        g = ringGradient(q2, 0.96, vec2(0.05, 0.1));
+        g.yz = g.yz * ringTurn[2];
+        g.xy = g.xy * ringTurn[1];
+        g.yz = g.yz * ringTurn[0];
+    }
+    d = length(p) - 0.42;
+    if (d < best) {
+        best = d;
+        g = p;
+    }
+
+    // A blade, as in mechanism(): its point b is r turned back by the
+    // sector's angle `back`, then pitched.
+    vec3 r = p;
+    r.xz = rotorTurn * r.xz;
+    const float sector = 6.2831853 / 12.0;
+    float angle = angleOf(r.xz);
+    float a = mod(angle + 0.5 * sector, sector) - 0.5 * sector;
+    vec3 b = vec3(length(r.xz) * cosSmall(a) - 2.75, r.y, length(r.xz) * sinSmall(a));
+    b.yz *= bladePitch;
+    d = box(b, vec3(0.5, 0.02, 0.1)) - 0.01;
+    if (d < best) {
+        best = d;
+        vec3 gb = boxGradient(b, vec3(0.5, 0.02, 0.1));
+        gb.yz = bladePitch * gb.yz;
+        float back = angle - a;
+        gb.xz = vec2(cos(back) * gb.x - sin(back) * gb.z, sin(back) * gb.x + cos(back) * gb.z);
+        g = vec3(gb.xz * rotorTurn, gb.y).xzy;
+    }
+    d = ring(p, 3.35, vec2(0.05, 0.06));
+    if (d < best) {
+        best = d;
+        g = ringGradient(p, 3.35, vec2(0.05, 0.06));
+    }
+    float side = length(p.xz) - 0.09;
+    if (max(side, p.y) < best) g = side > p.y ? vec3(p.x, 0.0, p.z) : vec3(0.0, 1.0, 0.0);
+    return normalize(g);
+}
+
 vec3 normalAt(vec3 p, int material)
 {
-    if (material == ground) return vec3(0.0, 1.0, 0.0);
-    const vec2 k = vec2(1.0, -1.0) * 0.001;
-    return normalize(k.xyy * mechanism(p + k.xyy) + k.yyx * mechanism(p + k.yyx) + k.yxy * mechanism(p + k.yxy) +
-                     k.xxx * mechanism(p + k.xxx));
+    return material == ground ? vec3(0.0, 1.0, 0.0) : mechanismNormal(p);
 }
 
 // Interleaved gradient noise: 0 to 1, evenly spread from pixel to pixel.
@@ -154,28 +276,33 @@ float softShadow(vec3 from, vec3 dir, float range)
     float t = max(span.x, 0.0) + 0.03 + 0.05 * grain();
     if (end <= t) return 1.0;
     float light = 1.0, previous = 1e10;
-    for (int i = 0; i < 24 && t < end; ++i) {
-        float h = mechanism(from + dir * t);
+    for (int i = 0; i < 9 && t < end; ++i) {
+        vec3 p = from + dir * t;
+        // Outside the parts' shells, 0.6 thick, nothing can dim the light
+        // (12 d / t stays above 1 across the sphere): skip to the nearest.
+        float shell = min(min(length(p) - 2.4, abs(p.y) - 0.7), max(length(p.xz) - 0.7, p.y - 0.6));
+        if (shell > 0.0) {
+            t += shell + 0.02;
+            previous = 1e10;
+            continue;
+        }
+        float h = mechanism(p);
         float y = h * h / (2.0 * previous);
         float d = sqrt(max(h * h - y * y, 0.0));
         light = min(light, 12.0 * d / max(t - y, 1e-4));
         if (light < 0.005) break;
         previous = h;
-        t += clamp(h, 0.02, 0.25);
+        t += clamp(h, 0.04, 0.9);
     }
     return smoothstep(0.0, 1.0, clamp(light, 0.0, 1.0));
 }
 
-float occlusion(vec3 p, vec3 n)
+float occlusion(vec3 p, vec3 n, int material)
 {
-    // Far from the mechanism nothing is near enough to shade.
-    if (length(p) > reach + 0.3) return 1.0;
-    float shade = 0.0, weight = 1.0;
-    for (int i = 1; i <= 3; ++i) {
-        float h = 0.1 * float(i);
-        shade += weight * (h - mechanism(p + n * h));
-        weight *= 0.65;
-    }
+    // Far from the mechanism nothing is near enough to shade; on the floor
+    // only the axle comes that near.
+    if (length(p) > reach + 0.3 || (material == ground && length(p.xz) > 0.45)) return 1.0;
+    float shade = (0.12 - mechanism(p + n * 0.12)) + 0.7 * (0.27 - mechanism(p + n * 0.27));
     return clamp(1.0 - 2.5 * shade, 0.0, 1.0);
 }
 
@@ -222,21 +349,35 @@ void main()
     bool hit = floorT < farPlane;
     if (h > 0.0) {
         float inside = max(-b - sqrt(h), 0.0), end = min(-b + sqrt(h), floorT);
+        // Over-relaxed: each step goes 1.6 times the free distance, as long as
+        // the free spheres of this point and the last still overlap, so the
+        // whole way between them is known to be empty; where they do not,
+        // the step goes back to the last sphere's edge and on plainly.
+        float omega = 1.6, previous = 0.0, stepLength = 0.0;
         for (int i = 0; i < 72 && inside < end; ++i) {
             int m;
             float d = mechanism(eye + rd * inside, m);
+            if (omega > 1.0 && d + previous < stepLength) {
+                inside -= stepLength - previous;
+                stepLength = previous;
+                omega = 1.0;
+                continue;
+            }
             if (d < 0.001 * inside) {
                 t = inside;
                 material = m;
                 hit = true;
                 break;
             }
-            inside += d;
+            previous = d;
+            stepLength = omega * d;
+            inside += stepLength;
         }
     }
     if (material == ground) t = floorT;
 
-    vec3 colour = studio(rd);
+    vec3 background = studio(rd);
+    vec3 colour = background;
     vec3 p = eye + rd * min(t, farPlane);
     // Derivatives are taken here, where every pixel runs alike.
     vec2 footprint = clamp(fwidth(p.xz), vec2(1e-3), vec2(4.0));
@@ -247,7 +388,7 @@ void main()
         vec3 l = toLight / lightDistance;
         float diffuse = max(dot(n, l), 0.0);
         float shadow = diffuse > 0.0 ? softShadow(p + n * 0.01, l, lightDistance) : 0.0;
-        float ao = occlusion(p, n);
+        float ao = occlusion(p, n, material);
         vec3 reflected = reflect(rd, n);
         float fresnel = 0.04 + 0.96 * pow(1.0 - max(dot(n, -rd), 0.0), 5.0);
         float highlight = pow(max(dot(reflected, l), 0.0), 80.0);
@@ -263,7 +404,7 @@ void main()
         colour = base * (0.15 * ao + 2.0 * diffuse * shadow) +
                  specularColour * (studio(reflected) * ao + 6.0 * highlight * shadow);
         if (material == core) colour += vec3(0.3, 1.2, 2.4) * (0.7 + 0.3 * sin(iGlobalTime * 12.7));
-        colour = mix(colour, studio(rd), 1.0 - exp(-0.02 * t * t * 0.1));
+        colour = mix(colour, background, 1.0 - exp(-0.02 * t * t * 0.1));
     }
 
     float depth = hit ? t / (t + 8.0) : 1.0;
