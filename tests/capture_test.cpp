@@ -105,6 +105,51 @@ TEST(CapturePlanTest, FramesFollowTheRowsAndTheEndOfTheProgram)
     EXPECT_NE(usage.err.find("usage: orvanta-capture"), std::string::npos);
 }
 
+// A split render: parts on keyframe boundaries that cover the frames once,
+// names that list in order, and a tag that reads back only as written.
+TEST(CapturePlanTest, PartsSplitOnKeyframesAndTheirTagsReadBack)
+{
+    const CapturePlan whole = plan({"--out", "x.mp4", "--fps", "30", "--to-row", "64"}); // 237 frames
+    long next = 0;
+    for (int k = 1; k <= 3; ++k) {
+        long first = -1, last = -1;
+        ASSERT_TRUE(partFrames(whole, k, 3, first, last));
+        EXPECT_EQ(first, next);
+        EXPECT_EQ(first % keyframeInterval(whole), 0);
+        next = last + 1;
+    }
+    EXPECT_EQ(next, 237);
+    const std::vector<std::string> options = videoEncoderOptions(whole);
+    const std::vector<std::string> gop = {"-g", "60"};
+    EXPECT_NE(std::search(options.begin(), options.end(), gop.begin(), gop.end()), options.end());
+    EXPECT_EQ(partPath("a/m.mp4", 3, 12), "a/m.part03of12.mp4");
+    EXPECT_EQ(plan({"--out", "x.mp4", "--part", "2/4", "--to-row", "64"}).part, 2);
+    for (auto bad : std::vector<std::vector<std::string>>{
+             {"--out", "x.mp4", "--part", "5/4"}, {"--out", "x.mp4", "--part", "0/4"},
+             {"--out", "x.mp4", "--part", "5/5", "--fps", "30", "--to-row", "64"}, // 4 spans of 2 s
+             {"--out", "d/", "--part", "1/2"}, {"--out", "x.mp4", "--resume"}, {"--join", "--out", "x.mp4"},
+             {"--join", "a.mp4", "--out", "x.mp4", "--fps", "30"}}) {
+        plan(bad, false);
+    }
+    EXPECT_EQ(plan({"--join", "a.mp4", "b.mp4", "--out", "x.mp4"}).joined, (std::vector<std::string>{"a.mp4", "b.mp4"}));
+
+    const CapturePlan compo = plan({"--out", "x.mp4", "--preset", "compo", "--from-row", "16"});
+    PartTag tag;
+    const std::string text = partTag(compo, 2, 3, 120, 239);
+    ASSERT_TRUE(parsePartTag(text, tag)) << text;
+    EXPECT_EQ(tag.part, 2);
+    EXPECT_EQ(tag.parts, 3);
+    EXPECT_EQ(tag.last, 239);
+    EXPECT_EQ(tag.plan.fps, 60);
+    EXPECT_EQ(tag.plan.fromRow, 16.0);
+    EXPECT_TRUE(tag.plan.compo);
+    EXPECT_EQ(tag.plan.audioBitrate, "256k");
+    for (const std::string& broken : {text.substr(0, text.size() - 4), text + " more=1", std::string("x") + text,
+                                      std::string("orvanta-capture part=4/3 frames=0-1; ") + tag.job}) {
+        EXPECT_FALSE(parsePartTag(broken, tag)) << broken;
+    }
+}
+
 // Rates that ffmpeg would misread or refuse, two rate controls at once, and
 // compo sizes beyond level 4.2 are settled before anything renders.
 TEST(CapturePlanTest, RatesLevelsAndRateControlsAreSettledOnTheCommandLine)
@@ -213,11 +258,12 @@ TEST(Capture, ContactSheetHasACellPerRow)
     EXPECT_EQ(height, 90 + 14);
 }
 
-TEST(Capture, FlashesAndClicksAgreeWithinAFrame)
+namespace {
+
+// A run folder whose picture turns white on rows 16, 32 and 48 for one row,
+// with a tune that clicks on the same rows.
+void writeFlashesAndClicks(TempDir& data)
 {
-    // The picture turns white on rows 16, 32 and 48 for one row; the tune
-    // clicks on the same rows.
-    TempDir data;
     fs::copy(ORVANTA_RUN_DIR, data.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     data.write("hall_d.fsh", "#version 430 core\nuniform float logo;\nout vec4 c;\nvoid main() { c = vec4(vec3(logo), 1.0); }\n");
     data.write("AA.fsh", "#version 430 core\nuniform sampler2D iChannel0;\nout vec4 c;\n"
@@ -241,20 +287,23 @@ TEST(Capture, FlashesAndClicksAgreeWithinAFrame)
         }
         return 0.0f;
     }));
+}
 
-    TempDir out;
-    const ToolRun r = capture({"--out", out.file("sync.mp4"), "--size", "160x90", "--fps", "30", "--to-row", "64"}, data.path());
-    ASSERT_EQ(r.status, 0) << r.err;
-    const ToolRun video = run({"ffmpeg", "-v", "error", "-i", out.file("sync.mp4"), "-vf", "scale=4:4", "-f", "rawvideo",
-                           "-pix_fmt", "gray", "-"});
-    const ToolRun audio = run({"ffmpeg", "-v", "error", "-i", out.file("sync.mp4"), "-ac", "1", "-ar", "44100", "-f", "s16le", "-"});
-    ASSERT_EQ(video.status, 0);
+// A 30 fps video of that folder from row 0 flashes where it clicks, within a
+// frame, on rows 16, 32 and 48.
+void expectFlashesOnTheClicks(const std::string& video)
+{
+    const double rowRate = 488.0 / 60.0;
+    const ToolRun picture = run({"ffmpeg", "-v", "error", "-i", video, "-vf", "scale=4:4", "-f", "rawvideo",
+                                 "-pix_fmt", "gray", "-"});
+    const ToolRun audio = run({"ffmpeg", "-v", "error", "-i", video, "-ac", "1", "-ar", "44100", "-f", "s16le", "-"});
+    ASSERT_EQ(picture.status, 0);
     ASSERT_EQ(audio.status, 0);
 
     std::vector<double> flashes, clicks;
     bool lit = false;
-    for (size_t frame = 0; frame * 16 < video.out.size(); ++frame) {
-        const bool now = static_cast<unsigned char>(video.out[frame * 16 + 5]) > 128;
+    for (size_t frame = 0; frame * 16 < picture.out.size(); ++frame) {
+        const bool now = static_cast<unsigned char>(picture.out[frame * 16 + 5]) > 128;
         if (now && !lit) flashes.push_back(frame / 30.0);
         lit = now;
     }
@@ -271,6 +320,130 @@ TEST(Capture, FlashesAndClicksAgreeWithinAFrame)
         EXPECT_NEAR(flashes[i], clicks[i], 1.0 / 30.0) << "flash " << i;
         EXPECT_NEAR(flashes[i], (16.0 * (i + 1)) / rowRate, 1.0 / 30.0);
     }
+}
+
+// The frames that are keyframes, from the packets' flags.
+std::vector<long> keyframes(const std::string& video)
+{
+    const ToolRun r = run({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "packet=flags", "-of",
+                           "csv=p=0", video});
+    std::vector<long> frames;
+    std::istringstream lines(r.out);
+    std::string line;
+    for (long frame = 0; std::getline(lines, line); ++frame) {
+        if (line.find('K') != std::string::npos) frames.push_back(frame);
+    }
+    return frames;
+}
+
+} // namespace
+
+TEST(Capture, FlashesAndClicksAgreeWithinAFrame)
+{
+    TempDir data;
+    writeFlashesAndClicks(data);
+    TempDir out;
+    const ToolRun r = capture({"--out", out.file("sync.mp4"), "--size", "160x90", "--fps", "30", "--to-row", "64"}, data.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    expectFlashesOnTheClicks(out.file("sync.mp4"));
+}
+
+// Three parts rendered side by side by GNU parallel and joined are the single
+// run: as many frames, keyframes on the same frames, every frame within
+// 35 dB PSNR of the single run's (each part is encoded apart, so the bytes
+// differ), the sound as long and the flashes on the clicks.
+TEST(Capture, PartsRenderedWithGnuParallelJoinIntoTheSingleRun)
+{
+    TempDir data;
+    writeFlashesAndClicks(data);
+    TempDir out;
+    const std::vector<std::string> common = {"--size", "160x90", "--fps", "30", "--to-row", "64", "--data", data.path()};
+    std::vector<std::string> single = {binary("orvanta-capture"), "--out", out.file("single.mp4")};
+    single.insert(single.end(), common.begin(), common.end());
+    std::vector<std::string> parallel = {"parallel", "--will-cite", "--halt", "now,fail=1", binary("orvanta-capture"),
+                                         "--part", "{}/3", "--out", out.file("split.mp4")};
+    parallel.insert(parallel.end(), common.begin(), common.end());
+    parallel.insert(parallel.end(), {":::", "1", "2", "3"});
+    const ToolRun whole = run(single), parts = run(parallel);
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    ASSERT_EQ(parts.status, 0) << parts.out << parts.err;
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_NE(parts.err.find("part " + std::to_string(k) + "/3: frames"), std::string::npos) << parts.err;
+    }
+    const ToolRun joined = capture({"--join", out.file("split.part3of3.mp4"), out.file("split.part1of3.mp4"),
+                                    out.file("split.part2of3.mp4"), "--out", out.file("joined.mp4")}, data.path());
+    ASSERT_EQ(joined.status, 0) << joined.err;
+    EXPECT_NE(joined.err.find("joined 3 parts, frames 0-236"), std::string::npos) << joined.err;
+
+    EXPECT_EQ(probe(out.file("joined.mp4"), "v:0", "nb_read_frames"), "237");
+    EXPECT_EQ(keyframes(out.file("joined.mp4")), (std::vector<long>{0, 60, 120, 180}));
+    EXPECT_EQ(keyframes(out.file("single.mp4")), keyframes(out.file("joined.mp4")));
+    EXPECT_NEAR(std::stod(probe(out.file("joined.mp4"), "a:0", "duration")),
+                std::stod(probe(out.file("single.mp4"), "a:0", "duration")), 1.0 / 30.0);
+    const ToolRun frames = run({"ffmpeg", "-v", "error", "-i", out.file("single.mp4"), "-i", out.file("joined.mp4"),
+                                "-lavfi", "psnr=stats_file=-", "-f", "null", "-"});
+    ASSERT_EQ(frames.status, 0) << frames.err;
+    std::istringstream stats(frames.out);
+    std::string line;
+    int compared = 0;
+    while (std::getline(stats, line)) {
+        const size_t at = line.find("psnr_avg:");
+        if (at == std::string::npos) continue;
+        ++compared;
+        const std::string value = line.substr(at + 9, line.find(' ', at) - at - 9);
+        if (value != "inf") {
+            EXPECT_GT(std::stod(value), 35.0) << line;
+        }
+    }
+    EXPECT_EQ(compared, 237);
+    expectFlashesOnTheClicks(out.file("joined.mp4"));
+}
+
+// The join refuses a missing part, naming the file it expected, and a part
+// of another render; --resume keeps a whole part and renders a part cut
+// short again.
+TEST(Capture, JoinRefusesMissingOrForeignPartsAndResumeRedoesOnlyBrokenOnes)
+{
+    TempDir out;
+    auto part = [&](int k, const std::string& name, std::vector<std::string> more = {}) {
+        std::vector<std::string> args = {"--part", std::to_string(k) + "/3", "--out", out.file(name), "--size", "64x36",
+                                         "--fps", "10", "--to-row", "64"};
+        args.insert(args.end(), more.begin(), more.end());
+        return capture(args);
+    };
+    for (int k = 1; k <= 3; ++k) ASSERT_EQ(part(k, "m.mp4").status, 0);
+    fs::create_directories(out.file("other"));
+    ASSERT_EQ(part(2, "other/m.mp4", {"--crf", "30"}).status, 0);
+
+    const ToolRun gap = capture({"--join", out.file("m.part1of3.mp4"), out.file("m.part3of3.mp4"), "--out",
+                                 out.file("all.mp4")});
+    EXPECT_EQ(gap.status, 1);
+    EXPECT_NE(gap.err.find("part 2 of 3 is missing (" + out.file("m.part2of3.mp4") + ")"), std::string::npos) << gap.err;
+    const ToolRun foreign = capture({"--join", out.file("m.part1of3.mp4"), out.file("other/m.part2of3.mp4"),
+                                     out.file("m.part3of3.mp4"), "--out", out.file("all.mp4")});
+    EXPECT_EQ(foreign.status, 1);
+    EXPECT_NE(foreign.err.find("of another render"), std::string::npos) << foreign.err;
+    EXPECT_FALSE(fs::exists(out.file("all.mp4")));
+
+    const std::string first = readFile(out.file("m.part1of3.mp4"));
+    const ToolRun kept = part(1, "m.mp4", {"--resume"});
+    ASSERT_EQ(kept.status, 0) << kept.err;
+    EXPECT_NE(kept.err.find("complete: kept"), std::string::npos) << kept.err;
+    const std::string third = readFile(out.file("m.part3of3.mp4"));
+    fs::resize_file(out.file("m.part3of3.mp4"), third.size() / 2);
+    const ToolRun cut = capture({"--join", out.file("m.part1of3.mp4"), out.file("m.part2of3.mp4"),
+                                 out.file("m.part3of3.mp4"), "--out", out.file("all.mp4")});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.err.find(out.file("m.part3of3.mp4")), std::string::npos) << cut.err;
+    const ToolRun redone = part(3, "m.mp4", {"--resume"});
+    ASSERT_EQ(redone.status, 0) << redone.err;
+    EXPECT_EQ(redone.err.find("complete: kept"), std::string::npos) << redone.err;
+    EXPECT_EQ(readFile(out.file("m.part1of3.mp4")), first);
+
+    const ToolRun all = capture({"--join", out.file("m.part1of3.mp4"), out.file("m.part2of3.mp4"),
+                                 out.file("m.part3of3.mp4"), "--out", out.file("all.mp4")});
+    ASSERT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(probe(out.file("all.mp4"), "v:0", "nb_read_frames"), "79");
 }
 
 TEST(Capture, CompoPresetIsHighProfileBt709WithFortyEightKilohertzAac)

@@ -6,6 +6,7 @@
 // --scene-scale says otherwise.
 #include "cleanup.h"
 #include "files.h"
+#include "join.h"
 #include "plan.h"
 #include "usage.h"
 #include "xvfb.h"
@@ -67,20 +68,22 @@ void drawAt(double seconds, bool keep)
     drawFrameAt(seconds * rowRate);
 }
 
-// Frames of the second before `seconds`, so that pass 2's history matches a
-// capture that reached this point from the start.
-void warmUp(double seconds)
+// The frames drawn before `seconds`, at most a second's worth, so that pass
+// 2's history matches a capture that reached this point from the start.
+long warmUpFrames(double seconds)
 {
-    const long frames = std::min<long>(plan.fps, static_cast<long>(std::floor(seconds * plan.fps + 1e-9)));
-    for (long k = frames; k >= 1; --k) drawAt(seconds - static_cast<double>(k) / plan.fps, false);
+    return std::min<long>(plan.fps, static_cast<long>(std::floor(seconds * plan.fps + 1e-9)));
 }
 
 // On a terminal, a bar redrawn in place a few times a second; in a log (a
-// pipe, a file), a plain line every 5%.
+// pipe, a file), a plain line every 5%. The run-up frames come first, shown
+// as "warming up" and counted in the time left; a part's lines say which
+// part they are.
 class Progress {
 public:
-    explicit Progress(long total)
-        : total_(total), start_(std::chrono::steady_clock::now()), terminal_(isatty(2) != 0)
+    Progress(long warm, long frames, std::string label = "")
+        : warm_(warm), total_(warm + frames), label_(std::move(label)), start_(std::chrono::steady_clock::now()),
+          terminal_(isatty(2) != 0)
     {
     }
     void update(long done)
@@ -89,7 +92,7 @@ public:
         const int percent = total_ ? static_cast<int>(100 * done / total_) : 100;
         if (terminal_) {
             if (done != total_ && now - shown_ < std::chrono::milliseconds(250)) return;
-        } else if (done != total_ && percent / 5 == shownPercent_ / 5) {
+        } else if (done != total_ && percent / 5 == shownPercent_ / 5 && (done > warm_ || shownPercent_ >= 0)) {
             return;
         }
         shown_ = now;
@@ -98,29 +101,48 @@ public:
         const double rate = elapsed > 0 ? done / elapsed : 0.0;
         const double left = rate > 0 ? (total_ - done) / rate : 0.0;
         const int minutes = static_cast<int>(left) / 60, seconds = static_cast<int>(left) % 60;
+        char what[96];
+        if (done < warm_ || (done == warm_ && warm_ > 0 && done < total_)) {
+            std::snprintf(what, sizeof what, "warming up %ld/%ld", done, warm_);
+        } else {
+            std::snprintf(what, sizeof what, "%ld/%ld frames", done - warm_, total_ - warm_);
+        }
         if (!terminal_) {
-            std::fprintf(stderr, "%3d%%  %ld/%ld frames  %.1f fps  %d:%02d left\n", percent, done, total_, rate, minutes,
+            std::fprintf(stderr, "%s%3d%%  %s  %.1f fps  %d:%02d left\n", label_.c_str(), percent, what, rate, minutes,
                          seconds);
             return;
         }
         const int filled = total_ ? static_cast<int>(30 * done / total_) : 30;
-        std::fprintf(stderr, "\r[%-30s] %ld/%ld frames  %.1f fps  %d:%02d left ", std::string(filled, '#').c_str(), done,
-                     total_, rate, minutes, seconds);
+        std::fprintf(stderr, "\r%s[%-30s] %s  %.1f fps  %d:%02d left ", label_.c_str(), std::string(filled, '#').c_str(),
+                     what, rate, minutes, seconds);
         if (done == total_) std::fputc('\n', stderr);
     }
 
 private:
+    long warm_;
     long total_;
+    std::string label_;
     std::chrono::steady_clock::time_point start_;
     bool terminal_;
     std::chrono::steady_clock::time_point shown_{};
     int shownPercent_ = -5;
 };
 
+// Frames of the run-up before `seconds`, each reported as done.
+void warmUp(double seconds, Progress* progress = nullptr)
+{
+    const long frames = warmUpFrames(seconds);
+    for (long k = frames; k >= 1; --k) {
+        drawAt(seconds - static_cast<double>(k) / plan.fps, false);
+        if (progress) progress->update(frames - k + 1);
+    }
+}
+
 // ffmpeg reading raw frames on its standard input.
 class Encoder {
 public:
-    bool start(const std::string& path, double startSeconds, long frames)
+    // A whole video with the music; a part (with its tag) the video alone.
+    bool start(const std::string& path, double startSeconds, long frames, const std::string& tag)
     {
         int fds[2];
         if (pipe(fds) != 0) return false;
@@ -129,13 +151,16 @@ public:
         char seconds[64], duration[64];
         std::snprintf(seconds, sizeof seconds, "%.6f", startSeconds);
         std::snprintf(duration, sizeof duration, "%.6f", static_cast<double>(frames) / plan.fps);
-        const std::vector<std::string> args = {
+        std::vector<std::string> all = {
             "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
-            "-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-r", std::to_string(plan.fps), "-i", "pipe:0",
-            "-ss", seconds, "-t", duration, "-i", tune,
-            "-map", "0:v", "-map", "1:a"};
-        std::vector<std::string> all = args;
-        for (const std::string& option : encoderOptions(plan)) all.push_back(option);
+            "-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-r", std::to_string(plan.fps), "-i", "pipe:0"};
+        if (tag.empty()) {
+            all.insert(all.end(), {"-ss", seconds, "-t", duration, "-i", tune, "-map", "0:v", "-map", "1:a"});
+            for (const std::string& option : encoderOptions(plan)) all.push_back(option);
+        } else {
+            for (const std::string& option : videoEncoderOptions(plan)) all.push_back(option);
+            all.insert(all.end(), {"-an", "-metadata", "comment=" + tag, "-movflags", "+faststart"});
+        }
         all.insert(all.end(), {"-f", "mp4", path});
         pid_ = fork();
         if (pid_ == 0) {
@@ -200,24 +225,40 @@ int fail(const std::string& message, const std::string& partial = "")
     return 1;
 }
 
+// The frames this run writes, and where: the whole selection, or a part of it.
+void framesToWrite(long& first, long& last, std::string& out)
+{
+    writtenFrames(plan, first, last);
+    out = plan.out;
+    if (plan.parts > 0) {
+        partFrames(plan, plan.part, plan.parts, first, last);
+        out = partPath(plan.out, plan.part, plan.parts);
+    }
+}
+
 int captureFrames()
 {
     long first = 0, last = 0;
-    writtenFrames(plan, first, last);
+    std::string out;
+    framesToWrite(first, last, out);
     if (first > last) return fail("--frames lies beyond the capture's " + std::to_string(frameCount(plan)) + " frames");
     const long count = last - first + 1;
     Encoder encoder;
-    const std::string temporary = plan.out + ".tmp-" + std::to_string(getpid()) + ".mp4";
+    const std::string temporary = out + ".tmp-" + std::to_string(getpid()) + ".mp4";
+    const std::string tag = plan.parts > 0 ? partTag(plan, plan.part, plan.parts, first, last) : "";
+    const std::string label =
+        plan.parts > 0 ? "part " + std::to_string(plan.part) + "/" + std::to_string(plan.parts) + ": " : "";
     if (plan.output == CaptureOutput::Video) holdTemporary(temporary);
-    if (plan.output == CaptureOutput::Video && !encoder.start(temporary, frameSeconds(plan, first), count)) {
+    if (plan.output == CaptureOutput::Video && !encoder.start(temporary, frameSeconds(plan, first), count, tag)) {
         return fail("cannot start ffmpeg", temporary);
     }
     if (plan.output == CaptureOutput::Frames) {
         std::error_code error;
         fs::create_directories(plan.out, error);
     }
-    warmUp(frameSeconds(plan, first));
-    Progress progress(count);
+    const long warm = warmUpFrames(frameSeconds(plan, first));
+    Progress progress(warm, count, label);
+    warmUp(frameSeconds(plan, first), &progress);
     for (long i = first; i <= last; ++i) {
         drawAt(frameSeconds(plan, i), true);
         if (plan.output == CaptureOutput::Video) {
@@ -234,12 +275,13 @@ int captureFrames()
                 return fail(error);
             }
         }
-        progress.update(i - first + 1);
+        progress.update(warm + i - first + 1);
     }
     if (plan.output == CaptureOutput::Video) {
         if (!encoder.finish()) return fail("ffmpeg failed", temporary);
-        if (std::rename(temporary.c_str(), plan.out.c_str()) != 0) return fail("cannot write " + plan.out, temporary);
+        if (std::rename(temporary.c_str(), out.c_str()) != 0) return fail("cannot write " + out, temporary);
     }
+    if (plan.parts > 0) std::fprintf(stderr, "%sframes %ld-%ld in %s\n", label.c_str(), first, last, out.c_str());
     return 0;
 }
 
@@ -247,7 +289,7 @@ int captureStills()
 {
     std::error_code error;
     fs::create_directories(plan.out, error);
-    Progress progress(static_cast<long>(plan.stills.size()));
+    Progress progress(0, static_cast<long>(plan.stills.size()));
     long done = 0;
     for (const std::string& row : plan.stills) {
         const double seconds = std::strtod(row.c_str(), nullptr) / rowRate;
@@ -291,7 +333,7 @@ int captureContactSheet()
     const int sheetWidth = columns * cellWidth, sheetHeight = sheetRows * cellHeight;
     std::vector<unsigned char> sheet(static_cast<size_t>(sheetWidth) * sheetHeight * 4, 0);
     for (size_t i = 3; i < sheet.size(); i += 4) sheet[i] = 255;
-    Progress progress(static_cast<long>(rows.size()));
+    Progress progress(0, static_cast<long>(rows.size()));
     for (size_t cell = 0; cell < rows.size(); ++cell) {
         const double seconds = rows[cell] / rowRate;
         warmUp(seconds);
@@ -347,6 +389,21 @@ int main(int argc, char** argv)
     // Output paths are taken before the working directory changes.
     plan.out = fs::absolute(plan.out).string() + (plan.out.back() == '/' ? "/" : "");
     if (plan.out.size() > 1 && plan.out.substr(plan.out.size() - 2) == "//") plan.out.pop_back();
+    if (plan.output == CaptureOutput::Join) return joinParts(plan);
+    if (plan.parts > 0) {
+        long first = 0, last = 0;
+        std::string out;
+        framesToWrite(first, last, out);
+        const std::string input = inputWrittenBy(out, inputFiles());
+        if (!input.empty()) {
+            return usageError("orvanta-capture", "the output " + out + " is the input " + input, captureUsage);
+        }
+        if (plan.resume && partIsComplete(plan, out, first, last)) {
+            std::fprintf(stderr, "part %d/%d: frames %ld-%ld in %s are complete: kept\n", plan.part, plan.parts, first,
+                         last, out.c_str());
+            return 0;
+        }
+    }
 
     // Through an X server of the capture's size where Xvfb is there, as
     // before; through EGL when asked, or when there is no Xvfb and no display.
@@ -399,6 +456,7 @@ int main(int argc, char** argv)
     case CaptureOutput::Frames: status = captureFrames(); break;
     case CaptureOutput::Stills: status = captureStills(); break;
     case CaptureOutput::ContactSheet: status = captureContactSheet(); break;
+    case CaptureOutput::Join: break; // joined above, without a picture
     }
     std::cout.rdbuf(console);
     std::fflush(stderr);

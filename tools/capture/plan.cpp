@@ -13,6 +13,8 @@ const char* const captureUsage =
     "                       [--frames A:B] [--scene-scale S] [--data DIR] [--preset compo]\n"
     "                       [--crf N | --bitrate RATE] [--preset-x264 NAME] [--audio-bitrate R]\n"
     "                       [--gl xvfb|egl]\n"
+    "       orvanta-capture --out FILE.mp4 --part K/N [--resume] [same options]\n"
+    "       orvanta-capture --join PART... --out FILE.mp4 [--data DIR]\n"
     "       orvanta-capture --out DIR/ [same options]            numbered PNG frames\n"
     "       orvanta-capture --stills ROW[,ROW...] --out DIR/     one PNG per row\n"
     "       orvanta-capture --contact-sheet FILE.png [--every ROWS] [--size WxH]\n"
@@ -28,6 +30,14 @@ const char* const captureUsage =
     "  --to-row B          the last row (default: the end, with the first frame past it,\n"
     "                      as the demo shows it)\n"
     "  --frames A:B        only frames A to B of the whole capture, to render it in parts\n"
+    "  --part K/N          part K of N of the frames, split on keyframes (one every 2 s),\n"
+    "                      video alone, into FILE.partKofN.mp4 (K padded to N's width),\n"
+    "                      with its own run-up; N is at most 1000 and at most the count\n"
+    "                      of 2 s spans in the frames\n"
+    "  --resume            with --part: a part file that is complete, of the same\n"
+    "                      settings, is kept instead of rendered again\n"
+    "  --join PART...      all the parts of one render, in any order, joined into --out\n"
+    "                      with the music (the video copied, not encoded again)\n"
     "  --stills ROWS       one PNG a row, named row_ROW.png, at most 1000 rows\n"
     "  --contact-sheet F   small labelled stills on a grid, at most 256 MiB of pixels\n"
     "  --every ROWS        a contact sheet's cell every this many rows (default 16, at least 1)\n"
@@ -50,6 +60,7 @@ const char* const captureUsage =
 namespace {
 
 constexpr size_t maxStills = 1000;
+constexpr int maxParts = 1000;
 // Raw RGBA of a contact sheet, before PNG compression.
 constexpr double maxSheetBytes = 256.0 * 1024 * 1024;
 
@@ -101,8 +112,10 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
 {
     bool outGiven = false, stillsGiven = false, sheetGiven = false, framesGiven = false, fpsGiven = false;
     bool crfGiven = false, bitrateGiven = false, audioGiven = false, x264Given = false;
+    bool joinGiven = false, anyOtherGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg != "--out" && arg != "--data" && arg != "--join") anyOtherGiven = true;
         auto value = [&](std::string& into) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -180,6 +193,32 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
                 start = comma + 1;
             }
             stillsGiven = true;
+        } else if (arg == "--part") {
+            if (!value(v)) return false;
+            const size_t slash = v.find('/');
+            long part = 0, parts = 0;
+            if (slash == std::string::npos || !integer(v.substr(slash + 1), 1, maxParts, parts) ||
+                !integer(v.substr(0, slash), 1, parts, part)) {
+                error = "--part is K/N with 1 <= K <= N <= " + std::to_string(maxParts);
+                return false;
+            }
+            plan.part = static_cast<int>(part);
+            plan.parts = static_cast<int>(parts);
+        } else if (arg == "--resume") {
+            plan.resume = true;
+        } else if (arg == "--join") {
+            while (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) {
+                if (plan.joined.size() == static_cast<size_t>(maxParts)) {
+                    error = "--join takes at most " + std::to_string(maxParts) + " parts";
+                    return false;
+                }
+                plan.joined.push_back(argv[++i]);
+            }
+            if (plan.joined.empty()) {
+                error = "--join needs the parts";
+                return false;
+            }
+            joinGiven = true;
         } else if (arg == "--contact-sheet") {
             if (!value(plan.out)) return false;
             sheetGiven = true;
@@ -237,6 +276,18 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             return false;
         }
     }
+    if (joinGiven) {
+        if (anyOtherGiven) {
+            error = "--join takes only --out and --data: the parts carry the settings";
+            return false;
+        }
+        if (!outGiven || plan.out.empty() || plan.out.back() == '/') {
+            error = "--join writes a video: --out FILE.mp4";
+            return false;
+        }
+        plan.output = CaptureOutput::Join;
+        return true;
+    }
     if (crfGiven && bitrateGiven) {
         error = "--crf and --bitrate are two ways to set the video's rate: give one";
         return false;
@@ -284,6 +335,24 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
     if (plan.toRow < plan.fromRow) {
         error = "--to-row comes before --from-row";
         return false;
+    }
+    if (plan.resume && plan.parts == 0) {
+        error = "--resume goes with --part";
+        return false;
+    }
+    if (plan.parts > 0) {
+        long first = 0, last = 0;
+        if (plan.output != CaptureOutput::Video) {
+            error = "--part is for video: --out FILE.mp4";
+            return false;
+        }
+        if (!partFrames(plan, plan.part, plan.parts, first, last)) {
+            writtenFrames(plan, first, last);
+            const long spans = last < first ? 0 : (last - first) / keyframeInterval(plan) + 1;
+            error = "--part: " + std::to_string(spans) + " span" + (spans == 1 ? "" : "s") +
+                    " of 2 s in these frames, so at most " + std::to_string(spans) + " parts";
+            return false;
+        }
     }
     if (plan.output == CaptureOutput::ContactSheet) {
         const double cells = std::floor((plan.toRow - plan.fromRow) / plan.every) + 1;
@@ -355,14 +424,17 @@ std::string h264Level(int width, int height, int fps)
     return "";
 }
 
-std::vector<std::string> encoderOptions(const CapturePlan& plan)
+std::vector<std::string> videoEncoderOptions(const CapturePlan& plan)
 {
     // The frames arrive bottom row first as full-range RGBA; players assume
     // BT.709 on limited range for HD, so that is both the conversion and the tags.
     std::vector<std::string> options = {
         "-vf", "vflip,scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int,format=yuv420p",
         "-c:v", "libx264", "-preset", plan.x264Preset,
-        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv"};
+        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
+        // Keyframes on a fixed beat and closed GOPs, no keyframe at a cut:
+        // parts rendered apart then join on keyframes the whole video has too.
+        "-g", std::to_string(keyframeInterval(plan)), "-sc_threshold", "0", "-flags", "+cgop"};
     if (plan.bitrate.empty()) {
         options.insert(options.end(), {"-crf", std::to_string(plan.crf)});
     } else {
@@ -375,8 +447,136 @@ std::vector<std::string> encoderOptions(const CapturePlan& plan)
         options.insert(options.end(), {"-profile:v", "high", "-level:v", plan.level});
         if (plan.bitrate.empty()) options.insert(options.end(), {"-maxrate", "24M", "-bufsize", "48M"});
     }
-    options.insert(options.end(), {"-c:a", "aac", "-b:a", plan.audioBitrate, "-ac", "2"});
+    return options;
+}
+
+std::vector<std::string> audioEncoderOptions(const CapturePlan& plan)
+{
+    std::vector<std::string> options = {"-c:a", "aac", "-b:a", plan.audioBitrate, "-ac", "2"};
     if (plan.compo) options.insert(options.end(), {"-ar", "48000"});
+    return options;
+}
+
+std::vector<std::string> encoderOptions(const CapturePlan& plan)
+{
+    std::vector<std::string> options = videoEncoderOptions(plan);
+    for (const std::string& option : audioEncoderOptions(plan)) options.push_back(option);
     options.insert(options.end(), {"-movflags", "+faststart"});
     return options;
+}
+
+long keyframeInterval(const CapturePlan& plan)
+{
+    return 2L * plan.fps;
+}
+
+bool partFrames(const CapturePlan& plan, int part, int parts, long& first, long& last)
+{
+    long from = 0, to = 0;
+    writtenFrames(plan, from, to);
+    const long interval = keyframeInterval(plan);
+    const long spans = to < from ? 0 : (to - from) / interval + 1;
+    if (parts < 1 || part < 1 || part > parts || spans < parts) return false;
+    first = from + spans * (part - 1) / parts * interval;
+    last = std::min(to, from + spans * part / parts * interval - 1);
+    return true;
+}
+
+std::string partPath(const std::string& out, int part, int parts)
+{
+    const std::string suffix = ".mp4";
+    const bool mp4 = out.size() > suffix.size() && out.compare(out.size() - suffix.size(), suffix.size(), suffix) == 0;
+    const std::string base = mp4 ? out.substr(0, out.size() - suffix.size()) : out;
+    const int width = static_cast<int>(std::to_string(parts).size());
+    char name[64];
+    std::snprintf(name, sizeof name, ".part%0*dof%d.mp4", width, part, parts);
+    return base + name;
+}
+
+namespace {
+
+// The settings that every part of one render shares, as key=value words.
+std::string jobText(const CapturePlan& plan)
+{
+    long first = 0, last = 0;
+    writtenFrames(plan, first, last);
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "fps=%d size=%dx%d from-row=%.17g frames-of-all=%ld-%ld scene-scale=%.9g crf=%d bitrate=%s "
+                  "x264=%s compo=%d level=%s audio=%s",
+                  plan.fps, plan.width, plan.height, plan.fromRow, first, last, static_cast<double>(plan.sceneScale),
+                  plan.crf, plan.bitrate.empty() ? "-" : plan.bitrate.c_str(), plan.x264Preset.c_str(),
+                  plan.compo ? 1 : 0, plan.level.c_str(), plan.audioBitrate.c_str());
+    return text;
+}
+
+} // namespace
+
+std::string partTag(const CapturePlan& plan, int part, int parts, long first, long last)
+{
+    return "orvanta-capture part=" + std::to_string(part) + "/" + std::to_string(parts) + " frames=" +
+           std::to_string(first) + "-" + std::to_string(last) + "; " + jobText(plan);
+}
+
+bool parsePartTag(const std::string& text, PartTag& tag)
+{
+    const std::string head = "orvanta-capture ";
+    const size_t split = text.find("; ");
+    if (text.rfind(head, 0) != 0 || split == std::string::npos || text.size() > 1024) return false;
+    std::vector<std::pair<std::string, std::string>> fields;
+    for (size_t at = head.size(); at < text.size();) {
+        size_t end = text.find(' ', at);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(at, end - at);
+        if (!word.empty() && word.back() == ';') word.pop_back();
+        const size_t equals = word.find('=');
+        if (equals == std::string::npos) return false;
+        fields.emplace_back(word.substr(0, equals), word.substr(equals + 1));
+        at = end + 1;
+    }
+    const char* const keys[] = {"part", "frames", "fps", "size", "from-row", "frames-of-all", "scene-scale",
+                                "crf", "bitrate", "x264", "compo", "level", "audio"};
+    if (fields.size() != std::size(keys)) return false;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].first != keys[i]) return false;
+    }
+    auto pair = [](const std::string& value, char separator, long low, long high, long& a, long& b) {
+        const size_t at = value.find(separator);
+        return at != std::string::npos && integer(value.substr(0, at), low, high, a) &&
+               integer(value.substr(at + 1), low, high, b);
+    };
+    long part = 0, parts = 0, fps = 0, width = 0, height = 0;
+    CapturePlan& plan = tag.plan;
+    plan = CapturePlan();
+    double scale = 0;
+    if (!pair(fields[0].second, '/', 1, maxParts, part, parts) || part > parts ||
+        !pair(fields[1].second, '-', 0, 100000000, tag.first, tag.last) || tag.last < tag.first ||
+        !integer(fields[2].second, 1, 240, fps) || !pair(fields[3].second, 'x', 16, 8192, width, height) ||
+        !number(fields[4].second, plan.fromRow) || plan.fromRow < 0 || plan.fromRow > endRow ||
+        !pair(fields[5].second, '-', 0, 100000000, plan.firstFrame, plan.lastFrame) ||
+        plan.lastFrame < plan.firstFrame || !number(fields[6].second, scale)) {
+        return false;
+    }
+    plan.fps = static_cast<int>(fps);
+    plan.width = static_cast<int>(width);
+    plan.height = static_cast<int>(height);
+    plan.sceneScale = static_cast<float>(scale);
+    long crf = 0, compo = 0;
+    if (!integer(fields[7].second, 0, 51, crf) || (fields[8].second != "-" && !rate(fields[8].second, 100e3, 1000e6)) ||
+        !integer(fields[10].second, 0, 1, compo) || !rate(fields[12].second, 32e3, 512e3)) {
+        return false;
+    }
+    plan.crf = static_cast<int>(crf);
+    plan.bitrate = fields[8].second == "-" ? "" : fields[8].second;
+    plan.x264Preset = fields[9].second;
+    plan.compo = compo == 1;
+    plan.level = fields[11].second;
+    plan.audioBitrate = fields[12].second;
+    plan.toRowGiven = true;
+    plan.toRow = endRow;
+    tag.part = static_cast<int>(part);
+    tag.parts = static_cast<int>(parts);
+    tag.text = text;
+    tag.job = text.substr(split + 2);
+    return tag.first >= plan.firstFrame && tag.last <= plan.lastFrame;
 }

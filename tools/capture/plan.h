@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-enum class CaptureOutput { Video, Frames, Stills, ContactSheet };
+enum class CaptureOutput { Video, Frames, Stills, ContactSheet, Join };
 
 // How the frames are rendered: in an X server of their own (Xvfb), through
 // EGL without one, or the first where Xvfb is installed, else the second.
@@ -42,15 +42,57 @@ struct CapturePlan {
     std::string bitrate;       // empty: constant quality (CRF)
     std::string x264Preset = "medium";
     std::string audioBitrate = "192k";
+    // A split render: part `part` of `parts` (1-based; 0 of 0 for a whole
+    // video), video only, into partPath(out, part, parts).
+    int part = 0;
+    int parts = 0;
+    bool resume = false;             // a part already complete is not rendered again
+    std::vector<std::string> joined; // --join: the parts, joined into `out`
 };
+
+// What a part file says of itself (its MP4 comment), read back by --join
+// and --resume: which part it is, its frames, and the settings of the whole
+// render, which every part of it shares.
+struct PartTag {
+    int part = 0;
+    int parts = 0;
+    long first = 0; // the part's frames, of the whole capture
+    long last = 0;
+    std::string text; // the whole tag
+    std::string job;  // its settings, compared as they are
+    CapturePlan plan;  // the same settings, parsed: fps, rows, frames, encoding
+};
+
+// Frames from one keyframe to the next, two seconds' worth, counted from the
+// first frame written: every part starts on one, and a whole video places
+// its keyframes on the same frames.
+long keyframeInterval(const CapturePlan& plan);
+
+// The frames of part `part` of `parts` of the frames the plan writes, split
+// on keyframes into runs as even as they can be. False when there are fewer
+// keyframe intervals than parts.
+bool partFrames(const CapturePlan& plan, int part, int parts, long& first, long& last);
+
+// FILE.mp4 -> FILE.part03of12.mp4: the part number padded to the count's
+// width, so that the shell lists the parts in order.
+std::string partPath(const std::string& out, int part, int parts);
+
+// The tag written into a part, and its reading; parsePartTag validates
+// every field as the command line would and fails on anything else.
+std::string partTag(const CapturePlan& plan, int part, int parts, long first, long last);
+bool parsePartTag(const std::string& text, PartTag& tag);
 
 // The lowest H.264 level from 4.2 up whose frame size and macroblock rate
 // hold `width` x `height` at `fps`; "" when even level 6.2 does not.
 std::string h264Level(int width, int height, int fps);
 
 // The ffmpeg options that encode a capture's video and audio: BT.709 colour
-// conversion and tags on limited range, and what the plan asks for.
+// conversion and tags on limited range, keyframes every keyframeInterval,
+// and what the plan asks for. The video's and the audio's alone: a part has
+// no sound, and the join encodes the sound alone.
 std::vector<std::string> encoderOptions(const CapturePlan& plan);
+std::vector<std::string> videoEncoderOptions(const CapturePlan& plan);
+std::vector<std::string> audioEncoderOptions(const CapturePlan& plan);
 
 // Parses the command line. Failure: false with a message for the usage text.
 bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& error);

@@ -1,0 +1,217 @@
+#include "join.h"
+
+#include "cleanup.h"
+#include "files.h"
+
+#include "demo/timeline.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// ffprobe's listing of a part: a line a frame, so a long part stays well
+// inside this.
+constexpr size_t probeOutputLimit = size_t(64) << 20;
+
+// Runs a program and waits for it; with `out`, keeps its standard output
+// up to `limit` bytes. True when it exits 0.
+bool runProgram(const std::vector<std::string>& args, std::string* out = nullptr, size_t limit = 0)
+{
+    int fds[2];
+    if (out && pipe(fds) != 0) return false;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (out) {
+            dup2(fds[1], 1);
+            close(fds[0]);
+            close(fds[1]);
+        }
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    if (pid < 0) return false;
+    const int held = holdChild(pid, SIGKILL);
+    bool whole = true;
+    if (out) {
+        close(fds[1]);
+        char buffer[65536];
+        ssize_t n = 0;
+        while ((n = read(fds[0], buffer, sizeof buffer)) > 0) {
+            if (out->size() + static_cast<size_t>(n) > limit) whole = false;
+            else out->append(buffer, static_cast<size_t>(n));
+        }
+        close(fds[0]);
+    }
+    int status = 0;
+    const bool ok = waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    releaseChild(held);
+    return ok && whole;
+}
+
+// The base name a part's siblings are named from: FILE.part2of3.mp4 -> FILE.mp4.
+std::string renderName(const std::string& part)
+{
+    const size_t at = part.rfind(".part");
+    return at == std::string::npos ? part : part.substr(0, at) + ".mp4";
+}
+
+// A path written into ffmpeg's concat list, quoted as that list quotes.
+std::string listed(const std::string& path)
+{
+    std::string quoted = "file '";
+    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'\n";
+}
+
+} // namespace
+
+bool readPart(const std::string& path, PartTag& tag, std::string& error)
+{
+    std::error_code code;
+    if (!fs::is_regular_file(path, code)) {
+        error = path + " is not a file";
+        return false;
+    }
+    const auto size = fs::file_size(path, code);
+    std::string listing;
+    if (!runProgram({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                     "format_tags=comment:packet=pos,size", "-of", "default=noprint_wrappers=1", path},
+                    &listing, probeOutputLimit)) {
+        error = path + " cannot be read as a video (ffprobe)";
+        return false;
+    }
+    long frames = 0;
+    unsigned long long end = 0, pos = 0;
+    std::string comment;
+    for (size_t at = 0; at < listing.size();) {
+        size_t eol = listing.find('\n', at);
+        if (eol == std::string::npos) eol = listing.size();
+        const std::string line = listing.substr(at, eol - at);
+        at = eol + 1;
+        if (line.rfind("pos=", 0) == 0) {
+            pos = std::strtoull(line.c_str() + 4, nullptr, 10);
+        } else if (line.rfind("size=", 0) == 0) {
+            ++frames;
+            end = std::max(end, pos + std::strtoull(line.c_str() + 5, nullptr, 10));
+        } else if (line.rfind("TAG:comment=", 0) == 0) {
+            comment = line.substr(12);
+        }
+    }
+    if (!parsePartTag(comment, tag)) {
+        error = path + " is not a part of a capture (no part tag in it)";
+        return false;
+    }
+    if (frames != tag.last - tag.first + 1) {
+        error = path + " holds " + std::to_string(frames) + " frames of its " + std::to_string(tag.last - tag.first + 1);
+        return false;
+    }
+    if (code || end > size) {
+        error = path + " is cut short: its frames run past its end";
+        return false;
+    }
+    return true;
+}
+
+bool partIsComplete(const CapturePlan& plan, const std::string& path, long first, long last)
+{
+    PartTag tag;
+    std::string error;
+    return readPart(path, tag, error) && tag.text == partTag(plan, plan.part, plan.parts, first, last);
+}
+
+int joinParts(const CapturePlan& plan)
+{
+    auto fail = [](const std::string& message) {
+        std::fprintf(stderr, "orvanta-capture: %s\n", message.c_str());
+        return 1;
+    };
+    std::map<int, std::pair<std::string, PartTag>> parts;
+    PartTag model;
+    std::string modelPath;
+    for (const std::string& path : plan.joined) {
+        PartTag tag;
+        std::string error;
+        if (!readPart(path, tag, error)) return fail(error);
+        if (modelPath.empty()) {
+            model = tag;
+            modelPath = path;
+        } else if (tag.parts != model.parts) {
+            return fail(path + " is part " + std::to_string(tag.part) + " of " + std::to_string(tag.parts) + ", " +
+                        modelPath + " of " + std::to_string(model.parts));
+        } else if (tag.job != model.job) {
+            return fail(path + " is of another render than " + modelPath + ": its settings differ");
+        }
+        if (!parts.emplace(tag.part, std::make_pair(path, tag)).second) {
+            return fail("part " + std::to_string(tag.part) + " is given twice: " + parts[tag.part].first + " and " + path);
+        }
+    }
+    for (int k = 1; k <= model.parts; ++k) {
+        if (!parts.count(k)) {
+            return fail("part " + std::to_string(k) + " of " + std::to_string(model.parts) + " is missing (" +
+                        partPath(renderName(modelPath), k, model.parts) + ")");
+        }
+    }
+    long next = model.plan.firstFrame;
+    for (const auto& [k, part] : parts) {
+        if (part.second.first != next) {
+            return fail(part.first + " holds frames " + std::to_string(part.second.first) + "-" +
+                        std::to_string(part.second.last) + ", not from frame " + std::to_string(next));
+        }
+        next = part.second.last + 1;
+    }
+    if (next != model.plan.lastFrame + 1) return fail("the parts end at frame " + std::to_string(next - 1));
+
+    const std::string tune = (fs::path(plan.dataDir) / "tune.ogg").string();
+    std::vector<std::string> inputs = plan.joined;
+    inputs.push_back(tune);
+    const std::string input = inputWrittenBy(plan.out, inputs);
+    if (!input.empty()) return fail("the output " + plan.out + " is the input " + input);
+
+    std::string list;
+    for (const auto& [k, part] : parts) list += listed(fs::absolute(part.first).string());
+    const std::string listPath = plan.out + ".tmp-" + std::to_string(getpid()) + ".txt";
+    const std::string temporary = plan.out + ".tmp-" + std::to_string(getpid()) + ".mp4";
+    const int listSlot = holdTemporary(listPath), videoSlot = holdTemporary(temporary);
+    std::string error;
+    if (!writeFileAtomically(listPath, list, error)) return fail(error);
+    const long frames = model.plan.lastFrame - model.plan.firstFrame + 1;
+    char seconds[64], duration[64];
+    std::snprintf(seconds, sizeof seconds, "%.6f", frameSeconds(model.plan, model.plan.firstFrame));
+    std::snprintf(duration, sizeof duration, "%.6f", static_cast<double>(frames) / model.plan.fps);
+    std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+                                     "-f", "concat", "-safe", "0", "-i", listPath,
+                                     "-ss", seconds, "-t", duration, "-i", tune,
+                                     "-map", "0:v", "-map", "1:a", "-c:v", "copy"};
+    for (const std::string& option : audioEncoderOptions(model.plan)) args.push_back(option);
+    args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", temporary});
+    const bool joined = runProgram(args);
+    std::remove(listPath.c_str());
+    if (!joined) {
+        std::remove(temporary.c_str());
+        return fail("ffmpeg could not join the parts into " + plan.out);
+    }
+    if (std::rename(temporary.c_str(), plan.out.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return fail("cannot write " + plan.out);
+    }
+    releaseTemporary(listSlot);
+    releaseTemporary(videoSlot);
+    std::fprintf(stderr, "orvanta-capture: joined %d parts, frames %ld-%ld (%ld frames, %.2f s at %d fps), into %s\n",
+                 model.parts, model.plan.firstFrame, model.plan.lastFrame, frames,
+                 static_cast<double>(frames) / model.plan.fps, model.plan.fps, plan.out.c_str());
+    return 0;
+}

@@ -1,0 +1,28 @@
+// capture/join: the part files of a split render, read back through ffprobe
+// and joined into one video with the music through ffmpeg.
+//
+//     PartTag tag;
+//     if (!readPart(path, tag, error)) ...     // not a whole part: error names the file
+//     const int status = joinParts(plan);      // --join: 0, or 1 having said why
+//
+// A part is whole when ffprobe reads it, its comment is a part tag, it holds
+// as many frames as the tag says, and every frame's bytes lie inside the
+// file (a copy cut short still has its index at the front).
+#pragma once
+
+#include "plan.h"
+
+#include <string>
+
+// Reads a part file. Failure: false with a message naming the file.
+bool readPart(const std::string& path, PartTag& tag, std::string& error);
+
+// Whether `path` is a whole part that this run would write: the same part,
+// frames and settings.
+bool partIsComplete(const CapturePlan& plan, const std::string& path, long first, long last);
+
+// Joins plan.joined into plan.out with the music from plan.dataDir: checks
+// that the parts are one render's, all there, each whole, and that their
+// frames follow on; copies their video and encodes the sound once. Returns
+// the exit status; on failure the message names the file or the missing part.
+int joinParts(const CapturePlan& plan);
