@@ -13,6 +13,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool glslang-tools ffmpeg patchelf python3
+  # split captures: GNU parallel runs the parts in the tests and the recipes
+  parallel
   # the web build: its compiler (whose JavaScript steps need Debian's acorn),
   # its shaders translated to GLSL ES 3.00, and the browser its tests drive
   spirv-cross emscripten node-acorn nodejs chromium

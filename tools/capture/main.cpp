@@ -92,7 +92,7 @@ public:
         const int percent = total_ ? static_cast<int>(100 * done / total_) : 100;
         if (terminal_) {
             if (done != total_ && now - shown_ < std::chrono::milliseconds(250)) return;
-        } else if (done != total_ && percent / 5 == shownPercent_ / 5 && (done > warm_ || shownPercent_ >= 0)) {
+        } else if (done != total_ && percent / 5 == shownPercent_ / 5) {
             return;
         }
         shown_ = now;
