@@ -23,6 +23,29 @@ vec4 sceneAt(vec2 p)
     return mix(mix(a, b, f.x), mix(c, d, f.x), f.y);
 }
 
+// Pass 1's texel under p, for the taps of a streak: they lie about a texel
+// apart, so their mean or their brightest is as smooth as filtered taps
+// would give, at a quarter of the reads.
+vec3 sceneTap(vec2 p)
+{
+    ivec2 size = textureSize(iChannel0, 0);
+    return texelFetch(iChannel0, clamp(ivec2(p * vec2(size)), ivec2(0), size - 1), 0).rgb;
+}
+
+// Interleaved gradient noise, 0 to 1, even from pixel to pixel: where the
+// taps of a streak lie further apart than a texel, each pixel's set starts
+// at its own offset, so the streak reads as a fine grain, not as copies.
+float grain()
+{
+    return fract(52.9829189 * fract(dot(gl_FragCoord.xy, vec2(0.06711056, 0.00583715))));
+}
+
+// Pass 1's texels to a window pixel, along either axis.
+float sceneScale()
+{
+    return float(textureSize(iChannel0, 0).x) / max(iResolution.x, 1.0);
+}
+
 // This pixel of pass 1: its own texel where pass 1 is the window's size.
 vec4 scene(vec2 p)
 {
@@ -58,17 +81,18 @@ void main()
 {
     vec2 p = gl_FragCoord.xy / iResolution;
     vec4 now = scene(p);
-    // Taps under two pixels apart, so that a lit window streaks rather
-    // than repeats, at every size.
-    float reach = length((p - 0.5) * iResolution) * (1.0 - pow(zoomPerStep, stepsLong));
-    int taps = int(clamp(ceil(reach / 1.5), 1.0, 48.0));
+    // Taps about a texel of pass 1 apart, so that a lit window streaks
+    // rather than repeats; at large sizes at most 24, spread by the grain.
+    float reach = length((p - 0.5) * iResolution) * sceneScale() * (1.0 - pow(zoomPerStep, stepsLong));
+    int taps = int(clamp(ceil(reach), 1.0, 24.0));
+    float offset = grain();
     float lambda = -log(fadePerStep);
     float kept = 1.0 - exp(-lambda * stepsLong);
     vec3 sum = vec3(0.0);
     for (int j = 0; j < taps; ++j) {
         // Equal weights at times spaced as the fade: closer together near now.
-        float t = -log(1.0 - kept * (float(j) + 0.5) / float(taps)) / lambda;
-        sum += sceneAt(warp(p, 0.0, pow(zoomPerStep, t))).rgb;
+        float t = -log(1.0 - kept * (float(j) + offset) / float(taps)) / lambda;
+        sum += sceneTap(warp(p, 0.0, pow(zoomPerStep, t)));
     }
     fragColor = vec4(sum / float(taps), now.a);
 }

@@ -23,6 +23,29 @@ vec4 sceneAt(vec2 p)
     return mix(mix(a, b, f.x), mix(c, d, f.x), f.y);
 }
 
+// Pass 1's texel under p, for the taps of a streak: they lie about a texel
+// apart, so their mean or their brightest is as smooth as filtered taps
+// would give, at a quarter of the reads.
+vec3 sceneTap(vec2 p)
+{
+    ivec2 size = textureSize(iChannel0, 0);
+    return texelFetch(iChannel0, clamp(ivec2(p * vec2(size)), ivec2(0), size - 1), 0).rgb;
+}
+
+// Interleaved gradient noise, 0 to 1, even from pixel to pixel: where the
+// taps of a streak lie further apart than a texel, each pixel's set starts
+// at its own offset, so the streak reads as a fine grain, not as copies.
+float grain()
+{
+    return fract(52.9829189 * fract(dot(gl_FragCoord.xy, vec2(0.06711056, 0.00583715))));
+}
+
+// Pass 1's texels to a window pixel, along either axis.
+float sceneScale()
+{
+    return float(textureSize(iChannel0, 0).x) / max(iResolution.x, 1.0);
+}
+
 // This pixel of pass 1: its own texel where pass 1 is the window's size.
 vec4 scene(vec2 p)
 {
@@ -63,13 +86,14 @@ void main()
     // which goes further, reaches a point sooner, and blue later.
     vec3 pace = log(zoomPerStep) / log(zoomPerStep.g);
     float far = stepsLong * pace.r;
-    float reach = length((p - 0.5) * iResolution) * (1.0 - pow(zoomPerStep.g, far));
-    int taps = int(clamp(ceil(reach / 1.5), 1.0, 64.0));
+    float reach = length((p - 0.5) * iResolution) * sceneScale() * (1.0 - pow(zoomPerStep.g, far));
+    int taps = int(clamp(ceil(reach), 1.0, 32.0));
+    float offset = grain();
     vec3 trail = vec3(0.0);
-    for (int j = 1; j <= taps; ++j) {
-        float v = far * float(j) / float(taps);
+    for (int j = 0; j < taps; ++j) {
+        float v = far * (float(j) + offset) / float(taps);
         vec3 t = v / pace;
-        vec3 light = pow(vec3(fadePerStep), t) * sceneAt(warp(p, 0.0, pow(zoomPerStep.g, v))).rgb - dimPerStep * t;
+        vec3 light = pow(vec3(fadePerStep), t) * sceneTap(warp(p, 0.0, pow(zoomPerStep.g, v))) - dimPerStep * t;
         trail = max(trail, light * step(t, vec3(stepsLong)));
     }
     fragColor = vec4(max(now.rgb, trail), now.a);
