@@ -119,12 +119,6 @@ Phases phasesOf(float x, int k)
     return f;
 }
 
-float ribbonAt(vec3 p, int k)
-{
-    Phases f = phasesOf(p.x, k);
-    return ribbon(p, float(k), f.waveY, f.waveZ, f.twist);
-}
-
 // The normal of ribbon k: the gradient of its distance, across the band
 // from its section and along it from how the centre and the twist move
 // with x, instead of four more evaluations.
@@ -207,7 +201,9 @@ void main()
         // The trace stops anywhere within its threshold of a band, which is
         // thin: a few more steps put the point on the surface itself, so
         // the normal and the sheen do not follow where the steps fell.
-        for (int i = 0; i < 3; ++i) t += 0.55 * ribbonAt(eye + rd * t, nearest);
+        // These steps are short: the band's phases where they start serve them all.
+        Phases f = phasesOf(eye.x + rd.x * t, nearest);
+        for (int i = 0; i < 3; ++i) t += 0.55 * ribbon(eye + rd * t, float(nearest), f.waveY, f.waveZ, f.twist);
         vec3 p = eye + rd * t;
         vec3 n = normalAt(p, nearest);
         vec3 l = normalize(lightSource - p + vec3(0.0, 1e-4, 0.0));
