@@ -196,7 +196,8 @@ void main()
     // A ray that runs out of steps grazing a band is on it.
     if (!hit && t < end && d < 0.005 * t) hit = true;
 
-    vec3 colour = space(rd) + glow * 0.012;
+    vec3 background = space(rd);
+    vec3 colour = background + glow * 0.012;
     if (hit) {
         // The trace stops anywhere within its threshold of a band, which is
         // thin: a few more steps put the point on the surface itself, so
@@ -212,7 +213,7 @@ void main()
         float sheen = pow(max(abs(dot(reflect(rd, n), l)), 0.0), 24.0);
         vec3 tint = hue(0.55 + 0.09 * float(nearest));
         colour += tint * (0.7 + 1.2 * pow(1.0 - facing, 2.0)) + vec3(2.0) * sheen;
-        colour = mix(colour, space(rd), smoothstep(10.0, farPlane, t));
+        colour = mix(colour, background, smoothstep(10.0, farPlane, t));
     }
 
     float depth = hit ? t / (t + 8.0) : 1.0;
