@@ -1,7 +1,7 @@
 // libFuzzer target: any bytes as a part file's tag, as --join and --resume
 // read it from a file. Parsing must never crash, and what parses must hold
 // only values the command line would take.
-#include "plan.h"
+#include "parts.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,6 @@
 // orvanta-capture: frame arithmetic, and captures at 160x90 checked with
 // ffprobe, byte for byte, and for picture and sound in sync.
+#include "parts.h"
 #include "plan.h"
 #include "vorbis_writer.h"
 

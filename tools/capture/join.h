@@ -10,7 +10,7 @@
 // file (a copy cut short still has its index at the front).
 #pragma once
 
-#include "plan.h"
+#include "parts.h"
 
 #include <string>
 

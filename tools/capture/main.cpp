@@ -7,6 +7,7 @@
 #include "cleanup.h"
 #include "files.h"
 #include "join.h"
+#include "parts.h"
 #include "plan.h"
 #include "usage.h"
 #include "xvfb.h"
@@ -102,7 +103,7 @@ public:
         const double left = rate > 0 ? (total_ - done) / rate : 0.0;
         const int minutes = static_cast<int>(left) / 60, seconds = static_cast<int>(left) % 60;
         char what[96];
-        if (done < warm_ || (done == warm_ && warm_ > 0 && done < total_)) {
+        if (warm_ > 0 && done <= warm_ && done < total_) {
             std::snprintf(what, sizeof what, "warming up %ld/%ld", done, warm_);
         } else {
             std::snprintf(what, sizeof what, "%ld/%ld frames", done - warm_, total_ - warm_);

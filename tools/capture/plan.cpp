@@ -1,4 +1,5 @@
 #include "plan.h"
+#include "parts.h"
 
 #include <algorithm>
 #include <cctype>
@@ -60,7 +61,6 @@ const char* const captureUsage =
 namespace {
 
 constexpr size_t maxStills = 1000;
-constexpr int maxParts = 1000;
 // Raw RGBA of a contact sheet, before PNG compression.
 constexpr double maxSheetBytes = 256.0 * 1024 * 1024;
 
@@ -71,7 +71,9 @@ std::string lastRowText()
     return text;
 }
 
-bool number(const std::string& text, double& value)
+} // namespace
+
+bool readNumber(const std::string& text, double& value)
 {
     char* end = nullptr;
     errno = 0;
@@ -79,9 +81,7 @@ bool number(const std::string& text, double& value)
     return !text.empty() && *end == '\0' && errno == 0 && std::isfinite(value);
 }
 
-// A rate as ffmpeg takes it: digits with at most one point, then k or M or
-// nothing; true with the rate in bits a second when it is within [low, high].
-bool rate(const std::string& text, double low, double high)
+bool readRate(const std::string& text, double low, double high)
 {
     size_t digits = 0, points = 0;
     for (; digits < text.size(); ++digits) {
@@ -98,15 +98,13 @@ bool rate(const std::string& text, double low, double high)
     return value >= low && value <= high;
 }
 
-bool integer(const std::string& text, long low, long high, long& value)
+bool readInteger(const std::string& text, long low, long high, long& value)
 {
     char* end = nullptr;
     errno = 0;
     value = std::strtol(text.c_str(), &end, 10);
     return !text.empty() && *end == '\0' && errno == 0 && value >= low && value <= high;
 }
-
-} // namespace
 
 bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& error)
 {
@@ -142,7 +140,7 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             plan.sizeGiven = true;
         } else if (arg == "--fps") {
             long fps = 0;
-            if (!value(v) || !integer(v, 1, 240, fps)) {
+            if (!value(v) || !readInteger(v, 1, 240, fps)) {
                 error = "--fps is a whole number from 1 to 240";
                 return false;
             }
@@ -150,7 +148,7 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             fpsGiven = true;
         } else if (arg == "--from-row" || arg == "--to-row" || arg == "--every") {
             double row = 0;
-            if (!value(v) || !number(v, row) || row < 0 || row > endRow) {
+            if (!value(v) || !readNumber(v, row) || row < 0 || row > endRow) {
                 error = arg + " is a row from 0 to " + lastRowText();
                 return false;
             }
@@ -167,8 +165,8 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
         } else if (arg == "--frames") {
             if (!value(v)) return false;
             const size_t colon = v.find(':');
-            if (colon == std::string::npos || !integer(v.substr(0, colon), 0, 100000000, plan.firstFrame) ||
-                !integer(v.substr(colon + 1), 0, 100000000, plan.lastFrame) || plan.lastFrame < plan.firstFrame) {
+            if (colon == std::string::npos || !readInteger(v.substr(0, colon), 0, 100000000, plan.firstFrame) ||
+                !readInteger(v.substr(colon + 1), 0, 100000000, plan.lastFrame) || plan.lastFrame < plan.firstFrame) {
                 error = "--frames is A:B with 0 <= A <= B";
                 return false;
             }
@@ -180,7 +178,7 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
                 const size_t comma = v.find(',', start);
                 const std::string row = v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
                 double parsed = 0;
-                if (!number(row, parsed) || parsed < 0 || parsed > endRow) {
+                if (!readNumber(row, parsed) || parsed < 0 || parsed > endRow) {
                     error = "--stills takes rows from 0 to " + lastRowText() + ", separated by commas";
                     return false;
                 }
@@ -197,9 +195,9 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             if (!value(v)) return false;
             const size_t slash = v.find('/');
             long part = 0, parts = 0;
-            if (slash == std::string::npos || !integer(v.substr(slash + 1), 1, maxParts, parts) ||
-                !integer(v.substr(0, slash), 1, parts, part)) {
-                error = "--part is K/N with 1 <= K <= N <= " + std::to_string(maxParts);
+            if (slash == std::string::npos || !readInteger(v.substr(slash + 1), 1, maxCaptureParts, parts) ||
+                !readInteger(v.substr(0, slash), 1, parts, part)) {
+                error = "--part is K/N with 1 <= K <= N <= " + std::to_string(maxCaptureParts);
                 return false;
             }
             plan.part = static_cast<int>(part);
@@ -208,8 +206,8 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             plan.resume = true;
         } else if (arg == "--join") {
             while (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) {
-                if (plan.joined.size() == static_cast<size_t>(maxParts)) {
-                    error = "--join takes at most " + std::to_string(maxParts) + " parts";
+                if (plan.joined.size() == static_cast<size_t>(maxCaptureParts)) {
+                    error = "--join takes at most " + std::to_string(maxCaptureParts) + " parts";
                     return false;
                 }
                 plan.joined.push_back(argv[++i]);
@@ -224,7 +222,7 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             sheetGiven = true;
         } else if (arg == "--scene-scale") {
             double scale = 0;
-            if (!value(v) || !number(v, scale) || scale < 0.1 || scale > 1.0) {
+            if (!value(v) || !readNumber(v, scale) || scale < 0.1 || scale > 1.0) {
                 error = "--scene-scale runs from 0.1 to 1";
                 return false;
             }
@@ -246,7 +244,7 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             plan.compo = true;
         } else if (arg == "--crf") {
             long crf = 0;
-            if (!value(v) || !integer(v, 0, 51, crf)) {
+            if (!value(v) || !readInteger(v, 0, 51, crf)) {
                 error = "--crf is a whole number from 0 to 51";
                 return false;
             }
@@ -254,7 +252,7 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             crfGiven = true;
         } else if (arg == "--bitrate" || arg == "--audio-bitrate") {
             const bool video = arg == "--bitrate";
-            if (!value(v) || !(video ? rate(v, 100e3, 1000e6) : rate(v, 32e3, 512e3))) {
+            if (!value(v) || !(video ? readRate(v, 100e3, 1000e6) : readRate(v, 32e3, 512e3))) {
                 error = video ? "--bitrate is a rate from 100k to 1000M, such as 12M"
                               : "--audio-bitrate is a rate from 32k to 512k, such as 256k";
                 return false;
@@ -463,120 +461,4 @@ std::vector<std::string> encoderOptions(const CapturePlan& plan)
     for (const std::string& option : audioEncoderOptions(plan)) options.push_back(option);
     options.insert(options.end(), {"-movflags", "+faststart"});
     return options;
-}
-
-long keyframeInterval(const CapturePlan& plan)
-{
-    return 2L * plan.fps;
-}
-
-bool partFrames(const CapturePlan& plan, int part, int parts, long& first, long& last)
-{
-    long from = 0, to = 0;
-    writtenFrames(plan, from, to);
-    const long interval = keyframeInterval(plan);
-    const long spans = to < from ? 0 : (to - from) / interval + 1;
-    if (parts < 1 || part < 1 || part > parts || spans < parts) return false;
-    first = from + spans * (part - 1) / parts * interval;
-    last = std::min(to, from + spans * part / parts * interval - 1);
-    return true;
-}
-
-std::string partPath(const std::string& out, int part, int parts)
-{
-    const std::string suffix = ".mp4";
-    const bool mp4 = out.size() > suffix.size() && out.compare(out.size() - suffix.size(), suffix.size(), suffix) == 0;
-    const std::string base = mp4 ? out.substr(0, out.size() - suffix.size()) : out;
-    const int width = static_cast<int>(std::to_string(parts).size());
-    char name[64];
-    std::snprintf(name, sizeof name, ".part%0*dof%d.mp4", width, part, parts);
-    return base + name;
-}
-
-namespace {
-
-// The settings that every part of one render shares, as key=value words.
-std::string jobText(const CapturePlan& plan)
-{
-    long first = 0, last = 0;
-    writtenFrames(plan, first, last);
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "fps=%d size=%dx%d from-row=%.17g frames-of-all=%ld-%ld scene-scale=%.9g crf=%d bitrate=%s "
-                  "x264=%s compo=%d level=%s audio=%s",
-                  plan.fps, plan.width, plan.height, plan.fromRow, first, last, static_cast<double>(plan.sceneScale),
-                  plan.crf, plan.bitrate.empty() ? "-" : plan.bitrate.c_str(), plan.x264Preset.c_str(),
-                  plan.compo ? 1 : 0, plan.level.c_str(), plan.audioBitrate.c_str());
-    return text;
-}
-
-} // namespace
-
-std::string partTag(const CapturePlan& plan, int part, int parts, long first, long last)
-{
-    return "orvanta-capture part=" + std::to_string(part) + "/" + std::to_string(parts) + " frames=" +
-           std::to_string(first) + "-" + std::to_string(last) + "; " + jobText(plan);
-}
-
-bool parsePartTag(const std::string& text, PartTag& tag)
-{
-    const std::string head = "orvanta-capture ";
-    const size_t split = text.find("; ");
-    if (text.rfind(head, 0) != 0 || split == std::string::npos || text.size() > 1024) return false;
-    std::vector<std::pair<std::string, std::string>> fields;
-    for (size_t at = head.size(); at < text.size();) {
-        size_t end = text.find(' ', at);
-        if (end == std::string::npos) end = text.size();
-        std::string word = text.substr(at, end - at);
-        if (!word.empty() && word.back() == ';') word.pop_back();
-        const size_t equals = word.find('=');
-        if (equals == std::string::npos) return false;
-        fields.emplace_back(word.substr(0, equals), word.substr(equals + 1));
-        at = end + 1;
-    }
-    const char* const keys[] = {"part", "frames", "fps", "size", "from-row", "frames-of-all", "scene-scale",
-                                "crf", "bitrate", "x264", "compo", "level", "audio"};
-    if (fields.size() != std::size(keys)) return false;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].first != keys[i]) return false;
-    }
-    auto pair = [](const std::string& value, char separator, long low, long high, long& a, long& b) {
-        const size_t at = value.find(separator);
-        return at != std::string::npos && integer(value.substr(0, at), low, high, a) &&
-               integer(value.substr(at + 1), low, high, b);
-    };
-    long part = 0, parts = 0, fps = 0, width = 0, height = 0;
-    CapturePlan& plan = tag.plan;
-    plan = CapturePlan();
-    double scale = 0;
-    if (!pair(fields[0].second, '/', 1, maxParts, part, parts) || part > parts ||
-        !pair(fields[1].second, '-', 0, 100000000, tag.first, tag.last) || tag.last < tag.first ||
-        !integer(fields[2].second, 1, 240, fps) || !pair(fields[3].second, 'x', 16, 8192, width, height) ||
-        !number(fields[4].second, plan.fromRow) || plan.fromRow < 0 || plan.fromRow > endRow ||
-        !pair(fields[5].second, '-', 0, 100000000, plan.firstFrame, plan.lastFrame) ||
-        plan.lastFrame < plan.firstFrame || !number(fields[6].second, scale)) {
-        return false;
-    }
-    plan.fps = static_cast<int>(fps);
-    plan.width = static_cast<int>(width);
-    plan.height = static_cast<int>(height);
-    plan.sceneScale = static_cast<float>(scale);
-    long crf = 0, compo = 0;
-    if (!integer(fields[7].second, 0, 51, crf) || (fields[8].second != "-" && !rate(fields[8].second, 100e3, 1000e6)) ||
-        !integer(fields[10].second, 0, 1, compo) || !rate(fields[12].second, 32e3, 512e3)) {
-        return false;
-    }
-    plan.crf = static_cast<int>(crf);
-    plan.bitrate = fields[8].second == "-" ? "" : fields[8].second;
-    plan.x264Preset = fields[9].second;
-    plan.compo = compo == 1;
-    plan.level = fields[11].second;
-    plan.audioBitrate = fields[12].second;
-    plan.toRowGiven = true;
-    plan.toRow = endRow;
-    tag.part = static_cast<int>(part);
-    tag.parts = static_cast<int>(parts);
-    tag.text = text;
-    tag.job = text.substr(split + 2);
-    return tag.first >= plan.firstFrame && tag.last <= plan.lastFrame;
 }
