@@ -44,6 +44,11 @@ done
 [[ $size =~ $size_pattern ]] || { echo "gpu-check: --size is WxH, such as 1920x1080" >&2; exit 2; }
 [[ $still_size =~ $size_pattern ]] || { echo "gpu-check: --still-size is WxH, such as 640x360" >&2; exit 2; }
 [[ $frames =~ ^[1-9][0-9]{0,3}$ ]] || { echo "gpu-check: --frames is a number from 1 to 9999" >&2; exit 2; }
+# The report replaces a regular file, never a link, a device or a folder.
+if [ -L "$report" ] || { [ -e "$report" ] && [ ! -f "$report" ]; }; then
+  echo "gpu-check: --report $report is not a regular file; it is left as it is" >&2
+  exit 2
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-gpu-check-XXXXXX")
 # A signal ends the step under way (timeout passes it on) and the check.
@@ -84,9 +89,10 @@ if command -v nvidia-smi > /dev/null; then
 fi
 
 if [ ! -x "$build/bin/frame_bench" ] || [ ! -x "$build/bin/orvanta-capture" ]; then
-  step 300 "build ($build)" bash -c "
-    cmake -S '$root' -B '$build' -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null &&
-    cmake --build '$build' --target frame_bench orvanta-capture" || true
+  # The paths go in as arguments, never pasted into the command's text.
+  step 300 "build ($build)" bash -c '
+    cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null &&
+    cmake --build "$2" --target frame_bench orvanta-capture' build "$root" "$build" || true
 fi
 if [ $failed -eq 0 ]; then
   # EGL without X: the GPU's device where there is one, else Mesa's
@@ -125,6 +131,9 @@ fi
 say ""
 if [ $failed -eq 0 ]; then say "gpu-check: done"; else say "gpu-check: a step failed"; fi
 mkdir -p "$(dirname "$report")"
-cp "$log" "$report.tmp.$$" && mv "$report.tmp.$$" "$report"
+# A new file beside the report, made by mktemp (never a name planted
+# beforehand), renamed over it.
+written=$(mktemp "$report.tmp-XXXXXX")
+cp "$log" "$written" && chmod 0644 "$written" && mv -T "$written" "$report" || { rm -f "$written"; exit 1; }
 echo "report: $report"
 exit $failed

@@ -28,7 +28,8 @@ executables=(orvanta orvanta-screen orvanta-screen-reduced)
 version=${ORVANTA_VERSION:-$(git -C "$source_dir" describe --tags --always --dirty 2>/dev/null || echo 0.1.0)}
 # A tag such as release/1.0 names a file, not a folder.
 version=${version//\//-}
-if [ -z "$version" ] || [[ $version == .* ]]; then
+# One line of printable characters: it names files and heads the README.
+if [ -z "$version" ] || [[ $version == .* ]] || [[ $version =~ [^[:print:]] ]]; then
   echo "release: '$version' is not a version to name files by" >&2
   exit 2
 fi
@@ -49,7 +50,17 @@ needed() { readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'; }
 for exe in "${executables[@]}"; do
   cp "$build/bin/$exe" "$stage/bin/"
 done
-cp -r "$build/run/." "$stage/data/"
+# The run folder's files, a link as the file it points to (an absolute link
+# would point nowhere on the viewer's machine); anything that is not a
+# folder or a regular file (a FIFO, a device, a socket, a dangling link) is
+# refused rather than packed.
+odd=$(find -L "$build/run" -mindepth 1 ! -type f ! -type d 2>&1 || true)
+if [ -n "$odd" ]; then
+  echo "release: the run folder holds what is neither a file nor a folder:" >&2
+  echo "$odd" >&2
+  exit 1
+fi
+cp -rL "$build/run/." "$stage/data/"
 
 # The libraries to ship: what the executables need, and what those need in
 # turn, short of the stock ones. ldd of the executables says where each is.

@@ -29,7 +29,7 @@ def main(argv):
     for arg in args:
         if arg == "--port":
             value = next(args, None)
-            if value is None or not value.isdigit() or int(value) > 65535:
+            if value is None or not (value.isascii() and value.isdigit()) or int(value) > 65535:
                 usage_error("--port takes a number from 0 to 65535")
             port = int(value)
         elif arg.startswith("-"):
@@ -56,7 +56,12 @@ def main(argv):
 
         # Nothing outside the folder, by a link or otherwise.
         def send_head(self):
-            real = os.path.realpath(self.translate_path(self.path))
+            try:
+                real = os.path.realpath(self.translate_path(self.path))
+            except ValueError:
+                # A NUL byte, or a path the system cannot name.
+                self.send_error(400)
+                return None
             if real != root and not real.startswith(root + os.sep):
                 self.send_error(404)
                 return None

@@ -28,3 +28,10 @@ grep -q "complete: kept" "$work/log" || fail "a task run again renders its whole
 
 env -u SLURM_ARRAY_TASK_ID "$script" "$work/m.mp4" > "$work/log" 2>&1
 [ $? -eq 2 ] && [ "$(wc -l < "$work/log")" -eq 1 ] || fail "outside an array: one line, exit 2: $(cat "$work/log")"
+
+# The video's name comes first; an --out among the options is refused, not
+# left to win silently.
+ORVANTA_CAPTURE=$capture SLURM_ARRAY_TASK_ID=1 SLURM_ARRAY_TASK_COUNT=3 \
+  "$script" "$work/m.mp4" --out "$work/other.mp4" --data "$data" > "$work/log" 2>&1
+[ $? -eq 2 ] && [ "$(wc -l < "$work/log")" -eq 1 ] || fail "--out in the options: one line, exit 2: $(cat "$work/log")"
+[ ! -e "$work/other.part1of3.mp4" ] || fail "the second --out was rendered"

@@ -447,6 +447,77 @@ TEST(Capture, JoinRefusesMissingOrForeignPartsAndResumeRedoesOnlyBrokenOnes)
     EXPECT_EQ(probe(out.file("all.mp4"), "v:0", "nb_read_frames"), "79");
 }
 
+// A join counts what it wrote, and a part counts as whole only as far as
+// its frames decode: a copy a few bytes short, a damaged NAL length, or
+// tags that say another frame rate than the picture's fail the join, which
+// then writes nothing; --resume renders such a part again.
+TEST(Capture, AJoinTrustsOnlyWhatDecodes)
+{
+    TempDir out;
+    auto part = [&](int k, std::vector<std::string> more = {}) {
+        std::vector<std::string> args = {"--part", std::to_string(k) + "/3", "--out", out.file("m.mp4"), "--size", "64x36",
+                                         "--fps", "10", "--to-row", "64"};
+        args.insert(args.end(), more.begin(), more.end());
+        return capture(args);
+    };
+    for (int k = 1; k <= 3; ++k) ASSERT_EQ(part(k).status, 0);
+    const std::vector<std::string> parts = {out.file("m.part1of3.mp4"), out.file("m.part2of3.mp4"),
+                                            out.file("m.part3of3.mp4")};
+    auto join = [&](const std::vector<std::string>& files) {
+        std::vector<std::string> args = {"--join"};
+        args.insert(args.end(), files.begin(), files.end());
+        args.insert(args.end(), {"--out", out.file("all.mp4")});
+        return capture(args);
+    };
+    const std::string third = readFile(parts[2]);
+    for (size_t cut : {1, 100, 219}) {
+        SCOPED_TRACE(cut);
+        out.write("short.mp4", third.substr(0, third.size() - cut));
+        const ToolRun joined = join({parts[0], parts[1], out.file("short.mp4")});
+        EXPECT_EQ(joined.status, 1) << joined.err;
+        EXPECT_NE(joined.err.find(out.file("short.mp4")), std::string::npos) << joined.err;
+        EXPECT_FALSE(fs::exists(out.file("all.mp4")));
+    }
+    // The first NAL length of the first frame, past anything the frame has.
+    std::string damaged = readFile(parts[1]);
+    const size_t media = damaged.find("mdat");
+    ASSERT_NE(media, std::string::npos);
+    damaged.replace(media + 4, 4, std::string("\x00\x7f\xff\xff", 4));
+    out.write("damaged.mp4", damaged);
+    const ToolRun broken = join({parts[0], out.file("damaged.mp4"), parts[2]});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.err.find("damaged.mp4"), std::string::npos) << broken.err;
+
+    // Tags that say 1 frame a second over a picture at 10.
+    std::vector<std::string> retagged;
+    for (int k = 0; k < 3; ++k) {
+        const ToolRun comment = run({"ffprobe", "-v", "error", "-show_entries", "format_tags=comment", "-of",
+                                     "default=noprint_wrappers=1:nokey=1", parts[static_cast<size_t>(k)]});
+        std::string tag = comment.out.substr(0, comment.out.find('\n'));
+        const size_t at = tag.find(" fps=10 ");
+        ASSERT_NE(at, std::string::npos) << tag;
+        tag.replace(at, 8, " fps=1 ");
+        retagged.push_back(out.file("r" + std::to_string(k) + ".mp4"));
+        ASSERT_EQ(run({"ffmpeg", "-v", "error", "-i", parts[static_cast<size_t>(k)], "-c", "copy", "-metadata",
+                       "comment=" + tag, retagged.back()})
+                      .status,
+                  0);
+    }
+    const ToolRun slow = join(retagged);
+    EXPECT_EQ(slow.status, 1);
+    EXPECT_NE(slow.err.find("frames a second, its tag says 1"), std::string::npos) << slow.err;
+    EXPECT_FALSE(fs::exists(out.file("all.mp4")));
+
+    // --resume keeps a whole part and renders one a few bytes short again.
+    fs::copy_file(out.file("short.mp4"), parts[2], fs::copy_options::overwrite_existing);
+    const ToolRun redone = part(3, {"--resume"});
+    ASSERT_EQ(redone.status, 0) << redone.err;
+    EXPECT_EQ(redone.err.find("complete: kept"), std::string::npos) << redone.err;
+    const ToolRun whole = join(parts);
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    EXPECT_EQ(probe(out.file("all.mp4"), "v:0", "nb_read_frames"), "79");
+}
+
 TEST(Capture, CompoPresetIsHighProfileBt709WithFortyEightKilohertzAac)
 {
     TempDir dir;

@@ -26,6 +26,25 @@ done
 [ "$(grep -c '^row [0-9]*: 99$' "$report")" -eq 6 ] || fail "six stills, the same on one renderer: $(grep '^row' "$report")"
 tail -n 1 "$report" | grep -q "gpu-check: done" || fail "the report does not end as done"
 
+# A build folder's name is a path, never a command: with a cmake that fails
+# at once, the check fails, and nothing in the name runs.
+mkdir "$work/bin"
+printf '#!/bin/sh\nexit 1\n' > "$work/bin/cmake"
+chmod +x "$work/bin/cmake"
+PATH=$work/bin:$PATH "$script" --build "$work/x'; touch $work/PWNED; exit 0; '" --frames 1 \
+  --report "$work/injected.txt" > "$work/log" 2>&1
+[ $? -eq 1 ] || fail "a build that cannot be made fails the check: $(cat "$work/log")"
+[ ! -e "$work/PWNED" ] || fail "the build folder's name ran as a command"
+
+# The report replaces a regular file only: a link and a device are left alone.
+echo kept > "$work/target"
+ln -s "$work/target" "$work/link"
+for report in "$work/link" /dev/null; do
+  "$script" --report "$report" > "$work/log" 2>&1
+  [ $? -eq 2 ] || fail "--report $report is refused as a usage error: $(cat "$work/log")"
+done
+[ "$(cat "$work/target")" = kept ] && [ -L "$work/link" ] || fail "the link or its target changed"
+
 "$script" --size 1920 > "$work/log" 2>&1
 [ $? -eq 2 ] && [ "$(wc -l < "$work/log")" -eq 1 ] || fail "a bad size is a one-line usage error: $(cat "$work/log")"
 echo "gpu-check: passed"

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <thread>
 #include <string>
 #include <sys/stat.h>
@@ -154,6 +155,62 @@ TEST(Hardening, AFullDiskFailsEveryWriterAndLeavesNothing)
         EXPECT_NE(r.err.find(c.output), std::string::npos) << "names the file: " << r.err;
         EXPECT_FALSE(fs::exists(c.output));
         EXPECT_EQ(temporariesIn(dir.path()), std::vector<std::string>{});
+    }
+}
+
+// Links planted at the names the writers once used for their temporaries
+// (NAME.tmp-PID, with the PID the writer will have) are neither written
+// through nor removed: every temporary is a new file made exclusively.
+TEST(Hardening, NoWriterFollowsALinkPlantedAtATemporaryName)
+{
+    TempDir dir;
+    dir.write("victim", "kept\n");
+    chmod(dir.file("victim").c_str(), 0600);
+    dir.write("t.tracks", "track a\n  0 1 step\n");
+    dir.write("short.score", "song\n  tempo 122\n  rows 16\n  tail 0.1\nend\ninstrument lead\n  osc saw level 0.5\nend\n"
+                             "pattern p 16\n  0: C-4\nend\norder c lead\n  p\nend\n");
+    const std::vector<std::string> small = {"--size", "64x36", "--fps", "10", "--to-row", "32", "--data", ORVANTA_RUN_DIR};
+    auto with = [&](std::vector<std::string> command, const std::vector<std::string>& more) {
+        command.insert(command.end(), more.begin(), more.end());
+        return command;
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::string> command;
+        std::string output;
+    };
+    const std::vector<Case> cases = {
+        {"logogen", {binary("logogen"), font, "-o", dir.file("logo.png")}, dir.file("logo.png")},
+        {"synctool", {binary("synctool"), "build", dir.file("t.tracks"), "-o", dir.path()}, dir.file("sync_a.track")},
+        {"tunegen", {binary("tunegen"), dir.file("short.score"), "-o", dir.file("tune.ogg")}, dir.file("tune.ogg")},
+        {"capture", with({binary("orvanta-capture"), "--out", dir.file("v.mp4")}, small), dir.file("v.mp4")},
+        {"capture part", with({binary("orvanta-capture"), "--part", "1/1", "--out", dir.file("p.mp4")}, small),
+         dir.file("p.part1of1.mp4")},
+        {"capture join",
+         {binary("orvanta-capture"), "--join", dir.file("p.part1of1.mp4"), "--out", dir.file("j.mp4"), "--data",
+          ORVANTA_RUN_DIR},
+         dir.file("j.mp4")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The shell plants the links under its own PID, which the tool it
+        // becomes keeps.
+        const std::set<std::string> outputs = {c.output, dir.file("j.mp4")};
+        std::string line = "for name in";
+        for (const std::string& output : outputs) line += " '" + output + "'";
+        line += "; do for end in '' .mp4 .txt; do ln -s '" + dir.file("victim") + "' \"$name.tmp-$$$end\"; done; done; exec";
+        for (const std::string& word : c.command) line += " '" + word + "'";
+        auto links = [&] {
+            size_t count = 0;
+            for (const auto& entry : fs::directory_iterator(dir.path())) count += fs::is_symlink(entry.symlink_status());
+            return count;
+        };
+        const size_t before = links();
+        const ToolRun r = runTool({"bash", "-c", line}, 120.0);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(readFile(dir.file("victim")), "kept\n");
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(c.output))) << c.output;
+        EXPECT_EQ(links(), before + 3 * outputs.size()) << "the planted links are not the tool's to remove";
     }
 }
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -117,7 +118,7 @@ TEST(Live, CommandsEditKeysTheFileFollowsAndUndoRestoresIt)
     mark = live.waitFor("t.tracks: written", mark);
     ASSERT_NE(mark, std::string::npos) << live.process().out();
     std::string expected = original;
-    expected.insert(expected.find("  4:0:0"), "  2:0:0   1     step\n");
+    expected.insert(expected.find("  4:0:0"), "  2:0:0   1.0   step\n");
     EXPECT_EQ(readFile(text.file("t.tracks")), expected);
 
     live.process().writeStdin("interp gain.r linear\nkey gain.r nan\nkey gain.nothing 1\n");
@@ -125,7 +126,7 @@ TEST(Live, CommandsEditKeysTheFileFollowsAndUndoRestoresIt)
     ASSERT_NE(mark, std::string::npos) << live.process().out();
     EXPECT_NE(live.process().err().find("error: 'nan' is not a finite number"), std::string::npos);
     live.process().collect(1.5);
-    expected.replace(expected.find("  2:0:0   1     step"), 20, "  2:0:0   1     linear");
+    expected.replace(expected.find("  2:0:0   1.0   step"), 20, "  2:0:0   1.0   linear");
     EXPECT_EQ(readFile(text.file("t.tracks")), expected);
 
     pressKeys(live.display(), {"x"});
@@ -170,6 +171,72 @@ TEST(Live, CommandsEditKeysTheFileFollowsAndUndoRestoresIt)
     pressKeys(live.display(), {"Escape"});
     EXPECT_EQ(live.process().waitExit(10.0).value_or(-1), 0);
     EXPECT_NE(readFile(text.file("t.tracks.unsaved")).find("  2:0:0   0.75  step\n"), std::string::npos);
+}
+
+// An empty tracks text takes its first edit; shift+tab goes back a track;
+// a line of commands too long to be one is dropped whole; and edits that
+// cannot be written, with a folder planted where they would be kept, go
+// beside it.
+TEST(Live, AnEmptyTextTakesEditsAndTheKeysAndCommandLinesHold)
+{
+    GainEditor editing("");
+    LivePlayer& live = *editing.live;
+    const TempDir& text = editing.text;
+    ASSERT_TRUE(live.started());
+    live.process().writeStdin("pause\ngoto 2:0:0\nkey gain.r 1.0\n");
+    size_t mark = live.waitFor("t.tracks: written", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out() << live.process().err();
+    EXPECT_EQ(readFile(text.file("t.tracks")), "track gain.r\n  32 1.0 linear\n");
+
+    mark = live.press({"Tab", "Tab", "shift+Tab"});
+    std::vector<std::string> picked;
+    std::istringstream said(live.process().out());
+    for (std::string line; std::getline(said, line);) {
+        const size_t at = line.find("] track ");
+        if (at != std::string::npos) picked.push_back(line.substr(at + 8));
+    }
+    ASSERT_GE(picked.size(), 3u) << live.process().out();
+    EXPECT_EQ(picked[picked.size() - 1], picked[picked.size() - 3]) << "shift+tab goes back";
+    EXPECT_NE(picked[picked.size() - 1], picked[picked.size() - 2]);
+
+    live.process().writeStdin(std::string(5000, 'x') + "key gain.r 0.25\ngoto 3:0:0\nkey gain.r 0.5\n");
+    const size_t sent = mark;
+    mark = live.waitFor("gain.r: key 0.5 at row 48", sent);
+    ASSERT_NE(mark, std::string::npos) << "the lines after it run: " << live.process().out();
+    mark = live.waitFor("1 line of commands over 4096 bytes dropped", sent);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    EXPECT_EQ(live.process().err().find("is not a command"), std::string::npos) << "no piece of it ran";
+    EXPECT_EQ(live.process().out().find("key 0.25"), std::string::npos);
+
+    fs::remove(text.file("t.tracks"));
+    fs::create_directory(text.file("t.tracks"));
+    fs::create_directory(text.file("t.tracks.unsaved"));
+    live.process().writeStdin("key gain.r 0.75\n");
+    mark = live.waitFor("t.tracks: not written: ", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    pressKeys(live.display(), {"Escape"});
+    mark = live.waitFor("edits not written: Escape again", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    pressKeys(live.display(), {"Escape"});
+    EXPECT_EQ(live.process().waitExit(10.0).value_or(-1), 0) << live.process().out();
+    EXPECT_NE(live.process().out().find("edits kept in " + text.file("t.tracks.unsaved.2")), std::string::npos);
+    EXPECT_NE(readFile(text.file("t.tracks.unsaved.2")).find("0.75"), std::string::npos);
+}
+
+// A flood of commands on standard input leaves the frame rate and the keys
+// as they were: frames go on, and Escape quits at once.
+TEST(Live, AFloodOfCommandsLeavesFramesAndKeys)
+{
+    TempDir data;
+    writeTestScene(data, gainPass, showPassFour);
+    LivePlayer live(data, {"--tracks", data.file("t.tracks")}, ChildStdin::DevNull,
+                    {"bash", "-c", "yes 'goto 5' | \"$0\" \"$@\""});
+    ASSERT_TRUE(live.started());
+    const size_t mark = live.process().out().size();
+    live.process().collect(3.0);
+    EXPECT_GE(LivePlayer::frameLines(live.process().out(), mark), 15u) << "frames go on under the flood";
+    pressKeys(live.display(), {"Escape"});
+    EXPECT_EQ(live.process().waitExit(10.0).value_or(-1), 0);
 }
 
 // With the panel shown: a click on the timeline strip moves the music, a

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -25,15 +26,45 @@ std::vector<std::string> lines(const std::string& text)
     return out;
 }
 
+// A build folder whose run folder holds absolute links to the build's own
+// files, as a maker's may.
+void linkBuild(TempDir& build)
+{
+    const fs::path real = fs::canonical(fs::path(ORVANTA_BIN_DIR) / "..");
+    fs::create_directory_symlink(real / "bin", build.file("bin"));
+    if (fs::exists(real / "web")) fs::create_directory_symlink(real / "web", build.file("web"));
+    fs::create_directory(build.file("run"));
+    for (const auto& entry : fs::directory_iterator(real / "run")) {
+        fs::create_symlink(entry.path(), fs::path(build.file("run")) / entry.path().filename());
+    }
+}
+
 } // namespace
+
+// A FIFO in the run folder and a version of two lines are refused before
+// anything is packed.
+TEST(Release, RefusesWhatIsNotAFileAndAVersionOfManyLines)
+{
+    TempDir build, out;
+    linkBuild(build);
+    const std::string script = std::string(ORVANTA_SOURCE_DIR) + "/scripts/release.sh";
+    const ToolRun twoLines = runTool({"env", "ORVANTA_VERSION=1.0\nrm", "bash", script, build.path(), out.path()}, 60.0);
+    EXPECT_EQ(twoLines.status, 2) << twoLines.err;
+    ASSERT_EQ(mkfifo(build.file("run/pipe").c_str(), 0600), 0);
+    const ToolRun fifo = runTool({"env", "ORVANTA_VERSION=1.0", "bash", script, build.path(), out.path()}, 60.0);
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_NE(fifo.err.find("run/pipe"), std::string::npos) << fifo.err;
+    EXPECT_TRUE(fs::is_empty(out.path()));
+}
 
 TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
 {
-    TempDir out;
-    // Packed under a strict umask, with a version from a tag holding a '/'.
+    TempDir out, build;
+    linkBuild(build);
+    // Packed under a strict umask, with a version from a tag holding a '/',
+    // from a run folder of links: each goes in as the file it names.
     const ToolRun packed = runTool({"bash", "-c", "umask 077 && ORVANTA_VERSION=release/9.9 exec bash \"$0\" \"$@\"",
-                                    std::string(ORVANTA_SOURCE_DIR) + "/scripts/release.sh",
-                                    std::string(ORVANTA_BIN_DIR) + "/..", out.path()},
+                                    std::string(ORVANTA_SOURCE_DIR) + "/scripts/release.sh", build.path(), out.path()},
                                    300.0);
     ASSERT_EQ(packed.status, 0) << packed.err;
     const std::string tarball = lines(packed.out).back();

@@ -7,6 +7,7 @@
 #include "platform/audio/decode.h"
 #include "score.h"
 #include "synth.h"
+#include "vorbis_writer.h"
 
 #include "support/child_process.h"
 #include "support/temp_dir.h"
@@ -230,6 +231,47 @@ TEST(Synth, ASectionIsTheWholeSongThereAtTheTunesLevels)
     EXPECT_EQ(tunegen({dir.file("s.score"), "-o", dir.file("s.pcm"), "--section", "0:8", "--levels", dir.file("s.score")})
                   .status,
               1);
+}
+
+// Levels read from a tune are believed only within what tunegen writes:
+// a comment asking for 120 dB of gain and a ceiling above full scale gives
+// a section at the score's own loudness, said once, not a blast of noise.
+TEST(Synth, LevelsFromAFileAreBoundedToWhatTunegenWrites)
+{
+    MasterLevels levels;
+    for (const char* hostile : {"compressor 0 gain 120 ceiling 120", "compressor 0 gain 3 ceiling 0.5",
+                                "compressor 80 gain 3 ceiling -2", "compressor 0 gain 3 ceiling -40"}) {
+        EXPECT_FALSE(parseLevels(hostile, levels)) << hostile;
+    }
+    EXPECT_TRUE(parseLevels("compressor 3.5 gain 5.2 ceiling -2.6", levels));
+
+    const std::string text = "song\n  tempo 122\n  rows 32\n  tail 0.2\nend\n"
+                             "instrument lead\n  osc saw level 0.5\nend\n"
+                             "pattern a 32\n  0: A-3\n  16: C-4\nend\norder lead lead\n  a\nend\n";
+    TempDir dir;
+    dir.write("s.score", text);
+    ASSERT_TRUE(writeOggVorbis(dir.file("hostile.ogg"), 44100, 2, 4410, [](uint64_t, uint32_t) { return 0.0f; }, 0.1f,
+                               {"ORVANTA_MASTER=compressor 0 gain 120 ceiling 120"}));
+    const ToolRun section =
+        tunegen({dir.file("s.score"), "-o", dir.file("s.pcm"), "--section", "0:16", "--levels", dir.file("hostile.ogg")});
+    ASSERT_EQ(section.status, 0) << section.err;
+    EXPECT_NE(section.out.find("mastered at the target loudness"), std::string::npos) << section.out;
+    EXPECT_EQ(countOccurrences(section.err, "not ones tunegen masters at"), 1u) << section.err;
+    const std::string bytes = readFile(dir.file("s.pcm"));
+    ASSERT_FALSE(bytes.empty());
+    int peak = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const int16_t value = static_cast<int16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                   static_cast<unsigned char>(bytes[i + 1]) << 8);
+        peak = std::max(peak, std::abs(static_cast<int>(value)));
+    }
+    EXPECT_LT(peak, 32767 * 0.9) << "held under the score's ceiling";
+
+    // Rows past what an int holds are a usage error, not a wrapped number.
+    for (const char* rows : {"1147:99999999999", "-1:8", "0:8x", "4294967296:4294967297"}) {
+        const ToolRun bad = tunegen({dir.file("s.score"), "-o", dir.file("s.pcm"), "--section", rows});
+        EXPECT_EQ(bad.status, 2) << rows << bad.err;
+    }
 }
 
 TEST(Synth, BadScoresNameTheirLine)

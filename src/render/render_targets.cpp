@@ -73,6 +73,11 @@ void createPresentTarget(int width, int height)
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, buffers[0]);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, buffers[1]);
     assert(glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE);
+    // New storage holds nothing defined; should it be shown again before a
+    // frame is drawn into it (a key over a slow frame), it shows black.
+    const GLfloat black[4] = {0.0f, 0.0f, 0.0f, 1.0f}, far = 1.0f;
+    glClearBufferfv(GL_COLOR, 0, black);
+    glClearBufferfv(GL_DEPTH, 0, &far);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 

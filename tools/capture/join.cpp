@@ -6,6 +6,7 @@
 #include "demo/timeline.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,7 +25,7 @@ namespace {
 constexpr size_t probeOutputLimit = size_t(64) << 20;
 
 // Runs a program and waits for it; with `out`, keeps its standard output
-// up to `limit` bytes. True when it exits 0.
+// and standard error together, up to `limit` bytes. True when it exits 0.
 bool runProgram(const std::vector<std::string>& args, std::string* out = nullptr, size_t limit = 0)
 {
     int fds[2];
@@ -34,6 +35,7 @@ bool runProgram(const std::vector<std::string>& args, std::string* out = nullptr
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (out) {
             dup2(fds[1], 1);
+            dup2(fds[1], 2);
             close(fds[0]);
             close(fds[1]);
         }
@@ -62,6 +64,59 @@ bool runProgram(const std::vector<std::string>& args, std::string* out = nullptr
     return ok && whole;
 }
 
+// What decoding a video finds in it: every frame of its picture counted,
+// and what the decoder said of damage on the way.
+struct Decoded {
+    long frames = -1;
+    int width = 0, height = 0;
+    std::string rate;           // the picture's frame rate, "60/1"
+    double audioSeconds = -1.0; // -1: no sound
+    std::string comment;
+    std::string damage;         // the decoder's first complaint, if any
+};
+
+bool decodeVideo(const std::string& path, Decoded& found)
+{
+    std::string listing;
+    if (!runProgram({"ffprobe", "-v", "error", "-count_frames", "-show_entries",
+                     "stream=codec_type,nb_read_frames,width,height,r_frame_rate,duration:format_tags=comment", "-of",
+                     "default=noprint_wrappers=1", path},
+                    &listing, probeOutputLimit)) {
+        return false;
+    }
+    std::string type;
+    for (size_t at = 0; at < listing.size();) {
+        size_t eol = listing.find('\n', at);
+        if (eol == std::string::npos) eol = listing.size();
+        const std::string line = listing.substr(at, eol - at);
+        at = eol + 1;
+        const size_t equals = line.find('=');
+        const std::string key = equals == std::string::npos ? "" : line.substr(0, equals);
+        const std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
+        if (key == "codec_type") {
+            type = value;
+        } else if (key == "TAG:comment") {
+            found.comment = value;
+        } else if (type == "video" && key == "nb_read_frames" && found.frames < 0) {
+            found.frames = std::strtol(value.c_str(), nullptr, 10);
+        } else if (type == "video" && key == "width") {
+            found.width = std::atoi(value.c_str());
+        } else if (type == "video" && key == "height") {
+            found.height = std::atoi(value.c_str());
+        } else if (type == "video" && key == "r_frame_rate") {
+            found.rate = value;
+        } else if (type == "audio" && key == "duration") {
+            found.audioSeconds = std::strtod(value.c_str(), nullptr);
+        } else if (type == "audio" || type == "video" || key == "duration" || key == "nb_read_frames" ||
+                   key == "width" || key == "height" || key == "r_frame_rate") {
+            continue;
+        } else if (!line.empty() && found.damage.empty()) {
+            found.damage = line;
+        }
+    }
+    return true;
+}
+
 // The base name a part's siblings are named from: FILE.part2of3.mp4 -> FILE.mp4.
 std::string renderName(const std::string& part)
 {
@@ -86,41 +141,32 @@ bool readPart(const std::string& path, PartTag& tag, std::string& error)
         error = path + " is not a file";
         return false;
     }
-    const auto size = fs::file_size(path, code);
-    std::string listing;
-    if (!runProgram({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
-                     "format_tags=comment:packet=pos,size", "-of", "default=noprint_wrappers=1", path},
-                    &listing, probeOutputLimit)) {
+    Decoded found;
+    if (!decodeVideo(path, found)) {
         error = path + " cannot be read as a video (ffprobe)";
         return false;
     }
-    long frames = 0;
-    unsigned long long end = 0, pos = 0;
-    std::string comment;
-    for (size_t at = 0; at < listing.size();) {
-        size_t eol = listing.find('\n', at);
-        if (eol == std::string::npos) eol = listing.size();
-        const std::string line = listing.substr(at, eol - at);
-        at = eol + 1;
-        if (line.rfind("pos=", 0) == 0) {
-            pos = std::strtoull(line.c_str() + 4, nullptr, 10);
-        } else if (line.rfind("size=", 0) == 0) {
-            ++frames;
-            end = std::max(end, pos + std::strtoull(line.c_str() + 5, nullptr, 10));
-        } else if (line.rfind("TAG:comment=", 0) == 0) {
-            comment = line.substr(12);
-        }
-    }
-    if (!parsePartTag(comment, tag)) {
+    if (!parsePartTag(found.comment, tag)) {
         error = path + " is not a part of a capture (no part tag in it)";
         return false;
     }
-    if (frames != tag.last - tag.first + 1) {
-        error = path + " holds " + std::to_string(frames) + " frames of its " + std::to_string(tag.last - tag.first + 1);
+    if (!found.damage.empty()) {
+        error = path + " is damaged: " + found.damage;
         return false;
     }
-    if (code || end > size) {
-        error = path + " is cut short: its frames run past its end";
+    // The tag is believed only as far as the picture bears it out.
+    if (found.frames != tag.last - tag.first + 1) {
+        error = path + " holds " + std::to_string(std::max(found.frames, 0L)) + " frames of its " +
+                std::to_string(tag.last - tag.first + 1);
+        return false;
+    }
+    if (found.rate != std::to_string(tag.plan.fps) + "/1") {
+        error = path + " plays at " + found.rate + " frames a second, its tag says " + std::to_string(tag.plan.fps);
+        return false;
+    }
+    if (found.width != tag.plan.width || found.height != tag.plan.height) {
+        error = path + " is " + std::to_string(found.width) + "x" + std::to_string(found.height) + ", its tag says " +
+                std::to_string(tag.plan.width) + "x" + std::to_string(tag.plan.height);
         return false;
     }
     return true;
@@ -183,33 +229,54 @@ int joinParts(const CapturePlan& plan)
 
     std::string list;
     for (const auto& [k, part] : parts) list += listed(fs::absolute(part.first).string());
-    const std::string listPath = plan.out + ".tmp-" + std::to_string(getpid()) + ".txt";
-    const std::string temporary = plan.out + ".tmp-" + std::to_string(getpid()) + ".mp4";
-    const int listSlot = holdTemporary(listPath), videoSlot = holdTemporary(temporary);
+    // ffmpeg reads the list and writes the video under names this run made
+    // exclusively beside the output.
+    TemporaryFile listFile, video;
     std::string error;
-    if (!writeFileAtomically(listPath, list, error)) return fail(error);
+    if (!createTemporary(plan.out, ".txt", listFile, error) || !createTemporary(plan.out, ".mp4", video, error)) {
+        discardTemporary(listFile);
+        return fail(error);
+    }
+    close(video.fd);
+    video.fd = -1;
+    const bool listWritten = write(listFile.fd, list.data(), list.size()) == static_cast<ssize_t>(list.size());
     const long frames = model.plan.lastFrame - model.plan.firstFrame + 1;
     char seconds[64], duration[64];
     std::snprintf(seconds, sizeof seconds, "%.6f", frameSeconds(model.plan, model.plan.firstFrame));
     std::snprintf(duration, sizeof duration, "%.6f", static_cast<double>(frames) / model.plan.fps);
     std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
-                                     "-f", "concat", "-safe", "0", "-i", listPath,
+                                     "-f", "concat", "-safe", "0", "-i", listFile.path,
                                      "-ss", seconds, "-t", duration, "-i", tune,
                                      "-map", "0:v", "-map", "1:a", "-c:v", "copy"};
     for (const std::string& option : audioEncoderOptions(model.plan)) args.push_back(option);
-    args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", temporary});
-    const bool joined = runProgram(args);
-    std::remove(listPath.c_str());
+    args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", video.path});
+    const bool joined = listWritten && runProgram(args);
+    discardTemporary(listFile);
     if (!joined) {
-        std::remove(temporary.c_str());
+        discardTemporary(video);
         return fail("ffmpeg could not join the parts into " + plan.out);
     }
-    if (std::rename(temporary.c_str(), plan.out.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return fail("cannot write " + plan.out);
+    // What was written is counted before it takes the output's name.
+    Decoded written;
+    std::string problem;
+    if (!decodeVideo(video.path, written)) {
+        problem = "cannot be read back";
+    } else if (!written.damage.empty()) {
+        problem = "is damaged: " + written.damage;
+    } else if (written.frames != frames) {
+        problem = "holds " + std::to_string(std::max(written.frames, 0L)) + " frames of " + std::to_string(frames);
+    } else if (std::fabs(written.audioSeconds - static_cast<double>(frames) / model.plan.fps) >
+               1.0 / model.plan.fps + 1e-6) {
+        char text[128];
+        std::snprintf(text, sizeof text, "has %.3f s of sound for %.3f s of video", written.audioSeconds,
+                      static_cast<double>(frames) / model.plan.fps);
+        problem = text;
     }
-    releaseTemporary(listSlot);
-    releaseTemporary(videoSlot);
+    if (!problem.empty()) {
+        discardTemporary(video);
+        return fail("the joined video " + problem + "; " + plan.out + " is not written");
+    }
+    if (!commitTemporary(video, plan.out, error)) return fail(error);
     std::fprintf(stderr, "orvanta-capture: joined %d parts, frames %ld-%ld (%ld frames, %.2f s at %d fps), into %s\n",
                  model.parts, model.plan.firstFrame, model.plan.lastFrame, frames,
                  static_cast<double>(frames) / model.plan.fps, model.plan.fps, plan.out.c_str());

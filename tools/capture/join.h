@@ -5,9 +5,12 @@
 //     if (!readPart(path, tag, error)) ...     // not a whole part: error names the file
 //     const int status = joinParts(plan);      // --join: 0, or 1 having said why
 //
-// A part is whole when ffprobe reads it, its comment is a part tag, it holds
-// as many frames as the tag says, and every frame's bytes lie inside the
-// file (a copy cut short still has its index at the front).
+// A part is whole when ffprobe decodes every frame of it without a
+// complaint, its comment is a part tag, and its picture bears the tag out:
+// as many frames as the tag says (counted by decoding them, since a copy cut
+// short still has its whole index at the front), its frame rate and size.
+// A join is counted the same way before it takes the output's name: every
+// frame of the parts, and as much sound as picture.
 #pragma once
 
 #include "parts.h"

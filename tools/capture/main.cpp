@@ -219,9 +219,9 @@ bool programOnPath(const std::string& name)
     return false;
 }
 
-int fail(const std::string& message, const std::string& partial = "")
+int fail(const std::string& message, TemporaryFile* partial = nullptr)
 {
-    if (!partial.empty()) std::remove(partial.c_str());
+    if (partial) discardTemporary(*partial);
     std::fprintf(stderr, "\norvanta-capture: %s\n", message.c_str());
     return 1;
 }
@@ -245,13 +245,20 @@ int captureFrames()
     if (first > last) return fail("--frames lies beyond the capture's " + std::to_string(frameCount(plan)) + " frames");
     const long count = last - first + 1;
     Encoder encoder;
-    const std::string temporary = out + ".tmp-" + std::to_string(getpid()) + ".mp4";
+    // ffmpeg writes over a name this run created exclusively, never one
+    // that could have been planted.
+    TemporaryFile temporary;
     const std::string tag = plan.parts > 0 ? partTag(plan, plan.part, plan.parts, first, last) : "";
     const std::string label =
         plan.parts > 0 ? "part " + std::to_string(plan.part) + "/" + std::to_string(plan.parts) + ": " : "";
-    if (plan.output == CaptureOutput::Video) holdTemporary(temporary);
-    if (plan.output == CaptureOutput::Video && !encoder.start(temporary, frameSeconds(plan, first), count, tag)) {
-        return fail("cannot start ffmpeg", temporary);
+    if (plan.output == CaptureOutput::Video) {
+        std::string error;
+        if (!createTemporary(out, ".mp4", temporary, error)) return fail(error);
+        close(temporary.fd);
+        temporary.fd = -1;
+        if (!encoder.start(temporary.path, frameSeconds(plan, first), count, tag)) {
+            return fail("cannot start ffmpeg", &temporary);
+        }
     }
     if (plan.output == CaptureOutput::Frames) {
         std::error_code error;
@@ -265,7 +272,7 @@ int captureFrames()
         if (plan.output == CaptureOutput::Video) {
             if (!encoder.write(picture)) {
                 encoder.finish();
-                return fail("ffmpeg stopped taking frames", temporary);
+                return fail("ffmpeg stopped taking frames", &temporary);
             }
         } else {
             char name[32];
@@ -279,8 +286,9 @@ int captureFrames()
         progress.update(warm + i - first + 1);
     }
     if (plan.output == CaptureOutput::Video) {
-        if (!encoder.finish()) return fail("ffmpeg failed", temporary);
-        if (std::rename(temporary.c_str(), out.c_str()) != 0) return fail("cannot write " + out, temporary);
+        if (!encoder.finish()) return fail("ffmpeg failed", &temporary);
+        std::string error;
+        if (!commitTemporary(temporary, out, error)) return fail(error);
     }
     if (plan.parts > 0) std::fprintf(stderr, "%sframes %ld-%ld in %s\n", label.c_str(), first, last, out.c_str());
     return 0;

@@ -5,6 +5,8 @@
 #include <stb/stb_image_write.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -97,25 +99,48 @@ std::string inputWrittenBy(const std::string& output, const std::vector<std::str
 
 namespace {
 
-// Writes `bytes` to a temporary beside `path`, checked through the close.
-// Failure: false with `error`, and no temporary left.
-bool writeTemporary(const std::string& path, const std::string& bytes, std::string& temporary, std::string& error)
+// What the umask leaves of `mode`, read without changing the umask (which
+// would race with other threads creating files).
+mode_t maskedMode(mode_t mode)
 {
-    temporary = path + ".tmp-" + std::to_string(getpid());
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) {
-        error = "cannot write " + path + ": " + reason();
-        return false;
+    mode_t mask = 022;
+    std::string status, error;
+    if (readWholeFile("/proc/self/status", status, error, 1 << 16)) {
+        const size_t at = status.find("\nUmask:");
+        if (at != std::string::npos) mask = static_cast<mode_t>(std::strtoul(status.c_str() + at + 8, nullptr, 8));
     }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fflush(file) == 0 && ok;
+    return mode & ~mask;
+}
+
+bool writeAll(int fd, const std::string& bytes)
+{
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes `bytes` to a new temporary beside `path`, checked through the
+// close. Failure: false with `error`, and no temporary left.
+bool writeTemporary(const std::string& path, const std::string& bytes, TemporaryFile& temporary, std::string& error)
+{
+    if (!createTemporary(path, "", temporary, error)) return false;
+    bool ok = writeAll(temporary.fd, bytes);
     std::string why = ok ? std::string() : reason();
-    if (std::fclose(file) != 0 && ok) {
+    const int fd = temporary.fd;
+    temporary.fd = -1;
+    if (close(fd) != 0 && ok) {
         ok = false;
         why = reason();
     }
     if (!ok) {
-        std::remove(temporary.c_str());
+        discardTemporary(temporary);
         error = "cannot write " + path + ": " + why;
     }
     return ok;
@@ -123,14 +148,67 @@ bool writeTemporary(const std::string& path, const std::string& bytes, std::stri
 
 } // namespace
 
+bool createTemporary(const std::string& target, const std::string& suffix, TemporaryFile& file, std::string& error)
+{
+    std::string name = target + ".tmp-XXXXXX" + suffix;
+    // A signal between the file's creation and its hold would leave it behind.
+    sigset_t endings, before;
+    sigemptyset(&endings);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&endings, signal);
+    sigprocmask(SIG_BLOCK, &endings, &before);
+    const int fd = mkostemps(name.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
+    const int saved = errno;
+    const int slot = fd < 0 ? -1 : holdTemporary(name);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    if (fd < 0) {
+        error = "cannot write " + target + ": " + std::strerror(saved);
+        return false;
+    }
+    struct stat existing = {};
+    const mode_t mode = stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) ? existing.st_mode & 07777
+                                                                                          : maskedMode(0666);
+    fchmod(fd, mode);
+    file.fd = fd;
+    file.path = name;
+    file.slot = slot;
+    return true;
+}
+
+bool commitTemporary(TemporaryFile& file, const std::string& target, std::string& error)
+{
+    if (file.fd >= 0) {
+        const int fd = file.fd;
+        file.fd = -1;
+        if (close(fd) != 0) {
+            error = "cannot write " + target + ": " + reason();
+            discardTemporary(file);
+            return false;
+        }
+    }
+    if (std::rename(file.path.c_str(), target.c_str()) != 0) {
+        error = "cannot write " + target + ": " + reason();
+        discardTemporary(file);
+        return false;
+    }
+    releaseTemporary(file.slot);
+    file = TemporaryFile();
+    return true;
+}
+
+void discardTemporary(TemporaryFile& file)
+{
+    if (file.fd >= 0) close(file.fd);
+    if (!file.path.empty()) unlink(file.path.c_str());
+    releaseTemporary(file.slot);
+    file = TemporaryFile();
+}
+
 bool writeFilesAtomically(const std::vector<std::pair<std::string, std::string>>& files, std::string& error)
 {
-    std::vector<std::string> temporaries;
-    std::vector<int> held;
+    std::vector<TemporaryFile> temporaries;
     bool ok = true;
     for (const auto& [path, bytes] : files) {
-        std::string temporary;
-        held.push_back(holdTemporary(path + ".tmp-" + std::to_string(getpid())));
+        TemporaryFile temporary;
         if (!writeTemporary(path, bytes, temporary, error)) {
             ok = false;
             break;
@@ -138,21 +216,46 @@ bool writeFilesAtomically(const std::vector<std::pair<std::string, std::string>>
         temporaries.push_back(temporary);
     }
     for (size_t i = 0; ok && i < files.size(); ++i) {
-        if (std::rename(temporaries[i].c_str(), files[i].first.c_str()) != 0) {
+        if (std::rename(temporaries[i].path.c_str(), files[i].first.c_str()) != 0) {
             error = "cannot write " + files[i].first + ": " + reason();
             ok = false;
+            break;
         }
+        releaseTemporary(temporaries[i].slot);
+        temporaries[i] = TemporaryFile();
     }
-    if (!ok) {
-        for (const std::string& temporary : temporaries) std::remove(temporary.c_str());
+    for (TemporaryFile& temporary : temporaries) {
+        if (!temporary.path.empty()) discardTemporary(temporary);
     }
-    for (int slot : held) releaseTemporary(slot);
     return ok;
 }
 
 bool writeFileAtomically(const std::string& path, const std::string& bytes, std::string& error)
 {
     return writeFilesAtomically({{path, bytes}}, error);
+}
+
+std::string writeNewFile(const std::string& folder, const std::string& name, const std::string& bytes,
+                         std::string& error)
+{
+    const std::string base = (folder.empty() ? std::string(".") : folder) + "/" + name;
+    TemporaryFile temporary;
+    if (!writeTemporary(base, bytes, temporary, error)) return "";
+    std::string written;
+    for (int n = 1; n <= 100 && written.empty(); ++n) {
+        const std::string path = n == 1 ? base : base + "." + std::to_string(n);
+        // link() never replaces what is there: a name taken, by a file, a
+        // folder or a link, goes on to the next.
+        if (link(temporary.path.c_str(), path.c_str()) == 0) {
+            written = path;
+        } else if (errno != EEXIST) {
+            error = "cannot write " + path + ": " + reason();
+            break;
+        }
+    }
+    if (written.empty() && error.empty()) error = "cannot write " + base + ": 100 such files are there already";
+    discardTemporary(temporary);
+    return written;
 }
 
 bool writePngAtomically(const std::string& path, int width, int height, const unsigned char* rgba,

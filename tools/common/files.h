@@ -5,9 +5,11 @@
 //     if (!writeFileAtomically(out, bytes, error)) { report(error); return 1; }
 //
 // A file is written whole or not at all: the bytes go to a temporary file
-// beside the target ("NAME.tmp-PID"), every write is checked, the file is
-// flushed and closed, and only then renamed over the target. Any failure
-// removes the temporary and leaves the target as it was.
+// beside the target ("NAME.tmp-XXXXXX", a new name created exclusively, so
+// that nothing planted under it, a link least of all, is ever opened), every
+// write is checked, the file is flushed and closed, and only then renamed
+// over the target. Any failure removes the temporary and leaves the target
+// as it was.
 #pragma once
 
 #include <string>
@@ -43,6 +45,34 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
 // `error` naming the file; no temporary is left, and when a write failed,
 // none of the files was touched.
 bool writeFilesAtomically(const std::vector<std::pair<std::string, std::string>>& files, std::string& error);
+
+// Writes `bytes` as a new file in `folder`, named `name`, or `name`.2,
+// `name`.3, ... when that is taken: an existing file is never replaced.
+// Returns the path written, or "" with `error` naming the folder.
+std::string writeNewFile(const std::string& folder, const std::string& name, const std::string& bytes,
+                         std::string& error);
+
+// A temporary file being written, for writers that hand it to another
+// library or program (an encoder, ffmpeg).
+struct TemporaryFile {
+    int fd = -1;      // open for writing until closed
+    std::string path; // beside the target
+    int slot = -1;    // held for removal on a signal (cleanup.h)
+};
+
+// Creates a new file beside `target`, named TARGET.tmp-XXXXXX`suffix`,
+// exclusively (O_EXCL: a name that exists, a link too, is never opened), and
+// holds it for removal on a signal. It takes the target's permissions when
+// the target exists, else those the umask leaves of 0666.
+// Failure: false with `error` "cannot write TARGET: REASON"; nothing made.
+bool createTemporary(const std::string& target, const std::string& suffix, TemporaryFile& file, std::string& error);
+
+// Renames the temporary over `target` and releases it. Failure: false with
+// `error`, the temporary removed.
+bool commitTemporary(TemporaryFile& file, const std::string& target, std::string& error);
+
+// Closes and removes the temporary, and releases it.
+void discardTemporary(TemporaryFile& file);
 
 // Encodes 8-bit RGBA pixels (top row first, no padding) as PNG and writes it
 // as writeFileAtomically does. Failure: as there, or "cannot encode PATH"

@@ -9,7 +9,9 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 
 namespace live {
 
@@ -56,24 +58,38 @@ void makeEditor()
 }
 
 // Commands arrive a line at a time on standard input, when it is a pipe or
-// a FIFO; its end closes it.
+// a FIFO; its end closes it. A frame reads and runs a bounded share of them,
+// so that a flood of commands leaves the frame rate and the keys as they
+// are: the rest wait in the pipe.
 void pollCommands()
 {
-    if (LIVE.edit.commandFd < 0) return;
-    char chunk[4096];
-    ssize_t n = 0;
-    while ((n = read(LIVE.edit.commandFd, chunk, sizeof chunk)) > 0) LIVE.edit.commandText.append(chunk, static_cast<size_t>(n));
-    if (n == 0) {
-        close(LIVE.edit.commandFd);
-        LIVE.edit.commandFd = -1;
+    using Clock = std::chrono::steady_clock;
+    constexpr int linesPerFrame = 1024;
+    constexpr auto timePerFrame = std::chrono::milliseconds(4);
+    CommandLines& lines = LIVE.edit.commandLines;
+    const auto start = Clock::now();
+    int ran = 0;
+    std::string line;
+    while (ran < linesPerFrame && Clock::now() - start < timePerFrame) {
+        if (lines.next(line)) {
+            LIVE.editor->run(line);
+            ++ran;
+            continue;
+        }
+        if (LIVE.edit.commandFd < 0 || !lines.wantsMore()) break;
+        char chunk[16384];
+        const ssize_t n = read(LIVE.edit.commandFd, chunk, sizeof chunk);
+        if (n == 0) {
+            close(LIVE.edit.commandFd);
+            LIVE.edit.commandFd = -1;
+        }
+        if (n <= 0) break;
+        lines.feed(chunk, static_cast<size_t>(n));
     }
-    for (size_t end; (end = LIVE.edit.commandText.find('\n')) != std::string::npos;) {
-        const std::string line = LIVE.edit.commandText.substr(0, end);
-        LIVE.edit.commandText.erase(0, end + 1);
-        LIVE.editor->run(line);
+    if (const int dropped = lines.takeDropped()) {
+        say("error: " + std::to_string(dropped) + (dropped == 1 ? " line" : " lines") + " of commands over " +
+            std::to_string(CommandLines::maxLineBytes) + " bytes dropped, not run");
     }
-    // A line longer than any command is nonsense: dropped, not kept growing.
-    if (LIVE.edit.commandText.size() > 4096) LIVE.edit.commandText.clear();
 }
 
 // The command line in the window: typed keys go to it until Enter runs it
@@ -180,8 +196,9 @@ void dragTo(int x, int y)
     // Values snap to the track's fine step as the drag began, as the nudge
     // keys move them.
     const double step = LIVE.edit.dragStep;
-    const float value = static_cast<float>(std::round(hit.value / step) * step);
-    const int landed = LIVE.editor->dragKey(LIVE.edit.dragFrom, row, value, !LIVE.edit.dragStarted);
+    const std::string text = TrackEditor::valueText(std::round(hit.value / step) * step, static_cast<float>(step));
+    const float value = std::strtof(text.c_str(), nullptr);
+    const int landed = LIVE.editor->dragKey(LIVE.edit.dragFrom, row, value, !LIVE.edit.dragStarted, text);
     if (landed < 0) {
         LIVE.edit.dragFrom = -1;
         return;

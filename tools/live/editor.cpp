@@ -23,13 +23,6 @@ const char* const needsTracks =
     "editing keys needs --tracks FILE.tracks; make one from the track files with "
     "synctool dump DIR/sync_*.track > FILE.tracks";
 
-constexpr size_t undoSteps = 256;
-// Edits come in bursts (a key held down, a script): they are written
-// together once the burst has paused this long, and always within a second.
-constexpr auto writeDelay = std::chrono::milliseconds(100);
-constexpr auto maxDelay = std::chrono::milliseconds(800);
-constexpr auto retryDelay = std::chrono::seconds(1);
-
 int32_t modeCode(const std::string& word)
 {
     for (int32_t code = 0; code < 4; ++code) {
@@ -55,53 +48,6 @@ TrackEditor::TrackEditor(std::string path, std::vector<std::string> trackNames, 
 {
 }
 
-bool TrackEditor::reload()
-{
-    if (path_.empty()) return true;
-    std::string bytes, message;
-    if (!readWholeFile(path_, bytes, message, textFileLimit)) {
-        hooks_.showError(name_, message);
-        hooks_.say(message);
-        return false;
-    }
-    // The editor's own write coming back, or nothing new.
-    if (bytes == written_ || bytes == document_.text()) return true;
-    TrackDocument loaded;
-    TextError error;
-    if (!loaded.load(bytes, name_, error)) {
-        hooks_.showError(name_, error.describe());
-        hooks_.say(error.describe() + " (the tracks stay as they were)");
-        return false;
-    }
-    const bool first = written_.empty() && document_.text().empty();
-    if (!first) {
-        if (unwritten()) {
-            hooks_.say(name_ + ": saved outside while edits were not written; the saved file wins, undo brings the "
-                               "edits back");
-        }
-        remember(document_.text());
-    }
-    loaded.lastRow = document_.lastRow;
-    document_ = std::move(loaded);
-    written_ = bytes;
-    int found = 0;
-    for (const std::string& track : trackNames_) {
-        const TextTrack* keys = document_.find(track);
-        found += keys ? 1 : 0;
-        hooks_.keysChanged(track, keys);
-    }
-    hooks_.showError(name_, "");
-    hooks_.say(name_ + ": " + std::to_string(found) + " of " + std::to_string(trackNames_.size()) + " tracks");
-    return true;
-}
-
-void TrackEditor::remember(const std::string& text)
-{
-    undo_.push_back(text);
-    if (undo_.size() > undoSteps) undo_.erase(undo_.begin());
-    redo_.clear();
-}
-
 int32_t TrackEditor::currentRow() const
 {
     return static_cast<int32_t>(std::floor(hooks_.row() + 1e-6));
@@ -125,7 +71,7 @@ const TrackKey* TrackEditor::keyAtOrBefore(const std::string& track, int32_t row
     return at;
 }
 
-bool TrackEditor::fail(const std::string& message)
+bool TrackEditor::refuse(const std::string& message)
 {
     hooks_.say("error: " + message);
     std::fprintf(stderr, "error: %s\n", message.c_str());
@@ -137,7 +83,16 @@ bool TrackEditor::fail(const std::string& message)
 // gets the new keys, the write is due.
 bool TrackEditor::apply(const std::string& before, const std::string& track, bool undoable)
 {
-    if (undoable) remember(before);
+    const std::string& after = document_.text();
+    if (after == before) {
+        if (undoable) amendable_ = false;
+        hooks_.showError("edit", "");
+        return true;
+    }
+    // A drag's later moves join the step its first move made.
+    if (undoable || !amendable_) history_.remember(before, after);
+    else history_.amend(before, after);
+    amendable_ = true;
     for (const std::string& name : trackNames_) {
         if (track.empty() || name == track) hooks_.keysChanged(name, document_.find(name));
     }
@@ -156,20 +111,20 @@ bool TrackEditor::run(const std::string& line)
     auto arguments = [&](size_t low, size_t high) { return words.size() >= low + 1 && words.size() <= high + 1; };
     auto trackArgument = [&](std::string& track) {
         track = words[1];
-        if (!known(track)) return fail("unknown track '" + track + "'");
+        if (!known(track)) return refuse("unknown track '" + track + "'");
         selected_ = indexOf(track);
         return true;
     };
     const bool edit = command == "key" || command == "del" || command == "interp" || command == "undo" ||
                       command == "redo" || command == "save" || command == "copy" || command == "paste" ||
                       command == "insert" || command == "remove";
-    if (edit && path_.empty()) return fail(needsTracks);
+    if (edit && path_.empty()) return refuse(needsTracks);
     const std::string before = document_.text();
     std::string message, track;
     if (command == "goto" && arguments(1, 1)) {
         int32_t row = 0;
-        if (!parseTrackPosition(words[1], row, message)) return fail(message);
-        if (row < 0 || row > document_.lastRow) return fail("row " + std::to_string(row) + " is outside the music");
+        if (!parseTrackPosition(words[1], row, message)) return refuse(message);
+        if (row < 0 || row > document_.lastRow) return refuse("row " + std::to_string(row) + " is outside the music");
         hooks_.moveTo(row);
         return true;
     }
@@ -177,27 +132,31 @@ bool TrackEditor::run(const std::string& line)
         if (!trackArgument(track)) return false;
         char* end = nullptr;
         const float value = std::strtof(words[2].c_str(), &end);
-        if (*end != '\0' || !std::isfinite(value)) return fail("'" + words[2] + "' is not a finite number");
+        if (*end != '\0' || !std::isfinite(value)) return refuse("'" + words[2] + "' is not a finite number");
         const int32_t mode = words.size() == 4 ? modeCode(words[3]) : -1;
-        if (words.size() == 4 && mode < 0) return fail("'" + words[3] + "' is not step, linear, smooth or ramp");
-        if (!document_.setKey(track, currentRow(), value, mode, message)) return fail(message);
+        if (words.size() == 4 && mode < 0) return refuse("'" + words[3] + "' is not step, linear, smooth or ramp");
+        if (!document_.setKey(track, currentRow(), value, mode, message, words[2])) return refuse(message);
+        if (document_.text() == before) {
+            hooks_.say(track + ": the key at row " + std::to_string(currentRow()) + " is " + words[2] + " already");
+            return true;
+        }
         hooks_.say(track + ": key " + shortestFloatText(value) + " at row " + std::to_string(currentRow()));
         return apply(before, track);
     }
     if (command == "del" && arguments(1, 1)) {
         if (!trackArgument(track)) return false;
-        if (!document_.removeKey(track, currentRow(), message)) return fail(message);
+        if (!document_.removeKey(track, currentRow(), message)) return refuse(message);
         hooks_.say(track + ": key at row " + std::to_string(currentRow()) + " deleted");
         return apply(before, track);
     }
     if (command == "interp" && arguments(2, 2)) {
         if (!trackArgument(track)) return false;
         const int32_t mode = modeCode(words[2]);
-        if (mode < 0) return fail("'" + words[2] + "' is not step, linear, smooth or ramp");
+        if (mode < 0) return refuse("'" + words[2] + "' is not step, linear, smooth or ramp");
         const int32_t row = currentRow();
         const TrackKey* at = keyAtOrBefore(track, row);
-        if (!at) return fail(track + " has no key at or before row " + std::to_string(row));
-        if (!document_.setInterpolation(track, at->row, mode, message)) return fail(message);
+        if (!at) return refuse(track + " has no key at or before row " + std::to_string(row));
+        if (!document_.setInterpolation(track, at->row, mode, message)) return refuse(message);
         hooks_.say(track + ": key at row " + std::to_string(at->row) + " " + words[2]);
         return apply(before, track);
     }
@@ -214,7 +173,7 @@ bool TrackEditor::run(const std::string& line)
     if ((command == "insert" || command == "remove") && arguments(2, 2)) {
         char* end = nullptr;
         const long rows = std::strtol(words[2].c_str(), &end, 10);
-        if (*end != '\0' || rows < 1 || rows > document_.lastRow) return fail("'" + words[2] + "' is not a count of rows");
+        if (*end != '\0' || rows < 1 || rows > document_.lastRow) return refuse("'" + words[2] + "' is not a count of rows");
         if (!targets(words[1], names)) return false;
         if (!shift(names, static_cast<int32_t>(command == "insert" ? rows : -rows))) {
             restore(before);
@@ -224,15 +183,15 @@ bool TrackEditor::run(const std::string& line)
         return apply(before, words[1] == "all" ? "" : words[1]);
     }
     if (arguments(0, 0)) {
-        if (command == "undo") return undo() || fail("nothing to undo");
-        if (command == "redo") return redo() || fail("nothing to redo");
-        if (command == "save") return writeNow();
+        if (command == "undo") return undo() || refuse("nothing to undo");
+        if (command == "redo") return redo() || refuse("nothing to redo");
+        if (command == "save") return save();
         if (command == "play" || command == "pause") {
             hooks_.setPaused(command == "pause");
             return true;
         }
     }
-    return fail("'" + line + "' is not a command: " + editorCommandHelp);
+    return refuse("'" + line + "' is not a command: " + editorCommandHelp);
 }
 
 void TrackEditor::restore(const std::string& text)
@@ -258,10 +217,10 @@ void TrackEditor::select(const std::string& track)
     hooks_.say("track " + selected());
 }
 
-int32_t TrackEditor::dragKey(int32_t from, int32_t to, float value, bool first)
+int32_t TrackEditor::dragKey(int32_t from, int32_t to, float value, bool first, const std::string& typed)
 {
     if (path_.empty()) {
-        fail(needsTracks);
+        refuse(needsTracks);
         return -1;
     }
     const TextTrack* keys = document_.find(selected());
@@ -276,9 +235,9 @@ int32_t TrackEditor::dragKey(int32_t from, int32_t to, float value, bool first)
     const std::string before = document_.text();
     std::string message;
     if ((to != from && !document_.moveKey(selected(), from, to, message)) ||
-        !document_.setKey(selected(), to, value, -1, message)) {
+        !document_.setKey(selected(), to, value, -1, message, typed)) {
         restore(before);
-        fail(message);
+        refuse(message);
         return -1;
     }
     apply(before, selected(), first);
@@ -302,11 +261,32 @@ float TrackEditor::stepFor(const std::string& track, bool coarse) const
     return niceStep(range / (coarse ? 10.0 : 100.0));
 }
 
+std::string TrackEditor::valueText(double value, float step)
+{
+    const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(static_cast<double>(step)) + 1e-6)), 0, 9);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    // No "-0.0": a value that rounds to nothing is 0.
+    if (std::strtod(text, nullptr) == 0.0) return "0";
+    // Nor zeros the step does not need: 1, not 1.000.
+    std::string out = text;
+    if (out.find('.') != std::string::npos) {
+        out.erase(out.find_last_not_of('0') + 1);
+        if (out.back() == '.') out.pop_back();
+    }
+    return out;
+}
+
 void TrackEditor::nudge(int steps, bool coarse)
 {
     const std::string& track = selected();
-    const float value = hooks_.valueAt(track) + static_cast<float>(steps) * stepFor(track, coarse);
-    run("key " + track + " " + shortestFloatText(value));
+    const float step = stepFor(track, coarse);
+    const double value = static_cast<double>(hooks_.valueAt(track)) + steps * static_cast<double>(step);
+    if (!std::isfinite(value) || std::fabs(value) > 3.0e38) {
+        refuse(track + ": the value would leave the range of a float");
+        return;
+    }
+    run("key " + track + " " + valueText(value, step));
 }
 
 void TrackEditor::cycleInterpolation()
@@ -324,14 +304,14 @@ void TrackEditor::deleteKey()
 void TrackEditor::moveKey(int rows)
 {
     if (path_.empty()) {
-        fail(needsTracks);
+        refuse(needsTracks);
         return;
     }
     const std::string before = document_.text();
     std::string message;
     const int32_t from = currentRow(), to = from + rows;
     if (!document_.moveKey(selected(), from, to, message)) {
-        fail(message);
+        refuse(message);
         return;
     }
     hooks_.say(selected() + ": key moved from row " + std::to_string(from) + " to " + std::to_string(to));
@@ -341,67 +321,26 @@ void TrackEditor::moveKey(int rows)
 
 bool TrackEditor::undo()
 {
-    return travel(undo_, redo_, "undone");
+    std::string text = document_.text();
+    if (!history_.undo(text)) return false;
+    restore(text);
+    changedAll();
+    hooks_.say("undone (" + std::to_string(history_.undoSteps()) + " more)");
+    return true;
 }
 
 bool TrackEditor::redo()
 {
-    return travel(redo_, undo_, "redone");
+    std::string text = document_.text();
+    if (!history_.redo(text)) return false;
+    restore(text);
+    changedAll();
+    hooks_.say("redone (" + std::to_string(history_.redoSteps()) + " more)");
+    return true;
 }
 
-// Takes the newest text of `from`, keeping the text now on `to`.
-bool TrackEditor::travel(std::vector<std::string>& from, std::vector<std::string>& to, const char* word)
+void TrackEditor::changedAll()
 {
-    if (from.empty()) return false;
-    to.push_back(document_.text());
-    restore(from.back());
-    from.pop_back();
     for (const std::string& name : trackNames_) hooks_.keysChanged(name, document_.find(name));
     changed_ = Clock::now();
-    hooks_.say(std::string(word) + " (" + std::to_string(from.size()) + " more)");
-    return true;
-}
-
-void TrackEditor::tick()
-{
-    if (!unwritten()) {
-        waiting_ = false;
-        return;
-    }
-    const auto now = Clock::now();
-    if (!waiting_) {
-        waiting_ = true;
-        since_ = now;
-    }
-    const bool due = now - changed_ >= writeDelay || now - since_ >= maxDelay;
-    if (!due || (failing_ && now - lastTry_ < retryDelay)) return;
-    if (writeNow()) waiting_ = false;
-}
-
-bool TrackEditor::writeNow()
-{
-    if (!unwritten()) return true;
-    // Through a link, the file it points at is written, and the link stays.
-    std::error_code ignored;
-    const fs::path target = fs::canonical(path_, ignored);
-    std::string message;
-    lastTry_ = Clock::now();
-    if (!writeFileAtomically(ignored ? path_ : target.string(), document_.text(), message)) {
-        if (!failing_) hooks_.say(name_ + ": not written: " + message + "; the edits are kept");
-        hooks_.showError(name_ + " write", name_ + ": not written: " + message + "; the edits are kept");
-        failing_ = true;
-        return false;
-    }
-    written_ = document_.text();
-    if (failing_) hooks_.showError(name_ + " write", "");
-    failing_ = false;
-    hooks_.say(name_ + ": written");
-    return true;
-}
-
-std::string TrackEditor::writeUnsaved()
-{
-    const std::string unsaved = path_ + ".unsaved";
-    std::string message;
-    return writeFileAtomically(unsaved, document_.text(), message) ? unsaved : "";
 }

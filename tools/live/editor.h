@@ -1,8 +1,8 @@
 // live/editor: the live player's track editor. It holds the --tracks text as
 // a TrackDocument, takes edits from keys and from a small command language,
-// keeps 256 steps of undo, hands every changed track to the demo at once,
-// and writes the text back within a second, atomically, changing only the
-// lines of the keys that changed.
+// keeps the last 256 edits (at most 64 MiB of them) for undo, hands every
+// changed track to the demo at once, and writes the text back within a
+// second, atomically, changing only the lines of the keys that changed.
 //
 //     TrackEditor editor(path, names, hooks); // path "": no --tracks, edits refused
 //     editor.reload();                       // at start and on a save from outside
@@ -18,13 +18,25 @@
 // it). copy takes the keys of a span; paste puts them at the current row,
 // in place of the keys of as long a span there; insert shifts the keys from
 // the current row on later, remove deletes that many rows' keys and shifts
-// the rest back: retiming a section. A bad command changes nothing and says
-// why.
+// the rest back: retiming a section. Keys past the last row stay where
+// they are. A bad command changes nothing and says why; an edit that
+// changes nothing is no step of undo.
 //
-// A save from outside (the maker's text editor) wins over edits not written
-// yet; the editor's version goes on the undo list, so undo brings it back.
+// The maker's file is never overwritten with what they have not seen:
+// - A save from outside wins over edits not written yet; the editor's
+//   version goes on the undo list, so undo brings it back.
+// - While the file on disk does not parse (a typo saved from outside, or a
+//   link to a file that is not a tracks text), edits stay in memory and the
+//   file is left alone, until it parses again (the saved file wins) or
+//   `save` says to write: the text that did not parse is first kept as
+//   NAME.rejected beside it (a link is replaced, its target left alone).
+// - Edits that cannot be written at all go to a file of their own:
+//   NAME.unsaved beside the text, else in the user's state folder
+//   ($XDG_STATE_HOME/orvanta, ~/.local/state/orvanta), else in the
+//   temporary folder.
 #pragma once
 
+#include "edit_history.h"
 #include "track_document.h"
 
 #include <chrono>
@@ -60,7 +72,7 @@ public:
     // Edits by key, on the selected track at the current row.
     void select(int step);              // the next or previous track
     void select(const std::string& track);
-    void nudge(int steps, bool coarse); // the value up or down
+    void nudge(int steps, bool coarse); // the value up or down, written to the step's precision
     void cycleInterpolation();          // of the key at or before the row
     void deleteKey();
     void moveKey(int rows);
@@ -68,19 +80,26 @@ public:
     bool redo();
 
     // Moves the selected track's key at `from` to `to` (kept between its
-    // neighbours) with `value`: a drag in the curve view. The first call of
-    // a drag is one step of undo, and the calls after it are part of it.
-    // Returns the row the key landed on, or -1 when it was refused.
-    int32_t dragKey(int32_t from, int32_t to, float value, bool first);
+    // neighbours) with `value` (written as `typed` where that reads back as
+    // it): a drag in the curve view. The first call of a drag is one step of
+    // undo, and the calls after it are part of it. Returns the row the key
+    // landed on, or -1 when it was refused.
+    int32_t dragKey(int32_t from, int32_t to, float value, bool first, const std::string& typed = "");
 
     // Writes edits not yet written, once due. Call every frame.
     void tick();
 
-    // Writes now. Failure: false; the edits stay in memory.
+    // Writes now. Failure: false; the edits stay in memory. While the file
+    // on disk does not parse, nothing is written.
     bool writeNow();
 
-    // Writes the edits not yet written beside the text, as NAME.unsaved.
-    // Returns that file's name, or "" when it could not be written either.
+    // The `save` command: writes now, and while the file on disk does not
+    // parse, keeps that text as NAME.rejected first. False when nothing
+    // could be written.
+    bool save();
+
+    // Writes the text as a file of its own, where it can (see above).
+    // Returns that file's path, or "" when nowhere took it.
     std::string writeUnsaved();
 
     bool unwritten() const { return document_.text() != written_; }
@@ -88,11 +107,17 @@ public:
     const TrackDocument& document() const { return document_; }
 
     bool editable() const { return !path_.empty(); }
+    // The file on disk does not parse; edits wait in memory.
+    bool diskRejected() const { return diskRejected_; }
     bool copiedAll() const { return clipboard_.all; }
 
     // The track's nudge step: 1, 2 or 5 times a power of ten, about a
     // hundredth (coarse: a tenth) of the range of its keys' values.
     float stepFor(const std::string& track, bool coarse) const;
+
+    // `value` rounded to the precision of `step`, without trailing zeros:
+    // -0.8 for a step of 0.1, whatever float arithmetic left in it.
+    static std::string valueText(double value, float step);
 
 private:
     struct Clipboard {
@@ -107,9 +132,10 @@ private:
     bool shift(const std::vector<std::string>& names, int32_t rows);
     bool apply(const std::string& before, const std::string& track, bool undoable = true);
     void restore(const std::string& text);
-    bool travel(std::vector<std::string>& from, std::vector<std::string>& to, const char* word);
-    bool fail(const std::string& message);
-    void remember(const std::string& text); // a step of undo; redo is forgotten
+    void changedAll();
+    bool refuse(const std::string& message); // says why a command changed nothing; false
+    bool writeText();                        // the document to the file (through a link), no checks
+    bool diskChanged();                      // the file differs from what was written: reloaded
     int32_t currentRow() const;
     size_t indexOf(const std::string& track) const; // trackNames_.size() when unknown
     bool known(const std::string& track) const;
@@ -120,9 +146,12 @@ private:
     std::vector<std::string> trackNames_;
     EditorHooks hooks_;
     TrackDocument document_;
-    std::string written_;               // what the file holds, as far as the editor knows
-    std::vector<std::string> undo_;     // texts before each edit, newest last
-    std::vector<std::string> redo_;
+    std::string written_;     // what the file holds, as far as the editor knows
+    bool loaded_ = false;     // the file has been read once
+    bool diskRejected_ = false;
+    std::string rejected_;    // the file's text that did not parse
+    EditHistory history_;
+    bool amendable_ = false; // the newest step is the last edit's
     size_t selected_ = 0;
     Clipboard clipboard_;
     std::chrono::steady_clock::time_point changed_;

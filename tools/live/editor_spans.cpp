@@ -2,6 +2,7 @@
 // section retimed), in one track or in all, each as one edit.
 #include "editor.h"
 
+#include <algorithm>
 #include <cstdint>
 
 bool TrackEditor::targets(const std::string& word, std::vector<std::string>& names)
@@ -13,7 +14,7 @@ bool TrackEditor::targets(const std::string& word, std::vector<std::string>& nam
         }
         return true;
     }
-    if (!known(word)) return fail("unknown track '" + word + "'");
+    if (!known(word)) return refuse("unknown track '" + word + "'");
     select(word);
     names.push_back(word);
     return true;
@@ -24,9 +25,9 @@ bool TrackEditor::span(const std::vector<std::string>& words)
     int32_t from = 0, to = 0;
     std::string message;
     if (!parseTrackPosition(words[2], from, message) || !parseTrackPosition(words[3], to, message)) {
-        return fail(message);
+        return refuse(message);
     }
-    if (from < 0 || to < from || to > document_.lastRow) return fail("copy takes a span of rows: FROM up to TO");
+    if (from < 0 || to < from || to > document_.lastRow) return refuse("copy takes a span of rows: FROM up to TO");
     std::vector<std::string> names;
     if (!targets(words[1], names)) return false;
     Clipboard copied;
@@ -53,50 +54,72 @@ bool TrackEditor::span(const std::vector<std::string>& words)
 
 bool TrackEditor::pasteInto(const std::vector<std::string>& names)
 {
-    if (clipboard_.length < 0) return fail("nothing copied");
+    if (clipboard_.length < 0) return refuse("nothing copied");
     const bool all = names.size() != 1 || clipboard_.all;
-    if (all != clipboard_.all) return fail(clipboard_.all ? "all tracks were copied: paste all" : "one track was copied: paste TRACK");
+    if (all != clipboard_.all) return refuse(clipboard_.all ? "all tracks were copied: paste all" : "one track was copied: paste TRACK");
     const int32_t at = currentRow();
+    const int32_t lastRow = document_.lastRow;
+    // The span pasted over, as far as the music goes: keys past its end
+    // stay where they are.
+    const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t(at) + clipboard_.length, lastRow));
     std::string message;
-    size_t count = 0;
+    size_t landed = 0, pastEnd = 0;
     for (size_t c = 0; c < clipboard_.tracks.size(); ++c) {
         const std::string& name = all ? clipboard_.tracks[c].first : names[0];
-        const std::vector<TrackKey>& pasted = clipboard_.tracks[c].second;
-        if (pasted.empty() && !document_.find(name)) continue;
-        if (!document_.find(name) &&
-            !document_.setKey(name, at + pasted[0].row, pasted[0].value, pasted[0].interpolation, message)) {
-            return fail(message);
+        std::vector<TrackKey> landing;
+        for (TrackKey key : clipboard_.tracks[c].second) {
+            if (int64_t(at) + key.row > lastRow) {
+                ++pastEnd;
+                continue;
+            }
+            key.row += at;
+            landing.push_back(key);
+        }
+        if (!document_.find(name)) {
+            if (landing.empty()) continue;
+            if (!document_.setKey(name, landing[0].row, landing[0].value, landing[0].interpolation, message)) {
+                return refuse(message);
+            }
         }
         const std::vector<TrackKey>& old = document_.find(name)->keys;
         std::vector<TrackKey> keys;
         std::vector<int> origin;
         size_t p = 0;
-        auto takePasted = [&](int32_t upTo) {
-            for (; p < pasted.size() && at + pasted[p].row < upTo; ++p) {
-                if (at + pasted[p].row > document_.lastRow) continue;
-                TrackKey key = pasted[p];
-                key.row += at;
-                keys.push_back(key);
+        for (size_t k = 0; k < old.size(); ++k) {
+            for (; p < landing.size() && landing[p].row < old[k].row; ++p) {
+                keys.push_back(landing[p]);
                 origin.push_back(-1);
             }
-        };
-        for (size_t k = 0; k < old.size(); ++k) {
-            takePasted(old[k].row);
-            if (old[k].row >= at && old[k].row <= at + clipboard_.length) continue; // pasted over
+            if (old[k].row >= at && old[k].row <= end) {
+                // Pasted over; a key pasted onto it keeps its line, so that
+                // the same key pasted again writes nothing.
+                if (p < landing.size() && landing[p].row == old[k].row) {
+                    keys.push_back(landing[p++]);
+                    origin.push_back(static_cast<int>(k));
+                }
+                continue;
+            }
             keys.push_back(old[k]);
             origin.push_back(static_cast<int>(k));
         }
-        takePasted(INT32_MAX);
-        if (!document_.rewriteTrack(name, keys, origin, message)) return fail(message);
-        count += pasted.size();
+        for (; p < landing.size(); ++p) {
+            keys.push_back(landing[p]);
+            origin.push_back(-1);
+        }
+        if (!document_.rewriteTrack(name, keys, origin, message)) return refuse(message);
+        landed += landing.size();
     }
-    hooks_.say("pasted " + std::to_string(count) + " keys at row " + std::to_string(at));
+    hooks_.say("pasted " + std::to_string(landed) + " keys at row " + std::to_string(at) +
+               (pastEnd ? "; " + std::to_string(pastEnd) + " fell past the last row (" + std::to_string(lastRow) +
+                              ") and were left out"
+                        : ""));
     return true;
 }
 
 bool TrackEditor::shift(const std::vector<std::string>& names, int32_t rows)
 {
     const int32_t at = currentRow();
+    const int32_t lastRow = document_.lastRow;
     std::string message;
     for (const std::string& name : names) {
         const TextTrack* track = document_.find(name);
@@ -105,17 +128,20 @@ bool TrackEditor::shift(const std::vector<std::string>& names, int32_t rows)
         std::vector<int> origin;
         for (size_t k = 0; k < track->keys.size(); ++k) {
             TrackKey key = track->keys[k];
-            if (key.row >= at) {
+            // Keys past the end of the music are outside what is retimed.
+            if (key.row >= at && key.row <= lastRow) {
                 if (rows < 0 && key.row < at - rows) continue; // removed
                 key.row += rows;
+                if (key.row > lastRow) {
+                    return refuse(name + ": inserting " + std::to_string(rows) + " rows pushes the key at row " +
+                                  std::to_string(track->keys[k].row) + " past the end of the music (" +
+                                  std::to_string(lastRow) + ")");
+                }
             }
             keys.push_back(key);
             origin.push_back(static_cast<int>(k));
         }
-        if (!keys.empty() && keys.back().row > document_.lastRow) {
-            return fail(name + ": inserting " + std::to_string(rows) + " rows pushes keys past the end of the music");
-        }
-        if (!document_.rewriteTrack(name, keys, origin, message)) return fail(message);
+        if (!document_.rewriteTrack(name, keys, origin, message)) return refuse(message);
     }
     return true;
 }

@@ -8,6 +8,7 @@
 // panel and mouse). One player runs in a process: its state is one struct.
 #pragma once
 
+#include "command_lines.h"
 #include "editor.h"
 #include "options.h"
 #include "overlay.h"
@@ -58,9 +59,7 @@ struct Tunegen {
     std::string score;     // the save being rendered
     Song song;             // as parsed at the save
     std::string output;    // what the child writes
-    std::string temporary; // its unfinished output
     int childSlot = -1;    // held for the clean-up (tools/common)
-    int temporarySlot = -1;
     int outFd = -1;        // its standard output and error
     std::string out;
     int progress = 0;      // percent of the stage
@@ -106,7 +105,7 @@ struct Editing {
     std::string prompt;
     bool quitAsked = false; // Escape once with edits that cannot be written
     int commandFd = -1;     // standard input, when a pipe or a FIFO brings commands
-    std::string commandText;
+    CommandLines commandLines;
 };
 
 struct Live {

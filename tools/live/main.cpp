@@ -27,6 +27,8 @@
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>
+#include <X11/XKBlib.h>
+#include <X11/keysym.h>
 
 #include <csignal>
 #include <fcntl.h>
@@ -60,23 +62,32 @@ void quit(int status)
 }
 
 // Escape with edits that cannot be written asks once more; the second
-// writes them beside the tracks text.
+// keeps them in a file of their own, or, where no folder takes one, leaves
+// the player open and says so.
 void quitWithEdits()
 {
     TrackEditor& editor = *LIVE.editor;
     if (!editor.unwritten() || editor.writeNow()) quit(0);
+    const std::string name = fs::path(LIVE.files.tracks).filename().string();
     if (!LIVE.edit.quitAsked) {
         LIVE.edit.quitAsked = true;
-        const std::string line = "edits not written: Escape again quits and keeps them in " +
-                                 fs::path(LIVE.files.tracks).filename().string() + ".unsaved";
+        const std::string line = "edits not written: Escape again quits and keeps them in " + name +
+                                 ".unsaved (beside it, else in the state or temporary folder)";
         setError("quit", {line});
         say(line);
         return;
     }
     const std::string unsaved = editor.writeUnsaved();
-    say(unsaved.empty() ? "the edits are lost: " + LIVE.files.tracks + ".unsaved cannot be written either"
-                        : "edits kept in " + unsaved);
-    quit(unsaved.empty() ? 1 : 0);
+    if (unsaved.empty()) {
+        const std::string line = "the edits cannot be written anywhere (beside " + name +
+                                 ", the state folder, the temporary folder): the player stays open; make room, "
+                                 "then 'save' or Escape again";
+        setError("quit", {line});
+        say(line);
+        return;
+    }
+    say("edits kept in " + unsaved);
+    quit(0);
 }
 
 void onKey(unsigned char key, int, int)
@@ -302,6 +313,16 @@ int main(int argc, char** argv)
         std::_Exit(1);
     });
     glutSetCursor(GLUT_CURSOR_INHERIT);
+    // X sends shift+tab as ISO_Left_Tab, which freeglut passes on as no key
+    // at all: it is told to read as a tab (shift, which made it, is taken as
+    // used up by then, and freeglut still reports it held).
+    if (Display* display = glXGetCurrentDisplay()) {
+        // The keyboard map is loaded first: XRebindKeysym would load it with
+        // the display locked, which a thread-safe Xlib does not survive.
+        XkbKeysymToModifiers(display, XK_Shift_L);
+        const unsigned char tab = '\t';
+        XRebindKeysym(display, XK_ISO_Left_Tab, nullptr, 0, &tab, 1);
+    }
     glutDisplayFunc(liveFrame);
     glutKeyboardFunc(onKey);
     glutSpecialFunc(onSpecialKey);
@@ -315,10 +336,20 @@ int main(int argc, char** argv)
         LIVE.sizing.input = true;
         onMotion(x, y);
     });
-    // The close button asks nothing: edits go to the text, or beside it.
+    // The close button asks nothing: edits go to the text, or to a file of
+    // their own. The window goes whatever the player does, so where no
+    // folder takes them, the text goes to standard error, the last place
+    // left to keep it.
     glutCloseFunc([] {
-        if (LIVE.editor->unwritten() && !LIVE.editor->writeNow()) LIVE.editor->writeUnsaved();
-        quit(0);
+        if (!LIVE.editor->unwritten() || LIVE.editor->writeNow()) quit(0);
+        const std::string unsaved = LIVE.editor->writeUnsaved();
+        if (!unsaved.empty()) {
+            say("edits kept in " + unsaved);
+            quit(0);
+        }
+        std::fprintf(stderr, "orvanta-live: the edits cannot be written anywhere; the tracks text follows\n%s",
+                     LIVE.editor->document().text().c_str());
+        quit(1);
     });
     setBeforeSwap(drawOverlay);
     // The window's size as start-up recorded it; the frame's from here on

@@ -32,6 +32,15 @@ void addRectangle(std::vector<float>& out, float x0, float y0, float x1, float y
 
 } // namespace
 
+std::string printableText(const std::string& line)
+{
+    std::string out = line;
+    for (char& c : out) {
+        if (c < 32 || c > 126) c = '?';
+    }
+    return out;
+}
+
 OverlayText::OverlayText()
 {
     ProgramNames names;
@@ -62,7 +71,7 @@ void OverlayText::draw(const std::vector<std::string>& lines, int x, int y, cons
     static float quads[64 * 1024];
     float widest = 0.0f;
     for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
+        const std::string line = printableText(lines[i]);
         const float top = static_cast<float>(y) + margin + static_cast<float>(i) * lineHeight * glyphScale;
         widest = std::max(widest, static_cast<float>(stb_easy_font_width(const_cast<char*>(line.c_str()))));
         const int count = stb_easy_font_print(0.0f, 0.0f, const_cast<char*>(line.c_str()), nullptr, quads, sizeof quads);
@@ -84,7 +93,8 @@ void OverlayText::print(const std::string& line, float x, float y, float scale, 
 {
     static float quads[16 * 1024];
     std::vector<float> glyphs;
-    const int count = stb_easy_font_print(0.0f, 0.0f, const_cast<char*>(line.c_str()), nullptr, quads, sizeof quads);
+    std::string shown = printableText(line);
+    const int count = stb_easy_font_print(0.0f, 0.0f, shown.data(), nullptr, quads, sizeof quads);
     for (int q = 0; q < count; ++q) {
         const float* v = &quads[q * 16];
         addRectangle(glyphs, x + v[0] * scale, y + v[1] * scale, x + v[8] * scale, y + v[9] * scale);

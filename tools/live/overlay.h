@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+// The line with every byte the glyphs lack (controls, bytes past ASCII)
+// shown as '?': the glyph table has printable ASCII alone.
+std::string printableText(const std::string& line);
+
 class OverlayText {
 public:
     OverlayText();

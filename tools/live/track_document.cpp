@@ -38,9 +38,11 @@ std::string positionText(int32_t row, bool barBeatRow)
            std::to_string(row % rowsPerBeat);
 }
 
-// Replaces the words of `line` that `words` gives (empty: keep). The words
-// after a changed one keep their columns where there is room, and any
-// comment after them too, so that aligned keys stay aligned.
+// Replaces the words of `line` that `words` gives (empty, or the same
+// word: keep). Up to the first word that changes length the line keeps its
+// bytes, tabs included; the words after it keep their columns where there
+// is room, and any comment after them too, so that aligned keys stay
+// aligned.
 std::string replaceWords(const std::string& line, const std::vector<std::string>& words)
 {
     const std::vector<Span> spans = wordSpans(line);
@@ -48,11 +50,15 @@ std::string replaceWords(const std::string& line, const std::vector<std::string>
     std::string out = line.substr(0, spans[0].begin);
     auto padTo = [&](size_t column) { out.append(out.size() < column ? column - out.size() : 1, ' '); };
     for (size_t i = 0; i < spans.size(); ++i) {
-        if (i > 0) padTo(spans[i].begin);
+        if (i > 0) {
+            if (out.size() == spans[i - 1].end) out += line.substr(spans[i - 1].end, spans[i].begin - spans[i - 1].end);
+            else padTo(spans[i].begin);
+        }
         const bool replaced = i < words.size() && !words[i].empty();
         out += replaced ? words[i] : line.substr(spans[i].begin, spans[i].end - spans[i].begin);
     }
     const std::string tail = line.substr(spans.back().end);
+    if (out.size() == spans.back().end) return out + tail;
     const size_t comment = tail.find_first_not_of(" \t\r");
     if (comment == std::string::npos) return out + tail;
     padTo(spans.back().end + comment);
@@ -66,10 +72,16 @@ std::string keyLineLike(const std::string& model, int32_t row, const std::string
     if (spans.size() < 3) return "  " + std::to_string(row) + " " + value + " " + mode;
     const bool barBeatRow = model.substr(spans[0].begin, spans[0].end - spans[0].begin).find(':') != std::string::npos;
     std::string out = model.substr(0, spans[0].begin) + positionText(row, barBeatRow);
-    auto padTo = [&](size_t column) { out.append(out.size() < column ? column - out.size() : 1, ' '); };
-    padTo(spans[1].begin);
+    // Tabs between the words are kept as they are; spaces line the words up
+    // with the model's columns.
+    auto separate = [&](size_t word) {
+        const std::string gap = model.substr(spans[word - 1].end, spans[word].begin - spans[word - 1].end);
+        if (gap.find('\t') != std::string::npos) out += gap;
+        else out.append(out.size() < spans[word].begin ? spans[word].begin - out.size() : 1, ' ');
+    };
+    separate(1);
     out += value;
-    padTo(spans[2].begin);
+    separate(2);
     out += mode;
     return out;
 }
@@ -80,6 +92,11 @@ const char* interpolationName(int32_t code)
 {
     static const char* const names[] = {"step", "linear", "smooth", "ramp"};
     return code >= 0 && code < 4 ? names[code] : "";
+}
+
+std::string interpolationText(int32_t code)
+{
+    return code >= 0 && code < 4 ? interpolationName(code) : "code:" + std::to_string(code);
 }
 
 std::string shortestFloatText(float value)
@@ -170,6 +187,9 @@ bool TrackDocument::load(const std::string& text, const std::string& fileName, T
         at = end + 1;
     }
     lines_ = splitLines(text);
+    // New lines end as the text's first line does.
+    const size_t firstEnd = text.find('\n');
+    crlf_ = firstEnd != std::string::npos && firstEnd > 0 && text[firstEnd - 1] == '\r';
     text_ = text;
     joined_ = true;
     fileName_ = fileName;
@@ -207,7 +227,7 @@ bool TrackDocument::checkRow(int32_t row, std::string& message) const
 }
 
 bool TrackDocument::setKey(const std::string& name, int32_t row, float value, int32_t interpolation,
-                           std::string& message)
+                           std::string& message, const std::string& typed)
 {
     if (!checkRow(row, message)) return false;
     if (!std::isfinite(value)) {
@@ -218,17 +238,25 @@ bool TrackDocument::setKey(const std::string& name, int32_t row, float value, in
         message = "the interpolation is step, linear, smooth or ramp";
         return false;
     }
-    const std::string valueText = shortestFloatText(value);
+    // The value as the maker typed it, where it reads back as exactly this
+    // value and is one word of the text.
+    float typedValue = 0;
+    char* end = nullptr;
+    const bool asTyped = !typed.empty() && typed.size() <= 32 && typed.find_first_of(" \t\r\n#") == std::string::npos &&
+                         (typedValue = std::strtof(typed.c_str(), &end), *end == '\0') &&
+                         std::memcmp(&typedValue, &value, sizeof value) == 0;
+    const std::string valueText = asTyped ? typed : shortestFloatText(value);
+    const std::string newline = crlf_ ? "\r" : "";
     const TextTrack* track = find(name);
     if (!track) {
         std::vector<std::string> lines = lines_;
         // A track of its own at the end, after a blank line, ending the
         // text with a newline.
-        if (lines.back().empty()) lines.pop_back();
-        if (!lines.empty() && !lines.back().empty()) lines.emplace_back();
-        lines.push_back("track " + name);
+        if (!lines.empty() && lines.back().empty()) lines.pop_back();
+        if (!lines.empty() && !lines.back().empty() && lines.back() != "\r") lines.push_back(newline);
+        lines.push_back("track " + name + newline);
         lines.push_back("  " + std::to_string(row) + " " + valueText + " " +
-                        interpolationName(interpolation < 0 ? 1 : interpolation));
+                        interpolationName(interpolation < 0 ? 1 : interpolation) + newline);
         lines.emplace_back();
         return rebuild(lines, message);
     }
@@ -238,6 +266,11 @@ bool TrackDocument::setKey(const std::string& name, int32_t row, float value, in
                                         [](const TrackKey& key, int32_t r) { return key.row < r; });
     const size_t index = static_cast<size_t>(after - keys.begin());
     if (after != keys.end() && after->row == row) {
+        // The same value and interpolation: nothing to write.
+        if (std::memcmp(&after->value, &value, sizeof value) == 0 &&
+            (interpolation < 0 || interpolation == after->interpolation)) {
+            return true;
+        }
         const std::string mode = interpolation < 0 ? "" : interpolationName(interpolation);
         std::string& line = lines_[keyLines_[t][index]];
         line = replaceWords(line, {"", valueText, mode});
@@ -253,8 +286,10 @@ bool TrackDocument::setKey(const std::string& name, int32_t row, float value, in
                          : hasBefore        ? keys[index - 1].interpolation
                          : index < keys.size() ? keys[index].interpolation
                                                : 1;
-    const std::string line = keys.empty() ? "  " + std::to_string(row) + " " + valueText + " " + interpolationName(mode)
-                                          : keyLineLike(lines_[model], row, valueText, interpolationName(mode));
+    const std::string line =
+        (keys.empty() ? "  " + std::to_string(row) + " " + valueText + " " + interpolationText(mode)
+                      : keyLineLike(lines_[model], row, valueText, interpolationText(mode))) +
+        newline;
     const size_t insertAt = hasBefore ? keyLines_[t][index - 1] + 1
                             : keys.empty() ? trackLines_[t] + 1
                                            : keyLines_[t][0];
@@ -290,6 +325,7 @@ bool TrackDocument::setInterpolation(const std::string& name, int32_t row, int32
     const size_t t = track ? static_cast<size_t>(track - tracks_.data()) : 0;
     for (size_t k = 0; track && k < track->keys.size(); ++k) {
         if (track->keys[k].row != row) continue;
+        if (track->keys[k].interpolation == interpolation) return true;
         std::string& line = lines_[keyLines_[t][k]];
         line = replaceWords(line, {"", "", interpolationName(interpolation)});
         tracks_[t].keys[k].interpolation = interpolation;
@@ -339,7 +375,9 @@ bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<Trac
         return false;
     }
     for (size_t i = 0; i < keys.size(); ++i) {
-        if (!checkRow(keys[i].row, message)) return false;
+        // A key the text has past the end of the music may stay there.
+        const bool kept = origin[i] >= 0 && track->keys[static_cast<size_t>(origin[i])].row == keys[i].row;
+        if (!kept && !checkRow(keys[i].row, message)) return false;
         if (i > 0 && keys[i].row <= keys[i - 1].row) {
             message = name + ": two keys on row " + std::to_string(keys[i].row);
             return false;
@@ -359,9 +397,10 @@ bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<Trac
     auto writeNew = [&](size_t upTo) {
         for (; next < upTo; ++next) {
             const TrackKey& key = keys[next];
-            const std::string value = shortestFloatText(key.value), mode = interpolationName(key.interpolation);
-            out.push_back(model.empty() ? "  " + std::to_string(key.row) + " " + value + " " + mode
-                                        : keyLineLike(model, key.row, value, mode));
+            const std::string value = shortestFloatText(key.value), mode = interpolationText(key.interpolation);
+            out.push_back((model.empty() ? "  " + std::to_string(key.row) + " " + value + " " + mode
+                                         : keyLineLike(model, key.row, value, mode)) +
+                          (crlf_ ? "\r" : ""));
             model = out.back();
         }
     };
@@ -384,7 +423,7 @@ bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<Trac
                                                      sameValue ? "" : shortestFloatText(key.value),
                                                      key.interpolation == was.interpolation
                                                          ? ""
-                                                         : interpolationName(key.interpolation)}));
+                                                         : interpolationText(key.interpolation)}));
             model = out.back();
             next = static_cast<size_t>(into) + 1;
             if (k == old.size()) writeNew(keys.size());

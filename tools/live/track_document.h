@@ -12,7 +12,9 @@
 //
 // A new key takes the style of the key it follows (or, first in its track,
 // the key it precedes): its indentation, its columns, its position written
-// as bar:beat:row or as a plain row, and its interpolation. Loading a text
+// as bar:beat:row or as a plain row, and its interpolation; a new line ends
+// in CR LF where the text's lines do. An edit that changes nothing leaves
+// the text's bytes as they were. Loading a text
 // and asking for it back gives the same bytes, and a text after any edits
 // parses to the keys the document holds.
 #pragma once
@@ -41,7 +43,11 @@ public:
     // track or key. A track the text lacks is added at its end by setKey.
     // `interpolation` -1 keeps a key's own, or takes its neighbour's for a
     // new key.
-    bool setKey(const std::string& track, int32_t row, float value, int32_t interpolation, std::string& message);
+    // setKey writes the value as `typed` where that is a word that reads
+    // back as exactly `value`, else in its shortest exact form; a key that
+    // already has this value and interpolation is left as it is.
+    bool setKey(const std::string& track, int32_t row, float value, int32_t interpolation, std::string& message,
+                const std::string& typed = "");
     bool removeKey(const std::string& track, int32_t row, std::string& message);
     bool setInterpolation(const std::string& track, int32_t row, int32_t interpolation, std::string& message);
     bool moveKey(const std::string& track, int32_t from, int32_t to, std::string& message);
@@ -50,7 +56,8 @@ public:
     // from the track's key `origin[i]` (its line kept, its position, value
     // and interpolation rewritten where they changed), or is new (-1, a line
     // in the style of the key before it). Keys no key comes from lose their
-    // lines. Refuses rows out of order or outside the music.
+    // lines. Refuses rows out of order, and rows outside the music except
+    // those of keys that stay where the text has them.
     bool rewriteTrack(const std::string& track, const std::vector<TrackKey>& keys, const std::vector<int>& origin,
                       std::string& message);
 
@@ -66,7 +73,8 @@ private:
     void insertLine(size_t at, const std::string& line);
     void eraseLine(size_t at);
 
-    std::vector<std::string> lines_;
+    std::vector<std::string> lines_ = {""}; // an empty text is one empty line
+    bool crlf_ = false;                      // its lines end in CR LF
     mutable std::string text_;
     mutable bool joined_ = true;
     std::string fileName_;
@@ -80,3 +88,6 @@ std::string shortestFloatText(float value);
 
 // "step", "linear", "smooth", "ramp"; "" for any other code.
 const char* interpolationName(int32_t code);
+
+// As the text writes a code: its name, or code:N for any other.
+std::string interpolationText(int32_t code);

@@ -45,8 +45,7 @@ void releaseHeld()
 {
     Tunegen& t = LIVE.tunegen;
     releaseChild(t.childSlot);
-    releaseTemporary(t.temporarySlot);
-    t.childSlot = t.temporarySlot = -1;
+    t.childSlot = -1;
 }
 
 double secondsSinceSave()
@@ -75,7 +74,8 @@ void showStatus()
 }
 
 // Starts tunegen with `arguments` after the score; its output goes to
-// `output`, through the temporary tunegen names after its PID.
+// `output`, through a temporary that tunegen makes and removes itself when
+// it is ended (on SIGTERM, which it also gets when the player dies).
 bool spawn(Tunegen::Stage stage, const std::vector<std::string>& arguments, const std::string& output)
 {
     Tunegen& t = LIVE.tunegen;
@@ -111,11 +111,9 @@ bool spawn(Tunegen::Stage stage, const std::vector<std::string>& arguments, cons
     t.pid = pid;
     t.stage = stage;
     t.output = output;
-    // Ended with the player, and its unfinished output removed, however the
-    // player ends.
-    t.temporary = output + ".tmp-" + std::to_string(pid);
+    // Ended with the player, and so its unfinished output removed, however
+    // the player ends.
     t.childSlot = holdChild(pid, SIGTERM);
-    t.temporarySlot = holdTemporary(t.temporary);
     t.outFd = pipeEnds[0];
     fcntl(t.outFd, F_SETFL, O_NONBLOCK);
     t.out.clear();
@@ -213,7 +211,6 @@ void endTunegen()
     if (t.pid <= 0) return;
     kill(t.pid, SIGTERM);
     waitpid(t.pid, nullptr, 0);
-    unlink(t.temporary.c_str());
     close(t.outFd);
     t.outFd = -1;
     t.pid = -1;

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -70,10 +71,21 @@ void report(const Options& options, double fraction)
     std::fflush(stdout);
 }
 
+// A row of --section: digits alone, within what an int holds.
+bool parseRow(const std::string& text, int& row)
+{
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    const long long value = std::stoll(text);
+    if (value > INT_MAX) return false;
+    row = static_cast<int>(value);
+    return true;
+}
+
 bool parseSection(const std::string& text, int& from, int& to)
 {
-    char tail = 0;
-    return std::sscanf(text.c_str(), "%d:%d%c", &from, &to, &tail) == 2 && from >= 0 && from < to;
+    const size_t colon = text.find(':');
+    return colon != std::string::npos && parseRow(text.substr(0, colon), from) &&
+           parseRow(text.substr(colon + 1), to) && from < to;
 }
 
 // The levels tunegen recorded in an earlier tune. Failure: false with a
@@ -87,8 +99,15 @@ bool recordedLevels(const std::string& path, MasterLevels& levels, bool& found, 
         return false;
     }
     found = false;
+    bool refused = false;
     for (const std::string& line : comments) {
-        if (line.rfind(levelsTag, 0) == 0) found = parseLevels(line.substr(std::string(levelsTag).size()), levels);
+        if (line.rfind(levelsTag, 0) != 0) continue;
+        found = parseLevels(line.substr(std::string(levelsTag).size()), levels);
+        refused = !found;
+    }
+    if (refused) {
+        std::fprintf(stderr, "tunegen: %s: its levels are not ones tunegen masters at; the section is mastered at "
+                             "the score's target loudness\n", path.c_str());
     }
     return true;
 }
@@ -136,8 +155,12 @@ int renderTune(const Options& options, const Song& song)
     // Encoding moves peaks: the song's ceiling holds for the decoded file.
     // Master a little under it, check what decodes, and master again lower
     // when a peak came out above it.
-    const std::string temporary = options.out + ".tmp-" + std::to_string(getpid());
-    const int held = holdTemporary(temporary);
+    TemporaryFile temporary;
+    std::string error;
+    if (!createTemporary(options.out, "", temporary, error)) {
+        std::fprintf(stderr, "tunegen: %s\n", error.c_str());
+        return 1;
+    }
     const Premaster prepared = premaster(song, mix);
     report(options, 0.75);
     double margin = 1.4;
@@ -150,15 +173,20 @@ int renderTune(const Options& options, const Song& song)
         const std::vector<float> mastered = limit(song, prepared, song.ceiling - margin, &levels);
         report(options, 0.8);
         frames = mastered.size() / 2;
-        const bool written = writeOggVorbis(temporary, sampleRate, 2, frames,
+        // Each attempt writes the file again from its start, through a
+        // descriptor of its own that the writer closes.
+        const int fd = ftruncate(temporary.fd, 0) == 0 && lseek(temporary.fd, 0, SEEK_SET) == 0 ? dup(temporary.fd) : -1;
+        std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+        if (!file && fd >= 0) close(fd);
+        const bool written = file && writeOggVorbis(file, sampleRate, 2, frames,
                                             [&](uint64_t frame, uint32_t channel) {
                                                 return mastered[2 * frame + channel];
                                             },
                                             static_cast<float>(options.quality),
                                             {std::string(levelsTag) + describeLevels(levels)});
         DecodedAudio decoded;
-        if (!written || !decodeOggVorbis(temporary, decoded)) {
-            std::remove(temporary.c_str());
+        if (!written || !decodeOggVorbis(temporary.path, decoded)) {
+            discardTemporary(temporary);
             std::fprintf(stderr, "tunegen: cannot write %s\n", options.out.c_str());
             return 1;
         }
@@ -169,12 +197,10 @@ int renderTune(const Options& options, const Song& song)
         if (filePeakDb <= song.ceiling || attempt == 4) break;
         margin += filePeakDb - song.ceiling + 0.25;
     }
-    if (std::rename(temporary.c_str(), options.out.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        std::fprintf(stderr, "tunegen: cannot write %s\n", options.out.c_str());
+    if (!commitTemporary(temporary, options.out, error)) {
+        std::fprintf(stderr, "tunegen: %s\n", error.c_str());
         return 1;
     }
-    releaseTemporary(held);
     report(options, 1.0);
     std::printf("%s: %.2f s, %.1f LUFS, true peak %.2f dBTP; voices %.1f s, master and encode %.1f s (%d %s)\n",
                 options.out.c_str(), frames / static_cast<double>(sampleRate), loudness, filePeakDb, voiceTime,
@@ -202,7 +228,7 @@ int main(int argc, char** argv)
             } else if (arg == "--levels") {
                 options.levels = value;
             } else if (arg == "--section") {
-                if (!parseSection(value, options.from, options.to)) return usage("--section is A:B, rows with A < B");
+                if (!parseSection(value, options.from, options.to)) return usage("--section is A:B, rows from 0 to 2147483647 with A < B");
                 options.section = true;
             } else {
                 char* end = nullptr;

@@ -402,9 +402,12 @@ bool parseLevels(const std::string& text, MasterLevels& levels)
         static_cast<size_t>(used) != text.size()) {
         return false;
     }
-    // Levels a master could have run at: finite, and within reason.
-    for (double value : {read.compressorDb, read.gainDb, read.ceilingDb}) {
-        if (!(std::fabs(value) <= 120.0)) return false;
+    // Levels this master could have run at: the gains from a target of -40
+    // to -6 LUFS over a mix of -70 LUFS (silence) or louder, the ceiling at
+    // most full scale. Anything else would be a file's word against the ear.
+    if (!(std::fabs(read.compressorDb) <= maxLevelGainDb && std::fabs(read.gainDb) <= maxLevelGainDb &&
+          read.ceilingDb >= minLevelCeilingDb && read.ceilingDb <= 0.0)) {
+        return false;
     }
     levels = read;
     return true;

@@ -17,6 +17,9 @@ struct Mixdown;
 // gain that brought it to the target loudness, the limiter's ceiling. A
 // part of the song mastered at the whole song's levels sounds as it does in
 // the whole.
+constexpr double maxLevelGainDb = 70.0;
+constexpr double minLevelCeilingDb = -24.0;
+
 struct MasterLevels {
     double compressorDb = 0.0;
     double gainDb = 0.0;
@@ -24,7 +27,9 @@ struct MasterLevels {
 };
 
 // As tunegen records them in its file's comment ("compressor C gain G
-// ceiling L", in dB), and back. Failure: false for any other text.
+// ceiling L", in dB), and back. Failure: false for any other text, and for
+// levels this master never runs at: a gain past +-70 dB, a ceiling above
+// 0 dBFS or below -24.
 std::string describeLevels(const MasterLevels& levels);
 bool parseLevels(const std::string& text, MasterLevels& levels);
 

@@ -26,7 +26,13 @@ bool writeOggVorbis(const std::string& path, uint32_t rate, uint32_t channels, u
                     const std::vector<std::string>& comments)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
+    return file && writeOggVorbis(file, rate, channels, frames, sample, quality, comments);
+}
+
+bool writeOggVorbis(std::FILE* file, uint32_t rate, uint32_t channels, uint64_t frames,
+                    const std::function<float(uint64_t, uint32_t)>& sample, float quality,
+                    const std::vector<std::string>& comments)
+{
 
     vorbis_info info;
     vorbis_info_init(&info);

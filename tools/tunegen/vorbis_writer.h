@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,6 +13,11 @@
 // "KEY=value" lines for the file's comment header. Returns false when the
 // file cannot be written.
 bool writeOggVorbis(const std::string& path, uint32_t rate, uint32_t channels, uint64_t frames,
+                    const std::function<float(uint64_t, uint32_t)>& sample, float quality = 0.1f,
+                    const std::vector<std::string>& comments = {});
+
+// The same into an open file, which it closes (the close checked too).
+bool writeOggVorbis(std::FILE* file, uint32_t rate, uint32_t channels, uint64_t frames,
                     const std::function<float(uint64_t, uint32_t)>& sample, float quality = 0.1f,
                     const std::vector<std::string>& comments = {});
 

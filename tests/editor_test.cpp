@@ -1,0 +1,360 @@
+// The track editor without a window: its text, its saves, its undo and the
+// reader of commands on standard input, driven through the editor's hooks.
+#include "command_lines.h"
+#include "edit_history.h"
+#include "editor.h"
+#include "overlay.h"
+#include "track_document.h"
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::string> names = {"scene", "gain.r", "cam.rot.y"};
+
+// An editor of `path` with the row where a test puts it, and what it said.
+struct Editing {
+    explicit Editing(const std::string& path)
+    {
+        EditorHooks hooks;
+        hooks.row = [this] { return row; };
+        hooks.moveTo = [this](double to) { row = to; };
+        hooks.setPaused = [](bool) {};
+        hooks.keysChanged = [this](const std::string& name, const TextTrack* track) {
+            keyCounts[name] = track ? static_cast<int>(track->keys.size()) : -1;
+        };
+        hooks.valueAt = [this](const std::string& name) {
+            const TextTrack* track = editor->document().find(name);
+            float value = 0;
+            for (size_t k = 0; track && k < track->keys.size() && track->keys[k].row <= row; ++k) {
+                value = track->keys[k].value;
+            }
+            return value;
+        };
+        hooks.say = [this](const std::string& line) { said += line + "\n"; };
+        hooks.showError = [this](const std::string& key, const std::string& line) {
+            if (line.empty()) errors.erase(key);
+            else errors[key] = line;
+        };
+        editor = std::make_unique<TrackEditor>(path, names, hooks);
+    }
+    double row = 0;
+    std::string said;
+    std::map<std::string, std::string> errors;
+    std::map<std::string, int> keyCounts;
+    std::unique_ptr<TrackEditor> editor;
+};
+
+bool parses(const std::string& text)
+{
+    std::vector<TextTrack> tracks;
+    TextError error;
+    return parseTrackText(text, "t.tracks", tracks, error);
+}
+
+} // namespace
+
+// An empty text is a tracks text; one the parser refuses is refused, and
+// every way of editing after it works on what the editor holds, never a
+// crash.
+TEST(TrackEditor, LoadsAnyTextTheParserTakesAndRefusesTheRestWithoutACrash)
+{
+    const std::vector<std::pair<std::string, bool>> texts = {
+        {"", true},
+        {"\xef\xbb\xbftrack scene\n  0 1 step\n", false},
+        {"track scene\n  0 1 step\n  0 2 step\n", false},
+        {std::string("track scene\n  0 1 step\0\n", 24), false},
+        {"track gain.r\n  0 1 code:7\n", true},
+    };
+    for (const auto& [text, good] : texts) {
+        SCOPED_TRACE(text);
+        TempDir folder;
+        folder.write("t.tracks", text);
+        Editing edit(folder.file("t.tracks"));
+        EXPECT_EQ(edit.editor->reload(), good) << edit.said;
+        EXPECT_EQ(edit.editor->diskRejected(), !good);
+        edit.row = 4;
+        for (const char* command : {"key gain.r 0.5", "key scene 2 step", "interp gain.r smooth", "copy all 0 16",
+                                    "paste all", "insert all 4", "remove all 4", "copy gain.r 0 8", "paste gain.r",
+                                    "del gain.r", "undo", "redo", "undo", "key cam.rot.y -1"}) {
+            edit.editor->run(command);
+        }
+        edit.editor->nudge(1, false);
+        edit.editor->cycleInterpolation();
+        edit.editor->moveKey(1);
+        edit.editor->dragKey(5, 7, 0.25f, true);
+        EXPECT_TRUE(parses(edit.editor->document().text())) << edit.editor->document().text();
+        if (good) {
+            ASSERT_TRUE(edit.editor->writeNow()) << edit.said;
+            EXPECT_EQ(readFile(folder.file("t.tracks")), edit.editor->document().text());
+        } else {
+            // Edits wait; the file is as the maker left it.
+            EXPECT_FALSE(edit.editor->writeNow());
+            EXPECT_EQ(readFile(folder.file("t.tracks")), text);
+        }
+    }
+}
+
+// A file that does not parse is never written over: edits wait in memory
+// until it parses (the saved file wins) or 'save' keeps it beside and
+// writes; a link to something that is not a tracks text is never written
+// through.
+TEST(TrackEditor, NeverWritesOverAFileThatDoesNotParse)
+{
+    TempDir folder;
+    const std::string good = "track gain.r\n  0 0.5 linear\n";
+    folder.write("t.tracks", good);
+    Editing edit(folder.file("t.tracks"));
+    ASSERT_TRUE(edit.editor->reload());
+    const std::string typo = "track gain.r\n  0 0.5 linaer\n";
+    folder.write("t.tracks", typo);
+    EXPECT_FALSE(edit.editor->reload());
+    EXPECT_NE(edit.errors["t.tracks"].find("t.tracks:2:"), std::string::npos);
+    ASSERT_TRUE(edit.editor->run("key gain.r 0.75"));
+    edit.editor->tick();
+    EXPECT_FALSE(edit.editor->writeNow());
+    EXPECT_EQ(readFile(folder.file("t.tracks")), typo);
+
+    // Mended outside: the saved file wins, undo brings the edit back.
+    const std::string mended = "track gain.r\n  0 0.5 smooth\n";
+    folder.write("t.tracks", mended);
+    ASSERT_TRUE(edit.editor->reload());
+    EXPECT_EQ(edit.editor->document().text(), mended);
+    ASSERT_TRUE(edit.editor->undo());
+    EXPECT_NE(edit.editor->document().text().find("0.75"), std::string::npos);
+
+    // Broken again, and the maker says to save: the broken text is kept.
+    folder.write("t.tracks", typo);
+    EXPECT_FALSE(edit.editor->reload());
+    ASSERT_TRUE(edit.editor->run("save")) << edit.said;
+    EXPECT_EQ(readFile(folder.file("t.tracks.rejected")), typo);
+    EXPECT_EQ(readFile(folder.file("t.tracks")), edit.editor->document().text());
+    EXPECT_FALSE(edit.editor->diskRejected());
+    // A second rejected text does not replace the first one kept.
+    folder.write("t.tracks", typo + "#2\n");
+    EXPECT_FALSE(edit.editor->reload());
+    ASSERT_TRUE(edit.editor->save());
+    EXPECT_EQ(readFile(folder.file("t.tracks.rejected")), typo);
+    EXPECT_EQ(readFile(folder.file("t.tracks.rejected.2")), typo + "#2\n");
+
+    // A link to a file that is not a tracks text.
+    folder.write("notes.txt", "my notes\n");
+    fs::create_symlink(folder.file("notes.txt"), folder.file("l.tracks"));
+    Editing linked(folder.file("l.tracks"));
+    EXPECT_FALSE(linked.editor->reload());
+    ASSERT_TRUE(linked.editor->run("key gain.r 1"));
+    EXPECT_FALSE(linked.editor->writeNow());
+    EXPECT_EQ(readFile(folder.file("notes.txt")), "my notes\n");
+    ASSERT_TRUE(linked.editor->save());
+    EXPECT_EQ(readFile(folder.file("notes.txt")), "my notes\n");
+    EXPECT_FALSE(fs::is_symlink(folder.file("l.tracks")));
+    EXPECT_TRUE(parses(readFile(folder.file("l.tracks"))));
+}
+
+// Edits that cannot be written beside the text go to the state folder, then
+// the temporary folder; a name taken beside it is passed over, not replaced.
+TEST(TrackEditor, EditsThatCannotBeWrittenGoToAFileOfTheirOwn)
+{
+    TempDir folder, state;
+    folder.write("t.tracks", "track gain.r\n  0 1 step\n");
+    fs::create_directory(folder.file("t.tracks.unsaved"));
+    Editing edit(folder.file("t.tracks"));
+    ASSERT_TRUE(edit.editor->reload());
+    ASSERT_TRUE(edit.editor->run("key gain.r 2"));
+    EXPECT_EQ(edit.editor->writeUnsaved(), folder.file("t.tracks.unsaved.2"));
+    EXPECT_TRUE(fs::is_directory(folder.file("t.tracks.unsaved")));
+
+    // The text's folder gone: the state folder, made as needed.
+    const std::string gone = folder.file("gone/t.tracks");
+    Editing lost(gone);
+    lost.editor->reload();
+    ASSERT_TRUE(lost.editor->run("key gain.r 3"));
+    EXPECT_FALSE(lost.editor->writeNow());
+    const char* savedState = std::getenv("XDG_STATE_HOME");
+    const char* savedTemporary = std::getenv("TMPDIR");
+    setenv("XDG_STATE_HOME", state.path().c_str(), 1);
+    const std::string kept = lost.editor->writeUnsaved();
+    EXPECT_EQ(kept, state.file("orvanta/t.tracks.unsaved"));
+    EXPECT_EQ(readFile(kept), lost.editor->document().text());
+    // Nowhere at all: said as "".
+    folder.write("a-file", "");
+    setenv("XDG_STATE_HOME", folder.file("a-file").c_str(), 1);
+    setenv("TMPDIR", folder.file("gone-too").c_str(), 1);
+    EXPECT_EQ(lost.editor->writeUnsaved(), "");
+    if (savedState) setenv("XDG_STATE_HOME", savedState, 1);
+    else unsetenv("XDG_STATE_HOME");
+    if (savedTemporary) setenv("TMPDIR", savedTemporary, 1);
+    else unsetenv("TMPDIR");
+}
+
+// What an edit does not change keeps its bytes: an edit to the value a key
+// has is none, identical keys pasted write nothing, tabs and CR LF stay,
+// and an interpolation the names lack is written as the code it is.
+TEST(TrackDocument, KeepsTheBytesOfWhatAnEditDoesNotChange)
+{
+    TempDir folder;
+    const std::string text = "track gain.r\r\n\t0\t0.50\tlinear\r\n\t16\t1\tcode:7\r\n\t32\t2\tstep\r\n";
+    folder.write("t.tracks", text);
+    Editing edit(folder.file("t.tracks"));
+    ASSERT_TRUE(edit.editor->reload());
+    ASSERT_TRUE(edit.editor->run("key gain.r 0.5"));
+    EXPECT_EQ(edit.editor->document().text(), text);
+    EXPECT_FALSE(edit.editor->undo()) << "no step of undo for no change";
+    ASSERT_TRUE(edit.editor->run("copy gain.r 0 32"));
+    ASSERT_TRUE(edit.editor->run("paste gain.r"));
+    EXPECT_EQ(edit.editor->document().text(), text);
+
+    edit.row = 20;
+    ASSERT_TRUE(edit.editor->run("key gain.r 0.25"));
+    EXPECT_NE(edit.editor->document().text().find("\t16\t1\tcode:7\r\n\t20\t0.25\tcode:7\r\n"), std::string::npos)
+        << edit.editor->document().text();
+    edit.row = 8;
+    ASSERT_TRUE(edit.editor->run("insert gain.r 4"));
+    const std::string& after = edit.editor->document().text();
+    EXPECT_EQ(after.rfind("track gain.r\r\n\t0\t0.50\tlinear\r\n\t20\t1\tcode:7\r\n", 0), 0u) << after;
+    EXPECT_TRUE(parses(after));
+    ASSERT_TRUE(edit.editor->run("key cam.rot.y 1"));
+    EXPECT_NE(edit.editor->document().text().find("\r\ntrack cam.rot.y\r\n  8 1 linear\r\n"), std::string::npos)
+        << edit.editor->document().text();
+}
+
+// The demo's own tracks hold keys past the last row: retiming and pasting
+// in all tracks works around them, leaves them where they are, and says
+// how many pasted keys fell past the end.
+TEST(TrackEditor, RetimesAndPastesAroundKeysPastTheLastRow)
+{
+    TempDir folder;
+    const std::string demo = readFile(std::string(ORVANTA_DATA_DIR) + "/tracks/demo.tracks");
+    ASSERT_FALSE(demo.empty());
+    folder.write("demo.tracks", demo);
+    std::vector<TextTrack> before;
+    TextError error;
+    ASSERT_TRUE(parseTrackText(demo, "demo.tracks", before, error));
+    Editing edit(folder.file("demo.tracks"));
+    ASSERT_TRUE(edit.editor->reload());
+    auto pastEnd = [&](const std::vector<TextTrack>& tracks) {
+        std::vector<std::pair<std::string, int32_t>> out;
+        for (const TextTrack& track : tracks) {
+            for (const TrackKey& key : track.keys) {
+                if (key.row > 1147) out.emplace_back(track.name, key.row);
+            }
+        }
+        return out;
+    };
+    ASSERT_FALSE(pastEnd(before).empty());
+    for (double row : {0.0, 512.0, 1100.0}) {
+        edit.row = row;
+        EXPECT_TRUE(edit.editor->run("remove all 4")) << edit.said;
+        EXPECT_TRUE(edit.editor->run("insert all 4")) << edit.said;
+    }
+    edit.row = 0;
+    ASSERT_TRUE(edit.editor->run("copy all 0 1147"));
+    edit.row = 1120;
+    edit.said.clear();
+    ASSERT_TRUE(edit.editor->run("paste all")) << edit.said;
+    EXPECT_NE(edit.said.find("fell past the last row"), std::string::npos) << edit.said;
+    std::vector<TextTrack> after;
+    ASSERT_TRUE(parseTrackText(edit.editor->document().text(), "demo.tracks", after, error)) << error.describe();
+    EXPECT_EQ(pastEnd(after), pastEnd(before));
+}
+
+// A nudge writes the value to its step's precision; a typed value is
+// written as it was typed.
+TEST(TrackEditor, WritesValuesAtThePrecisionTheMakerSetThem)
+{
+    TempDir folder;
+    folder.write("t.tracks", "track gain.r\n  0 -0.7 linear\n  64 0.3 linear\n");
+    Editing edit(folder.file("t.tracks"));
+    ASSERT_TRUE(edit.editor->reload());
+    edit.editor->select("gain.r");
+    edit.editor->nudge(-1, true); // a step of 0.1
+    EXPECT_NE(edit.editor->document().text().find("  0 -0.8 linear\n"), std::string::npos)
+        << edit.editor->document().text();
+    edit.row = 32;
+    ASSERT_TRUE(edit.editor->run("key gain.r 0.50"));
+    EXPECT_NE(edit.editor->document().text().find("  32 0.50 linear\n"), std::string::npos);
+    EXPECT_EQ(TrackEditor::valueText(-0.04, 0.1f), "0");
+    EXPECT_EQ(TrackEditor::valueText(0.30000000000000004, 0.05f), "0.3");
+    EXPECT_EQ(TrackEditor::valueText(1.0004, 0.005f), "1");
+    EXPECT_EQ(TrackEditor::valueText(-12.345, 0.01f), "-12.35");
+}
+
+// Undo keeps each edit, not the text: three hundred edits of an 8 MiB text
+// take kilobytes, and undoing them all gives back the same bytes.
+TEST(EditHistory, KeepsTheEditsNotTheTexts)
+{
+    std::string text(8 << 20, '#');
+    const std::string original = text;
+    EditHistory history;
+    for (int i = 0; i < 300; ++i) {
+        const std::string before = text;
+        text.replace(static_cast<size_t>(i) * 1000, 6, std::to_string(100000 + i));
+        history.remember(before, text);
+    }
+    EXPECT_EQ(history.undoSteps(), EditHistory::maxSteps);
+    EXPECT_LT(history.bytes(), size_t(64) << 10);
+    while (history.undo(text)) {
+    }
+    EXPECT_EQ(text.compare(44 * 1000, std::string::npos, original, 44 * 1000, std::string::npos), 0);
+    EXPECT_EQ(text.substr(43 * 1000, 6), "100043");
+    while (history.redo(text)) {
+    }
+    EXPECT_EQ(text.substr(299 * 1000, 6), "100299");
+    // A step is refused on a text it did not leave.
+    text = "other";
+    EXPECT_FALSE(history.undo(text));
+    EXPECT_EQ(text, "other");
+}
+
+// Standard input's commands come out a line at a time in time linear in
+// their bytes; a line over the limit is dropped whole, never run in pieces.
+TEST(CommandLines, CutsAFloodIntoLinesAndDropsOverlongOnesWhole)
+{
+    CommandLines lines;
+    std::string flood;
+    for (int i = 0; i < 300000; ++i) flood += "goto 5\n";
+    const auto start = std::chrono::steady_clock::now();
+    size_t count = 0, fed = 0;
+    std::string line;
+    for (;;) {
+        if (lines.next(line)) {
+            ASSERT_EQ(line, "goto 5");
+            ++count;
+            continue;
+        }
+        if (fed == flood.size()) break;
+        ASSERT_TRUE(lines.wantsMore());
+        const size_t n = std::min<size_t>(16384, flood.size() - fed);
+        lines.feed(flood.data() + fed, n);
+        fed += n;
+    }
+    EXPECT_EQ(count, 300000u);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
+
+    const std::string longLine = std::string(5000, 'x') + "goto 9\nkey gain.r 1\n";
+    for (size_t at = 0; at < longLine.size(); at += 1000) {
+        lines.feed(longLine.data() + at, std::min<size_t>(1000, longLine.size() - at));
+        while (lines.next(line)) EXPECT_EQ(line, "key gain.r 1");
+    }
+    EXPECT_EQ(lines.takeDropped(), 1);
+    EXPECT_EQ(lines.takeDropped(), 0);
+}
+
+// The overlay's glyphs are printable ASCII; anything else shows as '?'.
+TEST(Overlay, ShowsOnlyPrintableCharacters)
+{
+    EXPECT_EQ(printableText(std::string("a\x01\xff\x80z\t", 6)), "a???z?");
+    EXPECT_EQ(printableText("key gain.r 0.5"), "key gain.r 0.5");
+}

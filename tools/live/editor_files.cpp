@@ -1,0 +1,191 @@
+// The track editor and its file: reading it back when it is saved from
+// outside, writing the edits when they are due, and keeping every text that
+// cannot go where it belongs in a file of its own.
+#include "editor.h"
+
+#include "files.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Edits come in bursts (a key held down, a script): they are written
+// together once the burst has paused this long, and always within a second.
+constexpr auto writeDelay = std::chrono::milliseconds(100);
+constexpr auto maxDelay = std::chrono::milliseconds(800);
+constexpr auto retryDelay = std::chrono::seconds(1);
+
+bool isLink(const std::string& path)
+{
+    struct stat info = {};
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+} // namespace
+
+bool TrackEditor::reload()
+{
+    if (path_.empty()) return true;
+    std::string bytes, message;
+    if (!readWholeFile(path_, bytes, message, textFileLimit)) {
+        hooks_.showError(name_, message);
+        hooks_.say(message);
+        return false;
+    }
+    // The editor's own write coming back, or nothing new.
+    if (loaded_ && (bytes == written_ || bytes == document_.text())) {
+        written_ = bytes;
+        if (diskRejected_) hooks_.showError(name_, "");
+        diskRejected_ = false;
+        rejected_.clear();
+        return true;
+    }
+    TrackDocument loaded;
+    TextError error;
+    if (!loaded.load(bytes, name_, error)) {
+        // Kept as it is on disk: edits wait in memory until it parses.
+        diskRejected_ = true;
+        rejected_ = bytes;
+        const std::string line = error.describe() + "; the file is left as it is and edits stay here until it "
+                                                    "parses, or 'save' keeps it as " + name_ + ".rejected and writes them";
+        hooks_.showError(name_, line);
+        hooks_.say(line);
+        return false;
+    }
+    if (loaded_) {
+        if (unwritten()) {
+            hooks_.say(name_ + ": saved outside while edits were not written; the saved file wins, undo brings the "
+                               "edits back");
+        }
+        history_.remember(document_.text(), bytes);
+        amendable_ = false;
+    }
+    loaded.lastRow = document_.lastRow;
+    document_ = std::move(loaded);
+    written_ = bytes;
+    loaded_ = true;
+    diskRejected_ = false;
+    rejected_.clear();
+    int found = 0;
+    for (const std::string& track : trackNames_) {
+        const TextTrack* keys = document_.find(track);
+        found += keys ? 1 : 0;
+        hooks_.keysChanged(track, keys);
+    }
+    hooks_.showError(name_, "");
+    hooks_.say(name_ + ": " + std::to_string(found) + " of " + std::to_string(trackNames_.size()) + " tracks");
+    return true;
+}
+
+void TrackEditor::tick()
+{
+    if (!unwritten() || diskRejected_) {
+        waiting_ = false;
+        return;
+    }
+    const auto now = Clock::now();
+    if (!waiting_) {
+        waiting_ = true;
+        since_ = now;
+    }
+    const bool due = now - changed_ >= writeDelay || now - since_ >= maxDelay;
+    if (!due || (failing_ && now - lastTry_ < retryDelay)) return;
+    if (writeNow()) waiting_ = false;
+}
+
+bool TrackEditor::diskChanged()
+{
+    std::string bytes, message;
+    if (!loaded_ || !readWholeFile(path_, bytes, message, textFileLimit) || bytes == written_) return false;
+    reload();
+    return true;
+}
+
+bool TrackEditor::writeNow()
+{
+    if (!unwritten()) return true;
+    if (diskRejected_) return false;
+    // A save from outside that the watcher has not passed on yet wins too.
+    if (diskChanged()) return !unwritten();
+    return writeText();
+}
+
+bool TrackEditor::writeText()
+{
+    // Through a link, the file it points at is written, and the link stays.
+    std::error_code ignored;
+    const fs::path target = fs::canonical(path_, ignored);
+    std::string message;
+    lastTry_ = Clock::now();
+    if (!writeFileAtomically(ignored ? path_ : target.string(), document_.text(), message)) {
+        if (!failing_) hooks_.say(name_ + ": not written: " + message + "; the edits are kept");
+        hooks_.showError(name_ + " write", name_ + ": not written: " + message + "; the edits are kept");
+        failing_ = true;
+        return false;
+    }
+    written_ = document_.text();
+    if (failing_) hooks_.showError(name_ + " write", "");
+    failing_ = false;
+    hooks_.say(name_ + ": written");
+    return true;
+}
+
+bool TrackEditor::save()
+{
+    if (!diskRejected_) return writeNow();
+    // Read again: the maker may have mended it meanwhile.
+    std::string bytes, message;
+    if (readWholeFile(path_, bytes, message, textFileLimit) && bytes != rejected_ && reload()) return writeNow();
+    if (isLink(path_)) {
+        // The link's target is not this editor's to write: the link gives
+        // way to the tracks text, and what it pointed at stays as it was.
+        std::error_code ignored;
+        const std::string target = fs::read_symlink(path_, ignored).string();
+        if (!writeFileAtomically(path_, document_.text(), message)) {
+            hooks_.say(name_ + ": not written: " + message);
+            return false;
+        }
+        hooks_.say(name_ + " pointed at " + target + ", which is not a tracks text; " + name_ +
+                   " is now a file of its own, " + target + " is left as it was");
+    } else {
+        const std::string kept =
+            writeNewFile(fs::path(path_).parent_path().string(), name_ + ".rejected", rejected_, message);
+        if (kept.empty()) {
+            hooks_.say(name_ + ": not written: the text that did not parse cannot be kept (" + message + ")");
+            return false;
+        }
+        if (!writeText()) return false;
+        hooks_.say(name_ + ": the text that did not parse is kept as " + kept);
+    }
+    written_ = document_.text();
+    diskRejected_ = false;
+    rejected_.clear();
+    hooks_.showError(name_, "");
+    return true;
+}
+
+std::string TrackEditor::writeUnsaved()
+{
+    std::vector<std::string> folders = {fs::path(path_).parent_path().string()};
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    if (state && *state == '/') folders.push_back(std::string(state) + "/orvanta");
+    else if (home && *home == '/') folders.push_back(std::string(home) + "/.local/state/orvanta");
+    const char* temporary = std::getenv("TMPDIR");
+    folders.push_back(temporary && *temporary == '/' ? temporary : "/tmp");
+    for (size_t f = 0; f < folders.size(); ++f) {
+        const std::string& folder = folders[f];
+        std::error_code ignored;
+        if (f == 1 && folders.size() == 3) fs::create_directories(folder, ignored); // the state folder
+        std::string message;
+        const std::string written = writeNewFile(folder, name_ + ".unsaved", document_.text(), message);
+        if (!written.empty()) return written;
+    }
+    return "";
+}
