@@ -33,7 +33,6 @@
 #include "gpu/camera.h"
 #include "gpu/mesh.h"
 #include "gpu/shader_program.h"
-#include "render/frame_size.h"
 #include "render/programs.h"
 #include "render/render_screen.h"
 #include "render/scene_index.h"
@@ -199,18 +198,16 @@ int main(int argc, char** argv)
         std::vector<double> costs;
         const double whole = scenes[static_cast<size_t>(scene)].first;
         for (int pass : {1, 2, 3, 4, 0}) {
-            ShaderProgram* stand = pass == 1 ? &plainScene : &plain;
-            std::swap(shaderPrograms[entries[pass]], stand);
+            ShaderProgram* const own = swapProgram(entries[pass], pass == 1 ? &plainScene : &plain);
             costs.push_back(whole - timeFrames(frames, renderScreen).first);
-            std::swap(shaderPrograms[entries[pass]], stand);
+            swapProgram(entries[pass], own);
         }
         ShaderProgram* kept[passCount + 1];
         for (int pass = 0; pass <= passCount; ++pass) {
-            kept[pass] = shaderPrograms[entries[pass]];
-            shaderPrograms[entries[pass]] = pass == 1 ? &plainScene : &plain;
+            kept[pass] = swapProgram(entries[pass], pass == 1 ? &plainScene : &plain);
         }
         costs.push_back(timeFrames(frames, renderScreen).first);
-        for (int pass = 0; pass <= passCount; ++pass) shaderPrograms[entries[pass]] = kept[pass];
+        for (int pass = 0; pass <= passCount; ++pass) swapProgram(entries[pass], kept[pass]);
         substituted.push_back(costs);
     }
 
@@ -232,17 +229,17 @@ int main(int argc, char** argv)
             continue;
         }
         holdMusicAt(std::max(rows[static_cast<size_t>(scene)], 0.0));
-        ShaderProgram* const table = shaderPrograms[entry];
+        ShaderProgram* const table = swapProgram(entry, &plainScene);
         std::vector<double> now, others;
         for (int round = 0; round < 7; ++round) {
-            shaderPrograms[entry] = &plainScene;
+            swapProgram(entry, &plainScene);
             const double floor = timeFrames(frames, renderScreen).first;
-            shaderPrograms[entry] = table;
+            swapProgram(entry, table);
             now.push_back(timeFrames(frames, renderScreen).first - floor);
-            shaderPrograms[entry] = &otherProgram;
+            swapProgram(entry, &otherProgram);
             others.push_back(timeFrames(frames, renderScreen).first - floor);
         }
-        shaderPrograms[entry] = table;
+        swapProgram(entry, table);
         std::sort(now.begin(), now.end());
         std::sort(others.begin(), others.end());
         againstCosts.push_back({scene, now[now.size() / 2], others[others.size() / 2]});
@@ -267,15 +264,17 @@ int main(int argc, char** argv)
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
     }
+    const float frameWidth = static_cast<float>(frameDimensions().width);
+    const float frameHeight = static_cast<float>(frameDimensions().height);
     const std::pair<double, double> yardstick = timeFrames(frames, [&] {
         glBindFramebuffer(GL_FRAMEBUFFER, target);
-        glViewport(0, 0, static_cast<GLsizei>(windowWidth), static_cast<GLsizei>(windowHeight));
+        glViewport(0, 0, static_cast<GLsizei>(frameWidth), static_cast<GLsizei>(frameHeight));
         glEnable(GL_DEPTH_TEST);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glUseProgram(reference.program);
-        glUniform2f(glGetUniformLocation(reference.program, "iResolution"), windowWidth, windowHeight);
+        glUniform2f(glGetUniformLocation(reference.program, "iResolution"), frameWidth, frameHeight);
         glUniform1f(glGetUniformLocation(reference.program, "iGlobalTime"), referenceTime += 0.1f);
-        Camera camera(45.0f, windowWidth / windowHeight, 0.01f, 100.0f);
+        Camera camera(45.0f, frameWidth / frameHeight, 0.01f, 100.0f);
         camera.eye = glm::vec3(0.0f, 0.0f, -0.1f);
         quad.position = glm::vec3(0.0f);
         quad.rotation = glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);

@@ -11,6 +11,7 @@
 // and with the size following the frame rate; and a score's save to the
 // moment its first bars are put into the playing music (the player's own
 // report), against the whole tune's render, which was all there was before.
+#include "subprocess.h"
 #include "xvfb.h"
 
 #include <algorithm>
@@ -37,38 +38,16 @@ class Player {
 public:
     Player(const std::vector<std::string>& args, const std::string& display, const std::string& cwd = "")
     {
-        int out[2], in[2];
-        if (pipe(out) != 0 || pipe(in) != 0) std::abort();
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            dup2(in[0], 0);
-            close(out[0]);
-            close(out[1]);
-            close(in[0]);
-            close(in[1]);
-            if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
-            setenv("DISPLAY", display.c_str(), 1);
-            setenv("SDL_AUDIODRIVER", "none", 1);
-            // Every save is a new shader: no driver cache may answer for it.
-            setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
-            std::vector<char*> argv;
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        close(in[0]);
-        fd_ = out[0];
-        commands_ = in[1];
-    }
-    ~Player()
-    {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        close(fd_);
-        close(commands_);
+        SubprocessOptions options;
+        options.argv = args;
+        options.workingDirectory = cwd;
+        options.input = SubprocessStream::Pipe;
+        options.output = SubprocessStream::Pipe;
+        // Every save is a new shader: no driver cache may answer for it.
+        options.environment = {{"DISPLAY", display}, {"SDL_AUDIODRIVER", "none"}, {"MESA_SHADER_CACHE_DISABLE", "true"}};
+        if (!player_.start(options)) std::abort();
+        fd_ = player_.output();
+        commands_ = player_.input();
     }
 
     void send(const std::string& line)
@@ -102,7 +81,7 @@ public:
     }
 
 private:
-    pid_t pid_ = -1;
+    Subprocess player_; // ended with SIGTERM as it goes
     int fd_ = -1;
     int commands_ = -1;
     std::string buffer_;

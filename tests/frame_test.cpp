@@ -26,8 +26,8 @@ TEST(Frame, StartUpPrintsTheMeshSummariesAfterThePrograms)
     FrameHarness harness;
     EXPECT_EQ(harness.start(), expectedStartupTranscript());
     for (int i = 0; i < 5; ++i) {
-        ASSERT_NE(meshes[i], nullptr);
-        EXPECT_EQ(meshes[i]->program, shaderPrograms[i]);
+        ASSERT_NE(demoMesh(i), nullptr);
+        EXPECT_EQ(demoMesh(i)->program, demoProgram(i));
     }
     EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
 }
@@ -49,8 +49,8 @@ TEST(Frame, PassTargetsTakeTheWindowsSizeAndPassOneIsScaled)
 {
     FrameHarness harness;
     harness.start();
-    ASSERT_EQ(windowWidth, 1280.0f);
-    ASSERT_EQ(windowHeight, 720.0f);
+    ASSERT_EQ(frameSize().windowWidth, 1280.0f);
+    ASSERT_EQ(frameSize().windowHeight, 720.0f);
     EXPECT_EQ(passWidth(1), 870);
     EXPECT_EQ(passHeight(1), 489);
     for (int pass = 1; pass <= 4; ++pass) {
@@ -64,7 +64,7 @@ TEST(Frame, PassTargetsTakeTheWindowsSizeAndPassOneIsScaled)
         glGetIntegerv(GL_VIEWPORT, viewport);
         EXPECT_EQ(viewport[2], 1280);
         EXPECT_EQ(viewport[3], 720);
-        glBindRenderbuffer(GL_RENDERBUFFER, passDepthBuffers[pass]);
+        glBindRenderbuffer(GL_RENDERBUFFER, passDepthBuffer(pass));
         EXPECT_EQ(renderbufferParameter(GL_RENDERBUFFER_WIDTH), 1280);
         EXPECT_EQ(renderbufferParameter(GL_RENDERBUFFER_HEIGHT), 720);
         EXPECT_EQ(renderbufferParameter(GL_RENDERBUFFER_INTERNAL_FORMAT), GL_DEPTH_COMPONENT32);
@@ -99,7 +99,7 @@ TEST(Frame, SceneValuesPickTheirScenesAndTheLineShowsTheIndex)
         EXPECT_EQ(line.substr(line.find(';')), c.printed);
         EXPECT_EQ(line.compare(0, 2, "0x"), 0);
         for (int pass = 1; pass <= 4; ++pass) {
-            EXPECT_EQ(meshes[pass]->program, shaderPrograms[4 * c.drawn + pass]) << "pass " << pass;
+            EXPECT_EQ(demoMesh(pass)->program, demoProgram(4 * c.drawn + pass)) << "pass " << pass;
         }
     }
     EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
@@ -128,11 +128,11 @@ TEST(Frame, HeldMusicDrawsTheRowAskedForUntilItResumes)
     // Held past the last row, the run goes on: the tool holding it decides.
     harness.frameAt(endRow + 1.0, 2);
     EXPECT_FALSE(demoEnded());
-    EXPECT_NE(syncDevice, nullptr);
+    EXPECT_TRUE(tracksOpen());
     resumeMusic();
     harness.frame();
     EXPECT_TRUE(demoEnded()) << "playing past the last row ends the run";
-    EXPECT_EQ(syncDevice, nullptr);
+    EXPECT_FALSE(tracksOpen());
     EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
 }
 
@@ -146,9 +146,9 @@ TEST(Frame, StartUpRefusesADataFolderItCannotEnterBeforeMakingAnything)
     int argc = 0;
     EXPECT_FALSE(startDemo(argc, nullptr, startup, error));
     EXPECT_NE(error.find("/nonexistent/orvanta-data"), std::string::npos) << error;
-    EXPECT_EQ(shaderPrograms[0], nullptr);
-    EXPECT_EQ(meshes[0], nullptr);
-    EXPECT_EQ(windowWidth, 0.0f);
+    EXPECT_EQ(demoProgram(0), nullptr);
+    EXPECT_EQ(demoMesh(0), nullptr);
+    EXPECT_EQ(frameSize().windowWidth, 0.0f);
 }
 
 TEST(Frame, ResizingTakesEveryTargetToTheNewSizeAndNothingGrows)
@@ -166,7 +166,7 @@ TEST(Frame, ResizingTakesEveryTargetToTheNewSizeAndNothingGrows)
         glBindTexture(GL_TEXTURE_2D, historyImage()->id);
         EXPECT_EQ(levelParameter(GL_TEXTURE_WIDTH), width);
         EXPECT_EQ(levelParameter(GL_TEXTURE_HEIGHT), height);
-        glBindRenderbuffer(GL_RENDERBUFFER, passDepthBuffers[1]);
+        glBindRenderbuffer(GL_RENDERBUFFER, passDepthBuffer(1));
         EXPECT_EQ(renderbufferParameter(GL_RENDERBUFFER_WIDTH), width);
         EXPECT_EQ(passWidth(1), std::max(1, static_cast<int>(width * 0.68f))) << "never less than a pixel";
     }

@@ -41,14 +41,14 @@ std::unique_ptr<ShaderProgram> program(const TempDir& dir, const std::string& na
 
 TEST_F(Gpu, MeshBuffersHoldTheQuadAndItsSummaryIsPrinted)
 {
-    const GLuint ordinal = meshCounter;
+    const GLuint ordinal = meshesMade();
     testing::internal::CaptureStdout();
     Mesh mesh;
     std::cout.flush();
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\n[\n Vertex Array Object: " + std::to_string(ordinal) +
                   "\n Number of vertices: 4\n Number of indices: 6\n Number of texture coordinates: 4\n]\n");
-    EXPECT_EQ(meshCounter, ordinal + 1);
+    EXPECT_EQ(meshesMade(), ordinal + 1);
 
     float vertices[20] = {};
     glBindBuffer(GL_ARRAY_BUFFER, mesh.vertexBuffer);

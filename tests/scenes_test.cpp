@@ -39,7 +39,7 @@ FramePictures captured;
 std::vector<float> readPass(int pass)
 {
     std::vector<float> pixels(static_cast<size_t>(passWidth(pass) * passHeight(pass) * 4));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, passFramebuffers[pass]);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, passFramebuffer(pass));
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     glReadPixels(0, 0, passWidth(pass), passHeight(pass), GL_RGBA, GL_FLOAT, pixels.data());
     return pixels;
@@ -50,7 +50,7 @@ std::vector<float> readPass(int pass)
 void capture()
 {
     for (int pass = 1; pass <= passCount; ++pass) captured.passes[static_cast<size_t>(pass)] = readPass(pass);
-    const int w = static_cast<int>(windowWidth), h = static_cast<int>(windowHeight);
+    const int w = frameDimensions().width, h = frameDimensions().height;
     captured.window.assign(static_cast<size_t>(w * h * 3), 0.0f);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glReadBuffer(GL_BACK);

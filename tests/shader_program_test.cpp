@@ -240,20 +240,20 @@ TEST_F(ShaderCompile, TableBuildsTwentyFiveDistinctProgramsInOrder)
     RunFolder folder;
     ASSERT_EQ(chdir(folder.path().c_str()), 0);
     testing::internal::CaptureStdout();
-    buildShaderPrograms();
+    buildShaderPrograms(orvantaDescription());
     std::cout.flush();
     const std::string out = testing::internal::GetCapturedStdout();
 
     std::set<GLuint> programs, vertexShaders, fragmentShaders;
     for (int i = 0; i < shaderProgramCount; ++i) {
         SCOPED_TRACE(i);
-        ASSERT_NE(shaderPrograms[i], nullptr);
+        ASSERT_NE(demoProgram(i), nullptr);
         GLint linked = 0;
-        glGetProgramiv(shaderPrograms[i]->program, GL_LINK_STATUS, &linked);
+        glGetProgramiv(demoProgram(i)->program, GL_LINK_STATUS, &linked);
         EXPECT_EQ(linked, GL_TRUE);
-        programs.insert(shaderPrograms[i]->program);
-        vertexShaders.insert(shaderPrograms[i]->vertexShader);
-        fragmentShaders.insert(shaderPrograms[i]->fragmentShader);
+        programs.insert(demoProgram(i)->program);
+        vertexShaders.insert(demoProgram(i)->vertexShader);
+        fragmentShaders.insert(demoProgram(i)->fragmentShader);
     }
     EXPECT_EQ(programs.size(), 25u);
     EXPECT_EQ(vertexShaders.size(), 25u) << "test.vsh is compiled once per entry";
@@ -261,7 +261,7 @@ TEST_F(ShaderCompile, TableBuildsTwentyFiveDistinctProgramsInOrder)
 
     // The same two files behind entries 3, 7, ..., 23 give six programs.
     std::set<GLuint> blurPasses;
-    for (int s = 0; s < sceneCount; ++s) blurPasses.insert(shaderPrograms[4 * s + 3]->program);
+    for (int s = 0; s < sceneCount; ++s) blurPasses.insert(demoProgram(4 * s + 3)->program);
     EXPECT_EQ(blurPasses.size(), 6u);
 
     // Banners in table order: vertex file first, then the entry's own file.

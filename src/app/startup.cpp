@@ -42,13 +42,15 @@ void openClosedStandardStreams()
 // The demo's own set-up, once the window exists: render targets, keyboard,
 // music, tracks, then the window's size after a pause in which the window
 // system settles.
-void initDemo(const DemoStartup& startup)
+void initDemo(const DemoStartup& startup, const DemoDescription& description)
 {
     createRenderTargets();
     const bool windowSystem = startup.window != WindowMode::Offscreen;
     if (windowSystem) glutKeyboardFunc(handleKey);
     openMusic();
-    openDemoTracks();
+    std::vector<std::string> tracks;
+    for (const TrackDescription& track : description.tracks) tracks.push_back(track.name);
+    openTracks(tracks);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     if (windowSystem) {
         recordWindowSize(startup.window != WindowMode::Windowed);
@@ -71,11 +73,15 @@ bool startDemo(int& argc, char** argv, const DemoStartup& startup, std::string& 
     started = true;
 
     openClosedStandardStreams();
+    const DemoDescription description = startup.description.scenes.empty() ? orvantaDescription() : startup.description;
+    if (!checkDescription(description, error)) return false;
     if (!startup.dataFolder.empty() && chdir(startup.dataFolder.c_str()) != 0) {
         error = "cannot enter " + startup.dataFolder + ": " + std::strerror(errno);
         return false;
     }
-    sceneRenderScale = startup.sceneScale;
+    setDemoDescription(description);
+    setTimeline(description.rowRate, description.endRow);
+    setSceneRenderScale(startup.sceneScale);
     if (startup.window == WindowMode::Offscreen) {
         if (!initOffscreen(error)) return false;
         createPresentTarget(startup.windowWidth, startup.windowHeight);
@@ -84,7 +90,7 @@ bool startDemo(int& argc, char** argv, const DemoStartup& startup, std::string& 
         glutInit(&argc, argv);
         initWindow(startup);
     }
-    initDemo(startup);
-    buildDemoResources();
+    initDemo(startup, description);
+    buildDemoResources(description);
     return true;
 }

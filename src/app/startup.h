@@ -13,6 +13,8 @@
 //     glutMainLoop();               // or drawFrameAt(row) from a tool
 #pragma once
 
+#include "render/demo_description.h"
+
 #include <string>
 
 enum class WindowMode {
@@ -29,17 +31,20 @@ struct DemoStartup {
     int windowHeight = 0;
     float sceneScale = 0.68f; // of the first scene pass against the window
     std::string dataFolder;   // where every file is read; empty: the working directory
+    // What is drawn: the scenes, their programs, the tracks and what they
+    // feed. Empty (no scenes): Orvanta, from the executables' tables.
+    DemoDescription description;
 };
 
 // Runs the demo's set-up in the program's order: standard streams made safe,
 // the data folder entered, glutInit and the window (unless Current), the
-// render targets, the keyboard, the music, the 31 tracks, a 200 ms pause,
-// the window's size, then the separator line, the logo, the 25 programs and
-// the five meshes. The log goes to standard output as the demo writes it.
+// render targets, the keyboard, the music, the description's tracks (31), a
+// 200 ms pause, the window's size, then the separator line, the logo, the
+// description's programs (25) and the five meshes. The log goes to standard output as the demo writes it.
 // Runs once a process: a second call is a programming error (assertion).
 // Failure: false with `error` naming the data folder when it cannot be
-// entered, before anything else is made, or saying why EGL gave no context
-// (Offscreen). A GLEW that cannot be initialised
+// entered, or saying what is wrong with the description, before anything
+// else is made; or saying why EGL gave no context (Offscreen). A GLEW that cannot be initialised
 // ends the process with status 1; every other fault is the demo's to handle
 // (missing files leave their part empty, a broken shader its program).
 bool startDemo(int& argc, char** argv, const DemoStartup& startup, std::string& error);

@@ -9,22 +9,29 @@
 #include <algorithm>
 #include <cmath>
 
-uint32_t musicStream = 0;
-bool musicStarted = false;
-bool musicPaused = false;
-
 namespace {
 
-bool ended = false;
-// Set by holdMusicAt, cleared by resumeMusic: while a tool holds the music,
-// the tool, not the row, decides when the run is over.
-bool held = false;
+struct MusicClock {
+    uint32_t musicStream = 0; // "tune.ogg"; 0 when it could not be opened
+    // Set once, when the first frame (or a hold) has taken the music out of
+    // its state before playing.
+    bool musicStarted = false;
+    bool musicPaused = false;
+    bool ended = false;
+    // Set by holdMusicAt, cleared by resumeMusic: while a tool holds the
+    // music, the tool, not the row, decides when the run is over.
+    bool held = false;
+    double rowRate = ::rowRate;
+    double endRow = ::endRow;
+} CLOCK;
+
+uint32_t& musicStream = CLOCK.musicStream;
 
 constexpr uint64_t sampleFrameBytes = 4; // 16-bit stereo
 
 double rowAtFrame(uint64_t frame)
 {
-    return BASS_ChannelBytes2Seconds(musicStream, frame * sampleFrameBytes) * rowRate;
+    return BASS_ChannelBytes2Seconds(musicStream, frame * sampleFrameBytes) * CLOCK.rowRate;
 }
 
 // The first whole sample frame at which currentRow() reads `row` or later.
@@ -33,7 +40,7 @@ double rowAtFrame(uint64_t frame)
 uint64_t firstFrameAtRow(double row)
 {
     const double framesPerSecond = 1.0 / BASS_ChannelBytes2Seconds(musicStream, sampleFrameBytes);
-    const double estimate = std::ceil(row / rowRate * framesPerSecond) - 1.0;
+    const double estimate = std::ceil(row / CLOCK.rowRate * framesPerSecond) - 1.0;
     if (!(estimate > 0.0)) return 0;
     // The estimate is off by rounding alone: a step or two either way.
     uint64_t frame = static_cast<uint64_t>(std::min(estimate, 1e15));
@@ -51,14 +58,51 @@ void openMusic()
     musicStream = BASS_StreamCreateFile(false, "tune.ogg", 0, 0, 0);
 }
 
+void setTimeline(double rowsPerSecond, double lastRow)
+{
+    CLOCK.rowRate = rowsPerSecond;
+    CLOCK.endRow = lastRow;
+}
+
+double timelineEndRow()
+{
+    return CLOCK.endRow;
+}
+
+bool musicLoaded()
+{
+    return CLOCK.musicStream != 0;
+}
+
+bool musicIsPaused()
+{
+    return CLOCK.musicPaused;
+}
+
+void toggleMusicPause()
+{
+    if (!CLOCK.musicPaused) {
+        BASS_ChannelPause(musicStream);
+    } else {
+        BASS_ChannelPlay(musicStream, false);
+    }
+    CLOCK.musicPaused = !CLOCK.musicPaused;
+}
+
+void seekMusicBytes(bool forward, uint64_t bytes)
+{
+    const uint64_t position = BASS_ChannelGetPosition(musicStream, BASS_POS_BYTE);
+    BASS_ChannelSetPosition(musicStream, forward ? position + bytes : position - bytes, BASS_POS_BYTE);
+}
+
 bool demoEnded()
 {
-    return ended;
+    return CLOCK.ended;
 }
 
 void quitDemo()
 {
-    ended = true;
+    CLOCK.ended = true;
     closeMusic();
     glutLeaveMainLoop();
 }
@@ -67,14 +111,14 @@ double currentRow()
 {
     const uint64_t position = BASS_ChannelGetPosition(musicStream, BASS_POS_BYTE);
     const double seconds = BASS_ChannelBytes2Seconds(musicStream, position);
-    return seconds * rowRate;
+    return seconds * CLOCK.rowRate;
 }
 
 double beginFrameClock()
 {
-    if (!musicStarted) {
+    if (!CLOCK.musicStarted) {
         BASS_ChannelPlay(musicStream, false);
-        musicStarted = true;
+        CLOCK.musicStarted = true;
     }
     BASS_Update(0);
     return currentRow();
@@ -83,8 +127,8 @@ double beginFrameClock()
 void endFrameClock(double row)
 {
     BASS_Update(0);
-    if (row > endRow && !held) {
-        ended = true;
+    if (row > CLOCK.endRow && !CLOCK.held) {
+        CLOCK.ended = true;
         closeDemoTracks();
         closeMusic();
         glutLeaveMainLoop();
@@ -93,12 +137,12 @@ void endFrameClock(double row)
 
 void holdMusicAt(double row)
 {
-    if (!musicPaused) {
+    if (!CLOCK.musicPaused) {
         BASS_ChannelPause(musicStream);
-        musicPaused = true;
+        CLOCK.musicPaused = true;
     }
-    musicStarted = true;
-    held = true;
+    CLOCK.musicStarted = true;
+    CLOCK.held = true;
     moveMusicTo(row);
 }
 
@@ -115,7 +159,7 @@ bool reopenMusic()
     BASS_StreamFree(musicStream);
     musicStream = stream;
     moveMusicTo(row);
-    if (musicStarted && !musicPaused) BASS_ChannelPlay(musicStream, false);
+    if (CLOCK.musicStarted && !CLOCK.musicPaused) BASS_ChannelPlay(musicStream, false);
     return true;
 }
 
@@ -128,9 +172,9 @@ bool spliceMusic(uint64_t first, const int16_t* samples, uint64_t frames)
 void resumeMusic()
 {
     BASS_ChannelPlay(musicStream, false);
-    musicStarted = true;
-    musicPaused = false;
-    held = false;
+    CLOCK.musicStarted = true;
+    CLOCK.musicPaused = false;
+    CLOCK.held = false;
 }
 
 void closeMusic()

@@ -16,14 +16,28 @@
 
 #include <cstdint>
 
-// The music stream ("tune.ogg"); 0 when it could not be opened.
-extern uint32_t musicStream;
-// Set once, when the first frame (or a hold) has taken the music out of its
-// state before playing.
-extern bool musicStarted;
-// Toggled by the pause key; a hold sets it and a resume clears it, so that
-// the pause key always flips between the two.
-extern bool musicPaused;
+// The clock's state (the music stream, whether it started, whether it is
+// paused) is kept here alone, read and changed through these calls.
+
+// The timeline the clock reads rows on: rows a second, and the row after
+// which the run ends. Orvanta's (timeline.h) until a demo sets its own,
+// before the first frame.
+void setTimeline(double rowsPerSecond, double lastRow);
+double timelineEndRow();
+
+// Whether "tune.ogg" was opened as the music.
+bool musicLoaded();
+
+// Whether the music is paused: the pause key flips it; a hold sets it and a
+// resume clears it, so that the pause key always flips between the two.
+bool musicIsPaused();
+
+// The pause key: pauses or plays the music, and flips musicIsPaused().
+void toggleMusicPause();
+
+// The seek keys: moves the music `bytes` of its decoded stream forward or
+// back; a move past either end is refused by the audio layer.
+void seekMusicBytes(bool forward, uint64_t bytes);
 
 // Opens the audio output and "tune.ogg" from the working directory. Never
 // fails: without an output the music runs silently on a real-time clock, and

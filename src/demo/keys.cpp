@@ -1,7 +1,6 @@
 #include "demo/keys.h"
 
 #include "demo/clock.h"
-#include "platform/audio/audio.h"
 
 #include <GL/freeglut.h>
 
@@ -14,27 +13,18 @@ void handleKey(unsigned char key, int, int)
         quitDemo();
         break;
     case ' ':
-        if (!musicPaused) {
-            BASS_ChannelPause(musicStream);
-        } else {
-            BASS_ChannelPlay(musicStream, false);
-        }
-        musicPaused = !musicPaused;
+        toggleMusicPause();
         break;
     case 'A':
-    case 'a': {
+    case 'a':
         std::cout << "BACKWARDS\n";
-        const uint64_t position = BASS_ChannelGetPosition(musicStream, BASS_POS_BYTE);
-        BASS_ChannelSetPosition(musicStream, position - seekStepBytes, BASS_POS_BYTE);
+        seekMusicBytes(false, seekStepBytes);
         break;
-    }
     case 'D':
-    case 'd': {
+    case 'd':
         std::cout << "FORWARDS\n";
-        const uint64_t position = BASS_ChannelGetPosition(musicStream, BASS_POS_BYTE);
-        BASS_ChannelSetPosition(musicStream, position + seekStepBytes, BASS_POS_BYTE);
+        seekMusicBytes(true, seekStepBytes);
         break;
-    }
     default:
         break;
     }

@@ -14,7 +14,16 @@ const GLfloat quadVertices[4][3] = {
 const GLfloat quadTexCoords[4][2] = {{1.0f, 1.0f}, {1.0f, 0.0f}, {0.0f, 0.0f}, {0.0f, 1.0f}};
 const GLuint quadIndices[6] = {0, 1, 2, 3, 2, 0};
 
+namespace {
+
 GLuint meshCounter = 0;
+
+} // namespace
+
+GLuint meshesMade()
+{
+    return meshCounter;
+}
 
 Mesh::Mesh()
 {

@@ -20,7 +20,7 @@ extern const GLfloat quadTexCoords[4][2];
 extern const GLuint quadIndices[6];
 
 // Meshes constructed so far; a mesh's ordinal in its summary.
-extern GLuint meshCounter;
+GLuint meshesMade();
 
 class Mesh {
 public:

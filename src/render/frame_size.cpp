@@ -4,9 +4,27 @@
 
 #include <GL/freeglut.h>
 
-float windowWidth = 0.0f;
-float windowHeight = 0.0f;
-float sceneRenderScale = 1.0f;
+namespace {
+
+FrameSize FRAME;
+
+} // namespace
+
+const FrameSize& frameSize()
+{
+    return FRAME;
+}
+
+void setSceneRenderScale(float scale)
+{
+    FRAME.sceneRenderScale = scale;
+}
+
+void setFrameDimensions(int width, int height)
+{
+    FRAME.windowWidth = static_cast<float>(width);
+    FRAME.windowHeight = static_cast<float>(height);
+}
 
 void recordWindowSize(bool fullScreen)
 {
@@ -14,16 +32,15 @@ void recordWindowSize(bool fullScreen)
     // is the screen's. Every target takes this one size, so the frame covers
     // the whole window in every configuration.
     const bool switched = !fullScreen || glutGet(GLUT_FULL_SCREEN) != 0;
-    windowWidth = static_cast<float>(glutGet(switched ? GLUT_WINDOW_WIDTH : GLUT_SCREEN_WIDTH));
-    windowHeight = static_cast<float>(glutGet(switched ? GLUT_WINDOW_HEIGHT : GLUT_SCREEN_HEIGHT));
+    FRAME.windowWidth = static_cast<float>(glutGet(switched ? GLUT_WINDOW_WIDTH : GLUT_SCREEN_WIDTH));
+    FRAME.windowHeight = static_cast<float>(glutGet(switched ? GLUT_WINDOW_HEIGHT : GLUT_SCREEN_HEIGHT));
     // One reading of the size serves every target, the depth buffers
     // included, so no pass is clipped to a size read earlier.
-    allocateDepthBuffers(static_cast<int>(windowWidth), static_cast<int>(windowHeight));
+    allocateDepthBuffers(static_cast<int>(FRAME.windowWidth), static_cast<int>(FRAME.windowHeight));
 }
 
 void useWindowSize(int width, int height)
 {
-    windowWidth = static_cast<float>(width);
-    windowHeight = static_cast<float>(height);
+    setFrameDimensions(width, height);
     allocateDepthBuffers(width, height);
 }

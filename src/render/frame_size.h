@@ -11,13 +11,26 @@
 // frame's size, which may differ from the window's.
 #pragma once
 
-// The window's size in pixels as recorded at start-up; 0 before.
-extern float windowWidth;
-extern float windowHeight;
+// The size every target of the frame takes, kept here alone.
+struct FrameSize {
+    // The window's size in pixels as recorded at start-up; 0 before. After
+    // a tool resized the frame, the frame's.
+    float windowWidth = 0.0f;
+    float windowHeight = 0.0f;
+    // Scale of the first scene pass against the window (0.68 or 1.0 in the
+    // demo's executables; a tool may pick another).
+    float sceneRenderScale = 1.0f;
+};
 
-// Scale of the first scene pass against the window (0.68 or 1.0 in the
-// demo's executables; a tool may pick another).
-extern float sceneRenderScale;
+// A view of it, for reading.
+const FrameSize& frameSize();
+
+// Sets the scale of the first scene pass, from the next frame on.
+void setSceneRenderScale(float scale);
+
+// Takes width x height as the frame's size, for every target from the next
+// frame on (render_screen.h: resizeFrame, setFrameSize).
+void setFrameDimensions(int width, int height);
 
 // Reads the window's size, once the window exists, and gives the pass depth
 // buffers storage of that size. With `fullScreen` (the switch to full screen

@@ -25,36 +25,96 @@ const char* const programFragmentFiles[shaderProgramCount] = {
 #undef DEMO_VERTEX_SHADER
 };
 
-ShaderProgram* shaderPrograms[shaderProgramCount] = {};
+namespace {
 
-void buildShaderPrograms()
+struct Resources {
+    std::vector<ShaderProgram*> shaderPrograms;
+    std::vector<std::string> fragmentFiles; // by entry
+    std::string vertexFile;
+    Mesh* meshes[meshCount] = {};
+    Texture* logoTexture = nullptr;
+} RESOURCES;
+
+} // namespace
+
+int programCount()
 {
-    for (int i = 0; i < shaderProgramCount; ++i) {
-        shaderPrograms[i] = new ShaderProgram(programVertexFile, programFragmentFiles[i]);
+    return static_cast<int>(RESOURCES.shaderPrograms.size());
+}
+
+ShaderProgram* programAt(int index)
+{
+    return index >= 0 && index < programCount() ? RESOURCES.shaderPrograms[static_cast<size_t>(index)] : nullptr;
+}
+
+const ShaderProgram* demoProgram(int index)
+{
+    return programAt(index);
+}
+
+const std::string& programFragmentFile(int index)
+{
+    return RESOURCES.fragmentFiles.at(static_cast<size_t>(index));
+}
+
+const std::string& programVertexShaderFile()
+{
+    return RESOURCES.vertexFile;
+}
+
+ShaderProgram* swapProgram(int index, ShaderProgram* program)
+{
+    assert(index >= 0 && index < programCount() && program);
+    std::swap(RESOURCES.shaderPrograms[static_cast<size_t>(index)], program);
+    return program;
+}
+
+const Mesh* demoMesh(int index)
+{
+    return index >= 0 && index < meshCount ? RESOURCES.meshes[index] : nullptr;
+}
+
+Mesh& meshAt(int index)
+{
+    return *RESOURCES.meshes[index];
+}
+
+const Texture& logoImage()
+{
+    return *RESOURCES.logoTexture;
+}
+
+void buildDemoResources(const DemoDescription& description)
+{
+    std::cout << "----------------\n";
+    RESOURCES.logoTexture = new Texture("logo.png");
+    buildShaderPrograms(description);
+    for (int i = 0; i < meshCount; ++i) {
+        RESOURCES.meshes[i] = new Mesh();
+        RESOURCES.meshes[i]->bindAttributes(RESOURCES.shaderPrograms[static_cast<size_t>(i)]);
     }
 }
 
-Mesh* meshes[meshCount] = {};
-Texture* logoTexture = nullptr;
-
-void buildDemoResources()
+void buildShaderPrograms(const DemoDescription& description)
 {
-    std::cout << "----------------\n";
-    logoTexture = new Texture("logo.png");
-    buildShaderPrograms();
-    for (int i = 0; i < meshCount; ++i) {
-        meshes[i] = new Mesh();
-        meshes[i]->bindAttributes(shaderPrograms[i]);
+    RESOURCES.vertexFile = description.vertexFile;
+    RESOURCES.shaderPrograms.clear();
+    RESOURCES.fragmentFiles = {description.finalPass};
+    for (const SceneDescription& scene : description.scenes) {
+        RESOURCES.fragmentFiles.insert(RESOURCES.fragmentFiles.end(), scene.passes.begin(), scene.passes.end());
+    }
+    for (const std::string& file : RESOURCES.fragmentFiles) {
+        RESOURCES.shaderPrograms.push_back(new ShaderProgram(RESOURCES.vertexFile.c_str(), file.c_str()));
     }
 }
 
 bool rebuildProgram(int index, const char* vertexSource, const char* fragmentSource, std::string& log,
                     GLenum& failedStage)
 {
-    assert(index >= 0 && index < shaderProgramCount && shaderPrograms[index]);
+    assert(index >= 0 && index < programCount());
     ProgramNames names;
     if (!buildProgramQuietly(vertexSource, fragmentSource, names, log, failedStage)) return false;
-    ShaderProgram* entry = shaderPrograms[index];
+    ShaderProgram* entry = programAt(index);
     glDeleteProgram(entry->program);
     glDeleteShader(entry->vertexShader);
     glDeleteShader(entry->fragmentShader);
@@ -62,7 +122,7 @@ bool rebuildProgram(int index, const char* vertexSource, const char* fragmentSou
     entry->vertexShader = names.vertexShader;
     entry->program = names.program;
     // Mesh 0 is bound once; the others follow their program every frame.
-    if (index == 0) meshes[0]->bindAttributes(shaderPrograms[0]);
+    if (index == 0) RESOURCES.meshes[0]->bindAttributes(entry);
     return true;
 }
 
@@ -119,8 +179,8 @@ bool replaceLogo(const char* path, std::string& error)
     }
     Texture* replacement = new Texture(pixels, width, height);
     stbi_image_free(pixels);
-    delete logoTexture;
-    logoTexture = replacement;
+    delete RESOURCES.logoTexture;
+    RESOURCES.logoTexture = replacement;
     return true;
 }
 
@@ -138,13 +198,14 @@ std::string quietRead(const char* file)
 std::vector<ProgramProblem> brokenPrograms()
 {
     std::vector<ProgramProblem> problems;
-    for (int i = 0; i < shaderProgramCount; ++i) {
+    for (int i = 0; i < programCount(); ++i) {
+        const ShaderProgram* program = programAt(i);
         // A program whose fragment shader failed still links, without it.
         GLint linked = 0;
-        glGetProgramiv(shaderPrograms[i]->program, GL_LINK_STATUS, &linked);
-        if (linked && shaderPrograms[i]->vertexShader && shaderPrograms[i]->fragmentShader) continue;
-        const char* fragmentFile = programFragmentFiles[i];
-        const std::string vertex = quietRead(programVertexFile), fragment = quietRead(fragmentFile);
+        glGetProgramiv(program->program, GL_LINK_STATUS, &linked);
+        if (linked && program->vertexShader && program->fragmentShader) continue;
+        const std::string& fragmentFile = programFragmentFile(i);
+        const std::string vertex = quietRead(RESOURCES.vertexFile.c_str()), fragment = quietRead(fragmentFile.c_str());
         ProgramNames names;
         std::string log;
         GLenum stage = 0;
@@ -155,7 +216,7 @@ std::vector<ProgramProblem> brokenPrograms()
             glDeleteShader(names.fragmentShader);
             continue;
         }
-        const std::string file = stage == GL_VERTEX_SHADER ? programVertexFile : fragmentFile;
+        const std::string file = stage == GL_VERTEX_SHADER ? RESOURCES.vertexFile : fragmentFile;
         bool named = false;
         for (const ProgramProblem& problem : problems) named = named || problem.file == file;
         if (!named) problems.push_back({file, log});

@@ -6,6 +6,7 @@
 #include "gpu/camera.h"
 #include "gpu/mesh.h"
 #include "gpu/texture.h"
+#include "render/demo_description.h"
 #include "render/frame_size.h"
 #include "render/programs.h"
 #include "render/render_targets.h"
@@ -35,10 +36,7 @@ struct History {
             texture->abandon();
         }
     }
-} history;
-
-void (*beforeSwap)() = nullptr;
-void (*present)() = glutSwapBuffers;
+};
 
 // A frame drawn smaller than its window (setFrameSize): the final pass draws
 // into the present target, which each present scales up to the window.
@@ -46,24 +44,7 @@ struct Shown {
     bool scaled = false;
     int width = 0; // the window's size
     int height = 0;
-} shown;
-
-// The finished frame into the window, the hook over it, the swap.
-void presentFrame()
-{
-    if (shown.scaled) {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, presentFramebuffer);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBlitFramebuffer(0, 0, static_cast<int>(windowWidth), static_cast<int>(windowHeight), 0, 0, shown.width,
-                          shown.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glViewport(0, 0, shown.width, shown.height);
-    }
-    if (beforeSwap) {
-        beforeSwap();
-    }
-    present();
-}
+};
 
 // GPU time of each pass (0: the final pass), measured with timer queries
 // when asked for. Each frame uses the next set of queries in a ring and reads
@@ -77,7 +58,84 @@ struct PassTiming {
     long issued = 0;  // frames drawn with timing on, since it was turned on
     bool measured = false;
     double milliseconds[passCount + 1] = {};
-} timing;
+};
+
+// The row and scene of the frame before, for the history pass's
+// "iTimeDelta".
+struct LastFrame {
+    bool drawn = false;
+    double row = 0.0;
+    int scene = 0;
+};
+
+// A uniform the tracks feed: a float, or a vector of one track a component.
+struct FedUniform {
+    std::string name;
+    int size = 1;
+    int tracks[4] = {-1, -1, -1, -1};
+};
+
+// The description drawn, and what the frame driver reads from it each frame.
+struct Drawing {
+    DemoDescription description;
+    int sceneTrack = -1;
+    int timeTrack = -1;
+    std::vector<int> headTracks;                   // sampled once a frame
+    std::vector<FedUniform> uniforms[passCount + 1]; // by pass
+    bool readsHistory[passCount + 1] = {};
+};
+
+// The frame driver's state, kept here alone.
+struct FrameDriver {
+    History history;
+    void (*beforeSwap)() = nullptr;
+    void (*present)() = glutSwapBuffers;
+    Shown shown;
+    PassTiming timing;
+    LastFrame lastFrame;
+    Drawing drawing;
+    std::vector<unsigned char>* pixels = nullptr; // where the next frame's picture is read to
+} DRIVER;
+
+History& history = DRIVER.history;
+PassTiming& timing = DRIVER.timing;
+
+float windowWidth()
+{
+    return frameSize().windowWidth;
+}
+
+float windowHeight()
+{
+    return frameSize().windowHeight;
+}
+
+// The finished frame into the window, the hook over it, the swap.
+void presentFrame()
+{
+    const Shown& shown = DRIVER.shown;
+    if (DRIVER.pixels) {
+        // The finished picture, before anything is drawn over it.
+        DRIVER.pixels->resize(static_cast<size_t>(windowWidth()) * static_cast<size_t>(windowHeight()) * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadBuffer(presentFramebuffer() ? GL_COLOR_ATTACHMENT0 : GL_BACK);
+        glReadPixels(0, 0, static_cast<int>(windowWidth()), static_cast<int>(windowHeight()), GL_RGBA,
+                     GL_UNSIGNED_BYTE, DRIVER.pixels->data());
+        DRIVER.pixels = nullptr;
+    }
+    if (shown.scaled) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, presentFramebuffer());
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glBlitFramebuffer(0, 0, static_cast<int>(windowWidth()), static_cast<int>(windowHeight()), 0, 0, shown.width,
+                          shown.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glViewport(0, 0, shown.width, shown.height);
+    }
+    if (DRIVER.beforeSwap) {
+        DRIVER.beforeSwap();
+    }
+    DRIVER.present();
+}
 
 int timingSlot()
 {
@@ -107,37 +165,22 @@ void collectPassTimes()
     timing.measured = true;
 }
 
-// The row and scene of the frame before, for pass 2's "iTimeDelta".
-struct LastFrame {
-    bool drawn = false;
-    double row = 0.0;
-    int scene = 0;
-} lastFrame;
-
 // Seconds of music since the last frame: 0 on the first frame, while
 // paused, and after a seek backwards; at most a second after a jump ahead.
 // A cut counts as the full second, so pass 2 starts the new scene afresh
 // instead of laying it over the old one.
 float secondsSinceLastFrame(double row, int scene)
 {
-    double seconds = lastFrame.drawn ? (row - lastFrame.row) / rowRate : 0.0;
+    LastFrame& lastFrame = DRIVER.lastFrame;
+    double seconds = lastFrame.drawn ? (row - lastFrame.row) / DRIVER.drawing.description.rowRate : 0.0;
     if (lastFrame.drawn && scene != lastFrame.scene) seconds = 1.0;
     lastFrame = {true, row, scene};
     return static_cast<float>(seconds > 0.0 ? std::min(seconds, 1.0) : 0.0);
 }
 
-// The tracks sampled at the head of the frame.
-struct HeadValues {
-    float timeDelta;
-    float globalTime;
-    float camDist[3];
-    float camRot[3];
-    float dirRot[3];
-};
-
 Camera passCamera()
 {
-    Camera camera(45.0f, windowWidth / windowHeight, 0.01f, 100.0f);
+    Camera camera(45.0f, windowWidth() / windowHeight(), 0.01f, 100.0f);
     camera.eye = glm::vec3(0.0f, 0.0f, -0.1f);
     camera.target = glm::vec3(0.0f, 0.0f, 0.0f);
     return camera;
@@ -157,55 +200,52 @@ void bindInput(GLuint program, const char* sampler, int unit, GLuint texture)
     glBindTexture(GL_TEXTURE_2D, texture);
 }
 
-void setVec3(GLuint program, const char* name, DemoTrack x, DemoTrack y, DemoTrack z, double row)
+GLuint imageName(FrameImage image, const std::unique_ptr<Texture> (&images)[passCount + 1])
 {
-    glUniform3f(glGetUniformLocation(program, name), sampleTrack(x, row), sampleTrack(y, row), sampleTrack(z, row));
+    switch (image) {
+    case FrameImage::PassOne: return images[1]->id;
+    case FrameImage::PassTwo: return images[2]->id;
+    case FrameImage::PassThree: return images[3]->id;
+    case FrameImage::PassFour: return images[4]->id;
+    case FrameImage::History: return history.texture->id;
+    case FrameImage::Logo: return logoImage().id;
+    }
+    return 0;
 }
 
-// Each pass's inputs and track-fed uniforms, on the current program.
-void setPassInputs(int pass, GLuint program, double row, const HeadValues& head,
+// Each pass's images, the chain's own uniforms and those the tracks feed,
+// on the current program. `values` holds the tracks sampled at the head.
+void setPassInputs(int pass, GLuint program, double row, const std::vector<float>& values, float timeDelta,
                    const std::unique_ptr<Texture> (&images)[passCount + 1])
 {
-    const GLint resolution = glGetUniformLocation(program, "iResolution");
-    const GLint globalTime = glGetUniformLocation(program, "iGlobalTime");
-    switch (pass) {
-    case 1:
-        glUniform2f(resolution, windowWidth * sceneRenderScale, windowHeight * sceneRenderScale);
-        glUniform1f(globalTime, head.globalTime);
-        glUniform1f(glGetUniformLocation(program, "field_of_view"), sampleTrack(DemoTrack::FieldOfView, row));
-        glUniform3fv(glGetUniformLocation(program, "cam_dist"), 1, head.camDist);
-        glUniform3fv(glGetUniformLocation(program, "cam_rot"), 1, head.camRot);
-        glUniform3fv(glGetUniformLocation(program, "dir_rot"), 1, head.dirRot);
-        glUniform1f(glGetUniformLocation(program, "moveground"), sampleTrack(DemoTrack::MoveGround, row));
-        setVec3(program, "lightSource", DemoTrack::LightX, DemoTrack::LightY, DemoTrack::LightZ, row);
-        break;
-    case 2:
-        bindInput(program, "iChannel0", 0, images[1]->id);
-        bindInput(program, "iChannel1", 1, history.texture->id);
-        glUniform2f(resolution, windowWidth, windowHeight);
-        glUniform1f(globalTime, head.globalTime);
-        glUniform1f(glGetUniformLocation(program, "iTimeDelta"), head.timeDelta);
-        break;
-    case 3:
-        bindInput(program, "iChannel0", 0, images[2]->id);
-        glUniform2f(resolution, windowWidth, windowHeight);
-        glUniform1f(globalTime, head.globalTime);
-        glUniform1f(glGetUniformLocation(program, "close_blur"), sampleTrack(DemoTrack::CloseBlur, row));
-        glUniform1f(glGetUniformLocation(program, "far_blur"), sampleTrack(DemoTrack::FarBlur, row));
-        break;
-    case 4:
-        bindInput(program, "iChannel0", 0, images[3]->id);
-        bindInput(program, "iChannel1", 1, logoTexture->id);
-        glUniform2f(resolution, windowWidth, windowHeight);
-        glUniform1f(globalTime, head.globalTime);
-        setVec3(program, "gain", DemoTrack::GainR, DemoTrack::GainG, DemoTrack::GainB, row);
-        setVec3(program, "gamma", DemoTrack::GammaR, DemoTrack::GammaG, DemoTrack::GammaB, row);
-        setVec3(program, "lift", DemoTrack::LiftR, DemoTrack::LiftG, DemoTrack::LiftB, row);
-        setVec3(program, "saturation", DemoTrack::SaturationR, DemoTrack::SaturationG, DemoTrack::SaturationB, row);
-        glUniform1f(glGetUniformLocation(program, "logo"), sampleTrack(DemoTrack::LogoSync, row));
-        break;
-    default:
-        break;
+    const Drawing& drawing = DRIVER.drawing;
+    const std::vector<ImageInput>& inputs = drawing.description.inputs[static_cast<size_t>(pass)];
+    for (size_t unit = 0; unit < inputs.size(); ++unit) {
+        bindInput(program, inputs[unit].sampler.c_str(), static_cast<int>(unit), imageName(inputs[unit].image, images));
+    }
+    const float scale = pass == 1 ? frameSize().sceneRenderScale : 1.0f;
+    if (pass == 1) {
+        glUniform2f(glGetUniformLocation(program, "iResolution"), windowWidth() * scale, windowHeight() * scale);
+    } else {
+        glUniform2f(glGetUniformLocation(program, "iResolution"), windowWidth(), windowHeight());
+    }
+    glUniform1f(glGetUniformLocation(program, "iGlobalTime"), values[static_cast<size_t>(drawing.timeTrack)]);
+    if (drawing.readsHistory[pass]) glUniform1f(glGetUniformLocation(program, "iTimeDelta"), timeDelta);
+    for (const FedUniform& uniform : drawing.uniforms[pass]) {
+        float value[4] = {};
+        for (int c = 0; c < uniform.size; ++c) {
+            const int track = uniform.tracks[c];
+            if (track < 0) continue;
+            const TrackDescription& described = drawing.description.tracks[static_cast<size_t>(track)];
+            value[c] = described.atHead ? values[static_cast<size_t>(track)] : sampleTrackAt(track, row);
+        }
+        const GLint location = glGetUniformLocation(program, uniform.name.c_str());
+        switch (uniform.size) {
+        case 1: glUniform1f(location, value[0]); break;
+        case 2: glUniform2f(location, value[0], value[1]); break;
+        case 3: glUniform3f(location, value[0], value[1], value[2]); break;
+        default: glUniform4f(location, value[0], value[1], value[2], value[3]); break;
+        }
     }
 }
 
@@ -218,29 +258,66 @@ const Texture* historyImage()
 
 void setBeforeSwap(void (*hook)())
 {
-    beforeSwap = hook;
+    DRIVER.beforeSwap = hook;
 }
 
 void setPresent(void (*call)())
 {
-    present = call;
+    DRIVER.present = call;
+}
+
+void setDemoDescription(const DemoDescription& description)
+{
+    Drawing drawing;
+    drawing.description = description;
+    drawing.sceneTrack = trackIndex(description, description.sceneTrack);
+    drawing.timeTrack = trackIndex(description, description.timeTrack);
+    for (size_t t = 0; t < description.tracks.size(); ++t) {
+        const TrackDescription& track = description.tracks[t];
+        const int index = static_cast<int>(t);
+        if (track.atHead || index == drawing.sceneTrack || index == drawing.timeTrack) drawing.headTracks.push_back(index);
+        if (track.uniform.empty()) continue;
+        for (int pass = 1; pass <= passCount; ++pass) {
+            if (!(track.passes & (1u << pass))) continue;
+            std::vector<FedUniform>& fed = drawing.uniforms[pass];
+            auto uniform = std::find_if(fed.begin(), fed.end(), [&](const FedUniform& u) { return u.name == track.uniform; });
+            if (uniform == fed.end()) uniform = fed.insert(fed.end(), FedUniform{track.uniform});
+            const int component = std::max(track.component, 0);
+            uniform->size = std::max(uniform->size, component + 1);
+            uniform->tracks[component] = index;
+        }
+    }
+    for (int pass = 0; pass <= passCount; ++pass) {
+        for (const ImageInput& input : description.inputs[static_cast<size_t>(pass)]) {
+            if (input.image == FrameImage::History) drawing.readsHistory[pass] = true;
+        }
+    }
+    DRIVER.drawing = std::move(drawing);
+}
+
+const DemoDescription& demoDescription()
+{
+    return DRIVER.drawing.description;
+}
+
+int sceneCountDrawn()
+{
+    return static_cast<int>(DRIVER.drawing.description.scenes.size());
 }
 
 void drawFrame(double row)
 {
-    // Sampling has no side effects: one sample of "scene" serves the status
-    // line and all four passes, so the line always names the scene drawn.
-    const int sceneIndex = truncateToInt(sampleTrack(DemoTrack::Scene, row));
-    const int scene = sceneFromIndex(sceneIndex);
-    const HeadValues head = {
-        secondsSinceLastFrame(row, scene),
-        sampleTrack(DemoTrack::GlobalTime, row),
-        {sampleTrack(DemoTrack::CamDistX, row), sampleTrack(DemoTrack::CamDistY, row), sampleTrack(DemoTrack::CamDistZ, row)},
-        {sampleTrack(DemoTrack::CamRotX, row), sampleTrack(DemoTrack::CamRotY, row), sampleTrack(DemoTrack::CamRotZ, row)},
-        {sampleTrack(DemoTrack::DirRotX, row), sampleTrack(DemoTrack::DirRotY, row), sampleTrack(DemoTrack::DirRotZ, row)},
-    };
+    const Drawing& drawing = DRIVER.drawing;
+    // Sampling has no side effects: one sample of the scene track serves the
+    // status line and all four passes, so the line always names the scene
+    // drawn. The head's tracks are sampled once for every pass.
+    std::vector<float> values(drawing.description.tracks.size(), 0.0f);
+    for (int track : drawing.headTracks) values[static_cast<size_t>(track)] = sampleTrackAt(track, row);
+    const int sceneIndex = truncateToInt(values[static_cast<size_t>(drawing.sceneTrack)]);
+    const int scene = sceneFromIndex(sceneIndex, sceneCountDrawn());
+    const float timeDelta = secondsSinceLastFrame(row, scene);
     if (!history.texture) {
-        history.texture = std::make_unique<Texture>(static_cast<int>(windowWidth), static_cast<int>(windowHeight));
+        history.texture = std::make_unique<Texture>(static_cast<int>(windowWidth()), static_cast<int>(windowHeight()));
     }
     collectPassTimes();
 
@@ -250,35 +327,36 @@ void drawFrame(double row)
     std::unique_ptr<Texture> images[passCount + 1];
     for (int pass = 1; pass <= passCount; ++pass) {
         images[pass] = beginOffscreenPass(pass);
-        ShaderProgram* program = shaderPrograms[scenePassCount * scene + pass];
-        meshes[pass]->bindAttributes(program);
+        ShaderProgram* program = programAt(scenePassCount * scene + pass);
+        Mesh& mesh = meshAt(pass);
+        mesh.bindAttributes(program);
         glUseProgram(program->program);
         const Camera camera = passCamera();
-        setPassInputs(pass, program->program, row, head, images);
+        setPassInputs(pass, program->program, row, values, timeDelta, images);
         beginPassTime(pass);
-        drawMesh(*meshes[pass], camera);
+        drawMesh(mesh, camera);
         endPassTime();
     }
 
     beginFinalPass();
-    const GLuint finalProgram = shaderPrograms[0]->program;
+    const GLuint finalProgram = programAt(0)->program;
     glUseProgram(finalProgram);
     static const char* const samplers[8] = {"iChannel0", "iChannel1", "iChannel2", "iChannel3",
                                             "iChannel4", "iChannel5", "iChannel6", "iChannel7"};
     for (int unit = 0; unit < 8; ++unit) {
         glUniform1i(glGetUniformLocation(finalProgram, samplers[unit]), unit);
     }
-    const GLuint inputs[4] = {images[4]->id, images[1]->id, images[1]->id, logoTexture->id};
-    for (int unit = 0; unit < 4; ++unit) {
+    const std::vector<ImageInput>& finalInputs = drawing.description.inputs[0];
+    for (size_t unit = 0; unit < finalInputs.size(); ++unit) {
         glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
-        glBindTexture(GL_TEXTURE_2D, inputs[unit]);
+        glBindTexture(GL_TEXTURE_2D, imageName(finalInputs[unit].image, images));
     }
-    glUniform2f(glGetUniformLocation(finalProgram, "iResolution"), windowWidth, windowHeight);
+    glUniform2f(glGetUniformLocation(finalProgram, "iResolution"), windowWidth(), windowHeight());
     const Camera camera = passCamera();
     glEnable(GL_DEPTH_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     beginPassTime(0);
-    drawMesh(*meshes[0], camera);
+    drawMesh(meshAt(0), camera);
     endPassTime();
 
     copyToHistory(*images[2], *history.texture);
@@ -304,8 +382,7 @@ void renderScreen()
 
 void resizeFrame(int width, int height)
 {
-    windowWidth = static_cast<float>(width);
-    windowHeight = static_cast<float>(height);
+    setFrameDimensions(width, height);
     allocateDepthBuffers(width, height);
     history.texture.reset();
 }
@@ -313,13 +390,12 @@ void resizeFrame(int width, int height)
 void setFrameSize(int width, int height, float sceneScale, int shownWidth, int shownHeight)
 {
     assert(width > 0 && height > 0 && shownWidth > 0 && shownHeight > 0 && sceneScale > 0.0f);
-    sceneRenderScale = sceneScale;
-    shown = {true, shownWidth, shownHeight};
-    const int oldWidth = static_cast<int>(windowWidth), oldHeight = static_cast<int>(windowHeight);
-    if (width == oldWidth && height == oldHeight && presentFramebuffer) return;
+    setSceneRenderScale(sceneScale);
+    DRIVER.shown = {true, shownWidth, shownHeight};
+    const int oldWidth = static_cast<int>(windowWidth()), oldHeight = static_cast<int>(windowHeight());
+    if (width == oldWidth && height == oldHeight && presentFramebuffer()) return;
     createPresentTarget(width, height);
-    windowWidth = static_cast<float>(width);
-    windowHeight = static_cast<float>(height);
+    setFrameDimensions(width, height);
     allocateDepthBuffers(width, height);
     if (history.texture) {
         auto scaled = std::make_unique<Texture>(width, height);
@@ -328,9 +404,20 @@ void setFrameSize(int width, int height, float sceneScale, int shownWidth, int s
     }
 }
 
+FrameDimensions frameDimensions()
+{
+    return {static_cast<int>(windowWidth()), static_cast<int>(windowHeight())};
+}
+
+FrameDimensions windowDimensions()
+{
+    if (DRIVER.shown.scaled) return {DRIVER.shown.width, DRIVER.shown.height};
+    return frameDimensions();
+}
+
 void showFrameAgain()
 {
-    assert(shown.scaled);
+    assert(DRIVER.shown.scaled);
     presentFrame();
 }
 
@@ -365,4 +452,11 @@ void drawFrameAt(double row)
 {
     holdMusicAt(row);
     renderScreen();
+}
+
+void drawFrameInto(double row, std::vector<unsigned char>& rgba)
+{
+    DRIVER.pixels = &rgba;
+    drawFrameAt(row);
+    DRIVER.pixels = nullptr;
 }

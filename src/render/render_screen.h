@@ -1,11 +1,45 @@
 // render/render_screen: the frame driver, installed as the display callback,
 // with the scene schedule, the pass chain and the history image that pass 2
-// reads back.
+// reads back. It draws a demo description (demo_description.h): which
+// program a scene index picks, which images and uniforms each pass gets,
+// which track feeds each. Its state is kept here alone; tools reach it
+// through these calls.
+//
+// A tool drawing and reading frames, once startDemo (app/startup.h) has run:
+//
+//     std::vector<unsigned char> rgba;
+//     drawFrameAt(warmUpRow);            // a frame whose picture is not wanted
+//     drawFrameInto(row, rgba);          // the frame at `row`, its picture read
+//     const FrameDimensions size = frameDimensions();
+//     // rgba: size.width x size.height x 4 bytes, the bottom row first
+//
+// None of these fails: a broken shader draws what its program draws (see
+// ShaderProgram), missing files leave their part empty, and rows outside
+// the music draw where the audio layer leaves it.
 #pragma once
 
+#include "render/demo_description.h"
 #include "render/render_targets.h"
 
+#include <vector>
+
 class Texture;
+
+// The description the frame driver draws, taken at start-up (app/startup.h
+// calls this before the programs are built), and a view of it.
+void setDemoDescription(const DemoDescription& description);
+const DemoDescription& demoDescription();
+int sceneCountDrawn();
+
+struct FrameDimensions {
+    int width;
+    int height;
+};
+
+// The size frames are drawn at, and the window's: the same unless a tool
+// draws its frames smaller than its window (setFrameSize).
+FrameDimensions frameDimensions();
+FrameDimensions windowDimensions();
 
 // Draws and presents one frame: the music row, the tracks sampled at it, the
 // status line, the scene's four passes and the final pass, the copy of pass
@@ -56,6 +90,12 @@ bool passTimesMeasurable();
 // as it does in the demo: each call's pass 2 sees the previous call's image.
 void drawFrameAt(double row);
 
+// Draws the frame at `row` as drawFrameAt does and reads its finished
+// picture into `rgba` (resized to the frame's size x 4 bytes, RGBA, the
+// bottom row first, as GL reads it), before it is shown and before the
+// before-swap hook draws over it.
+void drawFrameInto(double row, std::vector<unsigned char>& rgba);
+
 // Pass 2's image of the previous frame; null before the first frame and
 // after the run has ended.
 const Texture* historyImage();
@@ -66,5 +106,6 @@ void setPresent(void (*call)());
 
 // Called once a frame after the final pass has drawn into the window and
 // before the buffers are swapped, with the default framebuffer bound: where
-// a tool reads the finished picture. Null (the demo's case) calls nothing.
+// a tool draws over the finished picture (the live player's overlay). Null
+// (the demo's case) calls nothing.
 void setBeforeSwap(void (*hook)());

@@ -5,9 +5,46 @@
 #include <algorithm>
 #include <cassert>
 
-GLuint presentFramebuffer = 0;
-GLuint passFramebuffers[passCount + 1] = {};
-GLuint passDepthBuffers[passCount + 1] = {};
+namespace {
+
+struct Targets {
+    GLuint presentFramebuffer = 0;
+    GLuint presentBuffers[2] = {}; // its colour and depth
+    // Indexed by pass number 1 to 4; entry 0 is unused.
+    GLuint passFramebuffers[passCount + 1] = {};
+    GLuint passDepthBuffers[passCount + 1] = {};
+} TARGETS;
+
+GLuint* const passFramebuffers = TARGETS.passFramebuffers;
+GLuint* const passDepthBuffers = TARGETS.passDepthBuffers;
+GLuint& presentFramebufferName = TARGETS.presentFramebuffer;
+
+float windowWidth()
+{
+    return frameSize().windowWidth;
+}
+
+float windowHeight()
+{
+    return frameSize().windowHeight;
+}
+
+} // namespace
+
+GLuint passFramebuffer(int pass)
+{
+    return pass >= 1 && pass <= passCount ? TARGETS.passFramebuffers[pass] : 0;
+}
+
+GLuint passDepthBuffer(int pass)
+{
+    return pass >= 1 && pass <= passCount ? TARGETS.passDepthBuffers[pass] : 0;
+}
+
+GLuint presentFramebuffer()
+{
+    return TARGETS.presentFramebuffer;
+}
 
 void createRenderTargets()
 {
@@ -29,12 +66,12 @@ void allocateDepthBuffers(int width, int height)
 // no texels leaves its framebuffer incomplete: every target has one at least.
 int passWidth(int pass)
 {
-    return std::max(1, pass == 1 ? static_cast<int>(windowWidth * sceneRenderScale) : static_cast<int>(windowWidth));
+    return std::max(1, pass == 1 ? static_cast<int>(windowWidth() * frameSize().sceneRenderScale) : static_cast<int>(windowWidth()));
 }
 
 int passHeight(int pass)
 {
-    return std::max(1, pass == 1 ? static_cast<int>(windowHeight * sceneRenderScale) : static_cast<int>(windowHeight));
+    return std::max(1, pass == 1 ? static_cast<int>(windowHeight() * frameSize().sceneRenderScale) : static_cast<int>(windowHeight()));
 }
 
 std::unique_ptr<Texture> beginOffscreenPass(int pass)
@@ -52,7 +89,7 @@ std::unique_ptr<Texture> beginOffscreenPass(int pass)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     // The viewport is the window's for every pass: pass 1's smaller image
     // takes the part of it where all its attachments exist.
-    glViewport(0, 0, static_cast<int>(windowWidth), static_cast<int>(windowHeight));
+    glViewport(0, 0, static_cast<int>(windowWidth()), static_cast<int>(windowHeight()));
     return image;
 }
 
@@ -60,16 +97,16 @@ void createPresentTarget(int width, int height)
 {
     // Made once; a later call gives the same two buffers storage of the new
     // size (the live player's frame size changes while it runs).
-    static GLuint buffers[2] = {};
-    if (!presentFramebuffer) {
-        glGenFramebuffers(1, &presentFramebuffer);
+    GLuint* const buffers = TARGETS.presentBuffers;
+    if (!presentFramebufferName) {
+        glGenFramebuffers(1, &presentFramebufferName);
         glGenRenderbuffers(2, buffers);
     }
     glBindRenderbuffer(GL_RENDERBUFFER, buffers[0]);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
     glBindRenderbuffer(GL_RENDERBUFFER, buffers[1]);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-    glBindFramebuffer(GL_FRAMEBUFFER, presentFramebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, presentFramebufferName);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, buffers[0]);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, buffers[1]);
     assert(glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE);
@@ -83,14 +120,14 @@ void createPresentTarget(int width, int height)
 
 void beginFinalPass()
 {
-    glBindFramebuffer(GL_FRAMEBUFFER, presentFramebuffer);
-    glViewport(0, 0, static_cast<int>(windowWidth), static_cast<int>(windowHeight));
+    glBindFramebuffer(GL_FRAMEBUFFER, presentFramebufferName);
+    glViewport(0, 0, static_cast<int>(windowWidth()), static_cast<int>(windowHeight()));
 }
 
 void copyToHistory(const Texture& passTwo, const Texture& history)
 {
     glCopyImageSubData(passTwo.id, GL_TEXTURE_2D, 0, 0, 0, 0, history.id, GL_TEXTURE_2D, 0, 0, 0, 0,
-                       static_cast<int>(windowWidth), static_cast<int>(windowHeight), 1);
+                       static_cast<int>(windowWidth()), static_cast<int>(windowHeight()), 1);
 }
 
 void scaleImage(const Texture& from, int fromWidth, int fromHeight, const Texture& to, int toWidth, int toHeight)

@@ -8,7 +8,7 @@
 //     beginFinalPass();                                        // the window
 //     copyToHistory(*passTwoImage, history);
 //
-// All sizes come from windowWidth and windowHeight (frame_size.h).
+// All sizes come from the frame's size (frame_size.h).
 #pragma once
 
 #include "gpu/texture.h"
@@ -19,13 +19,14 @@
 
 constexpr int passCount = 4;
 
-// Indexed by pass number 1 to 4; entry 0 is unused.
-extern GLuint passFramebuffers[passCount + 1];
-extern GLuint passDepthBuffers[passCount + 1];
+// The names of pass p's framebuffer and depth buffer (p 1 to 4), made by
+// createRenderTargets and kept here alone; 0 before.
+GLuint passFramebuffer(int pass);
+GLuint passDepthBuffer(int pass);
 
 // Where the final pass draws: 0, the window, unless the frame is presented
 // offscreen (createPresentTarget).
-extern GLuint presentFramebuffer;
+GLuint presentFramebuffer();
 
 // A framebuffer of width x height with 8-bit RGBA colour and a 24-bit depth
 // buffer, as a window would have, made the final pass's target: for a

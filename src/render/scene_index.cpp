@@ -15,9 +15,9 @@ int truncateToInt(double value)
     return static_cast<int>(value);
 }
 
-int sceneFromIndex(int index)
+int sceneFromIndex(int index, int count)
 {
-    return index >= 0 && index < sceneCount ? index : 0;
+    return index >= 0 && index < count ? index : 0;
 }
 
 double sceneMiddleRow(int scene)

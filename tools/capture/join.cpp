@@ -1,5 +1,6 @@
 #include "join.h"
 
+#include "subprocess.h"
 #include "cleanup.h"
 #include "files.h"
 
@@ -11,8 +12,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -26,42 +25,21 @@ constexpr size_t probeOutputLimit = size_t(64) << 20;
 
 // Runs a program and waits for it; with `out`, keeps its standard output
 // and standard error together, up to `limit` bytes. True when it exits 0.
+// Its work is thrown away when the join ends early: SIGKILL ends it.
 bool runProgram(const std::vector<std::string>& args, std::string* out = nullptr, size_t limit = 0)
 {
-    int fds[2];
-    if (out && pipe(fds) != 0) return false;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (out) {
-            dup2(fds[1], 1);
-            dup2(fds[1], 2);
-            close(fds[0]);
-            close(fds[1]);
-        }
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    if (pid < 0) return false;
-    const int held = holdChild(pid, SIGKILL);
-    bool whole = true;
+    SubprocessOptions options;
+    options.argv = args;
+    options.input = SubprocessStream::Null;
     if (out) {
-        close(fds[1]);
-        char buffer[65536];
-        ssize_t n = 0;
-        while ((n = read(fds[0], buffer, sizeof buffer)) > 0) {
-            if (out->size() + static_cast<size_t>(n) > limit) whole = false;
-            else out->append(buffer, static_cast<size_t>(n));
-        }
-        close(fds[0]);
+        options.output = SubprocessStream::Pipe;
+        options.errorsToOutput = true;
     }
-    int status = 0;
-    const bool ok = waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    releaseChild(held);
-    return ok && whole;
+    options.endSignal = SIGKILL;
+    Subprocess program;
+    if (!program.start(options)) return false;
+    const bool whole = !out || program.readOutput(*out, limit);
+    return program.wait() == 0 && whole;
 }
 
 // What decoding a video finds in it: every frame of its picture counted,

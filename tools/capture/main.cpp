@@ -4,6 +4,7 @@
 // a contact sheet. It renders in an X server of its own of the capture's
 // size, with the scene scale of the full-scale screen build unless
 // --scene-scale says otherwise.
+#include "subprocess.h"
 #include "cleanup.h"
 #include "files.h"
 #include "join.h"
@@ -16,7 +17,6 @@
 #include "demo/tracks.h"
 #include "render/programs.h"
 #include "render/render_screen.h"
-#include "render/render_targets.h"
 #include "render/scene_index.h"
 
 #include <GL/glew.h>
@@ -44,13 +44,6 @@ namespace {
 CapturePlan plan;
 std::vector<unsigned char> picture; // RGBA, bottom row first, as GL reads it
 
-void readPicture()
-{
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(presentFramebuffer ? GL_COLOR_ATTACHMENT0 : GL_BACK);
-    glReadPixels(0, 0, plan.width, plan.height, GL_RGBA, GL_UNSIGNED_BYTE, picture.data());
-}
-
 // Top row first, for image files.
 std::vector<unsigned char> flipped()
 {
@@ -62,11 +55,13 @@ std::vector<unsigned char> flipped()
     return out;
 }
 
-// Draws the frame at `seconds` of music; with `keep`, reads the picture.
+// Draws the frame at `seconds` of music; with `keep`, pulls its picture. The
+// rows a capture draws are its seconds on the music's clock, as they always
+// were, so that the same rows give the same frames to the bit.
 void drawAt(double seconds, bool keep)
 {
-    setBeforeSwap(keep ? readPicture : nullptr);
-    drawFrameAt(seconds * rowRate);
+    if (keep) drawFrameInto(seconds * rowRate, picture);
+    else drawFrameAt(seconds * rowRate);
 }
 
 // The frames drawn before `seconds`, at most a second's worth, so that pass
@@ -145,8 +140,6 @@ public:
     // A whole video with the music; a part (with its tag) the video alone.
     bool start(const std::string& path, double startSeconds, long frames, const std::string& tag)
     {
-        int fds[2];
-        if (pipe(fds) != 0) return false;
         const std::string size = std::to_string(plan.width) + "x" + std::to_string(plan.height);
         const std::string tune = (fs::path(plan.dataDir) / "tune.ogg").string();
         char seconds[64], duration[64];
@@ -163,28 +156,18 @@ public:
             all.insert(all.end(), {"-an", "-metadata", "comment=" + tag, "-movflags", "+faststart"});
         }
         all.insert(all.end(), {"-f", "mp4", path});
-        pid_ = fork();
-        if (pid_ == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM); // however the capture ends
-            dup2(fds[0], 0);
-            close(fds[0]);
-            close(fds[1]);
-            std::vector<char*> argv;
-            for (const std::string& a : all) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execvp("ffmpeg", argv.data());
-            _exit(127);
-        }
-        close(fds[0]);
-        fd_ = fds[1];
-        held_ = holdChild(pid_, SIGKILL); // a video cut short is thrown away
-        return pid_ > 0;
+        SubprocessOptions options;
+        options.argv = all;
+        options.input = SubprocessStream::Pipe;
+        options.endSignal = SIGKILL; // a video cut short is thrown away
+        return ffmpeg_.start(options);
     }
     bool write(const std::vector<unsigned char>& frame)
     {
         size_t done = 0;
         while (done < frame.size()) {
-            const ssize_t n = ::write(fd_, frame.data() + done, frame.size() - done);
+            const ssize_t n = ::write(ffmpeg_.input(), frame.data() + done, frame.size() - done);
+            if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return false;
             done += static_cast<size_t>(n);
         }
@@ -192,18 +175,12 @@ public:
     }
     bool finish()
     {
-        if (fd_ >= 0) close(fd_);
-        fd_ = -1;
-        int status = 0;
-        const bool ok = pid_ > 0 && waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        releaseChild(held_);
-        return ok;
+        ffmpeg_.closeInput();
+        return ffmpeg_.pid() > 0 && ffmpeg_.wait() == 0;
     }
 
 private:
-    int pid_ = -1;
-    int fd_ = -1;
-    int held_ = -1;
+    Subprocess ffmpeg_;
 };
 
 bool programOnPath(const std::string& name)

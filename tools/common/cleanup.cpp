@@ -30,6 +30,7 @@ struct Held {
     volatile sig_atomic_t folderUsed[folderSlots];
     volatile pid_t children[slots];
     volatile sig_atomic_t endings[slots];
+    volatile sig_atomic_t groups[slots];
 } HELD = {};
 
 // Removes what a folder holds, folders apart, and then the folder. Only
@@ -105,11 +106,12 @@ void releaseFolder(int slot)
     if (slot >= 0 && slot < folderSlots) HELD.folderUsed[slot] = 0;
 }
 
-int holdChild(pid_t pid, int signal)
+int holdChild(pid_t pid, int signal, bool group)
 {
     for (int slot = 0; slot < slots; ++slot) {
         if (HELD.children[slot] > 0) continue;
         HELD.endings[slot] = signal;
+        HELD.groups[slot] = group;
         HELD.children[slot] = pid;
         return slot;
     }
@@ -126,6 +128,7 @@ void cleanUpNow()
     for (int slot = 0; slot < slots; ++slot) {
         const pid_t pid = HELD.children[slot];
         if (pid > 0) {
+            if (HELD.groups[slot]) kill(-pid, HELD.endings[slot]);
             kill(pid, HELD.endings[slot]);
             waitpid(pid, nullptr, 0);
             HELD.children[slot] = 0;

@@ -34,7 +34,9 @@ void releaseFolder(int slot);
 // Holds a child process to be ended with `signal` and waited for: SIGTERM
 // for one that must tidy up after itself (an X server's lock files), SIGKILL
 // for one whose work is thrown away and would take its time to finish it.
-int holdChild(pid_t pid, int signal = SIGTERM);
+// With `group`, the child leads a process group of its own, which is ended
+// with it.
+int holdChild(pid_t pid, int signal = SIGTERM, bool group = false);
 void releaseChild(int slot);
 
 // Ends the children and removes the files and then the folders held now,

@@ -1,38 +1,27 @@
 #include "xvfb.h"
 
-#include "cleanup.h"
-
-#include <csignal>
-#include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 XServer::XServer(int width, int height)
 {
     int fds[2];
-    if (pipe(fds) != 0) std::abort();
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    pid_ = fork();
-    if (pid_ == 0) {
-        // However the tool ends, even by SIGKILL or an abort, its server ends too.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        close(fds[0]);
-        int devnull = open("/dev/null", O_WRONLY);
-        dup2(devnull, 1);
-        dup2(devnull, 2);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    SubprocessOptions options;
+    options.argv = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                    std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp", "-noreset"};
+    options.input = SubprocessStream::Inherit;
+    options.output = SubprocessStream::Null;
+    options.errors = SubprocessStream::Null;
+    options.keepFd = fds[1];
+    // SIGTERM: the server removes its lock files as it ends.
+    options.endSignal = SIGTERM;
+    const bool started = server_.start(options);
     close(fds[1]);
-    held_ = holdChild(pid_);
     std::string number;
     pollfd pfd = {fds[0], POLLIN, 0};
-    while (number.find('\n') == std::string::npos && poll(&pfd, 1, 20000) > 0) {
+    while (started && number.find('\n') == std::string::npos && poll(&pfd, 1, 20000) > 0) {
         char c[16];
         ssize_t n = read(fds[0], c, sizeof c);
         if (n <= 0) break;
@@ -51,12 +40,6 @@ XServer::~XServer()
 
 void XServer::stop()
 {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        releaseChild(held_);
-    }
-    pid_ = -1;
+    server_.end();
     display_.clear();
 }
-

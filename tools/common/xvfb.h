@@ -5,6 +5,8 @@
 //     setenv("DISPLAY", server.display().c_str(), 1);
 #pragma once
 
+#include "subprocess.h"
+
 #include <string>
 
 class XServer {
@@ -27,8 +29,7 @@ public:
     const std::string& display() const { return display_; }
 
 private:
-    int pid_ = -1;
-    int held_ = -1; // its slot for the clean-up on signals
+    Subprocess server_;
     std::string display_;
 };
 

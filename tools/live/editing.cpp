@@ -157,7 +157,7 @@ bool editKey(unsigned char key)
 
 PanelLayout panelLayout()
 {
-    return layoutPanel(LIVE.sizing.windowWidth, LIVE.sizing.windowHeight, LIVE.row, LIVE.edit.span);
+    return layoutPanel(LIVE.sizing.width, LIVE.sizing.height, LIVE.row, LIVE.edit.span);
 }
 
 PanelFacts panelFacts()
@@ -251,7 +251,7 @@ void onMouse(int button, int state, int x, int y)
 void onMotion(int x, int y)
 {
     if (LIVE.edit.scrubbing) {
-        moveTo(std::clamp(static_cast<double>(x) / LIVE.sizing.windowWidth * endRow, 0.0, endRow));
+        moveTo(std::clamp(static_cast<double>(x) / LIVE.sizing.width * endRow, 0.0, endRow));
     } else if (LIVE.edit.dragFrom >= 0) {
         dragTo(x, y);
     }

@@ -8,6 +8,7 @@
 // panel and mouse). One player runs in a process: its state is one struct.
 #pragma once
 
+#include "subprocess.h"
 #include "command_lines.h"
 #include "editor.h"
 #include "options.h"
@@ -54,13 +55,11 @@ struct Time {
 // their section, then the whole tune, which replaces the music when done.
 struct Tunegen {
     enum class Stage { Bars, Section, Tune };
-    pid_t pid = -1;
+    Subprocess child;           // tunegen, its standard output and error on a pipe
     Stage stage = Stage::Tune;
     std::string score;     // the save being rendered
     Song song;             // as parsed at the save
     std::string output;    // what the child writes
-    int childSlot = -1;    // held for the clean-up (tools/common)
-    int outFd = -1;        // its standard output and error
     std::string out;
     int progress = 0;      // percent of the stage
     int fromRow = 0;       // a section's rows
@@ -76,8 +75,8 @@ struct Tunegen {
 // the frame before, instead of after the next one.
 struct Sizing {
     std::unique_ptr<ResolutionControl> control;
-    int windowWidth = 0; // the window's; the frame's is the render folder's
-    int windowHeight = 0;
+    int width = 0; // the window's; the frame's is the render folder's
+    int height = 0;
     FrameChoice applied;
     double sceneSeconds = 0.0; // what the last frame took
     bool input = false;        // a key or the mouse since the last frame

@@ -20,7 +20,6 @@
 #include "app/startup.h"
 #include "demo/clock.h"
 #include "demo/tracks.h"
-#include "render/frame_size.h"
 #include "render/programs.h"
 #include "render/render_screen.h"
 #include "render/scene_index.h"
@@ -175,10 +174,10 @@ void liveFrame()
     const Clock::time_point start = Clock::now();
     Sizing& sizing = LIVE.sizing;
     if (LIVE.pendingWidth > 0 &&
-        (LIVE.pendingWidth != sizing.windowWidth || LIVE.pendingHeight != sizing.windowHeight)) {
-        sizing.windowWidth = LIVE.pendingWidth;
-        sizing.windowHeight = LIVE.pendingHeight;
-        sizing.control->setWindow(sizing.windowWidth, sizing.windowHeight);
+        (LIVE.pendingWidth != sizing.width || LIVE.pendingHeight != sizing.height)) {
+        sizing.width = LIVE.pendingWidth;
+        sizing.height = LIVE.pendingHeight;
+        sizing.control->setWindow(sizing.width, sizing.height);
         applyFrameSize();
     }
     pollTunegen();
@@ -229,7 +228,8 @@ void onWindowStatus(int state)
     say(hidden ? "window hidden: drawing stops, saves are still taken" : "window shown: drawing again");
 }
 
-int fail(const std::string& message)
+// Start-up went wrong: says why, tidies up, and gives the exit status.
+int failToStart(const std::string& message)
 {
     std::fprintf(stderr, "orvanta-live: %s\n", message.c_str());
     cleanUpNow();
@@ -251,14 +251,14 @@ int main(int argc, char** argv)
     }
     for (const std::string& folder : options.dataFolders) {
         std::error_code ignored;
-        if (!fs::is_directory(folder, ignored)) return fail("no folder " + folder);
+        if (!fs::is_directory(folder, ignored)) return failToStart("no folder " + folder);
         LIVE.files.dataFolders.push_back(fs::absolute(folder).lexically_normal().string());
     }
     for (const auto& [given, into] : {std::make_pair(&options.tracks, &LIVE.files.tracks),
                                       std::make_pair(&options.score, &LIVE.files.score)}) {
         if (given->empty()) continue;
         std::string bytes;
-        if (!readWholeFile(*given, bytes, error, textFileLimit)) return fail(error);
+        if (!readWholeFile(*given, bytes, error, textFileLimit)) return failToStart(error);
         *into = fs::absolute(*given).lexically_normal().string();
     }
     {
@@ -277,9 +277,9 @@ int main(int argc, char** argv)
     std::sort(watched.begin(), watched.end());
     watched.erase(std::unique(watched.begin(), watched.end()), watched.end());
     LIVE.watcher = std::make_unique<FolderWatcher>(watched);
-    if (!LIVE.watcher->ok()) return fail(LIVE.watcher->error());
+    if (!LIVE.watcher->ok()) return failToStart(LIVE.watcher->error());
     endOnSignals();
-    if (!makeStaging(error)) return fail(error);
+    if (!makeStaging(error)) return failToStart(error);
     // freeglut leaves by exit() when the X server goes away: clean up then too.
     std::atexit(cleanUpNow);
 
@@ -290,7 +290,7 @@ int main(int argc, char** argv)
         LIVE.edit.commandFd = fcntl(0, F_DUPFD_CLOEXEC, 3);
         if (LIVE.edit.commandFd >= 0) fcntl(LIVE.edit.commandFd, F_SETFL, O_NONBLOCK);
     }
-    if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot read /dev/null");
+    if (!std::freopen("/dev/null", "r", stdin)) return failToStart("cannot read /dev/null");
     LIVE.piped = !isatty(1);
     std::streambuf* console = std::cout.rdbuf(nullptr);
     DemoStartup startup;
@@ -301,7 +301,7 @@ int main(int argc, char** argv)
     startup.dataFolder = LIVE.files.staging;
     const bool started = startDemo(argc, argv, startup, error);
     std::cout.rdbuf(console);
-    if (!started) return fail(error);
+    if (!started) return failToStart(error);
 
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -354,11 +354,11 @@ int main(int argc, char** argv)
     setBeforeSwap(drawOverlay);
     // The window's size as start-up recorded it; the frame's from here on
     // the control's.
-    LIVE.sizing.windowWidth = static_cast<int>(windowWidth);
-    LIVE.sizing.windowHeight = static_cast<int>(windowHeight);
+    LIVE.sizing.width = windowDimensions().width;
+    LIVE.sizing.height = windowDimensions().height;
     LIVE.sizing.control = std::make_unique<ResolutionControl>(options.frameWidth, options.frameHeight,
                                                               options.sceneScaleGiven ? options.sceneScale : 0.0f);
-    LIVE.sizing.control->setWindow(LIVE.sizing.windowWidth, LIVE.sizing.windowHeight);
+    LIVE.sizing.control->setWindow(LIVE.sizing.width, LIVE.sizing.height);
     applyFrameSize();
     setSwapInterval(options.vsync);
     LIVE.text = std::make_unique<OverlayText>();

@@ -76,8 +76,8 @@ std::string describeFrameSize()
     char line[160];
     std::snprintf(line, sizeof line, "frame %dx%d, scene pass %dx%d, in a window of %dx%d (%s)", frame.width,
                   frame.height, std::max(1, static_cast<int>(frame.width * frame.sceneScale)),
-                  std::max(1, static_cast<int>(frame.height * frame.sceneScale)), sizing.windowWidth,
-                  sizing.windowHeight, sizing.control->adaptive() ? "adaptive" : "fixed");
+                  std::max(1, static_cast<int>(frame.height * frame.sceneScale)), sizing.width,
+                  sizing.height, sizing.control->adaptive() ? "adaptive" : "fixed");
     return line;
 }
 
@@ -86,7 +86,7 @@ void applyFrameSize()
 {
     Sizing& sizing = LIVE.sizing;
     const FrameChoice choice = sizing.control->choice();
-    setFrameSize(choice.width, choice.height, choice.sceneScale, sizing.windowWidth, sizing.windowHeight);
+    setFrameSize(choice.width, choice.height, choice.sceneScale, sizing.width, sizing.height);
     const bool changed = !(choice == sizing.applied);
     sizing.applied = choice;
     if (changed && LIVE.frame > 0) say(describeFrameSize());
@@ -96,7 +96,7 @@ void applyFrameSize()
 // figures when asked for.
 void drawOverlay()
 {
-    const int width = LIVE.sizing.windowWidth, height = LIVE.sizing.windowHeight;
+    const int width = LIVE.sizing.width, height = LIVE.sizing.height;
     int y = 0;
     if (LIVE.overlay) {
         const std::vector<std::string> lines = figures();

@@ -7,7 +7,7 @@
 //     if (!note.empty()) tell(note);                       // TMPDIR passed over
 //     sweepStaleStaging(root);
 //     std::string folder;
-//     if (!makeStagingFolder(root, folder, error)) fail(error);
+//     if (!makeStagingFolder(root, folder, error)) report(error);
 //
 // The temporary folder is shared: other users and other programs put things
 // there, links included. The sweep trusts nothing it finds by its name alone.

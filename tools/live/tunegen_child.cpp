@@ -17,7 +17,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sstream>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -39,13 +38,6 @@ std::string toolPath(const std::string& tool)
 std::string scoreName()
 {
     return fs::path(LIVE.files.score).filename().string();
-}
-
-void releaseHeld()
-{
-    Tunegen& t = LIVE.tunegen;
-    releaseChild(t.childSlot);
-    t.childSlot = -1;
 }
 
 double secondsSinceSave()
@@ -79,43 +71,20 @@ void showStatus()
 bool spawn(Tunegen::Stage stage, const std::vector<std::string>& arguments, const std::string& output)
 {
     Tunegen& t = LIVE.tunegen;
-    int pipeEnds[2];
-    if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
-    const std::string tool = toolPath("tunegen");
-    std::vector<std::string> words = {tool, t.score, "-o", output, "--progress"};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Ends with the player, however the player ends (SIGKILL too);
-        // tunegen removes its unfinished output on the signal.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) _exit(127);
-        // The whole tune is background work: the frames come first.
-        if (stage == Tunegen::Stage::Tune) setpriority(PRIO_PROCESS, 0, 10);
-        const int null = open("/dev/null", O_RDONLY);
-        dup2(null, 0);
-        dup2(pipeEnds[1], 1);
-        dup2(pipeEnds[1], 2);
-        execv(tool.c_str(), argv.data());
-        _exit(127);
-    }
-    close(pipeEnds[1]);
-    if (pid < 0) {
-        close(pipeEnds[0]);
-        return false;
-    }
-    t.pid = pid;
-    t.stage = stage;
-    t.output = output;
+    SubprocessOptions options;
+    options.argv = {toolPath("tunegen"), t.score, "-o", output, "--progress"};
+    options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
+    options.output = SubprocessStream::Pipe;
+    options.errorsToOutput = true;
+    // The whole tune is background work: the frames come first.
+    if (stage == Tunegen::Stage::Tune) options.niceness = 10;
     // Ended with the player, and so its unfinished output removed, however
     // the player ends.
-    t.childSlot = holdChild(pid, SIGTERM);
-    t.outFd = pipeEnds[0];
-    fcntl(t.outFd, F_SETFL, O_NONBLOCK);
+    options.endSignal = SIGTERM;
+    if (!t.child.start(options)) return false;
+    t.stage = stage;
+    t.output = output;
+    fcntl(t.child.output(), F_SETFL, O_NONBLOCK);
     t.out.clear();
     t.progress = 0;
     showStatus();
@@ -208,21 +177,16 @@ void nextStage()
 void endTunegen()
 {
     Tunegen& t = LIVE.tunegen;
-    if (t.pid <= 0) return;
-    kill(t.pid, SIGTERM);
-    waitpid(t.pid, nullptr, 0);
-    close(t.outFd);
-    t.outFd = -1;
-    t.pid = -1;
+    if (t.child.pid() <= 0) return;
+    t.child.end();
     t.status.clear();
-    releaseHeld();
 }
 
 void startTunegen()
 {
     Tunegen& t = LIVE.tunegen;
     const std::string name = scoreName();
-    if (t.pid > 0) {
+    if (t.child.pid() > 0) {
         endTunegen();
         say(name + ": the render of the older save ended");
     }
@@ -249,7 +213,7 @@ void startTunegen()
     // to take the levels from and to play into, on the demo's grid.
     const int bar = static_cast<int>(LIVE.row) / rowsPerBar * rowsPerBar;
     std::error_code ignored;
-    const bool quick = musicStream != 0 && fs::is_regular_file(LIVE.files.tunePath, ignored) &&
+    const bool quick = musicLoaded() && fs::is_regular_file(LIVE.files.tunePath, ignored) &&
                        std::fabs(t.song.rowRate() - rowRate) < 1e-9 && bar < t.song.rows;
     if (quick) {
         startSection(Tunegen::Stage::Bars, bar, std::min(bar + quickBars * rowsPerBar, t.song.rows));
@@ -261,26 +225,23 @@ void startTunegen()
 void pollTunegen()
 {
     Tunegen& t = LIVE.tunegen;
-    if (t.pid <= 0) {
+    if (t.child.pid() <= 0) {
         if (!t.status.empty() && Clock::now() - t.doneAt > std::chrono::seconds(4)) t.status.clear();
         return;
     }
     char chunk[4096];
     ssize_t n = 0;
-    while ((n = read(t.outFd, chunk, sizeof chunk)) > 0) t.out.append(chunk, static_cast<size_t>(n));
+    while ((n = read(t.child.output(), chunk, sizeof chunk)) > 0) t.out.append(chunk, static_cast<size_t>(n));
     const size_t at = t.out.rfind("progress ");
     if (at != std::string::npos) {
         t.progress = std::clamp(std::atoi(t.out.c_str() + at + 9), 0, 100);
         showStatus();
     }
     int status = 0;
-    if (waitpid(t.pid, &status, WNOHANG) != t.pid) return;
-    while ((n = read(t.outFd, chunk, sizeof chunk)) > 0) t.out.append(chunk, static_cast<size_t>(n));
-    close(t.outFd);
-    t.outFd = -1;
-    t.pid = -1;
-    releaseHeld();
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    if (!t.child.finished(status)) return;
+    while ((n = read(t.child.output(), chunk, sizeof chunk)) > 0) t.out.append(chunk, static_cast<size_t>(n));
+    t.child.closeOutput();
+    if (status == 0) {
         nextStage();
         return;
     }
