@@ -6,6 +6,7 @@
 // look-ahead limiter that keeps true peaks (4x oversampled) under the ceiling.
 #pragma once
 
+#include "loudness.h"
 #include "score.h"
 
 #include <string>
@@ -54,9 +55,3 @@ std::vector<float> limitAt(const Premaster& premaster, const MasterLevels& level
 // Both steps at once.
 std::vector<float> masterMix(const Song& song, const Mixdown& voices, double ceilingDb);
 
-// Integrated loudness in LUFS of interleaved stereo at 44.1 kHz (-70 or
-// below for silence).
-double integratedLoudness(const std::vector<float>& samples);
-
-// The highest sample or inter-sample peak (4x oversampled), linear.
-double truePeak(const std::vector<float>& samples);

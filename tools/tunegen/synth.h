@@ -12,6 +12,7 @@
 #include <vector>
 
 constexpr int sampleRate = 44100;
+constexpr double pi = 3.14159265358979323846;
 
 struct Rendered {
     std::vector<float> samples; // interleaved stereo
