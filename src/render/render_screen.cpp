@@ -9,6 +9,7 @@
 #include "render/demo_description.h"
 #include "render/frame_size.h"
 #include "render/programs.h"
+#include "render/pass_timing.h"
 #include "render/render_targets.h"
 #include "render/scene_index.h"
 
@@ -46,20 +47,6 @@ struct Shown {
     int height = 0;
 };
 
-// GPU time of each pass (0: the final pass), measured with timer queries
-// when asked for. Each frame uses the next set of queries in a ring and reads
-// the set written `depth - 1` frames before, whose results are in by then,
-// so measuring never waits on the GPU.
-struct PassTiming {
-    static constexpr int depth = 4;
-    bool enabled = false;
-    GLuint queries[depth][passCount + 1] = {};
-    long frame = 0;   // frames drawn
-    long issued = 0;  // frames drawn with timing on, since it was turned on
-    bool measured = false;
-    double milliseconds[passCount + 1] = {};
-};
-
 // The row and scene of the frame before, for the history pass's
 // "iTimeDelta".
 struct LastFrame {
@@ -91,14 +78,12 @@ struct FrameDriver {
     void (*beforeSwap)() = nullptr;
     void (*present)() = glutSwapBuffers;
     Shown shown;
-    PassTiming timing;
     LastFrame lastFrame;
     Drawing drawing;
     std::vector<unsigned char>* pixels = nullptr; // where the next frame's picture is read to
 } DRIVER;
 
 History& history = DRIVER.history;
-PassTiming& timing = DRIVER.timing;
 
 float windowWidth()
 {
@@ -135,34 +120,6 @@ void presentFrame()
         DRIVER.beforeSwap();
     }
     DRIVER.present();
-}
-
-int timingSlot()
-{
-    return static_cast<int>(timing.frame % PassTiming::depth);
-}
-
-void beginPassTime(int pass)
-{
-    if (timing.enabled) glBeginQuery(GL_TIME_ELAPSED, timing.queries[timingSlot()][pass]);
-}
-
-void endPassTime()
-{
-    if (timing.enabled) glEndQuery(GL_TIME_ELAPSED);
-}
-
-// Reads the set of queries this frame is about to reuse, once it was written.
-void collectPassTimes()
-{
-    if (!timing.enabled) return;
-    if (timing.issued++ < PassTiming::depth) return;
-    for (int pass = 0; pass <= passCount; ++pass) {
-        GLuint64 nanoseconds = 0;
-        glGetQueryObjectui64v(timing.queries[timingSlot()][pass], GL_QUERY_RESULT, &nanoseconds);
-        timing.milliseconds[pass] = static_cast<double>(nanoseconds) * 1e-6;
-    }
-    timing.measured = true;
 }
 
 // Seconds of music since the last frame: 0 on the first frame, while
@@ -364,7 +321,7 @@ void drawFrame(double row)
     for (int pass = passCount; pass >= 1; --pass) {
         images[pass].reset();
     }
-    ++timing.frame;
+    frameTimed();
 }
 
 void renderScreen()
@@ -419,33 +376,6 @@ void showFrameAgain()
 {
     assert(DRIVER.shown.scaled);
     presentFrame();
-}
-
-bool passTimesMeasurable()
-{
-    static const bool measurable = [] {
-        const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-        if (!renderer) return false;
-        for (const char* software : {"llvmpipe", "softpipe", "SwiftShader", "Software Rasterizer", "swrast"}) {
-            if (std::strstr(renderer, software)) return false;
-        }
-        return true;
-    }();
-    return measurable;
-}
-
-void setPassTiming(bool on)
-{
-    if (on && !timing.queries[0][0]) glGenQueries(PassTiming::depth * (passCount + 1), &timing.queries[0][0]);
-    timing.enabled = on;
-    timing.issued = 0;
-}
-
-bool passMilliseconds(double (&milliseconds)[passCount + 1])
-{
-    if (!timing.enabled || !timing.measured) return false;
-    for (int pass = 0; pass <= passCount; ++pass) milliseconds[pass] = timing.milliseconds[pass];
-    return true;
 }
 
 void drawFrameAt(double row)

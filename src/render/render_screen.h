@@ -19,6 +19,7 @@
 #pragma once
 
 #include "render/demo_description.h"
+#include "render/pass_timing.h"
 #include "render/render_targets.h"
 
 #include <vector>
@@ -70,20 +71,6 @@ void setFrameSize(int width, int height, float sceneScale, int shownWidth, int s
 // it draws over it current between frames. Only after setFrameSize.
 void showFrameAgain();
 
-// Measures each pass's GPU time with timer queries from now on (or stops).
-// The figures lag a few frames behind, so that reading them never waits.
-void setPassTiming(bool on);
-
-// The last measured GPU time of each pass in milliseconds, index 0 the final
-// pass and 1 to 4 the scene's passes. False while timing is off or before
-// the first figures are in. Meaningless where !passTimesMeasurable().
-bool passMilliseconds(double (&milliseconds)[passCount + 1]);
-
-// Whether timer queries time the passes on this context's driver: not on a
-// software renderer (llvmpipe, softpipe, SwiftShader), which draws only
-// when something waits for the picture, so each query holds whatever work
-// happened to run inside it. Needs a current context.
-bool passTimesMeasurable();
 
 // Holds the music at `row` (see holdMusicAt) and draws the frame there: where
 // tools and tests draw the demo at rows of their choosing. Feedback builds up
