@@ -1,7 +1,10 @@
 // orvanta-capture: frame arithmetic, and captures at 160x90 checked with
 // ffprobe, byte for byte, and for picture and sound in sync.
+#include "encoding.h"
+#include "options.h"
 #include "parts.h"
 #include "plan.h"
+#include "schedule.h"
 #include "vorbis_writer.h"
 
 #include "support/child_process.h"
@@ -65,6 +68,41 @@ std::vector<std::string> listing(const std::string& dir)
 }
 
 } // namespace
+
+// The options' table is the one source of the usage text, the command line
+// and the part tag: every option is in the usage, and every setting the
+// parts carry comes back from a part's tag as the command line set it.
+TEST(CaptureOptions, TheTableMakesTheUsageTheCommandLineAndThePartTag)
+{
+    const std::string& usage = captureUsageText();
+    for (const CaptureOption& option : captureOptions()) {
+        EXPECT_NE(usage.find(std::string("  ") + option.name + (*option.value ? " " : "") + option.value),
+                  std::string::npos)
+            << option.name;
+    }
+    for (const std::vector<std::string>& rate : {std::vector<std::string>{"--crf", "23"},
+                                                 std::vector<std::string>{"--bitrate", "12M"}}) {
+        std::vector<std::string> args = {"--out", "x.mp4", "--fps", "25", "--size", "640x360", "--from-row", "16.5",
+                                         "--to-row", "200", "--scene-scale", "0.5", "--preset-x264", "fast",
+                                         "--audio-bitrate", "128k", "--part", "2/3"};
+        args.insert(args.end(), rate.begin(), rate.end());
+        const CapturePlan set = plan(args);
+        long first = 0, last = 0;
+        ASSERT_TRUE(partFrames(set, 2, 3, first, last));
+        const std::string text = partTag(set, 2, 3, first, last);
+        PartTag tag;
+        ASSERT_TRUE(parsePartTag(text, tag)) << text;
+        size_t carried = 0;
+        for (const CaptureOption& option : captureOptions()) {
+            if (!option.tagKey) continue;
+            ++carried;
+            EXPECT_EQ(option.tagValue(tag.plan), option.tagValue(set)) << option.tagKey;
+            EXPECT_NE(text.find(std::string(" ") + option.tagKey + "=" + option.tagValue(set)), std::string::npos)
+                << option.tagKey << " in " << text;
+        }
+        EXPECT_GE(carried, 8u);
+    }
+}
 
 TEST(CapturePlanTest, FramesFollowTheRowsAndTheEndOfTheProgram)
 {

@@ -1,5 +1,7 @@
 #include "encoder.h"
 
+#include "encoding.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>

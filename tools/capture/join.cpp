@@ -1,8 +1,10 @@
 #include "join.h"
 
-#include "subprocess.h"
 #include "cleanup.h"
+#include "encoding.h"
 #include "files.h"
+#include "schedule.h"
+#include "subprocess.h"
 
 #include "demo/timeline.h"
 

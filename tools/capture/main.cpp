@@ -11,7 +11,9 @@
 #include "frames.h"
 #include "join.h"
 #include "parts.h"
+#include "options.h"
 #include "plan.h"
+#include "schedule.h"
 #include "progress.h"
 #include "stills.h"
 #include "usage.h"
@@ -145,14 +147,14 @@ int main(int argc, char** argv)
 {
     std::string error;
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(captureUsage, stdout);
+        std::fputs(captureUsageText().c_str(), stdout);
         return 0;
     }
-    if (!parseCapturePlan(argc, argv, plan, error)) return usageError("orvanta-capture", error, captureUsage);
+    if (!parseCapturePlan(argc, argv, plan, error)) return usageError("orvanta-capture", error, captureUsageText().c_str());
     if (plan.output == CaptureOutput::Video || plan.output == CaptureOutput::ContactSheet) {
         const std::string input = inputWrittenBy(plan.out, inputFiles());
         if (!input.empty()) {
-            return usageError("orvanta-capture", "the output " + plan.out + " is the input " + input, captureUsage);
+            return usageError("orvanta-capture", "the output " + plan.out + " is the input " + input, captureUsageText().c_str());
         }
     }
     endOnSignals();
@@ -169,7 +171,7 @@ int main(int argc, char** argv)
         framesToWrite(first, last, out);
         const std::string input = inputWrittenBy(out, inputFiles());
         if (!input.empty()) {
-            return usageError("orvanta-capture", "the output " + out + " is the input " + input, captureUsage);
+            return usageError("orvanta-capture", "the output " + out + " is the input " + input, captureUsageText().c_str());
         }
         if (plan.resume && partIsComplete(plan, out, first, last)) {
             std::fprintf(stderr, "part %d/%d: frames %ld-%ld in %s are complete: kept\n", plan.part, plan.parts, first,

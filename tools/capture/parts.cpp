@@ -1,27 +1,14 @@
 #include "parts.h"
 
+#include "options.h"
+#include "schedule.h"
+
 #include "demo/timeline.h"
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <iterator>
-
-long keyframeInterval(const CapturePlan& plan)
-{
-    return 2L * plan.fps;
-}
-
-bool partFrames(const CapturePlan& plan, int part, int parts, long& first, long& last)
-{
-    long from = 0, to = 0;
-    writtenFrames(plan, from, to);
-    const long interval = keyframeInterval(plan);
-    const long spans = to < from ? 0 : (to - from) / interval + 1;
-    if (parts < 1 || part < 1 || part > parts || spans < parts) return false;
-    first = from + spans * (part - 1) / parts * interval;
-    last = std::min(to, from + spans * part / parts * interval - 1);
-    return true;
-}
 
 std::string partPath(const std::string& out, int part, int parts)
 {
@@ -36,18 +23,81 @@ std::string partPath(const std::string& out, int part, int parts)
 
 namespace {
 
-// The settings that every part of one render shares, as key=value words.
+// The settings every part of one render shares, as key=value words, in the
+// order the tag writes them: the options the parts carry, written and read
+// back as the options' table does, and what follows from them.
+struct JobField {
+    std::string key;
+    std::function<std::string(const CapturePlan&)> write;
+    std::function<bool(const std::string&, CapturePlan&)> read;
+};
+
+bool readPair(const std::string& value, char separator, long low, long high, long& a, long& b)
+{
+    const size_t at = value.find(separator);
+    return at != std::string::npos && readInteger(value.substr(0, at), low, high, a) &&
+           readInteger(value.substr(at + 1), low, high, b);
+}
+
+const std::vector<JobField>& jobFields()
+{
+    static const std::vector<JobField> fields = [] {
+        std::vector<JobField> out;
+        auto carried = [&](const char* key) {
+            for (const CaptureOption& option : captureOptions()) {
+                if (!option.tagKey || key != std::string(option.tagKey)) continue;
+                // "-": the option was not given.
+                out.push_back({key, option.tagValue, [&option](const std::string& value, CapturePlan& plan) {
+                                   std::string error;
+                                   return value == "-" || option.read({value}, plan, error);
+                               }});
+            }
+        };
+        carried("fps");
+        carried("size");
+        carried("from-row");
+        out.push_back({"frames-of-all",
+                       [](const CapturePlan& plan) {
+                           long first = 0, last = 0;
+                           writtenFrames(plan, first, last);
+                           return std::to_string(first) + "-" + std::to_string(last);
+                       },
+                       [](const std::string& value, CapturePlan& plan) {
+                           return readPair(value, '-', 0, 100000000, plan.firstFrame, plan.lastFrame) &&
+                                  plan.lastFrame >= plan.firstFrame;
+                       }});
+        carried("scene-scale");
+        carried("crf");
+        carried("bitrate");
+        carried("x264");
+        out.push_back({"compo", [](const CapturePlan& plan) { return std::string(plan.compo ? "1" : "0"); },
+                       [](const std::string& value, CapturePlan& plan) {
+                           plan.compo = value == "1";
+                           return value == "0" || value == "1";
+                       }});
+        out.push_back({"level", [](const CapturePlan& plan) { return plan.level; },
+                       [](const std::string& value, CapturePlan& plan) {
+                           plan.level = value;
+                           return !value.empty() && value.size() <= 8 &&
+                                  value.find_first_not_of("0123456789.") == std::string::npos;
+                       }});
+        carried("audio");
+        // An option the parts carry that the order above has not placed yet
+        // goes last rather than being left out.
+        for (const CaptureOption& option : captureOptions()) {
+            if (!option.tagKey) continue;
+            const bool placed = std::any_of(out.begin(), out.end(), [&](const JobField& field) { return field.key == option.tagKey; });
+            if (!placed) carried(option.tagKey);
+        }
+        return out;
+    }();
+    return fields;
+}
+
 std::string jobText(const CapturePlan& plan)
 {
-    long first = 0, last = 0;
-    writtenFrames(plan, first, last);
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "fps=%d size=%dx%d from-row=%.17g frames-of-all=%ld-%ld scene-scale=%.9g crf=%d bitrate=%s "
-                  "x264=%s compo=%d level=%s audio=%s",
-                  plan.fps, plan.width, plan.height, plan.fromRow, first, last, static_cast<double>(plan.sceneScale),
-                  plan.crf, plan.bitrate.empty() ? "-" : plan.bitrate.c_str(), plan.x264Preset.c_str(),
-                  plan.compo ? 1 : 0, plan.level.c_str(), plan.audioBitrate.c_str());
+    std::string text;
+    for (const JobField& field : jobFields()) text += (text.empty() ? "" : " ") + field.key + "=" + field.write(plan);
     return text;
 }
 
@@ -75,44 +125,18 @@ bool parsePartTag(const std::string& text, PartTag& tag)
         fields.emplace_back(word.substr(0, equals), word.substr(equals + 1));
         at = end + 1;
     }
-    const char* const keys[] = {"part", "frames", "fps", "size", "from-row", "frames-of-all", "scene-scale",
-                                "crf", "bitrate", "x264", "compo", "level", "audio"};
-    if (fields.size() != std::size(keys)) return false;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].first != keys[i]) return false;
+    const std::vector<JobField>& job = jobFields();
+    if (fields.size() != 2 + job.size() || fields[0].first != "part" || fields[1].first != "frames") return false;
+    long part = 0, parts = 0;
+    if (!readPair(fields[0].second, '/', 1, maxCaptureParts, part, parts) || part > parts ||
+        !readPair(fields[1].second, '-', 0, 100000000, tag.first, tag.last) || tag.last < tag.first) {
+        return false;
     }
-    auto pair = [](const std::string& value, char separator, long low, long high, long& a, long& b) {
-        const size_t at = value.find(separator);
-        return at != std::string::npos && readInteger(value.substr(0, at), low, high, a) &&
-               readInteger(value.substr(at + 1), low, high, b);
-    };
-    long part = 0, parts = 0, fps = 0, width = 0, height = 0;
     CapturePlan& plan = tag.plan;
     plan = CapturePlan();
-    double scale = 0;
-    if (!pair(fields[0].second, '/', 1, maxCaptureParts, part, parts) || part > parts ||
-        !pair(fields[1].second, '-', 0, 100000000, tag.first, tag.last) || tag.last < tag.first ||
-        !readInteger(fields[2].second, 1, 240, fps) || !pair(fields[3].second, 'x', 16, 8192, width, height) ||
-        !readNumber(fields[4].second, plan.fromRow) || plan.fromRow < 0 || plan.fromRow > endRow ||
-        !pair(fields[5].second, '-', 0, 100000000, plan.firstFrame, plan.lastFrame) ||
-        plan.lastFrame < plan.firstFrame || !readNumber(fields[6].second, scale)) {
-        return false;
+    for (size_t i = 0; i < job.size(); ++i) {
+        if (fields[2 + i].first != job[i].key || !job[i].read(fields[2 + i].second, plan)) return false;
     }
-    plan.fps = static_cast<int>(fps);
-    plan.width = static_cast<int>(width);
-    plan.height = static_cast<int>(height);
-    plan.sceneScale = static_cast<float>(scale);
-    long crf = 0, compo = 0;
-    if (!readInteger(fields[7].second, 0, 51, crf) || (fields[8].second != "-" && !readRate(fields[8].second, 100e3, 1000e6)) ||
-        !readInteger(fields[10].second, 0, 1, compo) || !readRate(fields[12].second, 32e3, 512e3)) {
-        return false;
-    }
-    plan.crf = static_cast<int>(crf);
-    plan.bitrate = fields[8].second == "-" ? "" : fields[8].second;
-    plan.x264Preset = fields[9].second;
-    plan.compo = compo == 1;
-    plan.level = fields[11].second;
-    plan.audioBitrate = fields[12].second;
     plan.toRowGiven = true;
     plan.toRow = endRow;
     tag.part = static_cast<int>(part);

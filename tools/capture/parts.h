@@ -1,6 +1,7 @@
-// capture/parts: a capture split into parts, pure arithmetic and text: which
-// frames each part holds, what its file is called, and the tag it carries
-// so that --join and --resume can tell what it is.
+// capture/parts: a capture split into parts, pure text: what a part's file
+// is called, and the tag it carries so that --join and --resume can tell
+// what it is. Which frames each part holds is schedule.h's; the tag's
+// settings are written and read as the options' table (options.h) does.
 #pragma once
 
 #include "plan.h"
@@ -19,16 +20,6 @@ struct PartTag {
     std::string job;  // its settings, compared as they are
     CapturePlan plan;  // the same settings, parsed: fps, rows, frames, encoding
 };
-
-// Frames from one keyframe to the next, two seconds' worth, counted from the
-// first frame written: every part starts on one, and a whole video places
-// its keyframes on the same frames.
-long keyframeInterval(const CapturePlan& plan);
-
-// The frames of part `part` of `parts` of the frames the plan writes, split
-// on keyframes into runs as even as they can be. False when there are fewer
-// keyframe intervals than parts.
-bool partFrames(const CapturePlan& plan, int part, int parts, long& first, long& last);
 
 // FILE.mp4 -> FILE.part03of12.mp4: the part number padded to the count's
 // width, so that the shell lists the parts in order.

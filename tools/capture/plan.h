@@ -1,10 +1,8 @@
-// capture/plan: what orvanta-capture is asked to do, and which frames that
-// takes. Pure arithmetic, tested on its own.
-//
-// Frame i of a capture shows the row (start seconds + i / fps) x rows a
-// second, start seconds = --from-row / rows a second. A capture runs while
-// the row is at most --to-row; without --to-row it ends, as the program
-// does, with the first frame past the last row.
+// capture/plan: what orvanta-capture is asked to do, read from its command
+// line through the options' table (options.h), and checked as a whole: the
+// options that go together, the ones that do not. Which frames that takes
+// is schedule.h's; how they are encoded, encoding.h's. Pure, tested on its
+// own.
 #pragma once
 
 #include "demo/timeline.h"
@@ -50,43 +48,10 @@ struct CapturePlan {
     std::vector<std::string> joined; // --join: the parts, joined into `out`
 };
 
-// The lowest H.264 level from 4.2 up whose frame size and macroblock rate
-// hold `width` x `height` at `fps`; "" when even level 6.2 does not.
-std::string h264Level(int width, int height, int fps);
-
-// The ffmpeg options that encode a capture's video and audio: BT.709 colour
-// conversion and tags on limited range, keyframes every keyframeInterval,
-// and what the plan asks for. The video's and the audio's alone: a part has
-// no sound, and the join encodes the sound alone.
-std::vector<std::string> encoderOptions(const CapturePlan& plan);
-std::vector<std::string> videoEncoderOptions(const CapturePlan& plan);
-std::vector<std::string> audioEncoderOptions(const CapturePlan& plan);
-
-// Parses the command line. Failure: false with a message for the usage text.
+// Parses the command line. Failure: false with the one-line message a usage
+// error prints.
 bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& error);
-
-// Seconds of music and row of frame i.
-double frameSeconds(const CapturePlan& plan, long frame);
-double frameRow(const CapturePlan& plan, long frame);
-
-// Frames in the whole capture (before --frames picks some of them).
-long frameCount(const CapturePlan& plan);
-
-// The frames written: [first, last] of the whole capture, clipped to it.
-void writtenFrames(const CapturePlan& plan, long& first, long& last);
-
-// The rows of the contact sheet's cells: 0, every, 2 x every, ... up to toRow.
-std::vector<double> contactRows(const CapturePlan& plan);
-
-// The command line's readers of a value, shared with the part tags: a
-// finite number; a rate as ffmpeg takes it (digits with at most one point,
-// then k, M or nothing) within [low, high] bits a second; a whole number
-// within [low, high].
-bool readNumber(const std::string& text, double& value);
-bool readRate(const std::string& text, double low, double high);
-bool readInteger(const std::string& text, long low, long high, long& value);
 
 // The most parts a capture splits into.
 constexpr int maxCaptureParts = 1000;
 
-extern const char* const captureUsage;

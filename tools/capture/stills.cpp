@@ -3,6 +3,7 @@
 #include "files.h"
 #include "frames.h"
 #include "progress.h"
+#include "schedule.h"
 
 #include "demo/timeline.h"
 #include "demo/tracks.h"
