@@ -147,8 +147,8 @@ int main(int argc, char** argv)
     const auto start = Clock::now();
     DemoStartup startup;
     startup.window = egl ? WindowMode::Offscreen : WindowMode::Screen;
-    startup.windowWidth = width;
-    startup.windowHeight = height;
+    startup.width = width;
+    startup.height = height;
     startup.sceneScale = 1.0f;
     startup.dataFolder = folder.string();
     std::string error;

@@ -44,8 +44,8 @@ int main(int argc, char** argv)
 {
     DemoStartup startup;
     startup.window = WindowMode::Windowed;
-    startup.windowWidth = static_cast<int>(pageNumber("width", 1280));
-    startup.windowHeight = static_cast<int>(pageNumber("height", 720));
+    startup.width = static_cast<int>(pageNumber("width", 1280));
+    startup.height = static_cast<int>(pageNumber("height", 720));
     startup.sceneScale = static_cast<float>(pageNumber("scale", 0.68));
     std::string error;
     startDemo(argc, argv, startup, error);

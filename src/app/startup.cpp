@@ -55,7 +55,7 @@ void initDemo(const DemoStartup& startup, const DemoDescription& description)
     if (windowSystem) {
         recordWindowSize(startup.window != WindowMode::Windowed);
     } else {
-        useWindowSize(startup.windowWidth, startup.windowHeight);
+        useWindowSize(startup.width, startup.height);
     }
 }
 
@@ -84,7 +84,7 @@ bool startDemo(int& argc, char** argv, const DemoStartup& startup, std::string& 
     setSceneRenderScale(startup.sceneScale);
     if (startup.window == WindowMode::Offscreen) {
         if (!initOffscreen(error)) return false;
-        createPresentTarget(startup.windowWidth, startup.windowHeight);
+        createPresentTarget(startup.width, startup.height);
         setPresent(presentNothing);
     } else if (startup.window != WindowMode::Current) {
         glutInit(&argc, argv);

@@ -20,15 +20,15 @@
 enum class WindowMode {
     Fixed,    // opens at 1280x720, then switches to full screen
     Screen,   // opens at the screen's size, then switches to full screen
-    Windowed, // a window of windowWidth x windowHeight that stays a window
+    Windowed, // a window of width x height that stays a window
     Current,  // no window of its own: the GL context current on this thread
-    Offscreen, // no window and no X server: EGL, frames of windowWidth x windowHeight
+    Offscreen, // no window and no X server: EGL, frames of width x height
 };
 
 struct DemoStartup {
     WindowMode window = WindowMode::Fixed;
-    int windowWidth = 0;      // Windowed and Offscreen only
-    int windowHeight = 0;
+    int width = 0;            // the window's or the frame's: Windowed and Offscreen only
+    int height = 0;
     float sceneScale = 0.68f; // of the first scene pass against the window
     std::string dataFolder;   // where every file is read; empty: the working directory
     // What is drawn: the scenes, their programs, the tracks and what they

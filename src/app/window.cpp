@@ -17,7 +17,7 @@ void initWindow(const DemoStartup& startup)
     assert(mode != WindowMode::Current);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA | GLUT_DEPTH);
     if (mode == WindowMode::Windowed) {
-        glutInitWindowSize(startup.windowWidth, startup.windowHeight);
+        glutInitWindowSize(startup.width, startup.height);
     } else if (mode == WindowMode::Screen) {
         glutInitWindowSize(glutGet(GLUT_SCREEN_WIDTH), glutGet(GLUT_SCREEN_HEIGHT));
     } else {

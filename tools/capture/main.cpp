@@ -199,8 +199,8 @@ int main(int argc, char** argv)
     std::streambuf* console = std::cout.rdbuf(nullptr);
     DemoStartup startup;
     startup.window = egl ? WindowMode::Offscreen : WindowMode::Screen;
-    startup.windowWidth = plan.width;
-    startup.windowHeight = plan.height;
+    startup.width = plan.width;
+    startup.height = plan.height;
     startup.sceneScale = plan.sceneScale;
     startup.dataFolder = plan.dataDir;
     int startupArgc = 1;

@@ -295,8 +295,8 @@ int main(int argc, char** argv)
     std::streambuf* console = std::cout.rdbuf(nullptr);
     DemoStartup startup;
     startup.window = options.fullScreen ? WindowMode::Screen : WindowMode::Windowed;
-    startup.windowWidth = options.width;
-    startup.windowHeight = options.height;
+    startup.width = options.width;
+    startup.height = options.height;
     startup.sceneScale = options.sceneScale;
     startup.dataFolder = LIVE.files.staging;
     const bool started = startDemo(argc, argv, startup, error);
