@@ -31,7 +31,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE double orvantaRow()
 
 extern "C" EMSCRIPTEN_KEEPALIVE int orvantaPaused()
 {
-    return musicPaused ? 1 : 0;
+    return musicIsPaused() ? 1 : 0;
 }
 
 // The page's canvas took a new size (a resize, or a new device pixel ratio).
