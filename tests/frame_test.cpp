@@ -4,6 +4,7 @@
 #include "demo/clock.h"
 #include "demo/timeline.h"
 #include "demo/tracks.h"
+#include "render/demo_description.h"
 #include "render/frame_size.h"
 #include "render/programs.h"
 #include "render/render_screen.h"
@@ -15,6 +16,8 @@
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <chrono>
 #include <cmath>
@@ -190,4 +193,45 @@ TEST(Frame, PassTimesArriveAFewFramesAfterTimingStarts)
     setPassTiming(false);
     EXPECT_FALSE(passMilliseconds(ms));
     EXPECT_EQ(takeGlErrors(), std::vector<std::string>{});
+}
+
+// The executables' description is their compiled tables, in their order;
+// a description the frame code cannot draw is refused, saying why.
+TEST(DemoDescription, IsTheExecutablesTablesAndRefusesWhatCannotBeDrawn)
+{
+    const DemoDescription orvanta = orvantaDescription();
+    std::string error;
+    ASSERT_TRUE(checkDescription(orvanta, error)) << error;
+    EXPECT_EQ(orvanta.rowRate, rowRate);
+    EXPECT_EQ(orvanta.endRow, endRow);
+    EXPECT_EQ(orvanta.finalPass, programFragmentFiles[0]);
+    ASSERT_EQ(orvanta.scenes.size(), static_cast<size_t>(sceneCount));
+    for (int scene = 0; scene < sceneCount; ++scene) {
+        for (int pass = 1; pass <= scenePassCount; ++pass) {
+            EXPECT_EQ(orvanta.scenes[static_cast<size_t>(scene)].passes[static_cast<size_t>(pass - 1)],
+                      programFragmentFiles[scenePassCount * scene + pass]);
+        }
+    }
+    EXPECT_EQ(orvanta.scenes[3].name, "flyby");
+    ASSERT_EQ(orvanta.tracks.size(), static_cast<size_t>(demoTrackCount));
+    for (int t = 0; t < demoTrackCount; ++t) EXPECT_EQ(orvanta.tracks[static_cast<size_t>(t)].name, demoTrackNames[t]);
+    const TrackDescription& green = orvanta.tracks[static_cast<size_t>(DemoTrack::GainG)];
+    EXPECT_EQ(green.uniform, "gain");
+    EXPECT_EQ(green.component, 1);
+    EXPECT_EQ(green.passes, 1u << 4);
+    EXPECT_TRUE(orvanta.tracks[static_cast<size_t>(DemoTrack::CamRotY)].atHead);
+
+    auto refused = [&](const std::function<void(DemoDescription&)>& change, const std::string& why) {
+        DemoDescription broken = orvanta;
+        change(broken);
+        std::string message;
+        EXPECT_FALSE(checkDescription(broken, message)) << why;
+        EXPECT_NE(message.find(why), std::string::npos) << message;
+    };
+    refused([](DemoDescription& d) { d.scenes.clear(); }, "one scene at least");
+    refused([](DemoDescription& d) { d.scenes[2].passes[1].clear(); }, "'ball_scene' lacks a pass");
+    refused([](DemoDescription& d) { d.tracks[5].name = d.tracks[4].name; }, "named twice");
+    refused([](DemoDescription& d) { d.tracks[15].component = 0; }, "two tracks feed gain component 0");
+    refused([](DemoDescription& d) { d.sceneTrack = "nothing"; }, "scene and time tracks");
+    refused([](DemoDescription& d) { d.rowRate = 0; }, "positive");
 }
