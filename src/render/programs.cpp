@@ -27,13 +27,16 @@ const char* const programFragmentFiles[shaderProgramCount] = {
 
 namespace {
 
+// Made once and never destroyed: the programs live until the process ends,
+// and the table that holds them must outlive every static destructor.
 struct Resources {
     std::vector<ShaderProgram*> shaderPrograms;
     std::vector<std::string> fragmentFiles; // by entry
     std::string vertexFile;
     Mesh* meshes[meshCount] = {};
     Texture* logoTexture = nullptr;
-} RESOURCES;
+};
+Resources& RESOURCES = *new Resources;
 
 } // namespace
 

@@ -232,12 +232,15 @@ void setDemoDescription(const DemoDescription& description)
     for (size_t t = 0; t < description.tracks.size(); ++t) {
         const TrackDescription& track = description.tracks[t];
         const int index = static_cast<int>(t);
-        if (track.atHead || index == drawing.sceneTrack || index == drawing.timeTrack) drawing.headTracks.push_back(index);
+        if (track.atHead || index == drawing.sceneTrack || index == drawing.timeTrack) {
+            drawing.headTracks.push_back(index);
+        }
         if (track.uniform.empty()) continue;
         for (int pass = 1; pass <= passCount; ++pass) {
             if (!(track.passes & (1u << pass))) continue;
             std::vector<FedUniform>& fed = drawing.uniforms[pass];
-            auto uniform = std::find_if(fed.begin(), fed.end(), [&](const FedUniform& u) { return u.name == track.uniform; });
+            auto uniform =
+                std::find_if(fed.begin(), fed.end(), [&](const FedUniform& u) { return u.name == track.uniform; });
             if (uniform == fed.end()) uniform = fed.insert(fed.end(), FedUniform{track.uniform});
             const int component = std::max(track.component, 0);
             uniform->size = std::max(uniform->size, component + 1);

@@ -66,12 +66,14 @@ void allocateDepthBuffers(int width, int height)
 // no texels leaves its framebuffer incomplete: every target has one at least.
 int passWidth(int pass)
 {
-    return std::max(1, pass == 1 ? static_cast<int>(windowWidth() * frameSize().sceneRenderScale) : static_cast<int>(windowWidth()));
+    const float width = windowWidth();
+    return std::max(1, pass == 1 ? static_cast<int>(width * frameSize().sceneRenderScale) : static_cast<int>(width));
 }
 
 int passHeight(int pass)
 {
-    return std::max(1, pass == 1 ? static_cast<int>(windowHeight() * frameSize().sceneRenderScale) : static_cast<int>(windowHeight()));
+    const float height = windowHeight();
+    return std::max(1, pass == 1 ? static_cast<int>(height * frameSize().sceneRenderScale) : static_cast<int>(height));
 }
 
 std::unique_ptr<Texture> beginOffscreenPass(int pass)
