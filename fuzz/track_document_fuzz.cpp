@@ -1,6 +1,6 @@
 // libFuzzer target: the live editor's document under any text and any
 // edits. The input is a tracks text, a NUL, then edits of four bytes each
-// (what, which track, row, value). Whatever text loads must come back byte
+// (what, which track or marker, row, value). Whatever text loads must come back byte
 // for byte, no edit may crash, and after every edit, accepted or refused,
 // the text must parse to exactly the keys the document holds.
 #include "track_document.h"
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     std::string message;
     for (size_t at = textSize + 1; at + 4 <= size; at += 4) {
-        const uint8_t what = data[at] % 6;
+        const uint8_t what = data[at] % 8;
         const std::string track = names[data[at + 1] % 4];
         const int32_t row = data[at + 2];
         const float value = static_cast<float>(static_cast<int8_t>(data[at + 3])) / 8.0f;
@@ -61,6 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 1: document.removeKey(track, row, message); break;
         case 2: document.setInterpolation(track, row, mode, message); break;
         case 3: document.moveKey(track, row, row + static_cast<int8_t>(data[at + 3]), message); break;
+        case 6: document.setMarker(std::string(data[at + 1] & 1 ? "drop" : "m") + std::to_string(data[at + 1] % 3), row,
+                                   message);
+            break;
+        case 7: document.removeMarker(data[at + 1] & 1 ? "drop1" : "m0", message); break;
         case 4:
         case 5:
             if (keys) {

@@ -358,3 +358,55 @@ TEST(Overlay, ShowsOnlyPrintableCharacters)
     EXPECT_EQ(printableText(std::string("a\x01\xff\x80z\t", 6)), "a???z?");
     EXPECT_EQ(printableText("key gain.r 0.5"), "key gain.r 0.5");
 }
+
+// Markers are named rows kept in the text as comment lines: set, moved,
+// reached with goto, taken away, undone, and read back from the file; the
+// track parser passes over them. The help is the parser's own table.
+TEST(TrackEditor, MarkersLiveInTheTextAndTheHelpIsTheParsersTable)
+{
+    TempDir folder;
+    folder.write("t.tracks", "track gain.r\n  0 0.5 linear\n  64 1 linear\n");
+    Editing edit(folder.file("t.tracks"));
+    ASSERT_TRUE(edit.editor->reload());
+    edit.row = 32;
+    ASSERT_TRUE(edit.editor->run("mark drop"));
+    ASSERT_TRUE(edit.editor->run("mark outro 8:0:0"));
+    ASSERT_TRUE(edit.editor->run("key gain.r 0.75")); // a line inserted before the markers
+    ASSERT_TRUE(edit.editor->run("mark drop 4:0:0"));
+    EXPECT_EQ(edit.editor->document().text(),
+              "track gain.r\n  0 0.5 linear\n  32 0.75 linear\n  64 1 linear\n#mark drop 4:0:0\n#mark outro 8:0:0\n");
+    EXPECT_TRUE(parses(edit.editor->document().text()));
+    edit.row = 0;
+    ASSERT_TRUE(edit.editor->run("goto outro"));
+    EXPECT_EQ(edit.row, 128);
+    EXPECT_FALSE(edit.editor->run("goto nowhere"));
+    EXPECT_FALSE(edit.editor->run("mark two#words"));
+    EXPECT_FALSE(edit.editor->run("mark 12")) << "a name that reads as a row";
+    EXPECT_FALSE(edit.editor->run("mark " + std::string(10000, 'm')));
+    EXPECT_FALSE(edit.editor->run("mark late 9999"));
+    ASSERT_TRUE(edit.editor->run("unmark drop"));
+    EXPECT_EQ(edit.editor->document().marker("drop"), nullptr);
+    ASSERT_TRUE(edit.editor->undo());
+    ASSERT_NE(edit.editor->document().marker("drop"), nullptr);
+    EXPECT_EQ(*edit.editor->document().marker("drop"), 64);
+    ASSERT_TRUE(edit.editor->writeNow());
+
+    // Read back from the file by a new editor, as after a restart.
+    Editing again(folder.file("t.tracks"));
+    ASSERT_TRUE(again.editor->reload());
+    ASSERT_TRUE(again.editor->run("goto drop"));
+    EXPECT_EQ(again.row, 64);
+
+    // Every command of the table is in the help and is handled; a line the
+    // table lacks is not a command.
+    for (const EditorCommand& command : editorCommands()) {
+        EXPECT_NE(editorCommandHelp().find(command.name), std::string::npos) << command.name;
+        std::string line = command.name;
+        for (int i = 0; i < command.least; ++i) line += i == 0 && command.name == std::string("mark") ? " m1" : " 1";
+        again.said.clear();
+        again.editor->run(line);
+        EXPECT_EQ(again.said.find("not handled"), std::string::npos) << line << ": " << again.said;
+    }
+    EXPECT_FALSE(again.editor->run("jump 5"));
+    EXPECT_NE(again.said.find("is not a command: goto POS|MARKER | key TRACK"), std::string::npos) << again.said;
+}

@@ -264,7 +264,7 @@ const std::vector<std::string> helpLines = {
     "x delete key  , . move key a row  < > a beat  ctrl+z undo  ctrl+y redo  : command",
     "c copy the bar (or loop) of the track, C of all  v paste  n/m insert/remove a beat (N/M: all tracks)",
     "panel: z / shift+z zoom  click the strip to scrub, a lane for its track, drag a key in the curve",
-    std::string("commands: ") + editorCommandHelp,
+    "commands: " + editorCommandHelp(),
 };
 
 } // namespace live

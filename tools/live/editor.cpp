@@ -11,9 +11,43 @@
 
 namespace fs = std::filesystem;
 
-const char* const editorCommandHelp =
-    "goto POS | key TRACK VALUE [step|linear|smooth|ramp] | del TRACK | interp TRACK MODE | copy TRACK|all POS POS | "
-    "paste TRACK|all | insert TRACK|all ROWS | remove TRACK|all ROWS | undo | redo | save | play | pause";
+// The command language, one entry a command: the parser checks a line
+// against it and the help is made from it, so neither can lack what the
+// other has.
+const std::vector<EditorCommand>& editorCommands()
+{
+    static const std::vector<EditorCommand> commands = {
+        {"goto", "POS|MARKER", 1, 1, false},
+        {"key", "TRACK VALUE [step|linear|smooth|ramp]", 2, 3, true},
+        {"del", "TRACK", 1, 1, true},
+        {"interp", "TRACK MODE", 2, 2, true},
+        {"copy", "TRACK|all POS POS", 3, 3, true},
+        {"paste", "TRACK|all", 1, 1, true},
+        {"insert", "TRACK|all ROWS", 2, 2, true},
+        {"remove", "TRACK|all ROWS", 2, 2, true},
+        {"mark", "NAME [POS]", 1, 2, true},
+        {"unmark", "NAME", 1, 1, true},
+        {"undo", "", 0, 0, true},
+        {"redo", "", 0, 0, true},
+        {"save", "", 0, 0, true},
+        {"play", "", 0, 0, false},
+        {"pause", "", 0, 0, false},
+    };
+    return commands;
+}
+
+const std::string& editorCommandHelp()
+{
+    static const std::string help = [] {
+        std::string text;
+        for (const EditorCommand& command : editorCommands()) {
+            text += (text.empty() ? "" : " | ") + std::string(command.name) +
+                    (*command.arguments ? std::string(" ") + command.arguments : "");
+        }
+        return text;
+    }();
+    return help;
+}
 
 namespace {
 
@@ -115,15 +149,25 @@ bool TrackEditor::run(const std::string& line)
         selected_ = indexOf(track);
         return true;
     };
-    const bool edit = command == "key" || command == "del" || command == "interp" || command == "undo" ||
-                      command == "redo" || command == "save" || command == "copy" || command == "paste" ||
-                      command == "insert" || command == "remove";
-    if (edit && path_.empty()) return refuse(needsTracks);
+    const auto& table = editorCommands();
+    const auto entry = std::find_if(table.begin(), table.end(), [&](const EditorCommand& c) { return command == c.name; });
+    if (entry == table.end() || !arguments(static_cast<size_t>(entry->least), static_cast<size_t>(entry->most))) {
+        return refuse("'" + line.substr(0, 200) + "' is not a command: " + editorCommandHelp());
+    }
+    if (entry->edits && path_.empty()) return refuse(needsTracks);
     const std::string before = document_.text();
     std::string message, track;
-    if (command == "goto" && arguments(1, 1)) {
+    if (command == "goto") {
         int32_t row = 0;
-        if (!parseTrackPosition(words[1], row, message)) return refuse(message);
+        if (const int32_t* marked = document_.marker(words[1])) {
+            hooks_.moveTo(*marked);
+            hooks_.say("at marker " + words[1] + ", row " + std::to_string(*marked));
+            return true;
+        }
+        if (!parseTrackPosition(words[1], row, message)) {
+            const bool position = words[1].find_first_not_of("0123456789:+-") == std::string::npos;
+            return refuse(position ? message : "no marker named '" + words[1].substr(0, 64) + "'");
+        }
         if (row < 0 || row > document_.lastRow) return refuse("row " + std::to_string(row) + " is outside the music");
         hooks_.moveTo(row);
         return true;
@@ -191,7 +235,25 @@ bool TrackEditor::run(const std::string& line)
             return true;
         }
     }
-    return refuse("'" + line + "' is not a command: " + editorCommandHelp);
+    if (command == "mark" || command == "unmark") return markCommand(words);
+    return refuse("'" + command + "' is in the command table but not handled");
+}
+
+bool TrackEditor::markCommand(const std::vector<std::string>& words)
+{
+    const std::string before = document_.text();
+    const std::string& name = words[1];
+    std::string message;
+    if (words[0] == "unmark") {
+        if (!document_.removeMarker(name, message)) return refuse(message);
+        hooks_.say("marker " + name + " taken away");
+        return apply(before, "");
+    }
+    int32_t row = currentRow();
+    if (words.size() == 3 && !parseTrackPosition(words[2], row, message)) return refuse(message);
+    if (!document_.setMarker(name, row, message)) return refuse(message);
+    hooks_.say("marker " + name + " at row " + std::to_string(row));
+    return apply(before, "");
 }
 
 void TrackEditor::restore(const std::string& text)

@@ -9,11 +9,17 @@
 //     editor.run("key gain.r 0.5 linear");   // or a key: editor.nudge(+1, false)
 //     editor.tick();                         // every frame: writes what is due
 //
-// Commands, one a line, the same in the window (':') and on standard input:
-//     goto POS | key TRACK VALUE [MODE] | del TRACK | interp TRACK MODE |
+// Commands, one a line, the same in the window (':') and on standard input,
+// listed in one table (editorCommands) that the parser checks and the help
+// is made from:
+//     goto POS|MARKER | key TRACK VALUE [MODE] | del TRACK | interp TRACK MODE |
 //     copy TRACK|all POS POS | paste TRACK|all | insert TRACK|all ROWS |
-//     remove TRACK|all ROWS | undo | redo | save | play | pause
-// POS is a row or bar:beat:row, MODE step, linear, smooth or ramp. A key is
+//     remove TRACK|all ROWS | mark NAME [POS] | unmark NAME | undo | redo |
+//     save | play | pause
+// POS is a row or bar:beat:row, MODE step, linear, smooth or ramp. A
+// marker names a row (the current one when no POS is given); it is kept in
+// the tracks text as a comment line ("#mark NAME POS") that synctool and
+// the demo pass over, so it is saved, undone and reloaded with the keys. A key is
 // set, deleted or changed at the current row (interp: the key at or before
 // it). copy takes the keys of a span; paste puts them at the current row,
 // in place of the keys of as long a span there; insert shifts the keys from
@@ -129,6 +135,7 @@ private:
     bool targets(const std::string& word, std::vector<std::string>& names);
     bool span(const std::vector<std::string>& words);
     bool pasteInto(const std::vector<std::string>& names);
+    bool markCommand(const std::vector<std::string>& words);
     bool shift(const std::vector<std::string>& names, int32_t rows);
     bool apply(const std::string& before, const std::string& track, bool undoable = true);
     void restore(const std::string& text);
@@ -161,5 +168,16 @@ private:
     bool failing_ = false;
 };
 
-// "goto", "key", ... as the command language spells them; for the help.
-extern const char* const editorCommandHelp;
+// A command of the language: its name, its arguments as the help shows
+// them, how many it takes, and whether it edits the text (and so needs one).
+struct EditorCommand {
+    const char* name;
+    const char* arguments;
+    int least;
+    int most;
+    bool edits;
+};
+
+// The table, in the help's order, and the help's line made from it.
+const std::vector<EditorCommand>& editorCommands();
+const std::string& editorCommandHelp();

@@ -1,6 +1,8 @@
 #include "track_document.h"
 
 #include <algorithm>
+#include <cctype>
+#include <sstream>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -111,6 +113,16 @@ std::string shortestFloatText(float value)
 
 namespace {
 
+bool validMarkerName(const std::string& name)
+{
+    // A name starts with a letter, so that none reads as a position.
+    if (name.empty() || name.size() > 64 || !std::isalpha(static_cast<unsigned char>(name[0]))) return false;
+    for (char c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-' && c != '.') return false;
+    }
+    return true;
+}
+
 std::vector<std::string> splitLines(const std::string& text)
 {
     std::vector<std::string> out;
@@ -148,6 +160,7 @@ void TrackDocument::insertLine(size_t at, const std::string& line)
 {
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
     for (size_t& l : trackLines_) l += l >= at ? 1 : 0;
+    for (Marker& m : markers_) m.line += m.line >= at ? 1 : 0;
     for (std::vector<size_t>& keys : keyLines_) {
         for (size_t& l : keys) l += l >= at ? 1 : 0;
     }
@@ -158,6 +171,7 @@ void TrackDocument::eraseLine(size_t at)
 {
     lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(at));
     for (size_t& l : trackLines_) l -= l > at ? 1 : 0;
+    for (Marker& m : markers_) m.line -= m.line > at ? 1 : 0;
     for (std::vector<size_t>& keys : keyLines_) {
         for (size_t& l : keys) l -= l > at ? 1 : 0;
     }
@@ -186,7 +200,23 @@ bool TrackDocument::load(const std::string& text, const std::string& fileName, T
         ++line;
         at = end + 1;
     }
-    lines_ = splitLines(text);
+    std::vector<Marker> markers;
+    const std::vector<std::string> split = splitLines(text);
+    for (size_t l = 0; l < split.size(); ++l) {
+        if (split[l].rfind("#mark ", 0) != 0) continue;
+        std::istringstream words(split[l].substr(6));
+        std::string name, position, extra;
+        int32_t row = 0;
+        std::string ignored;
+        if (!(words >> name >> position) || (words >> extra) || !validMarkerName(name) ||
+            !parseTrackPosition(position, row, ignored)) {
+            continue;
+        }
+        const bool named = std::any_of(markers.begin(), markers.end(), [&](const Marker& m) { return m.name == name; });
+        if (!named) markers.push_back({name, row, l});
+    }
+    lines_ = split;
+    markers_ = std::move(markers);
     // New lines end as the text's first line does.
     const size_t firstEnd = text.find('\n');
     crlf_ = firstEnd != std::string::npos && firstEnd > 0 && text[firstEnd - 1] == '\r';
@@ -436,4 +466,47 @@ bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<Trac
     }
     writeNew(keys.size());
     return rebuild(out, message);
+}
+
+const int32_t* TrackDocument::marker(const std::string& name) const
+{
+    for (const Marker& m : markers_) {
+        if (m.name == name) return &m.row;
+    }
+    return nullptr;
+}
+
+bool TrackDocument::setMarker(const std::string& name, int32_t row, std::string& message)
+{
+    if (!validMarkerName(name)) {
+        message = "a marker's name is a letter, then up to 63 letters, digits, '_', '-' or '.'";
+        return false;
+    }
+    if (!checkRow(row, message)) return false;
+    const std::string line = "#mark " + name + " " + positionText(row, true) + (crlf_ ? "\r" : "");
+    std::vector<std::string> lines = lines_;
+    const auto existing = std::find_if(markers_.begin(), markers_.end(), [&](const Marker& m) { return m.name == name; });
+    if (existing != markers_.end()) {
+        if (existing->row == row) return true;
+        lines[existing->line] = line;
+    } else {
+        // At the end, before the text's last newline.
+        const bool endsInNewline = !lines.empty() && lines.back().empty();
+        if (endsInNewline) lines.pop_back();
+        lines.push_back(line);
+        lines.emplace_back();
+    }
+    return rebuild(lines, message);
+}
+
+bool TrackDocument::removeMarker(const std::string& name, std::string& message)
+{
+    const auto existing = std::find_if(markers_.begin(), markers_.end(), [&](const Marker& m) { return m.name == name; });
+    if (existing == markers_.end()) {
+        message = "no marker named '" + name.substr(0, 64) + "'";
+        return false;
+    }
+    std::vector<std::string> lines = lines_;
+    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(existing->line));
+    return rebuild(lines, message);
 }

@@ -61,6 +61,21 @@ public:
     bool rewriteTrack(const std::string& track, const std::vector<TrackKey>& keys, const std::vector<int>& origin,
                       std::string& message);
 
+    // Markers: named rows, kept as comment lines "#mark NAME POS" that the
+    // track parser passes over. A name is 1 to 64 letters, digits, '_', '-'
+    // or '.'; a marker named twice takes its first line. setMarker moves a
+    // marker's line or adds one at the end; both refuse, saying why, a bad
+    // name, a row outside the music, or (removeMarker) a missing marker.
+    struct Marker {
+        std::string name;
+        int32_t row;
+        size_t line;
+    };
+    const std::vector<Marker>& markers() const { return markers_; }
+    const int32_t* marker(const std::string& name) const;
+    bool setMarker(const std::string& name, int32_t row, std::string& message);
+    bool removeMarker(const std::string& name, std::string& message);
+
     // The last row a key may stand on.
     int32_t lastRow = 1147;
 
@@ -81,6 +96,7 @@ private:
     std::vector<TextTrack> tracks_;
     std::vector<size_t> trackLines_;             // each track's header line
     std::vector<std::vector<size_t>> keyLines_;  // each key's line, by track
+    std::vector<Marker> markers_;
 };
 
 // The shortest decimal text that reads back as exactly `value`.
