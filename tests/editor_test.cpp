@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::vector<std::string> names = {"scene", "gain.r", "cam.rot.y"};
+const std::vector<std::string> names = {"scene", "gain.r", "gain.g", "lift.r", "cam.rot.y"};
 
 // An editor of `path` with the row where a test puts it, and what it said.
 struct Editing {
@@ -409,4 +409,42 @@ TEST(TrackEditor, MarkersLiveInTheTextAndTheHelpIsTheParsersTable)
     }
     EXPECT_FALSE(again.editor->run("jump 5"));
     EXPECT_NE(again.said.find("is not a command: goto POS|MARKER | key TRACK"), std::string::npos) << again.said;
+}
+
+// Keys selected across two tracks by a prefix and a span move by a beat,
+// shift in value and scale in time as one edit each; exactly their lines
+// change, and what would land on another key or leave the music is refused.
+TEST(TrackEditor, ASelectionMovesShiftsAndScalesAsOneEdit)
+{
+    TempDir folder;
+    const std::string text = "track gain.r\n  0 0.5 linear\n  16 1 linear\n  32 0.25 linear\n"
+                             "track gain.g\n  16 2 step\n  40 3 step\n"
+                             "track lift.r\n  16 9 linear\n";
+    folder.write("t.tracks", text);
+    Editing edit(folder.file("t.tracks"));
+    ASSERT_TRUE(edit.editor->reload());
+    EXPECT_FALSE(edit.editor->run("move 4")) << "nothing selected yet";
+    ASSERT_TRUE(edit.editor->run("select gain.* 8 32"));
+    EXPECT_NE(edit.said.find("selected 3 keys of 2 tracks"), std::string::npos) << edit.said;
+    ASSERT_TRUE(edit.editor->run("move 4"));
+    EXPECT_EQ(edit.editor->document().text(), "track gain.r\n  0 0.5 linear\n  20 1 linear\n  36 0.25 linear\n"
+                                               "track gain.g\n  20 2 step\n  40 3 step\n"
+                                               "track lift.r\n  16 9 linear\n");
+    EXPECT_NE(edit.said.find("moved 3 keys by 4 rows"), std::string::npos);
+    EXPECT_FALSE(edit.editor->run("move 20")) << "gain.g's 20 would land past its key at 40";
+    EXPECT_FALSE(edit.editor->run("move -30")) << "before the music";
+    ASSERT_TRUE(edit.editor->run("shift 0.5"));
+    EXPECT_NE(edit.editor->document().text().find("  20 1.5 linear\n  36 0.75 linear\n"), std::string::npos);
+    edit.row = 20;
+    ASSERT_TRUE(edit.editor->run("scale 2 1"));
+    EXPECT_NE(edit.editor->document().text().find("  20 1.5 linear\n  52 0.75 linear\n"), std::string::npos)
+        << edit.editor->document().text();
+    EXPECT_NE(edit.editor->document().text().find("track gain.g\n  20 2.5 step\n  40 3 step\n"), std::string::npos);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(edit.editor->undo());
+    EXPECT_EQ(edit.editor->document().text(), text) << "each was one step of undo";
+    ASSERT_TRUE(edit.editor->run("deselect"));
+    EXPECT_FALSE(edit.editor->run("shift 1"));
+    EXPECT_FALSE(edit.editor->run("select nothing.r 0 8"));
+    ASSERT_TRUE(edit.editor->run("select all 0 1147"));
+    EXPECT_NE(edit.said.find("selected 6 keys of 3 tracks"), std::string::npos);
 }

@@ -27,6 +27,11 @@ const std::vector<EditorCommand>& editorCommands()
         {"remove", "TRACK|all ROWS", 2, 2, true},
         {"mark", "NAME [POS]", 1, 2, true},
         {"unmark", "NAME", 1, 1, true},
+        {"select", "TRACK|PREFIX*|all POS POS", 3, 3, false},
+        {"deselect", "", 0, 0, false},
+        {"move", "ROWS", 1, 1, true},
+        {"shift", "VALUE", 1, 1, true},
+        {"scale", "TIME VALUE", 2, 2, true},
         {"undo", "", 0, 0, true},
         {"redo", "", 0, 0, true},
         {"save", "", 0, 0, true},
@@ -236,6 +241,8 @@ bool TrackEditor::run(const std::string& line)
         }
     }
     if (command == "mark" || command == "unmark") return markCommand(words);
+    if (command == "select" || command == "deselect") return selectCommand(words);
+    if (command == "move" || command == "shift" || command == "scale") return changeSelection(words);
     return refuse("'" + command + "' is in the command table but not handled");
 }
 

@@ -14,12 +14,18 @@
 // is made from:
 //     goto POS|MARKER | key TRACK VALUE [MODE] | del TRACK | interp TRACK MODE |
 //     copy TRACK|all POS POS | paste TRACK|all | insert TRACK|all ROWS |
-//     remove TRACK|all ROWS | mark NAME [POS] | unmark NAME | undo | redo |
-//     save | play | pause
+//     remove TRACK|all ROWS | mark NAME [POS] | unmark NAME |
+//     select TRACK|PREFIX*|all POS POS | deselect | move ROWS | shift VALUE |
+//     scale TIME VALUE | undo | redo | save | play | pause
 // POS is a row or bar:beat:row, MODE step, linear, smooth or ramp. A
 // marker names a row (the current one when no POS is given); it is kept in
 // the tracks text as a comment line ("#mark NAME POS") that synctool and
-// the demo pass over, so it is saved, undone and reloaded with the keys. A key is
+// the demo pass over, so it is saved, undone and reloaded with the keys.
+// select picks the keys of a span in one track, the tracks a prefix names
+// ("gain.*") or all; move shifts them in time, shift in value, and scale
+// stretches them in time about the current row and in value about their
+// mean, each as one edit that refuses what would leave the music or land
+// on another key. A key is
 // set, deleted or changed at the current row (interp: the key at or before
 // it). copy takes the keys of a span; paste puts them at the current row,
 // in place of the keys of as long a span there; insert shifts the keys from
@@ -136,6 +142,8 @@ private:
     bool span(const std::vector<std::string>& words);
     bool pasteInto(const std::vector<std::string>& names);
     bool markCommand(const std::vector<std::string>& words);
+    bool selectCommand(const std::vector<std::string>& words);   // select, deselect
+    bool changeSelection(const std::vector<std::string>& words); // move, shift, scale
     bool shift(const std::vector<std::string>& names, int32_t rows);
     bool apply(const std::string& before, const std::string& track, bool undoable = true);
     void restore(const std::string& text);
@@ -158,6 +166,7 @@ private:
     bool diskRejected_ = false;
     std::string rejected_;    // the file's text that did not parse
     EditHistory history_;
+    std::vector<std::pair<std::string, int32_t>> selection_; // track and row of each selected key
     bool amendable_ = false; // the newest step is the last edit's
     size_t selected_ = 0;
     Clipboard clipboard_;

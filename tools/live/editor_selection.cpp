@@ -1,0 +1,132 @@
+// The track editor's selection: keys picked across tracks and rows, then
+// moved in time, shifted in value or scaled, each as one edit.
+#include "editor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+namespace {
+
+bool readNumber(const std::string& word, double& value)
+{
+    char* end = nullptr;
+    value = std::strtod(word.c_str(), &end);
+    return !word.empty() && *end == '\0' && std::isfinite(value);
+}
+
+} // namespace
+
+bool TrackEditor::selectCommand(const std::vector<std::string>& words)
+{
+    if (words[0] == "deselect") {
+        selection_.clear();
+        hooks_.say("nothing selected");
+        return true;
+    }
+    int32_t from = 0, to = 0;
+    std::string message;
+    if (!parseTrackPosition(words[2], from, message) || !parseTrackPosition(words[3], to, message)) {
+        return refuse(message);
+    }
+    if (to < from) return refuse("select takes a span of rows: FROM up to TO");
+    // A track, all of them, or those whose names start with a prefix ("gain.*").
+    const std::string& pattern = words[1];
+    const bool prefix = !pattern.empty() && pattern.back() == '*';
+    const std::string stem = prefix ? pattern.substr(0, pattern.size() - 1) : pattern;
+    if (!prefix && pattern != "all" && !known(pattern)) return refuse("unknown track '" + pattern + "'");
+    std::vector<std::pair<std::string, int32_t>> picked;
+    size_t tracks = 0;
+    for (const TextTrack& track : document_.tracks()) {
+        if (!known(track.name)) continue;
+        if (pattern != "all" && (prefix ? track.name.rfind(stem, 0) != 0 : track.name != pattern)) continue;
+        bool any = false;
+        for (const TrackKey& key : track.keys) {
+            if (key.row < from || key.row > to) continue;
+            picked.emplace_back(track.name, key.row);
+            any = true;
+        }
+        tracks += any ? 1 : 0;
+    }
+    selection_ = std::move(picked);
+    hooks_.say("selected " + std::to_string(selection_.size()) + " keys of " + std::to_string(tracks) +
+               (tracks == 1 ? " track" : " tracks"));
+    return true;
+}
+
+bool TrackEditor::changeSelection(const std::vector<std::string>& words)
+{
+    if (selection_.empty()) return refuse("nothing is selected: select TRACK|PREFIX*|all POS POS first");
+    const std::string& command = words[0];
+    double rows = 0, amount = 0, factor = 1;
+    if (command == "move" && (!readNumber(words[1], rows) || rows != std::floor(rows) || std::fabs(rows) > 1e6)) {
+        return refuse("move takes a whole number of rows, such as 4 or -16");
+    }
+    if (command == "shift" && !readNumber(words[1], amount)) return refuse("shift takes a value, such as 0.25");
+    if (command == "scale" && (!readNumber(words[1], factor) || !readNumber(words[2], amount) || factor <= 0 ||
+                               factor > 1e3 || std::fabs(amount) > 1e6)) {
+        return refuse("scale takes a factor in time above 0 and one in value, such as 2 1");
+    }
+    // The selected keys that still stand, track by track, and the mean of
+    // their values for scaling.
+    std::map<std::string, std::vector<int32_t>> chosen;
+    double sum = 0;
+    size_t count = 0;
+    for (const auto& [name, row] : selection_) {
+        const TextTrack* track = document_.find(name);
+        if (!track) continue;
+        for (const TrackKey& key : track->keys) {
+            if (key.row != row) continue;
+            chosen[name].push_back(row);
+            sum += key.value;
+            ++count;
+        }
+    }
+    if (count == 0) return refuse("the selected keys are gone");
+    const double mean = sum / static_cast<double>(count);
+    const int32_t at = currentRow();
+    const std::string before = document_.text();
+    std::vector<std::pair<std::string, int32_t>> moved;
+    std::string message;
+    for (const auto& [name, rowsChosen] : chosen) {
+        const std::vector<TrackKey>& old = document_.find(name)->keys;
+        std::vector<std::pair<TrackKey, int>> keys;
+        for (size_t k = 0; k < old.size(); ++k) {
+            TrackKey key = old[k];
+            if (std::find(rowsChosen.begin(), rowsChosen.end(), key.row) != rowsChosen.end()) {
+                if (command == "move") key.row += static_cast<int32_t>(rows);
+                if (command == "scale") key.row = static_cast<int32_t>(std::lround(at + (key.row - at) * factor));
+                if (command == "shift") key.value = static_cast<float>(key.value + amount);
+                if (command == "scale") key.value = static_cast<float>(mean + (key.value - mean) * amount);
+                if (!std::isfinite(key.value)) {
+                    restore(before);
+                    return refuse(name + ": a value would leave the range of a float");
+                }
+                moved.emplace_back(name, key.row);
+            }
+            keys.emplace_back(key, static_cast<int>(k));
+        }
+        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first.row < b.first.row; });
+        std::vector<TrackKey> sorted;
+        std::vector<int> origin;
+        for (const auto& [key, k] : keys) {
+            sorted.push_back(key);
+            origin.push_back(k);
+        }
+        if (!document_.rewriteTrack(name, sorted, origin, message)) {
+            restore(before);
+            return refuse(message);
+        }
+    }
+    selection_ = moved;
+    if (command == "move") {
+        hooks_.say("moved " + std::to_string(count) + " keys by " + words[1] + " rows");
+    } else if (command == "shift") {
+        hooks_.say("shifted " + std::to_string(count) + " keys by " + words[1]);
+    } else {
+        hooks_.say("scaled " + std::to_string(count) + " keys by " + words[1] + " in time about row " +
+                   std::to_string(at) + ", by " + words[2] + " in value about their mean");
+    }
+    return apply(before, "");
+}
