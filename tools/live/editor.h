@@ -148,6 +148,7 @@ private:
     bool apply(const std::string& before, const std::string& track, bool undoable = true);
     void restore(const std::string& text);
     void changedAll();
+    bool travel(bool back); // undo or redo
     bool refuse(const std::string& message); // says why a command changed nothing; false
     bool writeText();                        // the document to the file (through a link), no checks
     bool diskChanged();                      // the file differs from what was written: reloaded

@@ -1,8 +1,6 @@
 #include "track_document.h"
 
 #include <algorithm>
-#include <cctype>
-#include <sstream>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,13 +29,6 @@ std::vector<Span> wordSpans(const std::string& line)
         at = end;
     }
     return spans;
-}
-
-std::string positionText(int32_t row, bool barBeatRow)
-{
-    if (!barBeatRow || row < 0) return std::to_string(row);
-    return std::to_string(row / rowsPerBar) + ":" + std::to_string(row % rowsPerBar / rowsPerBeat) + ":" +
-           std::to_string(row % rowsPerBeat);
 }
 
 // Replaces the words of `line` that `words` gives (empty, or the same
@@ -73,7 +64,7 @@ std::string keyLineLike(const std::string& model, int32_t row, const std::string
     const std::vector<Span> spans = wordSpans(model);
     if (spans.size() < 3) return "  " + std::to_string(row) + " " + value + " " + mode;
     const bool barBeatRow = model.substr(spans[0].begin, spans[0].end - spans[0].begin).find(':') != std::string::npos;
-    std::string out = model.substr(0, spans[0].begin) + positionText(row, barBeatRow);
+    std::string out = model.substr(0, spans[0].begin) + trackPositionText(row, barBeatRow);
     // Tabs between the words are kept as they are; spaces line the words up
     // with the model's columns.
     auto separate = [&](size_t word) {
@@ -96,6 +87,13 @@ const char* interpolationName(int32_t code)
     return code >= 0 && code < 4 ? names[code] : "";
 }
 
+std::string trackPositionText(int32_t row, bool barBeatRow)
+{
+    if (!barBeatRow || row < 0) return std::to_string(row);
+    return std::to_string(row / rowsPerBar) + ":" + std::to_string(row % rowsPerBar / rowsPerBeat) + ":" +
+           std::to_string(row % rowsPerBeat);
+}
+
 std::string interpolationText(int32_t code)
 {
     return code >= 0 && code < 4 ? interpolationName(code) : "code:" + std::to_string(code);
@@ -112,16 +110,6 @@ std::string shortestFloatText(float value)
 }
 
 namespace {
-
-bool validMarkerName(const std::string& name)
-{
-    // A name starts with a letter, so that none reads as a position.
-    if (name.empty() || name.size() > 64 || !std::isalpha(static_cast<unsigned char>(name[0]))) return false;
-    for (char c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-' && c != '.') return false;
-    }
-    return true;
-}
 
 std::vector<std::string> splitLines(const std::string& text)
 {
@@ -200,23 +188,9 @@ bool TrackDocument::load(const std::string& text, const std::string& fileName, T
         ++line;
         at = end + 1;
     }
-    std::vector<Marker> markers;
     const std::vector<std::string> split = splitLines(text);
-    for (size_t l = 0; l < split.size(); ++l) {
-        if (split[l].rfind("#mark ", 0) != 0) continue;
-        std::istringstream words(split[l].substr(6));
-        std::string name, position, extra;
-        int32_t row = 0;
-        std::string ignored;
-        if (!(words >> name >> position) || (words >> extra) || !validMarkerName(name) ||
-            !parseTrackPosition(position, row, ignored)) {
-            continue;
-        }
-        const bool named = std::any_of(markers.begin(), markers.end(), [&](const Marker& m) { return m.name == name; });
-        if (!named) markers.push_back({name, row, l});
-    }
     lines_ = split;
-    markers_ = std::move(markers);
+    markers_ = findMarkers(split);
     // New lines end as the text's first line does.
     const size_t firstEnd = text.find('\n');
     crlf_ = firstEnd != std::string::npos && firstEnd > 0 && text[firstEnd - 1] == '\r';
@@ -390,7 +364,7 @@ bool TrackDocument::moveKey(const std::string& name, int32_t from, int32_t to, s
     std::string& line = lines_[keyLines_[t][k]];
     const std::vector<Span> spans = wordSpans(line);
     const bool barBeatRow = line.substr(spans[0].begin, spans[0].end - spans[0].begin).find(':') != std::string::npos;
-    line = replaceWords(line, {positionText(to, barBeatRow)});
+    line = replaceWords(line, {trackPositionText(to, barBeatRow)});
     tracks_[t].keys[k].row = to;
     joined_ = false;
     return true;
@@ -449,7 +423,7 @@ bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<Trac
             const bool barBeatRow =
                 lines[line].substr(spans[0].begin, spans[0].end - spans[0].begin).find(':') != std::string::npos;
             const bool sameValue = std::memcmp(&was.value, &key.value, sizeof key.value) == 0;
-            out.push_back(replaceWords(lines[line], {key.row == was.row ? "" : positionText(key.row, barBeatRow),
+            out.push_back(replaceWords(lines[line], {key.row == was.row ? "" : trackPositionText(key.row, barBeatRow),
                                                      sameValue ? "" : shortestFloatText(key.value),
                                                      key.interpolation == was.interpolation
                                                          ? ""
@@ -466,47 +440,4 @@ bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<Trac
     }
     writeNew(keys.size());
     return rebuild(out, message);
-}
-
-const int32_t* TrackDocument::marker(const std::string& name) const
-{
-    for (const Marker& m : markers_) {
-        if (m.name == name) return &m.row;
-    }
-    return nullptr;
-}
-
-bool TrackDocument::setMarker(const std::string& name, int32_t row, std::string& message)
-{
-    if (!validMarkerName(name)) {
-        message = "a marker's name is a letter, then up to 63 letters, digits, '_', '-' or '.'";
-        return false;
-    }
-    if (!checkRow(row, message)) return false;
-    const std::string line = "#mark " + name + " " + positionText(row, true) + (crlf_ ? "\r" : "");
-    std::vector<std::string> lines = lines_;
-    const auto existing = std::find_if(markers_.begin(), markers_.end(), [&](const Marker& m) { return m.name == name; });
-    if (existing != markers_.end()) {
-        if (existing->row == row) return true;
-        lines[existing->line] = line;
-    } else {
-        // At the end, before the text's last newline.
-        const bool endsInNewline = !lines.empty() && lines.back().empty();
-        if (endsInNewline) lines.pop_back();
-        lines.push_back(line);
-        lines.emplace_back();
-    }
-    return rebuild(lines, message);
-}
-
-bool TrackDocument::removeMarker(const std::string& name, std::string& message)
-{
-    const auto existing = std::find_if(markers_.begin(), markers_.end(), [&](const Marker& m) { return m.name == name; });
-    if (existing == markers_.end()) {
-        message = "no marker named '" + name.substr(0, 64) + "'";
-        return false;
-    }
-    std::vector<std::string> lines = lines_;
-    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(existing->line));
-    return rebuild(lines, message);
 }

@@ -81,6 +81,7 @@ public:
 
 private:
     bool rebuild(const std::vector<std::string>& lines, std::string& message);
+    static std::vector<Marker> findMarkers(const std::vector<std::string>& lines);
     bool checkRow(int32_t row, std::string& message) const;
     // Single-key edits change a line and the keys in place, without parsing
     // the text again: a text of thousands of keys takes a hundred edits a
@@ -104,6 +105,10 @@ std::string shortestFloatText(float value);
 
 // "step", "linear", "smooth", "ramp"; "" for any other code.
 const char* interpolationName(int32_t code);
+
+// A row as the text writes it: a plain row, or bar:beat:row (a negative
+// row stays plain).
+std::string trackPositionText(int32_t row, bool barBeatRow);
 
 // As the text writes a code: its name, or code:N for any other.
 std::string interpolationText(int32_t code);
