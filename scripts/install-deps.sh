@@ -10,6 +10,8 @@ packages=(
   # the program
   freeglut3-dev libglew-dev libglm-dev libstb-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libvorbis-dev libsdl2-dev fonts-dejavu-core libfreetype-dev
+  # the live player's interface: Dear ImGui with its GLUT and OpenGL 3 back ends
+  libimgui-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool glslang-tools ffmpeg patchelf python3

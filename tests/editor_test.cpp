@@ -3,7 +3,7 @@
 #include "command_lines.h"
 #include "edit_history.h"
 #include "editor.h"
-#include "overlay.h"
+#include "panel.h"
 #include "track_document.h"
 
 #include "support/temp_dir.h"
@@ -430,7 +430,7 @@ TEST(TrackEditor, ASelectionMovesShiftsAndScalesAsOneEdit)
     EXPECT_EQ(edit.editor->document().text(), "track gain.r\n  0 0.5 linear\n  20 1 linear\n  36 0.25 linear\n"
                                                "track gain.g\n  20 2 step\n  40 3 step\n"
                                                "track lift.r\n  16 9 linear\n");
-    EXPECT_NE(edit.said.find("moved 3 keys by 4 rows"), std::string::npos);
+    EXPECT_NE(edit.said.find("moved 3 keys by a beat"), std::string::npos);
     EXPECT_FALSE(edit.editor->run("move 20")) << "gain.g's 20 would land past its key at 40";
     EXPECT_FALSE(edit.editor->run("move -30")) << "before the music";
     ASSERT_TRUE(edit.editor->run("shift 0.5"));

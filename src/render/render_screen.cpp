@@ -45,6 +45,9 @@ struct Shown {
     bool scaled = false;
     int width = 0; // the window's size
     int height = 0;
+    // The part of the window the frame fills, from its bottom left; all of
+    // it when width is 0.
+    int areaX = 0, areaY = 0, areaWidth = 0, areaHeight = 0;
 };
 
 // The row and scene of the frame before, for the history pass's
@@ -111,8 +114,18 @@ void presentFrame()
     if (shown.scaled) {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, presentFramebuffer());
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBlitFramebuffer(0, 0, static_cast<int>(windowWidth()), static_cast<int>(windowHeight()), 0, 0, shown.width,
-                          shown.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        int x0 = 0, y0 = 0, x1 = shown.width, y1 = shown.height;
+        if (shown.areaWidth > 0) {
+            // The rest of the window is the hook's to draw on: it starts black.
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+            x0 = shown.areaX;
+            y0 = shown.areaY;
+            x1 = x0 + shown.areaWidth;
+            y1 = y0 + shown.areaHeight;
+        }
+        glBlitFramebuffer(0, 0, static_cast<int>(windowWidth()), static_cast<int>(windowHeight()), x0, y0, x1, y1,
+                          GL_COLOR_BUFFER_BIT, GL_LINEAR);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glViewport(0, 0, shown.width, shown.height);
     }
@@ -362,6 +375,16 @@ void setFrameSize(int width, int height, float sceneScale, int shownWidth, int s
         scaleImage(*history.texture, oldWidth, oldHeight, *scaled, width, height);
         history.texture = std::move(scaled);
     }
+}
+
+void setShownArea(int x, int y, int width, int height)
+{
+    assert(width >= 0 && height >= 0);
+    Shown& shown = DRIVER.shown;
+    shown.areaX = x;
+    shown.areaY = y;
+    shown.areaWidth = height > 0 ? width : 0;
+    shown.areaHeight = width > 0 ? height : 0;
 }
 
 FrameDimensions frameDimensions()

@@ -66,6 +66,12 @@ void resizeFrame(int width, int height);
 // window only; sizes are positive.
 void setFrameSize(int width, int height, float sceneScale, int shownWidth, int shownHeight);
 
+// Shows the frame in the part of the window from (x, y), counted from its
+// bottom left, of width x height, the rest cleared to black for the
+// before-swap hook; a width or height of 0 gives the frame the whole
+// window again. For a window whose frame is drawn apart (setFrameSize).
+void setShownArea(int x, int y, int width, int height);
+
 // Shows the last frame again, scaled to the window, with the before-swap
 // hook's drawing over it, and swaps: a tool whose scene is slow keeps what
 // it draws over it current between frames. Only after setFrameSize.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 namespace live {
@@ -25,6 +26,27 @@ int trackIndex(const std::string& name)
     return -1;
 }
 
+// A muted track, or one a solo leaves out, holds its first key's value (0
+// without keys) in the demo; the text keeps its keys. Scene and time go on
+// through a solo, or it would show another scene.
+void pushTrack(int index)
+{
+    const std::string name = demoTrackNames[index];
+    const TextTrack* track = LIVE.editor->document().find(name);
+    const bool empty = !track || track->keys.empty();
+    const std::set<int>& soloed = LIVE.edit.soloed;
+    const bool keeps = index == static_cast<int>(DemoTrack::Scene) || index == static_cast<int>(DemoTrack::GlobalTime);
+    const bool held = LIVE.edit.muted.count(index) || (!soloed.empty() && !soloed.count(index) && !keeps);
+    if (held) {
+        const TrackKey first{0, empty ? 0.0f : track->keys.front().value, 0};
+        setDemoTrackKeys(static_cast<DemoTrack>(index), &first, 1);
+    } else {
+        setDemoTrackKeys(static_cast<DemoTrack>(index), empty ? nullptr : track->keys.data(),
+                         empty ? 0 : static_cast<int>(track->keys.size()));
+    }
+    if (index == static_cast<int>(DemoTrack::Scene)) findCuts();
+}
+
 void makeEditor()
 {
     EditorHooks hooks;
@@ -35,13 +57,9 @@ void makeEditor()
         setTimeMode(paused, LIVE.time.slowness);
         say(paused ? "paused" : "playing");
     };
-    hooks.keysChanged = [](const std::string& name, const TextTrack* track) {
+    hooks.keysChanged = [](const std::string& name, const TextTrack*) {
         const int index = trackIndex(name);
-        if (index < 0) return;
-        const bool empty = !track || track->keys.empty();
-        setDemoTrackKeys(static_cast<DemoTrack>(index), empty ? nullptr : track->keys.data(),
-                         empty ? 0 : static_cast<int>(track->keys.size()));
-        if (index == static_cast<int>(DemoTrack::Scene)) findCuts();
+        if (index >= 0) pushTrack(index);
     };
     hooks.valueAt = [](const std::string& name) {
         const int index = trackIndex(name);
@@ -53,8 +71,109 @@ void makeEditor()
         else if (key == "edit") LIVE.errors.erase(key);
         else clearError(key);
     };
+    hooks.view = viewCommand;
     LIVE.editor = std::make_unique<TrackEditor>(
         LIVE.files.tracks, std::vector<std::string>(std::begin(demoTrackNames), std::end(demoTrackNames)), hooks);
+}
+
+namespace {
+
+// The tracks a word names: one, those a prefix starts ("gain.*"), or a group.
+std::vector<int> namedTracks(const std::string& word)
+{
+    std::vector<int> tracks;
+    const bool prefix = !word.empty() && word.back() == '*';
+    const std::string stem = prefix ? word.substr(0, word.size() - 1) : word;
+    for (int t = 0; t < demoTrackCount; ++t) {
+        const std::string name = demoTrackNames[t];
+        if (prefix ? name.rfind(stem, 0) == 0 : name == word || trackGroup(name) == word) tracks.push_back(t);
+    }
+    return tracks;
+}
+
+bool refuseView(const std::string& line)
+{
+    say("error: " + line);
+    std::fprintf(stderr, "orvanta-live: %s\n", line.c_str());
+    return false;
+}
+
+std::string shortened(const std::string& word)
+{
+    return word.size() > 64 ? word.substr(0, 64) + "..." : word;
+}
+
+// Mute or solo: the tracks named, all of them on, or off where all were.
+bool toggleTracks(std::set<int>& set, const std::string& word, const char* what)
+{
+    const std::vector<int> tracks = namedTracks(word);
+    if (tracks.empty()) return refuseView("no track or group named '" + shortened(word) + "'");
+    const bool all = std::all_of(tracks.begin(), tracks.end(), [&](int t) { return set.count(t) > 0; });
+    for (int t : tracks) {
+        if (all) set.erase(t);
+        else set.insert(t);
+    }
+    for (int t = 0; t < demoTrackCount; ++t) pushTrack(t);
+    say(word + (all ? std::string(": ") + what + " off" : std::string(": ") + what) + " (" +
+        std::to_string(tracks.size()) + (tracks.size() == 1 ? " track)" : " tracks)"));
+    return true;
+}
+
+} // namespace
+
+// The view's commands: what the panel shows, nothing of the text.
+bool viewCommand(const std::vector<std::string>& words)
+{
+    PanelView& view = LIVE.edit.view;
+    const std::string& command = words[0];
+    if (command == "filter") {
+        const std::string text = words.size() > 1 ? words[1] : "";
+        if (text.size() > PanelView::filterLimit) {
+            return refuseView("a filter holds at most " + std::to_string(PanelView::filterLimit) + " characters");
+        }
+        view.filter = text;
+        view.scroll = 0;
+        LIVE.edit.panel = true;
+        say(text.empty() ? std::string("every track shown") : "tracks holding '" + text + "'");
+        return true;
+    }
+    if (command == "fold" || command == "unfold") {
+        const bool fold = command == "fold";
+        std::set<std::string> groups;
+        for (int t = 0; t < demoTrackCount; ++t) {
+            const std::string group = trackGroup(demoTrackNames[t]);
+            if (!group.empty() && (words[1] == "all" || words[1] == group)) groups.insert(group);
+        }
+        if (groups.empty()) return refuseView("no group named '" + shortened(words[1]) + "'");
+        for (const std::string& group : groups) {
+            if (fold) view.folded.insert(group);
+            else view.folded.erase(group);
+        }
+        say(command + "ed " + (words[1] == "all" ? "every group" : words[1]));
+        return true;
+    }
+    if (command == "mute") return toggleTracks(LIVE.edit.muted, words[1], "muted");
+    if (command == "solo") return toggleTracks(LIVE.edit.soloed, words[1], "solo");
+    if (command == "unmute") {
+        LIVE.edit.muted.clear();
+        LIVE.edit.soloed.clear();
+        for (int t = 0; t < demoTrackCount; ++t) pushTrack(t);
+        say("nothing muted or soloed");
+        return true;
+    }
+    if (command == "zoom") {
+        char* end = nullptr;
+        const double rows = std::strtod(words[1].c_str(), &end);
+        if (*end != '\0' || !(rows >= 4 && rows <= 4096)) return refuseView("zoom takes 4 to 4096 rows");
+        view.span = rows;
+        say("the panel shows " + words[1] + " rows");
+        return true;
+    }
+    if (command == "help") {
+        for (const std::string& line : helpText()) sayOnConsole(line);
+        return true;
+    }
+    return refuseView("'" + command + "' is not the view's");
 }
 
 // Commands arrive a line at a time on standard input, when it is a pipe or
@@ -113,158 +232,5 @@ void openPrompt(const std::string& text)
     LIVE.edit.prompting = true;
     LIVE.edit.prompt = text;
 }
-
-// Keys that edit the selected track at the current row; false for others.
-bool editKey(unsigned char key)
-{
-    TrackEditor& editor = *LIVE.editor;
-    const bool shift = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
-    switch (key) {
-    case '\t': editor.select(shift ? -1 : 1); return true;
-    case ':': openPrompt(""); return true;
-    case '\r': openPrompt("key " + editor.selected() + " "); return true;
-    case 'i': case 'I': editor.cycleInterpolation(); return true;
-    case 'x': case 'X': case 127: editor.deleteKey(); return true;
-    case ',': editor.moveKey(-1); return true;
-    case '.': editor.moveKey(1); return true;
-    case '<': editor.moveKey(-rowsPerBeat); return true;
-    case '>': editor.moveKey(rowsPerBeat); return true;
-    case 26: editor.run("undo"); return true; // ctrl+z
-    case 25: editor.run("redo"); return true; // ctrl+y
-    case 'c': case 'C': {
-        // The loop's span, or the bar under way.
-        const int bar = static_cast<int>(currentRow()) / rowsPerBar * rowsPerBar;
-        const int from = LIVE.time.loop ? static_cast<int>(LIVE.time.loopFrom) : bar;
-        const int to = LIVE.time.loop ? static_cast<int>(LIVE.time.loopTo) : bar + rowsPerBar - 1;
-        editor.run("copy " + (key == 'C' ? std::string("all") : editor.selected()) + " " + std::to_string(from) + " " +
-                   std::to_string(to));
-        return true;
-    }
-    case 'v': case 'V': editor.run("paste " + (editor.copiedAll() ? std::string("all") : editor.selected())); return true;
-    case 'n': editor.run("insert " + editor.selected() + " 4"); return true;
-    case 'N': editor.run("insert all 4"); return true;
-    case 'm': editor.run("remove " + editor.selected() + " 4"); return true;
-    case 'M': editor.run("remove all 4"); return true;
-    case 't': case 'T': LIVE.edit.panel = !LIVE.edit.panel; return true;
-    case 'z': LIVE.edit.span = std::max(8.0, LIVE.edit.span / 2); return true;
-    case 'Z': LIVE.edit.span = std::min(1024.0, LIVE.edit.span * 2); return true;
-    case 'h': case 'H': case '?': LIVE.edit.help = !LIVE.edit.help; return true;
-    default: return false;
-    }
-}
-
-// ---- the track panel and the mouse -------------------------------------------
-
-PanelLayout panelLayout()
-{
-    return layoutPanel(LIVE.sizing.width, LIVE.sizing.height, LIVE.row, LIVE.edit.span);
-}
-
-PanelFacts panelFacts()
-{
-    PanelFacts facts;
-    facts.names.assign(std::begin(demoTrackNames), std::end(demoTrackNames));
-    facts.selected = std::max(0, trackIndex(LIVE.editor->selected()));
-    facts.selectedKey = LIVE.edit.selectedKey;
-    facts.keys = [](int track) { return LIVE.editor->document().find(demoTrackNames[track]); };
-    facts.value = [](int track, double row) { return sampleTrack(static_cast<DemoTrack>(track), row); };
-    facts.cuts = LIVE.time.cuts;
-    for (size_t s = 0; s < std::size(sectionRows); ++s) facts.sections.emplace_back(sectionRows[s], sectionNames[s]);
-    facts.loop = LIVE.time.loop;
-    facts.loopFrom = LIVE.time.loopFrom;
-    facts.loopTo = LIVE.time.loopTo;
-    facts.lastRow = endRow;
-    facts.fixedRange = LIVE.edit.dragFrom >= 0;
-    facts.low = LIVE.edit.dragLow;
-    facts.high = LIVE.edit.dragHigh;
-    return facts;
-}
-
-namespace {
-
-// A drag in the curve view: the key follows the mouse, its row snapped to
-// rows (to beats when shift was held as the drag began).
-void dragTo(int x, int y)
-{
-    const PanelLayout layout = panelLayout();
-    const float cx = std::clamp(static_cast<float>(x), layout.curve.x0, layout.curve.x1 - 1);
-    const float cy = std::clamp(static_cast<float>(y), layout.curve.y0, layout.curve.y1 - 1);
-    const PanelHit hit = hitPanel(layout, panelFacts(), cx, cy);
-    if (hit.where != PanelHit::Curve) return;
-    const int snap = LIVE.edit.dragByBeats ? rowsPerBeat : 1;
-    const int row = static_cast<int>(std::lround(hit.row / snap)) * snap;
-    // Values snap to the track's fine step as the drag began, as the nudge
-    // keys move them.
-    const double step = LIVE.edit.dragStep;
-    const std::string text = TrackEditor::valueText(std::round(hit.value / step) * step, static_cast<float>(step));
-    const float value = std::strtof(text.c_str(), nullptr);
-    const int landed = LIVE.editor->dragKey(LIVE.edit.dragFrom, row, value, !LIVE.edit.dragStarted, text);
-    if (landed < 0) {
-        LIVE.edit.dragFrom = -1;
-        return;
-    }
-    LIVE.edit.dragStarted = true;
-    LIVE.edit.dragFrom = landed;
-    LIVE.edit.selectedKey = landed;
-}
-
-} // namespace
-
-void onMouse(int button, int state, int x, int y)
-{
-    if (button != GLUT_LEFT_BUTTON) return;
-    if (state == GLUT_UP) {
-        if (LIVE.edit.dragStarted) say(LIVE.editor->selected() + ": key dragged to row " + std::to_string(LIVE.edit.dragFrom));
-        LIVE.edit.scrubbing = false;
-        LIVE.edit.dragFrom = -1;
-        LIVE.edit.dragStarted = false;
-        return;
-    }
-    if (!LIVE.edit.panel) return;
-    const PanelHit hit = hitPanel(panelLayout(), panelFacts(), static_cast<float>(x), static_cast<float>(y));
-    switch (hit.where) {
-    case PanelHit::Strip:
-        LIVE.edit.scrubbing = true;
-        moveTo(hit.row);
-        break;
-    case PanelHit::Lane:
-        LIVE.editor->select(demoTrackNames[hit.track]);
-        LIVE.edit.selectedKey = hit.key;
-        if (hit.key >= 0) moveTo(hit.key);
-        break;
-    case PanelHit::Curve:
-        LIVE.edit.selectedKey = hit.key;
-        if (hit.key >= 0) {
-            curveRange(panelLayout(), panelFacts(), LIVE.edit.dragLow, LIVE.edit.dragHigh);
-            LIVE.edit.dragStep = LIVE.editor->stepFor(LIVE.editor->selected(), false);
-            LIVE.edit.dragFrom = hit.key;
-            LIVE.edit.dragStarted = false;
-            LIVE.edit.dragByBeats = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0;
-        } else {
-            moveTo(std::round(hit.row));
-        }
-        break;
-    case PanelHit::Nothing: break;
-    }
-}
-
-void onMotion(int x, int y)
-{
-    if (LIVE.edit.scrubbing) {
-        moveTo(std::clamp(static_cast<double>(x) / LIVE.sizing.width * endRow, 0.0, endRow));
-    } else if (LIVE.edit.dragFrom >= 0) {
-        dragTo(x, y);
-    }
-}
-
-const std::vector<std::string> helpLines = {
-    "space pause  left/right a beat (shift: a bar)  page up/down cuts  home start  1-6 sections",
-    "l loop the section  - + speed  o figures  t track panel  h this help  escape quit",
-    "tab / shift+tab track  up/down nudge (shift: coarse)  enter type a value  i interpolation",
-    "x delete key  , . move key a row  < > a beat  ctrl+z undo  ctrl+y redo  : command",
-    "c copy the bar (or loop) of the track, C of all  v paste  n/m insert/remove a beat (N/M: all tracks)",
-    "panel: z / shift+z zoom  click the strip to scrub, a lane for its track, drag a key in the curve",
-    "commands: " + editorCommandHelp(),
-};
 
 } // namespace live

@@ -15,10 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char* const needsTracks =
-    "editing keys needs --tracks FILE.tracks; make one from the track files with "
-    "synctool dump DIR/sync_*.track > FILE.tracks";
-
 int32_t modeCode(const std::string& word)
 {
     for (int32_t code = 0; code < 4; ++code) {
@@ -37,6 +33,10 @@ float niceStep(double step)
 }
 
 } // namespace
+
+const char* const TrackEditor::needsTracks =
+    "editing keys needs --tracks FILE.tracks; make one from the track files with "
+    "synctool dump DIR/sync_*.track > FILE.tracks";
 
 TrackEditor::TrackEditor(std::string path, std::vector<std::string> trackNames, EditorHooks hooks)
     : path_(std::move(path)), name_(fs::path(path_).filename().string()), trackNames_(std::move(trackNames)),
@@ -116,6 +116,7 @@ bool TrackEditor::run(const std::string& line)
     if (entry == table.end() || !arguments(static_cast<size_t>(entry->least), static_cast<size_t>(entry->most))) {
         return refuse("'" + line.substr(0, 200) + "' is not a command: " + editorCommandHelp());
     }
+    if (entry->view) return hooks_.view ? hooks_.view(words) : refuse("'" + command + "' needs the player's window");
     if (entry->edits && path_.empty()) return refuse(needsTracks);
     const std::string before = document_.text();
     std::string message, track;

@@ -66,6 +66,9 @@ struct EditorHooks {
     std::function<void(const std::string& line)> say;          // a line for the console
     // A red line on screen under `key`; an empty line takes it down.
     std::function<void(const std::string& key, const std::string& line)> showError;
+    // The commands the table marks as the view's (filter, fold, mute...):
+    // the player's, which says what it did. False: refused.
+    std::function<bool(const std::vector<std::string>& words)> view;
 };
 
 class TrackEditor {
@@ -97,6 +100,20 @@ public:
     // undo, and the calls after it are part of it. Returns the row the key
     // landed on, or -1 when it was refused.
     int32_t dragKey(int32_t from, int32_t to, float value, bool first, const std::string& typed = "");
+
+    // The selection, as the mouse makes it: keys by track and row. Said
+    // ("selected 3 keys of 2 tracks") unless quiet.
+    void setSelection(std::vector<std::pair<std::string, int32_t>> keys, bool quiet = false);
+    const std::vector<std::pair<std::string, int32_t>>& selection() const { return selection_; }
+    // Moves the selected keys by `rows` and their values by `amount`
+    // (rounded to `step`): a drag, whose first call is one step of undo and
+    // whose later calls join it. False, with nothing changed, where a key
+    // would leave the music or land on another.
+    bool dragSelection(int32_t rows, double amount, float step, bool first);
+    bool deleteSelection();
+    // The selected keys to the clipboard, from the first selected row on:
+    // one track's paste into any track, several tracks' with paste all.
+    bool copySelection();
 
     // Writes edits not yet written, once due. Call every frame.
     void tick();
@@ -131,6 +148,8 @@ public:
     // -0.8 for a step of 0.1, whatever float arithmetic left in it.
     static std::string valueText(double value, float step);
 
+    static const char* const needsTracks;
+
 private:
     struct Clipboard {
         bool all = false;
@@ -144,6 +163,14 @@ private:
     bool markCommand(const std::vector<std::string>& words);
     bool selectCommand(const std::vector<std::string>& words);   // select, deselect
     bool changeSelection(const std::vector<std::string>& words); // move, shift, scale
+    struct Change {
+        int32_t rows = 0;       // added to each row, then
+        double factor = 1;      // about the current row
+        double amount = 0;      // added to each value, then
+        double valueFactor = 1; // about their mean
+        float step = 0;         // values rounded to it, when above 0
+    };
+    bool transform(const Change& change, bool undoable, size_t& count);
     bool shift(const std::vector<std::string>& names, int32_t rows);
     bool apply(const std::string& before, const std::string& track, bool undoable = true);
     void restore(const std::string& text);
@@ -183,9 +210,11 @@ private:
 struct EditorCommand {
     const char* name;
     const char* arguments;
+    const char* does;
     int least;
     int most;
     bool edits;
+    bool view = false; // the player's view, not the text: run by the hook
 };
 
 // The table, in the help's order, and the help's line made from it.

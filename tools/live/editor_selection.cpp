@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <climits>
 #include <cstdlib>
 #include <map>
 
@@ -55,6 +56,22 @@ bool TrackEditor::selectCommand(const std::vector<std::string>& words)
     return true;
 }
 
+namespace {
+
+// "a beat", "2 bars", "3 rows": a span of rows as a maker counts it.
+std::string rowsText(int32_t rows)
+{
+    const int32_t n = rows < 0 ? -rows : rows;
+    auto count = [](int32_t k, const char* one, const char* many) {
+        return k == 1 ? std::string("a ") + one : std::to_string(k) + " " + many;
+    };
+    if (n != 0 && n % 16 == 0) return count(n / 16, "bar", "bars");
+    if (n != 0 && n % 4 == 0) return count(n / 4, "beat", "beats");
+    return count(n, "row", "rows");
+}
+
+} // namespace
+
 bool TrackEditor::changeSelection(const std::vector<std::string>& words)
 {
     if (selection_.empty()) return refuse("nothing is selected: select TRACK|PREFIX*|all POS POS first");
@@ -68,11 +85,34 @@ bool TrackEditor::changeSelection(const std::vector<std::string>& words)
                                factor > 1e3 || std::fabs(amount) > 1e6)) {
         return refuse("scale takes a factor in time above 0 and one in value, such as 2 1");
     }
+    Change change;
+    change.rows = static_cast<int32_t>(rows);
+    change.amount = amount;
+    change.factor = command == "scale" ? factor : 1;
+    change.valueFactor = command == "scale" ? amount : 1;
+    if (command == "shift") change.amount = amount;
+    else change.amount = 0;
+    size_t count = 0;
+    if (!transform(change, true, count)) return false;
+    if (command == "move") {
+        hooks_.say("moved " + std::to_string(count) + " keys by " + rowsText(change.rows) +
+                   (change.rows < 0 ? " back" : ""));
+    } else if (command == "shift") {
+        hooks_.say("shifted " + std::to_string(count) + " keys by " + words[1]);
+    } else {
+        hooks_.say("scaled " + std::to_string(count) + " keys by " + words[1] + " in time about row " +
+                   std::to_string(currentRow()) + ", by " + words[2] + " in value about their mean");
+    }
+    return true;
+}
+
+bool TrackEditor::transform(const Change& change, bool undoable, size_t& count)
+{
     // The selected keys that still stand, track by track, and the mean of
     // their values for scaling.
     std::map<std::string, std::vector<int32_t>> chosen;
     double sum = 0;
-    size_t count = 0;
+    count = 0;
     for (const auto& [name, row] : selection_) {
         const TextTrack* track = document_.find(name);
         if (!track) continue;
@@ -95,10 +135,13 @@ bool TrackEditor::changeSelection(const std::vector<std::string>& words)
         for (size_t k = 0; k < old.size(); ++k) {
             TrackKey key = old[k];
             if (std::find(rowsChosen.begin(), rowsChosen.end(), key.row) != rowsChosen.end()) {
-                if (command == "move") key.row += static_cast<int32_t>(rows);
-                if (command == "scale") key.row = static_cast<int32_t>(std::lround(at + (key.row - at) * factor));
-                if (command == "shift") key.value = static_cast<float>(key.value + amount);
-                if (command == "scale") key.value = static_cast<float>(mean + (key.value - mean) * amount);
+                key.row += change.rows;
+                if (change.factor != 1) key.row = static_cast<int32_t>(std::lround(at + (key.row - at) * change.factor));
+                key.value = static_cast<float>(key.value + change.amount);
+                if (change.valueFactor != 1) key.value = static_cast<float>(mean + (key.value - mean) * change.valueFactor);
+                if (change.step > 0) {
+                    key.value = std::strtof(valueText(key.value, change.step).c_str(), nullptr);
+                }
                 if (!std::isfinite(key.value)) {
                     restore(before);
                     return refuse(name + ": a value would leave the range of a float");
@@ -120,13 +163,84 @@ bool TrackEditor::changeSelection(const std::vector<std::string>& words)
         }
     }
     selection_ = moved;
-    if (command == "move") {
-        hooks_.say("moved " + std::to_string(count) + " keys by " + words[1] + " rows");
-    } else if (command == "shift") {
-        hooks_.say("shifted " + std::to_string(count) + " keys by " + words[1]);
-    } else {
-        hooks_.say("scaled " + std::to_string(count) + " keys by " + words[1] + " in time about row " +
-                   std::to_string(at) + ", by " + words[2] + " in value about their mean");
+    return apply(before, "", undoable);
+}
+
+bool TrackEditor::dragSelection(int32_t rows, double amount, float step, bool first)
+{
+    Change change;
+    change.rows = rows;
+    change.amount = amount;
+    change.step = amount != 0 ? step : 0;
+    size_t count = 0;
+    return transform(change, first, count);
+}
+
+void TrackEditor::setSelection(std::vector<std::pair<std::string, int32_t>> keys, bool quiet)
+{
+    selection_ = std::move(keys);
+    if (quiet) return;
+    std::vector<std::string> tracks;
+    for (const auto& [name, row] : selection_) {
+        if (std::find(tracks.begin(), tracks.end(), name) == tracks.end()) tracks.push_back(name);
     }
+    hooks_.say(selection_.empty() ? std::string("nothing selected")
+                                  : "selected " + std::to_string(selection_.size()) +
+                                        (selection_.size() == 1 ? " key of " : " keys of ") +
+                                        std::to_string(tracks.size()) + (tracks.size() == 1 ? " track" : " tracks"));
+}
+
+bool TrackEditor::deleteSelection()
+{
+    if (path_.empty()) return refuse(needsTracks);
+    if (selection_.empty()) return refuse("nothing is selected");
+    const std::string before = document_.text();
+    std::string message;
+    size_t count = 0;
+    for (const auto& [name, row] : selection_) {
+        const TextTrack* track = document_.find(name);
+        if (!track || std::none_of(track->keys.begin(), track->keys.end(), [&](const TrackKey& k) { return k.row == row; })) {
+            continue;
+        }
+        if (!document_.removeKey(name, row, message)) {
+            restore(before);
+            return refuse(message);
+        }
+        ++count;
+    }
+    selection_.clear();
+    hooks_.say("deleted " + std::to_string(count) + (count == 1 ? " key" : " keys"));
     return apply(before, "");
+}
+
+bool TrackEditor::copySelection()
+{
+    if (selection_.empty()) return refuse("nothing is selected");
+    int32_t first = INT32_MAX, last = INT32_MIN;
+    std::map<std::string, std::vector<TrackKey>> keys;
+    size_t count = 0;
+    for (const auto& [name, row] : selection_) {
+        const TextTrack* track = document_.find(name);
+        for (size_t k = 0; track && k < track->keys.size(); ++k) {
+            if (track->keys[k].row != row) continue;
+            keys[name].push_back(track->keys[k]);
+            first = std::min(first, row);
+            last = std::max(last, row);
+            ++count;
+        }
+    }
+    if (count == 0) return refuse("the selected keys are gone");
+    Clipboard copied;
+    copied.all = keys.size() > 1;
+    copied.length = last - first;
+    for (auto& [name, list] : keys) {
+        std::sort(list.begin(), list.end(), [](const TrackKey& a, const TrackKey& b) { return a.row < b.row; });
+        for (TrackKey& key : list) key.row -= first;
+        copied.tracks.emplace_back(name, list);
+    }
+    clipboard_ = copied;
+    if (!copied.all) select(copied.tracks.front().first);
+    hooks_.say("copied " + std::to_string(count) + (count == 1 ? " key of " : " keys of ") +
+               std::to_string(keys.size()) + (keys.size() == 1 ? " track" : " tracks"));
+    return true;
 }

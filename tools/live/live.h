@@ -12,13 +12,14 @@
 #include "command_lines.h"
 #include "editor.h"
 #include "options.h"
-#include "overlay.h"
+#include "keymap.h"
 #include "panel.h"
 #include "resolution.h"
 #include "score.h"
 #include "watcher.h"
 
 #include <chrono>
+#include <deque>
 #include <map>
 #include <memory>
 #include <set>
@@ -78,6 +79,7 @@ struct Sizing {
     int width = 0; // the window's; the frame's is the render folder's
     int height = 0;
     FrameChoice applied;
+    PanelRect area;            // where the frame shows: the window, or above the panel
     double sceneSeconds = 0.0; // what the last frame took
     bool input = false;        // a key or the mouse since the last frame
 };
@@ -90,21 +92,41 @@ struct Stats {
 
 // The editor's screen, mouse and command line (editing.cpp).
 struct Editing {
-    bool panel = false;     // the track panel
-    double span = 64.0;     // rows the panel shows around the row
-    bool scrubbing = false; // the mouse holds the timeline strip
-    int dragFrom = -1;      // the row of the key the mouse drags in the curve view, or -1
+    bool panel = false; // the track panel
+    PanelView view;
+    bool scrubbing = false; // the mouse holds the strip or the ruler
+    bool scrubbingRuler = false;
+    // A key dragged in the curve view: its row and value.
+    int dragFrom = -1; // the key's row, or -1
     bool dragStarted = false;
     bool dragByBeats = false;
-    int selectedKey = -1;
     float dragLow = 0, dragHigh = 1; // the curve view's range, held while a key is dragged
     double dragStep = 0.01;          // and the step its value snaps to
+    // The selection dragged: in time in the lanes, in value in the curves.
+    bool movingSelection = false;
+    bool shiftingSelection = false;
+    double dragRow = 0;   // where the drag began
+    float dragValue = 0;
+    int movedRows = 0;    // what it has done so far
+    double shiftedBy = 0;
+    bool selectionDragged = false;
+    // A box drawn across the lanes.
+    bool boxing = false;
+    bool boxAdds = false;
+    float boxX0 = 0, boxY0 = 0, boxX1 = 0, boxY1 = 0;
+    std::set<int> muted, soloed; // not saved
     bool help = false;      // the list of keys and commands
     bool prompting = false; // the command line is open
     std::string prompt;
     bool quitAsked = false; // Escape once with edits that cannot be written
     int commandFd = -1;     // standard input, when a pipe or a FIFO brings commands
     CommandLines commandLines;
+};
+
+// What an action did, shown in the window for a few seconds.
+struct Message {
+    std::string text;
+    Clock::time_point at;
 };
 
 struct Live {
@@ -115,7 +137,7 @@ struct Live {
     Stats stats;
     Sizing sizing;
     std::unique_ptr<FolderWatcher> watcher;
-    std::unique_ptr<OverlayText> text;
+    std::deque<Message> messages;
     std::map<std::string, std::vector<std::string>> errors; // by file, shown until mended
     long frame = 0;
     bool overlay = false;
@@ -131,14 +153,17 @@ struct Live {
 extern Live LIVE;
 
 // main.cpp
-void say(const std::string& line);
+void say(const std::string& line);         // on the console and, a few seconds, in the window
+void sayOnConsole(const std::string& line); // on the console alone
 void quit(int status);
+void quitWithEdits();
 
 // screen.cpp
 std::string position(double row);
 std::vector<std::string> figures();
 std::string describeFrameSize();
 void applyFrameSize();
+void placePicture();
 void drawOverlay();
 void countFrame();
 void updateTitle();
@@ -177,16 +202,19 @@ double cutAfter(double row);
 void toggleSectionLoop();
 
 // editing.cpp
-extern const std::vector<std::string> helpLines;
 int trackIndex(const std::string& name);
 void makeEditor();
 void pollCommands();
 void promptKey(unsigned char key);
 void openPrompt(const std::string& text);
-bool editKey(unsigned char key);
 PanelLayout panelLayout();
 PanelFacts panelFacts();
+std::string panelHeader();
+bool viewCommand(const std::vector<std::string>& words);
+void pushTrack(int index); // the track's keys, or its mute, to the demo
 void onMouse(int button, int state, int x, int y);
 void onMotion(int x, int y);
+void onWheel(int direction, int x, int y);
+void followSelectedTrack();
 
 } // namespace live

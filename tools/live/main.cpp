@@ -13,6 +13,8 @@
 // folder).
 #include "live.h"
 
+#include "gui.h"
+
 #include "cleanup.h"
 #include "files.h"
 #include "usage.h"
@@ -43,10 +45,18 @@ namespace live {
 
 Live LIVE;
 
-void say(const std::string& line)
+void sayOnConsole(const std::string& line)
 {
     std::cout << std::dec << "[frame " << LIVE.frame << "] " << line << "\n";
     std::cout.flush();
+}
+
+void say(const std::string& line)
+{
+    sayOnConsole(line);
+    // A flood of lines (a script's commands) keeps the last few.
+    if (LIVE.messages.size() >= 16) LIVE.messages.pop_front();
+    LIVE.messages.push_back({line.substr(0, 400), Clock::now()});
 }
 
 // ---- keys, window, signals ----------------------------------------------------
@@ -96,53 +106,13 @@ void onKey(unsigned char key, int, int)
         promptKey(key);
         return;
     }
-    if (editKey(key)) return;
-    switch (key) {
-    case 27:
-        quitWithEdits();
-        break;
-    case ' ':
-        setTimeMode(!LIVE.time.paused, LIVE.time.slowness);
-        say(LIVE.time.paused ? "paused" : "playing");
-        break;
-    case 'l':
-    case 'L':
-        toggleSectionLoop();
-        break;
-    case '-':
-    case '+':
-    case '=': {
-        const int slowness = std::clamp(LIVE.time.slowness + (key == '-' ? 1 : -1), 0, 2);
-        setTimeMode(LIVE.time.paused, slowness);
-        say("speed 1/" + std::to_string(1 << slowness));
-        break;
-    }
-    case 'o':
-    case 'O':
-        LIVE.overlay = !LIVE.overlay;
-        setPassTiming(LIVE.overlay);
-        break;
-    default:
-        if (key >= '1' && key < '1' + static_cast<int>(std::size(sectionRows))) moveTo(sectionRows[key - '1']);
-        break;
-    }
+    pressKey(key, (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0);
 }
 
 void onSpecialKey(int key, int, int)
 {
     LIVE.sizing.input = true;
-    const double row = currentRow();
-    const int step = (glutGetModifiers() & GLUT_ACTIVE_SHIFT) ? rowsPerBar : rowsPerBeat;
-    switch (key) {
-    case GLUT_KEY_LEFT: moveTo(row - step); break;
-    case GLUT_KEY_RIGHT: moveTo(row + step); break;
-    case GLUT_KEY_PAGE_UP: moveTo(cutBefore(row)); break;
-    case GLUT_KEY_PAGE_DOWN: moveTo(cutAfter(row)); break;
-    case GLUT_KEY_HOME: moveTo(0.0); break;
-    case GLUT_KEY_UP: LIVE.editor->nudge(1, step == rowsPerBar); break;
-    case GLUT_KEY_DOWN: LIVE.editor->nudge(-1, step == rowsPerBar); break;
-    default: break;
-    }
+    pressKey(specialKey(key), (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0);
 }
 
 void onReshape(int width, int height)
@@ -177,9 +147,10 @@ void liveFrame()
         (LIVE.pendingWidth != sizing.width || LIVE.pendingHeight != sizing.height)) {
         sizing.width = LIVE.pendingWidth;
         sizing.height = LIVE.pendingHeight;
-        sizing.control->setWindow(sizing.width, sizing.height);
-        applyFrameSize();
+        sizing.area = {};
     }
+    followSelectedTrack();
+    placePicture();
     pollTunegen();
     takeChanges();
     pollCommands();
@@ -328,14 +299,27 @@ int main(int argc, char** argv)
     glutSpecialFunc(onSpecialKey);
     glutReshapeFunc(onReshape);
     glutWindowStatusFunc(onWindowStatus);
+    // The mouse goes to the interface's windows (the help) where it is over
+    // one, else to the panel; a drag begun on the panel stays the panel's.
     glutMouseFunc([](int button, int state, int x, int y) {
         LIVE.sizing.input = true;
+        guiMouse(button, state, x, y);
+        if (button == 3 || button == 4) {
+            if (state == GLUT_DOWN) {
+                guiWheel(button == 3 ? 1 : -1, x, y);
+                if (!guiWantsMouse()) onWheel(button == 3 ? 1 : -1, x, y);
+            }
+            return;
+        }
+        if (state == GLUT_DOWN && guiWantsMouse()) return;
         onMouse(button, state, x, y);
     });
     glutMotionFunc([](int x, int y) {
         LIVE.sizing.input = true;
+        guiMotion(x, y);
         onMotion(x, y);
     });
+    glutPassiveMotionFunc([](int x, int y) { guiMotion(x, y); });
     // The close button asks nothing: edits go to the text, or to a file of
     // their own. The window goes whatever the player does, so where no
     // folder takes them, the text goes to standard error, the last place
@@ -359,9 +343,10 @@ int main(int argc, char** argv)
     LIVE.sizing.control = std::make_unique<ResolutionControl>(options.frameWidth, options.frameHeight,
                                                               options.sceneScaleGiven ? options.sceneScale : 0.0f);
     LIVE.sizing.control->setWindow(LIVE.sizing.width, LIVE.sizing.height);
+    LIVE.sizing.area = wholeWindow(LIVE.sizing.width, LIVE.sizing.height);
     applyFrameSize();
     setSwapInterval(options.vsync);
-    LIVE.text = std::make_unique<OverlayText>();
+    if (!startGui(error)) return failToStart(error);
 
     std::cout << "orvanta-live: watching";
     for (const std::string& folder : watched) std::cout << " " << folder;

@@ -1,77 +1,141 @@
 #include "panel.h"
 
-#include "demo/timeline.h"
-
 #include <algorithm>
+#include <cctype>
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
-using Colour = std::array<float, 4>;
-const Colour backdrop = {0.0f, 0.0f, 0.0f, 0.6f};
-const Colour beatLine = {1.0f, 1.0f, 1.0f, 0.08f};
-const Colour barLine = {1.0f, 1.0f, 1.0f, 0.25f};
-const Colour keyColour = {1.0f, 0.85f, 0.3f, 1.0f};
-const Colour hereColour = {1.0f, 0.3f, 0.3f, 0.9f};
-const Colour curveColour = {0.5f, 0.9f, 1.0f, 1.0f};
-const Colour selectedLane = {0.3f, 0.6f, 1.0f, 0.25f};
-const Colour white = {1.0f, 1.0f, 1.0f, 1.0f};
-
-float xOfRow(const PanelLayout& layout, double row)
+std::string lower(std::string text)
 {
-    const PanelRect& r = layout.lanes;
-    return r.x0 + static_cast<float>((row - layout.firstRow) / (layout.lastRow - layout.firstRow)) * (r.x1 - r.x0);
-}
-
-double rowOfX(const PanelLayout& layout, float x)
-{
-    const PanelRect& r = layout.lanes;
-    return layout.firstRow + (x - r.x0) / (r.x1 - r.x0) * (layout.lastRow - layout.firstRow);
-}
-
-float yOfValue(const PanelRect& r, float value, float low, float high)
-{
-    return r.y1 - 4 - (value - low) / (high - low) * (r.y1 - r.y0 - 8);
-}
-
-std::string valueText(float value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.4g", static_cast<double>(value));
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
 } // namespace
 
-PanelLayout layoutPanel(int width, int height, double row, double span)
+std::string trackGroup(const std::string& name)
+{
+    const size_t dot = name.find('.');
+    return dot == std::string::npos ? "" : name.substr(0, dot);
+}
+
+std::vector<SheetLine> sheetLines(const std::vector<std::string>& names, const std::string& filter,
+                                  const std::set<std::string>& folded)
+{
+    const std::string wanted = lower(filter);
+    std::vector<SheetLine> lines;
+    for (size_t t = 0; t < names.size(); ++t) {
+        if (!wanted.empty() && lower(names[t]).find(wanted) == std::string::npos) continue;
+        const std::string group = trackGroup(names[t]);
+        size_t members = 0;
+        for (const std::string& name : names) members += !group.empty() && trackGroup(name) == group ? 1 : 0;
+        if (members < 2) {
+            lines.push_back({"", static_cast<int>(t)});
+            continue;
+        }
+        const bool headed = std::any_of(lines.begin(), lines.end(),
+                                        [&](const SheetLine& l) { return l.track < 0 && l.group == group; });
+        if (!headed) lines.push_back({group, -1});
+        if (wanted.empty() && folded.count(group)) continue;
+        lines.push_back({group, static_cast<int>(t)});
+    }
+    return lines;
+}
+
+float PanelLayout::xOfRow(double r) const
+{
+    return lanes.x0 + static_cast<float>((r - firstRow) / (lastRow - firstRow)) * lanes.width();
+}
+
+double PanelLayout::rowOfX(float x) const
+{
+    return firstRow + (x - lanes.x0) / lanes.width() * (lastRow - firstRow);
+}
+
+int PanelLayout::lineAt(float y) const
+{
+    if (y < names.y0 || y >= names.y1) return -1;
+    const int line = firstLine + static_cast<int>((y - names.y0) / lane);
+    return line < static_cast<int>(lines.size()) && line < firstLine + shownLines ? line : -1;
+}
+
+PanelRect PanelLayout::muteBox(int line) const
+{
+    const float y = lineTop(line), side = lane - 4;
+    return {names.x1 - 2 * side - 8, y + 2, names.x1 - side - 8, y + 2 + side};
+}
+
+PanelRect PanelLayout::soloBox(int line) const
+{
+    const float y = lineTop(line), side = lane - 4;
+    return {names.x1 - side - 4, y + 2, names.x1 - 4, y + 2 + side};
+}
+
+float panelFontSize(int height)
+{
+    return std::round(std::clamp(static_cast<float>(height) / 38.0f, 13.0f, 24.0f));
+}
+
+PanelRect wholeWindow(int width, int height)
+{
+    return {0, 0, static_cast<float>(width), static_cast<float>(height)};
+}
+
+PanelLayout layoutPanel(int width, int height, double row, const PanelView& view,
+                        const std::vector<std::string>& names, float fontSize)
 {
     PanelLayout l;
     l.width = width;
     l.height = height;
+    l.fontSize = fontSize;
     l.row = row;
+    const double span = std::clamp(view.span, 4.0, 4096.0);
     l.firstRow = row - span / 2;
     l.lastRow = row + span / 2;
     const float w = static_cast<float>(width), h = static_cast<float>(height);
-    const float stripHeight = std::clamp(h / 24.0f, 14.0f, 30.0f);
-    const float curveHeight = h * 0.22f;
-    l.lane = std::floor(std::clamp(h * 0.42f / 31.0f, 4.0f, 12.0f));
-    // The names take at most two fifths of a narrow window: the rows keep
-    // the rest, never nothing.
-    const float namesWidth = std::min(std::clamp(w * 0.2f, 60.0f, 220.0f), w * 0.4f);
-    l.strip = {0, h - stripHeight, w, h};
-    l.curve = {namesWidth, l.strip.y0 - 4 - curveHeight, w, l.strip.y0 - 4};
-    const float dopeTop = l.curve.y0 - 4 - l.lane * 31;
-    l.names = {0, dopeTop, namesWidth, dopeTop + l.lane * 31};
-    l.lanes = {namesWidth, dopeTop, w, dopeTop + l.lane * 31};
-    if (dopeTop < 0) {
-        // A small window: thinner lanes, all of them still on it.
-        l.lane = std::max(2.0f, std::floor((l.curve.y0 - 4) / 31));
-        l.names = {0, l.curve.y0 - 4 - l.lane * 31, namesWidth, l.curve.y0 - 4};
-        l.lanes = {namesWidth, l.names.y0, w, l.names.y1};
+    const float line = std::round(fontSize + 6);
+    l.lane = std::round(fontSize + 4);
+    // The panel takes about half the window; the picture keeps the rest, and
+    // never less than a fifth of it.
+    const float panelHeight = std::max(h * 0.52f, std::min(h * 0.8f, 5 * line + 2 * l.lane));
+    l.panel = {0, h - panelHeight, w, h};
+    const float space = l.panel.y0;
+    float pictureWidth = w, pictureHeight = std::round(w * 9 / 16);
+    if (pictureHeight > space) {
+        pictureHeight = space;
+        pictureWidth = std::round(space * 16 / 9);
     }
-    l.textScale = l.lane >= 11 ? 1.0f : l.lane >= 8 ? 0.8f : 0.0f;
+    l.picture = {std::round((w - pictureWidth) / 2), 0, std::round((w - pictureWidth) / 2) + pictureWidth,
+                 pictureHeight};
+    // Names take about a fifth of the width: room for "saturation.r 0.125"
+    // and the two boxes.
+    const float namesWidth = std::min(std::max(w * 0.2f, fontSize * 13), w * 0.45f);
+    l.header = {0, l.panel.y0, w, l.panel.y0 + line};
+    l.ruler = {namesWidth, l.header.y1, w, l.header.y1 + line};
+    l.strip = {0, h - line, w, h};
+    const float body = l.strip.y0 - l.ruler.y1;
+    const float curveHeight = std::floor(body * 0.32f);
+    l.lines = sheetLines(names, view.filter, view.folded);
+    l.shownLines = std::max(1, static_cast<int>((body - curveHeight - 2) / l.lane));
+    const int lineCount = static_cast<int>(l.lines.size());
+    l.firstLine = std::clamp(view.scroll, 0, std::max(0, lineCount - l.shownLines));
+    const float sheetBottom = l.ruler.y1 + l.lane * static_cast<float>(l.shownLines);
+    l.names = {0, l.ruler.y1, namesWidth, sheetBottom};
+    l.lanes = {namesWidth, l.ruler.y1, w, sheetBottom};
+    l.axis = {0, sheetBottom + 2, namesWidth, l.strip.y0 - 2};
+    l.curve = {namesWidth, sheetBottom + 2, w, l.strip.y0 - 2};
     return l;
+}
+
+bool PanelFacts::isSelected(int track, int row) const
+{
+    return std::find(selection.begin(), selection.end(), std::make_pair(track, row)) != selection.end();
+}
+
+float yOfValue(const PanelRect& r, float value, float low, float high)
+{
+    return r.y1 - 4 - (value - low) / (high - low) * (r.height() - 8);
 }
 
 void curveRange(const PanelLayout& layout, const PanelFacts& facts, float& low, float& high)
@@ -88,12 +152,14 @@ void curveRange(const PanelLayout& layout, const PanelFacts& facts, float& low, 
         high = any ? std::max(high, v) : v;
         any = true;
     };
-    for (int i = 0; i <= 64; ++i) {
-        take(facts.value(facts.selected, layout.firstRow + (layout.lastRow - layout.firstRow) * i / 64.0));
-    }
-    if (const TextTrack* track = facts.keys(facts.selected)) {
-        for (const TrackKey& key : track->keys) {
-            if (key.row >= layout.firstRow && key.row <= layout.lastRow) take(key.value);
+    for (int track : facts.curves) {
+        for (int i = 0; i <= 64; ++i) {
+            take(facts.value(track, layout.firstRow + (layout.lastRow - layout.firstRow) * i / 64.0));
+        }
+        if (const TextTrack* keys = facts.keys(track)) {
+            for (const TrackKey& key : keys->keys) {
+                if (key.row >= layout.firstRow && key.row <= layout.lastRow) take(key.value);
+            }
         }
     }
     if (!any) low = high = 0;
@@ -105,115 +171,75 @@ void curveRange(const PanelLayout& layout, const PanelFacts& facts, float& low, 
     const float margin = (high - low) * 0.1f;
     low -= margin;
     high += margin;
+    const float zoom = std::clamp(facts.valueZoom, 1.0f / 64, 64.0f);
+    const float middle = (low + high) / 2, half = (high - low) / 2 / zoom;
+    if (std::isfinite(half) && half > 0) {
+        low = middle - half;
+        high = middle + half;
+    }
 }
 
-void drawPanel(OverlayText& text, const PanelLayout& l, const PanelFacts& facts)
+std::vector<double> axisTicks(double low, double high, int most)
 {
-    const int w = l.width, h = l.height;
-    std::vector<OverlayText::Box> boxes;
-    auto box = [&](const PanelRect& r, const Colour& c) { boxes.push_back({r.x0, r.y0, r.x1, r.y1, c}); };
-    box({0, l.names.y0, l.lanes.x1, l.lanes.y1}, backdrop);
-    box({0, l.curve.y0, l.curve.x1, l.curve.y1}, backdrop);
-    box(l.strip, {0.0f, 0.0f, 0.0f, 0.75f});
-    box({l.lanes.x0, l.lanes.y0 + l.lane * facts.selected, l.lanes.x1, l.lanes.y0 + l.lane * (facts.selected + 1)},
-        selectedLane);
-    // Bar and beat lines through the lanes and the curve.
-    for (int row = static_cast<int>(std::ceil(l.firstRow / rowsPerBeat)) * rowsPerBeat; row <= l.lastRow;
-         row += rowsPerBeat) {
-        const float x = xOfRow(l, row);
-        const Colour& c = row % rowsPerBar == 0 ? barLine : beatLine;
-        box({x, l.lanes.y0, x + 1, l.lanes.y1}, c);
-        box({x, l.curve.y0, x + 1, l.curve.y1}, c);
+    std::vector<double> ticks;
+    if (!(high > low) || most < 1 || !std::isfinite(high - low)) return ticks;
+    const double rough = (high - low) / most;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = power;
+    for (double factor : {1.0, 2.0, 5.0, 10.0}) {
+        step = factor * power;
+        if ((high - low) / step <= most) break;
     }
-    // Keys in the lanes.
-    const int here = static_cast<int>(std::floor(l.row + 1e-6));
-    for (int t = 0; t < static_cast<int>(facts.names.size()); ++t) {
-        const TextTrack* track = facts.keys(t);
-        if (!track) continue;
-        const float y0 = l.lanes.y0 + l.lane * t + 1, y1 = y0 + std::max(2.0f, l.lane - 2);
-        for (const TrackKey& key : track->keys) {
-            if (key.row < l.firstRow || key.row > l.lastRow) continue;
-            const float x = xOfRow(l, key.row), half = std::max(1.5f, (y1 - y0) / 2);
-            box({x - half, y0, x + half, y1}, key.row == here ? white : keyColour);
-        }
+    for (double v = std::ceil(low / step) * step; v <= high + step * 1e-9 && ticks.size() < static_cast<size_t>(most) + 1;
+         v += step) {
+        ticks.push_back(std::fabs(v) < step * 1e-9 ? 0.0 : v);
     }
-    // The selected track's curve, a column every two pixels, and its keys.
-    float low = 0, high = 1;
-    curveRange(l, facts, low, high);
-    float previous = NAN;
-    for (float x = l.curve.x0; x < l.curve.x1; x += 2) {
-        const float v = facts.value(facts.selected, rowOfX(l, x));
-        if (!std::isfinite(v)) {
-            previous = NAN;
-            continue;
-        }
-        const float y = yOfValue(l.curve, v, low, high);
-        const float from = std::isfinite(previous) ? previous : y;
-        box({x, std::min(from, y) - 1, x + 2, std::max(from, y) + 1}, curveColour);
-        previous = y;
-    }
-    if (const TextTrack* track = facts.keys(facts.selected)) {
-        for (const TrackKey& key : track->keys) {
-            if (key.row < l.firstRow || key.row > l.lastRow || !std::isfinite(key.value)) continue;
-            const float x = xOfRow(l, key.row), y = yOfValue(l.curve, key.value, low, high);
-            const float half = key.row == facts.selectedKey ? 5.0f : 3.5f;
-            box({x - half, y - half, x + half, y + half}, key.row == facts.selectedKey ? white : keyColour);
-        }
-    }
-    const float hereX = xOfRow(l, l.row);
-    box({hereX - 1, l.lanes.y0, hereX + 1, l.lanes.y1}, hereColour);
-    box({hereX - 1, l.curve.y0, hereX + 1, l.curve.y1}, hereColour);
-    // The strip: sections, the loop, cuts, the rows shown above, the row.
-    const float perRow = static_cast<float>(w) / static_cast<float>(facts.lastRow);
-    for (size_t s = 0; s < facts.sections.size(); ++s) {
-        const double end = s + 1 < facts.sections.size() ? facts.sections[s + 1].first : facts.lastRow;
-        box({static_cast<float>(facts.sections[s].first) * perRow, l.strip.y0, static_cast<float>(end) * perRow,
-             l.strip.y1},
-            {1.0f, 1.0f, 1.0f, s % 2 ? 0.14f : 0.07f});
-    }
-    if (facts.loop) {
-        box({static_cast<float>(facts.loopFrom) * perRow, l.strip.y0, static_cast<float>(facts.loopTo) * perRow,
-             l.strip.y1},
-            {0.3f, 0.8f, 0.3f, 0.35f});
-    }
-    for (double cut : facts.cuts) {
-        box({static_cast<float>(cut) * perRow, l.strip.y0, static_cast<float>(cut) * perRow + 1, l.strip.y1},
-            {1.0f, 1.0f, 1.0f, 0.4f});
-    }
-    box({static_cast<float>(std::max(0.0, l.firstRow)) * perRow, l.strip.y0,
-         static_cast<float>(std::min(facts.lastRow, l.lastRow)) * perRow, l.strip.y0 + 2},
-        curveColour);
-    box({static_cast<float>(l.row) * perRow - 1, l.strip.y0, static_cast<float>(l.row) * perRow + 1, l.strip.y1},
-        hereColour);
-    text.fill(boxes, w, h);
-
-    // Names and values, where the lanes are tall enough to read.
-    if (l.textScale > 0) {
-        for (int t = 0; t < static_cast<int>(facts.names.size()); ++t) {
-            const std::string line = facts.names[t] + " " + valueText(facts.value(t, l.row));
-            text.print(line, 4, l.names.y0 + l.lane * t + 1, l.textScale,
-                       t == facts.selected ? curveColour : Colour{0.85f, 0.85f, 0.85f, 1.0f}, w, h);
-        }
-    }
-    const std::string& name = facts.names[facts.selected];
-    text.print(name, 4, l.curve.y0 + 4, 1.0f, curveColour, w, h);
-    text.print(valueText(facts.value(facts.selected, l.row)), 4, l.curve.y0 + 18, 1.0f, white, w, h);
-    text.print(valueText(high), 4, l.curve.y0 + 32, 0.8f, {0.6f, 0.6f, 0.6f, 1.0f}, w, h);
-    text.print(valueText(low), 4, l.curve.y1 - 12, 0.8f, {0.6f, 0.6f, 0.6f, 1.0f}, w, h);
-    if (l.strip.y1 - l.strip.y0 >= 14) {
-        for (const auto& [row, label] : facts.sections) {
-            text.print(label, static_cast<float>(row) * perRow + 3, l.strip.y0 + 3, 1.0f, {0.8f, 0.8f, 0.8f, 1.0f}, w,
-                       h);
-        }
-    }
+    return ticks;
 }
+
+std::vector<int> lineTracks(const PanelLayout& layout, int line)
+{
+    std::vector<int> tracks;
+    if (line < 0 || line >= static_cast<int>(layout.lines.size())) return tracks;
+    const SheetLine& l = layout.lines[line];
+    if (l.track >= 0) return {l.track};
+    // A header stands for its group's tracks, shown below it or folded.
+    for (size_t k = 0; k < layout.lines.size(); ++k) {
+        if (layout.lines[k].track >= 0 && layout.lines[k].group == l.group) tracks.push_back(layout.lines[k].track);
+    }
+    return tracks;
+}
+
+namespace {
+
+// A folded header's tracks are not among the lines: the names tell them.
+std::vector<int> tracksOfLine(const PanelLayout& layout, const PanelFacts& facts, int line)
+{
+    std::vector<int> tracks = lineTracks(layout, line);
+    if (!tracks.empty() || line < 0 || line >= static_cast<int>(layout.lines.size())) return tracks;
+    for (size_t t = 0; t < facts.names.size(); ++t) {
+        if (trackGroup(facts.names[t]) == layout.lines[line].group) tracks.push_back(static_cast<int>(t));
+    }
+    return tracks;
+}
+
+} // namespace
 
 PanelHit hitPanel(const PanelLayout& l, const PanelFacts& facts, float x, float y)
 {
     PanelHit hit;
     if (l.strip.contains(x, y)) {
         hit.where = PanelHit::Strip;
-        hit.row = std::clamp(x / static_cast<float>(l.width) * facts.lastRow, 0.0, facts.lastRow);
+        hit.row = std::clamp(static_cast<double>(x) / l.width * facts.lastRow, 0.0, facts.lastRow);
+        return hit;
+    }
+    if (l.header.contains(x, y)) {
+        hit.where = PanelHit::Header;
+        return hit;
+    }
+    if (l.ruler.contains(x, y)) {
+        hit.where = PanelHit::Ruler;
+        hit.row = std::clamp(l.rowOfX(x), 0.0, facts.lastRow);
         return hit;
     }
     auto nearestKey = [&](int track, float reach, const std::function<bool(const TrackKey&)>& within) {
@@ -221,7 +247,7 @@ PanelHit hitPanel(const PanelLayout& l, const PanelFacts& facts, float x, float 
         int found = -1;
         float best = reach;
         for (size_t k = 0; keys && k < keys->keys.size(); ++k) {
-            const float distance = std::fabs(xOfRow(l, keys->keys[k].row) - x);
+            const float distance = std::fabs(l.xOfRow(keys->keys[k].row) - x);
             if (distance <= best && within(keys->keys[k])) {
                 best = distance;
                 found = keys->keys[k].row;
@@ -229,22 +255,101 @@ PanelHit hitPanel(const PanelLayout& l, const PanelFacts& facts, float x, float 
         }
         return found;
     };
-    if (l.names.contains(x, y) || l.lanes.contains(x, y)) {
+    const int line = l.lineAt(y);
+    if (line >= 0 && (l.names.contains(x, y) || l.lanes.contains(x, y))) {
+        const SheetLine& sheet = l.lines[line];
+        hit.line = line;
+        hit.track = sheet.track;
+        hit.group = sheet.group;
+        hit.row = l.names.contains(x, y) ? l.row : l.rowOfX(x);
+        if (l.names.contains(x, y)) {
+            if (l.muteBox(line).contains(x, y)) hit.where = PanelHit::Mute;
+            else if (l.soloBox(line).contains(x, y)) hit.where = PanelHit::Solo;
+            else hit.where = sheet.track < 0 ? PanelHit::Fold : PanelHit::Name;
+            return hit;
+        }
         hit.where = PanelHit::Lane;
-        hit.track = std::clamp(static_cast<int>((y - l.lanes.y0) / l.lane), 0, static_cast<int>(facts.names.size()) - 1);
-        hit.row = l.names.contains(x, y) ? l.row : rowOfX(l, x);
-        if (l.lanes.contains(x, y)) hit.key = nearestKey(hit.track, 5.0f, [](const TrackKey&) { return true; });
+        int best = -1;
+        for (int track : tracksOfLine(l, facts, line)) {
+            const int key = nearestKey(track, 6.0f, [](const TrackKey&) { return true; });
+            if (key >= 0 && (best < 0 || std::fabs(l.xOfRow(key) - x) < std::fabs(l.xOfRow(best) - x))) best = key;
+        }
+        hit.key = best;
         return hit;
     }
     if (l.curve.contains(x, y)) {
         float low = 0, high = 1;
         curveRange(l, facts, low, high);
         hit.where = PanelHit::Curve;
-        hit.row = rowOfX(l, x);
-        hit.value = low + (l.curve.y1 - 4 - y) / (l.curve.y1 - l.curve.y0 - 8) * (high - low);
-        hit.key = nearestKey(facts.selected, 6.0f, [&](const TrackKey& key) {
-            return std::fabs(yOfValue(l.curve, key.value, low, high) - y) <= 8.0f;
-        });
+        hit.row = l.rowOfX(x);
+        hit.value = low + (l.curve.y1 - 4 - y) / (l.curve.height() - 8) * (high - low);
+        for (int track : facts.curves) {
+            const int key = nearestKey(track, 6.0f, [&](const TrackKey& k) {
+                return std::fabs(yOfValue(l.curve, k.value, low, high) - y) <= 8.0f;
+            });
+            if (key >= 0) {
+                hit.key = key;
+                hit.track = track;
+                break;
+            }
+        }
     }
     return hit;
+}
+
+std::vector<std::pair<int, int>> keysInBox(const PanelLayout& l, const PanelFacts& facts, float x0, float y0,
+                                           float x1, float y1)
+{
+    std::vector<std::pair<int, int>> keys;
+    const float top = std::max(std::min(y0, y1), l.names.y0), bottom = std::min(std::max(y0, y1), l.names.y1 - 1);
+    const double first = l.rowOfX(std::min(x0, x1)), last = l.rowOfX(std::max(x0, x1));
+    const int from = l.lineAt(top), to = l.lineAt(bottom);
+    if (from < 0 || to < 0) return keys;
+    for (int line = from; line <= to; ++line) {
+        for (int track : tracksOfLine(l, facts, line)) {
+            const TextTrack* text = facts.keys(track);
+            for (size_t k = 0; text && k < text->keys.size(); ++k) {
+                const int row = text->keys[k].row;
+                if (row >= first && row <= last && row >= l.firstRow && row <= l.lastRow &&
+                    std::find(keys.begin(), keys.end(), std::make_pair(track, row)) == keys.end()) {
+                    keys.emplace_back(track, row);
+                }
+            }
+        }
+    }
+    return keys;
+}
+
+std::string printableText(const std::string& line)
+{
+    std::string out;
+    out.reserve(line.size());
+    for (size_t i = 0; i < line.size();) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        if (c < 0x80) {
+            out.push_back(c < 32 || c == 127 ? '?' : static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        // A whole, shortest-form sequence of 2 to 4 bytes stays as it is.
+        const size_t length = c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
+        bool whole = length > 0 && i + length <= line.size();
+        for (size_t k = 1; whole && k < length; ++k) whole = (static_cast<unsigned char>(line[i + k]) & 0xc0) == 0x80;
+        if (whole && length == 3) {
+            const unsigned char next = static_cast<unsigned char>(line[i + 1]);
+            whole = !(c == 0xe0 && next < 0xa0) && !(c == 0xed && next >= 0xa0);
+        }
+        if (whole && length == 4) {
+            const unsigned char next = static_cast<unsigned char>(line[i + 1]);
+            whole = !(c == 0xf0 && next < 0x90) && !(c == 0xf4 && next >= 0x90);
+        }
+        if (!whole) {
+            out.push_back('?');
+            ++i;
+            continue;
+        }
+        out.append(line, i, length);
+        i += length;
+    }
+    return out;
 }

@@ -8,6 +8,10 @@
 #include "render/programs.h"
 #include "render/render_screen.h"
 #include "render/scene_index.h"
+#include "gui.h"
+#include "panel_draw.h"
+
+#include <imgui.h>
 
 #include <GL/freeglut.h>
 
@@ -81,46 +85,150 @@ std::string describeFrameSize()
     return line;
 }
 
-// The frame's size as the control chooses it, for the window as it is.
+// The frame's size as the control chooses it, for the space it is shown
+// in: the window, or the picture's place above the panel.
 void applyFrameSize()
 {
     Sizing& sizing = LIVE.sizing;
     const FrameChoice choice = sizing.control->choice();
     setFrameSize(choice.width, choice.height, choice.sceneScale, sizing.width, sizing.height);
+    const PanelRect& area = sizing.area;
+    if (area.width() >= sizing.width && area.height() >= sizing.height) {
+        setShownArea(0, 0, 0, 0);
+    } else {
+        setShownArea(static_cast<int>(area.x0), sizing.height - static_cast<int>(area.y1), static_cast<int>(area.width()),
+                     static_cast<int>(area.height()));
+    }
     const bool changed = !(choice == sizing.applied);
     sizing.applied = choice;
-    if (changed && LIVE.frame > 0) say(describeFrameSize());
+    if (changed && LIVE.frame > 0) sayOnConsole(describeFrameSize());
 }
 
-// Before the swap, over the finished picture: the errors always, the
-// figures when asked for.
+// Where the picture goes: the window, or above the panel when it shows.
+void placePicture()
+{
+    Sizing& sizing = LIVE.sizing;
+    const PanelRect area = LIVE.edit.panel && guiStarted() ? panelLayout().picture : wholeWindow(sizing.width, sizing.height);
+    if (area.x0 == sizing.area.x0 && area.y0 == sizing.area.y0 && area.x1 == sizing.area.x1 &&
+        area.y1 == sizing.area.y1) {
+        return;
+    }
+    sizing.area = area;
+    sizing.control->setWindow(std::max(1, static_cast<int>(area.width())), std::max(1, static_cast<int>(area.height())));
+    applyFrameSize();
+}
+
+namespace {
+
+constexpr ImGuiWindowFlags plainWindow = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoInputs |
+                                         ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings |
+                                         ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav;
+
+const ImVec4 errorColour(1.0f, 0.35f, 0.3f, 1.0f);
+
+void lines(const std::vector<std::string>& text, const ImVec4& colour)
+{
+    for (const std::string& line : text) ImGui::TextColored(colour, "%s", printableText(line).c_str());
+}
+
+// Keys and commands in two columns, scrolling, as large as the window lets.
+void drawHelp(int width, int height)
+{
+    const float w = std::min(static_cast<float>(width) - 16, guiFontSize() * 52);
+    const float h = static_cast<float>(height) - 16;
+    ImGui::SetNextWindowPos(ImVec2((static_cast<float>(width) - w) / 2, 8), ImGuiCond_Always);
+    ImGui::SetNextWindowSize(ImVec2(w, h), ImGuiCond_Always);
+    ImGui::SetNextWindowBgAlpha(0.96f);
+    if (ImGui::Begin("Keys and commands (h closes, the wheel scrolls)", nullptr,
+                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoMove |
+                         ImGuiWindowFlags_NoResize)) {
+        if (ImGui::BeginTable("help", 2, ImGuiTableFlags_SizingStretchProp)) {
+            ImGui::TableSetupColumn("key", ImGuiTableColumnFlags_WidthStretch, 0.38f);
+            ImGui::TableSetupColumn("does", ImGuiTableColumnFlags_WidthStretch, 0.62f);
+            for (const std::string& line : helpText()) {
+                ImGui::TableNextRow();
+                ImGui::TableNextColumn();
+                if (line.rfind("# ", 0) == 0) {
+                    ImGui::Spacing();
+                    ImGui::TextColored(ImVec4(1.0f, 0.85f, 0.4f, 1.0f), "%s", line.c_str() + 2);
+                    continue;
+                }
+                const size_t tab = line.find('\t');
+                ImGui::TextWrapped("%s", line.substr(0, tab).c_str());
+                ImGui::TableNextColumn();
+                ImGui::TextWrapped("%s", tab == std::string::npos ? "" : line.c_str() + tab + 1);
+            }
+            ImGui::EndTable();
+        }
+    }
+    ImGui::End();
+}
+
+} // namespace
+
+// Before the swap, over the finished picture: the figures when asked for,
+// the errors always, what actions did for a few seconds, the command line,
+// the panel and the help.
 void drawOverlay()
 {
+    if (!guiStarted()) return;
     const int width = LIVE.sizing.width, height = LIVE.sizing.height;
-    int y = 0;
-    if (LIVE.overlay) {
-        const std::vector<std::string> lines = figures();
-        LIVE.text->draw(lines, 0, y, {1.0f, 1.0f, 1.0f}, width, height);
-        y += static_cast<int>(lines.size()) * 24 + 8;
+    guiBeginFrame(width, height);
+    const PanelRect& area = LIVE.sizing.area;
+    if (LIVE.edit.panel) {
+        const PanelLayout layout = panelLayout();
+        drawPanel(layout, panelFacts(), panelHeader());
+        if (LIVE.edit.boxing) {
+            const Editing& e = LIVE.edit;
+            ImGui::GetForegroundDrawList()->AddRect(ImVec2(std::min(e.boxX0, e.boxX1), std::min(e.boxY0, e.boxY1)),
+                                                    ImVec2(std::max(e.boxX0, e.boxX1), std::max(e.boxY0, e.boxY1)),
+                                                    IM_COL32(255, 255, 255, 220));
+        }
     }
-    if (LIVE.edit.panel) drawPanel(*LIVE.text, panelLayout(), panelFacts());
-    if (LIVE.edit.help) {
-        LIVE.text->draw(helpLines, 0, y, {1.0f, 0.9f, 0.5f}, width, height);
-        y += static_cast<int>(helpLines.size()) * 24 + 8;
-    }
-    if (LIVE.edit.prompting) {
-        LIVE.text->draw({":" + LIVE.edit.prompt + "_"}, 0, y, {1.0f, 1.0f, 1.0f}, width, height);
-        y += 24 + 8;
-    }
-    if (!LIVE.tunegen.status.empty()) {
-        LIVE.text->draw({LIVE.tunegen.status}, 0, y, {0.55f, 0.85f, 1.0f}, width, height);
-        y += 24 + 8;
-    }
+    // Top left: figures, the music's render, errors.
     std::vector<std::string> errors;
-    for (const auto& [file, lines] : LIVE.errors) {
-        for (size_t i = 0; i < lines.size() && i < 4; ++i) errors.push_back(lines[i]);
+    for (const auto& [file, text] : LIVE.errors) {
+        for (size_t i = 0; i < text.size() && i < 4; ++i) errors.push_back(text[i]);
     }
-    LIVE.text->draw(errors, 0, y, {1.0f, 0.35f, 0.3f}, width, height);
+    if (LIVE.overlay || !errors.empty() || !LIVE.tunegen.status.empty()) {
+        ImGui::SetNextWindowPos(ImVec2(0, 0), ImGuiCond_Always);
+        ImGui::SetNextWindowBgAlpha(0.75f);
+        // Wrapping is set inside a window: outside, it would show ImGui's
+        // own debug window.
+        if (ImGui::Begin("figures", nullptr, plainWindow)) {
+            ImGui::PushTextWrapPos(static_cast<float>(width) - 16);
+            if (LIVE.overlay) lines(figures(), ImVec4(1, 1, 1, 1));
+            if (!LIVE.tunegen.status.empty()) lines({LIVE.tunegen.status}, ImVec4(0.55f, 0.85f, 1.0f, 1.0f));
+            lines(errors, errorColour);
+            ImGui::PopTextWrapPos();
+        }
+        ImGui::End();
+    }
+    // Bottom left of the picture: what the last actions did, and the
+    // command line under them.
+    const auto now = Clock::now();
+    while (!LIVE.messages.empty() && (now - LIVE.messages.front().at > std::chrono::seconds(4) || LIVE.messages.size() > 4)) {
+        LIVE.messages.pop_front();
+    }
+    if (!LIVE.messages.empty() || LIVE.edit.prompting) {
+        ImGui::SetNextWindowPos(ImVec2(area.x0 + 4, area.y1 - 4), ImGuiCond_Always, ImVec2(0, 1));
+        ImGui::SetNextWindowBgAlpha(0.8f);
+        if (ImGui::Begin("messages", nullptr, plainWindow)) {
+            ImGui::PushTextWrapPos(std::max(120.0f, area.width() * 0.55f));
+            for (const Message& message : LIVE.messages) {
+                const bool error = message.text.rfind("error: ", 0) == 0;
+                ImGui::TextColored(error ? errorColour : ImVec4(0.85f, 0.95f, 0.85f, 1.0f), "%s",
+                                   printableText(message.text).c_str());
+            }
+            if (LIVE.edit.prompting) {
+                ImGui::TextColored(ImVec4(1, 1, 1, 1), ":%s_", printableText(LIVE.edit.prompt).c_str());
+            }
+            ImGui::PopTextWrapPos();
+        }
+        ImGui::End();
+    }
+    if (LIVE.edit.help) drawHelp(width, height);
+    guiEndFrame();
 }
 
 void countFrame()
@@ -135,7 +243,7 @@ void countFrame()
     if (LIVE.overlay) {
         std::string line;
         for (const std::string& part : figures()) line += (line.empty() ? "" : "  |  ") + part;
-        say(line);
+        sayOnConsole(line);
     }
 }
 

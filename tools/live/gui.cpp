@@ -1,0 +1,123 @@
+#include "gui.h"
+
+#include "files.h"
+#include "panel.h"
+
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <imgui.h>
+#include <backends/imgui_impl_glut.h>
+#include <backends/imgui_impl_opengl3.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A font file past this is not the font the build named.
+constexpr size_t fontFileLimit = 16u << 20;
+
+struct Gui {
+    bool started = false;
+    std::string fontBytes; // the atlas reads the font from here
+    float fontSize = 0;
+} GUI;
+
+void loadFont(float size)
+{
+    ImGuiIO& io = ImGui::GetIO();
+    io.Fonts->Clear();
+    ImFontConfig config;
+    config.FontDataOwnedByAtlas = false;
+    config.OversampleH = 2;
+    if (GUI.fontBytes.empty() ||
+        !io.Fonts->AddFontFromMemoryTTF(GUI.fontBytes.data(), static_cast<int>(GUI.fontBytes.size()), size, &config)) {
+        ImFontConfig own;
+        own.SizePixels = std::round(size);
+        io.Fonts->AddFontDefault(&own);
+    }
+    GUI.fontSize = size;
+}
+
+} // namespace
+
+bool startGui(std::string& error)
+{
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    // Nothing of the interface's state is kept between runs.
+    io.IniFilename = nullptr;
+    io.LogFilename = nullptr;
+    ImGui::StyleColorsDark();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.WindowRounding = 2;
+    style.WindowBorderSize = 0;
+    style.Colors[ImGuiCol_WindowBg].w = 0.92f;
+    std::string ignored;
+    if (!readWholeFile(ORVANTA_UI_FONT, GUI.fontBytes, ignored, fontFileLimit)) GUI.fontBytes.clear();
+    if (!ImGui_ImplGLUT_Init() || !ImGui_ImplOpenGL3_Init("#version 330 core")) {
+        error = "the interface's OpenGL 3 back end did not start";
+        ImGui::DestroyContext();
+        return false;
+    }
+    loadFont(panelFontSize(glutGet(GLUT_WINDOW_HEIGHT)));
+    GUI.started = true;
+    return true;
+}
+
+bool guiStarted()
+{
+    return GUI.started;
+}
+
+float guiFontSize()
+{
+    return GUI.fontSize;
+}
+
+void guiBeginFrame(int width, int height)
+{
+    const float size = panelFontSize(height);
+    if (size != GUI.fontSize) {
+        ImGui_ImplOpenGL3_DestroyFontsTexture();
+        loadFont(size);
+        ImGui_ImplOpenGL3_CreateFontsTexture();
+    }
+    ImGui::GetIO().DisplaySize = ImVec2(static_cast<float>(width), static_cast<float>(height));
+    ImGui_ImplOpenGL3_NewFrame();
+    // The GLUT back end's frame begins ImGui's.
+    ImGui_ImplGLUT_NewFrame();
+}
+
+void guiEndFrame()
+{
+    ImGui::Render();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, static_cast<int>(ImGui::GetIO().DisplaySize.x), static_cast<int>(ImGui::GetIO().DisplaySize.y));
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    // The frame's passes expect these as they left them.
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+}
+
+void guiMouse(int button, int state, int x, int y)
+{
+    if (GUI.started) ImGui_ImplGLUT_MouseFunc(button, state, x, y);
+}
+
+void guiMotion(int x, int y)
+{
+    if (GUI.started) ImGui_ImplGLUT_MotionFunc(x, y);
+}
+
+void guiWheel(int direction, int x, int y)
+{
+    if (GUI.started) ImGui_ImplGLUT_MouseWheelFunc(0, direction, x, y);
+}
+
+bool guiWantsMouse()
+{
+    return GUI.started && ImGui::GetIO().WantCaptureMouse;
+}

@@ -1,0 +1,34 @@
+// live/gui: the player's interface toolkit, Dear ImGui with its GLUT and
+// OpenGL 3 back ends. It owns the ImGui context and the font: DejaVu Sans
+// at a size that follows the window's height (ImGui's own font where the
+// file cannot be read), so that text stays readable from 960x540 up.
+//
+//     startGui();                          // once, with the window's context current
+//     guiBeginFrame(width, height);        // then ImGui:: calls
+//     guiEndFrame();                       // draws into framebuffer 0
+//     if (!guiWantsMouse()) ...            // the click is the player's
+//
+// The mouse reaches ImGui through guiMouse/guiMotion/guiWheel; the keys
+// stay the player's (its command line is its own), so that no key is ever
+// swallowed by a field that happens to hold the focus.
+#pragma once
+
+#include <string>
+
+// Failure: false and why; the player then shows no interface beyond its
+// console.
+bool startGui(std::string& error);
+bool guiStarted();
+
+void guiBeginFrame(int width, int height);
+void guiEndFrame();
+
+// The font's size in pixels now (panelFontSize of the window's height).
+float guiFontSize();
+
+void guiMouse(int button, int state, int x, int y);
+void guiMotion(int x, int y);
+void guiWheel(int direction, int x, int y);
+// Whether the pointer is over one of ImGui's windows (the help, the
+// messages): a click there is ImGui's.
+bool guiWantsMouse();

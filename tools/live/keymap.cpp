@@ -1,0 +1,179 @@
+#include "keymap.h"
+
+#include "live.h"
+
+#include "demo/clock.h"
+#include "demo/timeline.h"
+#include "render/pass_timing.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+
+namespace live {
+namespace {
+
+TrackEditor& editor()
+{
+    return *LIVE.editor;
+}
+
+bool selecting()
+{
+    return !editor().selection().empty();
+}
+
+// The key at the row, or the selection when there is one, a number of rows.
+void moveKeys(int rows)
+{
+    if (selecting()) editor().run("move " + std::to_string(rows));
+    else editor().moveKey(rows);
+}
+
+void copyKeys(bool all)
+{
+    if (selecting() && !all) {
+        editor().copySelection();
+        return;
+    }
+    // The loop's span, or the bar under way.
+    const int bar = static_cast<int>(currentRow()) / rowsPerBar * rowsPerBar;
+    const int from = LIVE.time.loop ? static_cast<int>(LIVE.time.loopFrom) : bar;
+    const int to = LIVE.time.loop ? static_cast<int>(LIVE.time.loopTo) : bar + rowsPerBar - 1;
+    editor().run("copy " + (all ? std::string("all") : editor().selected()) + " " + std::to_string(from) + " " +
+                 std::to_string(to));
+}
+
+void zoomRows(double factor)
+{
+    LIVE.edit.view.span = std::clamp(LIVE.edit.view.span * factor, 8.0, 1024.0);
+}
+
+void zoomValues(float factor)
+{
+    LIVE.edit.view.valueZoom = std::clamp(LIVE.edit.view.valueZoom * factor, 1.0f / 64, 64.0f);
+}
+
+const std::vector<KeyPart> table = {
+    {"Play",
+     {
+         {{' '}, "space", "pause, play", [](int, bool) { editor().run(LIVE.time.paused ? "play" : "pause"); }},
+         {{specialKey(GLUT_KEY_LEFT), specialKey(GLUT_KEY_RIGHT)}, "left right", "a beat back, on (shift: a bar)",
+          [](int key, bool shift) {
+              const int step = shift ? rowsPerBar : rowsPerBeat;
+              moveTo(currentRow() + (key == specialKey(GLUT_KEY_LEFT) ? -step : step));
+          }},
+         {{specialKey(GLUT_KEY_PAGE_UP), specialKey(GLUT_KEY_PAGE_DOWN)}, "page up, down", "the cut before, after",
+          [](int key, bool) { moveTo(key == specialKey(GLUT_KEY_PAGE_UP) ? cutBefore(currentRow()) : cutAfter(currentRow())); }},
+         {{specialKey(GLUT_KEY_HOME)}, "home", "the start", [](int, bool) { moveTo(0.0); }},
+         {{'1', '2', '3', '4', '5', '6'}, "1 - 6", "the sections: intro, build, drop, breakdown, climax, outro",
+          [](int key, bool) { moveTo(sectionRows[key - '1']); }},
+         {{'l', 'L'}, "l", "loop the section, again: no loop", [](int, bool) { toggleSectionLoop(); }},
+         {{'-', '+', '='}, "- +", "slower, faster (1, 1/2, 1/4)",
+          [](int key, bool) {
+              const int slowness = std::clamp(LIVE.time.slowness + (key == '-' ? 1 : -1), 0, 2);
+              setTimeMode(LIVE.time.paused, slowness);
+              say("speed 1/" + std::to_string(1 << slowness));
+          }},
+         {{'o', 'O'}, "o", "the figures: row, frame rate, sizes, pass times",
+          [](int, bool) {
+              LIVE.overlay = !LIVE.overlay;
+              setPassTiming(LIVE.overlay);
+          }},
+         {{27}, "escape", "close the command line, else quit", [](int, bool) { quitWithEdits(); }},
+     }},
+    {"Edit",
+     {
+         {{'\t'}, "tab, shift+tab", "the next, previous track", [](int, bool shift) { editor().select(shift ? -1 : 1); }},
+         {{specialKey(GLUT_KEY_UP), specialKey(GLUT_KEY_DOWN)}, "up down", "nudge the value (shift: coarse)",
+          [](int key, bool shift) { editor().nudge(key == specialKey(GLUT_KEY_UP) ? 1 : -1, shift); }},
+         {{'\r'}, "enter", "type a value for the key at the row",
+          [](int, bool) { openPrompt("key " + editor().selected() + " "); }},
+         {{'i', 'I'}, "i", "the next interpolation", [](int, bool) { editor().cycleInterpolation(); }},
+         {{'x', 'X', 127}, "x, delete", "delete the key at the row, or the selection",
+          [](int, bool) {
+              if (selecting()) editor().deleteSelection();
+              else editor().deleteKey();
+          }},
+         {{','}, ", .", "move the key or the selection a row back, on", [](int, bool) { moveKeys(-1); }},
+         {{'.'}, "", "", [](int, bool) { moveKeys(1); }},
+         {{'<'}, "< >", "... a beat", [](int, bool) { moveKeys(-rowsPerBeat); }},
+         {{'>'}, "", "", [](int, bool) { moveKeys(rowsPerBeat); }},
+         {{'c'}, "c", "copy the selection, else the bar (or loop) of the track", [](int, bool) { copyKeys(false); }},
+         {{'C'}, "shift+c", "copy the bar (or loop) of every track", [](int, bool) { copyKeys(true); }},
+         {{'v', 'V'}, "v", "paste at the row",
+          [](int, bool) { editor().run("paste " + (editor().copiedAll() ? std::string("all") : editor().selected())); }},
+         {{'n'}, "n, shift+n", "insert a beat at the row in the track, in all",
+          [](int, bool) { editor().run("insert " + editor().selected() + " 4"); }},
+         {{'N'}, "", "", [](int, bool) { editor().run("insert all 4"); }},
+         {{'r'}, "r, shift+r", "remove a beat at the row in the track, in all",
+          [](int, bool) { editor().run("remove " + editor().selected() + " 4"); }},
+         {{'R'}, "", "", [](int, bool) { editor().run("remove all 4"); }},
+         {{'m', 'M'}, "m", "a marker at the row: type its name", [](int, bool) { openPrompt("mark "); }},
+         {{'g', 'G'}, "g", "go to a row or a marker: type it", [](int, bool) { openPrompt("goto "); }},
+         {{'d', 'D'}, "d", "select nothing", [](int, bool) { editor().run("deselect"); }},
+         {{26}, "ctrl+z", "undo", [](int, bool) { editor().run("undo"); }},
+         {{25}, "ctrl+y", "redo", [](int, bool) { editor().run("redo"); }},
+         {{':'}, ":", "the command line (escape closes it)", [](int, bool) { openPrompt(""); }},
+     }},
+    {"Panel",
+     {
+         {{'t', 'T'}, "t", "the track panel, shown or hidden", [](int, bool) { LIVE.edit.panel = !LIVE.edit.panel; }},
+         {{'f', 'F', '/'}, "f, /", "filter the tracks by name: type it", [](int, bool) { openPrompt("filter "); }},
+         {{'u', 'U'}, "u", "mute the track, again: back",
+          [](int, bool) { editor().run("mute " + editor().selected()); }},
+         {{'s', 'S'}, "s", "solo the track, again: back", [](int, bool) { editor().run("solo " + editor().selected()); }},
+         {{'z'}, "z, shift+z", "zoom in, out in rows (the wheel over the lanes)", [](int, bool) { zoomRows(0.5); }},
+         {{'Z'}, "", "", [](int, bool) { zoomRows(2.0); }},
+         {{']'}, "] [", "zoom in, out in value (the wheel over the curves)", [](int, bool) { zoomValues(2.0f); }},
+         {{'['}, "", "", [](int, bool) { zoomValues(0.5f); }},
+         {{'h', 'H', '?'}, "h, ?", "this help (the wheel scrolls it)", [](int, bool) { LIVE.edit.help = !LIVE.edit.help; }},
+     }},
+};
+
+} // namespace
+
+const std::vector<KeyPart>& liveKeys()
+{
+    return table;
+}
+
+bool pressKey(int key, bool shift)
+{
+    for (const KeyPart& part : table) {
+        for (const LiveKey& entry : part.keys) {
+            if (std::find(entry.keys.begin(), entry.keys.end(), key) != entry.keys.end()) {
+                entry.act(key, shift);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> helpText()
+{
+    std::vector<std::string> lines;
+    for (const KeyPart& part : table) {
+        lines.push_back(std::string("# ") + part.heading);
+        for (const LiveKey& entry : part.keys) {
+            if (*entry.label) lines.push_back(std::string(entry.label) + "\t" + entry.does);
+        }
+    }
+    lines.push_back("# Mouse");
+    lines.push_back("strip, ruler\tgo to the row under it; drag to scrub");
+    lines.push_back("name\tpick the track; its M, S boxes mute, solo; a group's name folds it");
+    lines.push_back("key\tselect it (shift: add or take away); drag to move the selection in time");
+    lines.push_back("lane\tdrag a box: select the keys in it (shift: add)");
+    lines.push_back("curve\tdrag a key: its row and value, or the selection's value");
+    lines.push_back("wheel\tover the names: scroll; over the lanes: zoom rows; over the curves: zoom values");
+    lines.push_back("# Commands (: in the window, or a line on standard input)");
+    for (const EditorCommand& command : editorCommands()) {
+        lines.push_back(std::string(command.name) + (*command.arguments ? std::string(" ") + command.arguments : "") +
+                        "\t" + command.does);
+    }
+    lines.push_back("POS\ta row, or bar:beat:row (2:1:0 is row 36)");
+    return lines;
+}
+
+} // namespace live

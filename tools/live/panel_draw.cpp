@@ -1,0 +1,288 @@
+// The track panel drawn with ImGui's draw lists, at the places panel.cpp
+// gives: opaque, under ImGui's own windows.
+#include "panel_draw.h"
+
+#include "demo/timeline.h"
+#include "gui.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+const ImU32 panelBack = IM_COL32(22, 24, 28, 255);
+const ImU32 laneBack = IM_COL32(30, 33, 38, 255);
+const ImU32 laneAlternate = IM_COL32(35, 38, 44, 255);
+const ImU32 headerBack = IM_COL32(44, 48, 56, 255);
+const ImU32 selectedBack = IM_COL32(45, 70, 110, 255);
+const ImU32 beatLine = IM_COL32(255, 255, 255, 18);
+const ImU32 barLine = IM_COL32(255, 255, 255, 60);
+const ImU32 keyColour = IM_COL32(255, 214, 80, 255);
+const ImU32 keyPicked = IM_COL32(255, 255, 255, 255);
+const ImU32 hereColour = IM_COL32(255, 80, 70, 255);
+const ImU32 textColour = IM_COL32(220, 222, 226, 255);
+const ImU32 dimText = IM_COL32(150, 155, 165, 255);
+const ImU32 markerColour = IM_COL32(120, 230, 140, 255);
+const ImU32 mutedColour = IM_COL32(230, 120, 60, 255);
+const ImU32 soloColour = IM_COL32(90, 200, 255, 255);
+
+// The curve view's tracks, the selected one first.
+const ImU32 curveColours[] = {IM_COL32(110, 220, 255, 255), IM_COL32(255, 150, 90, 255), IM_COL32(170, 255, 120, 255),
+                              IM_COL32(240, 120, 240, 255), IM_COL32(255, 240, 120, 255), IM_COL32(150, 160, 255, 255)};
+
+ImVec2 at(float x, float y)
+{
+    return ImVec2(x, y);
+}
+
+void rect(ImDrawList* list, const PanelRect& r, ImU32 colour)
+{
+    list->AddRectFilled(at(r.x0, r.y0), at(r.x1, r.y1), colour);
+}
+
+void text(ImDrawList* list, float x, float y, ImU32 colour, const std::string& line)
+{
+    const std::string shown = printableText(line);
+    list->AddText(at(x, y), colour, shown.c_str(), shown.c_str() + shown.size());
+}
+
+float textWidth(const std::string& line)
+{
+    return ImGui::CalcTextSize(line.c_str()).x;
+}
+
+std::string valueText(double value)
+{
+    char out[32];
+    std::snprintf(out, sizeof out, "%.4g", value);
+    return out;
+}
+
+void diamond(ImDrawList* list, float x, float y, float half, ImU32 colour)
+{
+    list->AddQuadFilled(at(x, y - half), at(x + half, y), at(x, y + half), at(x - half, y), colour);
+}
+
+void box(ImDrawList* list, const PanelRect& r, bool on, ImU32 colour, const char* letter)
+{
+    if (on) list->AddRectFilled(at(r.x0, r.y0), at(r.x1, r.y1), colour, 2);
+    else list->AddRect(at(r.x0, r.y0), at(r.x1, r.y1), dimText, 2);
+    const ImVec2 size = ImGui::CalcTextSize(letter);
+    list->AddText(at((r.x0 + r.x1 - size.x) / 2, (r.y0 + r.y1 - size.y) / 2), on ? IM_COL32(0, 0, 0, 255) : dimText,
+                  letter);
+}
+
+// Bar and beat lines over a band, thinned where they would crowd.
+void gridLines(ImDrawList* list, const PanelLayout& l, float y0, float y1)
+{
+    const double pixelsPerRow = l.lanes.width() / (l.lastRow - l.firstRow);
+    const int step = pixelsPerRow * rowsPerBeat >= 6 ? rowsPerBeat : pixelsPerRow * rowsPerBar >= 6 ? rowsPerBar : rowsPerBar * 8;
+    for (int r = static_cast<int>(std::ceil(l.firstRow / step)) * step; r <= l.lastRow; r += step) {
+        const float x = std::floor(l.xOfRow(r));
+        list->AddLine(at(x, y0), at(x, y1), r % rowsPerBar == 0 ? barLine : beatLine);
+    }
+}
+
+void drawRuler(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
+{
+    rect(list, l.ruler, headerBack);
+    gridLines(list, l, l.ruler.y1 - 5, l.ruler.y1);
+    // Bar numbers, 1 for the first bar, as many as fit.
+    const float barWidth = static_cast<float>(l.lanes.width() / (l.lastRow - l.firstRow) * rowsPerBar);
+    int every = 1;
+    while (barWidth * every < textWidth("0000") + 8) every *= 2;
+    const int firstBar = std::max(0, static_cast<int>(std::ceil(l.firstRow / rowsPerBar)));
+    for (int bar = firstBar / every * every; bar * rowsPerBar <= l.lastRow; bar += every) {
+        if (bar * rowsPerBar < l.firstRow) continue;
+        const float x = l.xOfRow(bar * rowsPerBar);
+        text(list, x + 2, l.ruler.y0 + 2, dimText, std::to_string(bar + 1));
+    }
+    list->PushClipRect(at(l.ruler.x0, l.ruler.y0), at(l.ruler.x1, l.ruler.y1), true);
+    for (const auto& [row, name] : facts.sections) {
+        if (row < l.firstRow - 64 || row > l.lastRow) continue;
+        const float x = l.xOfRow(row);
+        list->AddLine(at(x, l.ruler.y0), at(x, l.ruler.y1), textColour, 2);
+        text(list, x + 4 + textWidth("000"), l.ruler.y0 + 2, textColour, name);
+    }
+    for (const auto& [row, name] : facts.markers) {
+        if (row < l.firstRow - 64 || row > l.lastRow) continue;
+        const float x = l.xOfRow(row);
+        list->AddTriangleFilled(at(x, l.ruler.y1), at(x - 5, l.ruler.y1 - 7), at(x + 5, l.ruler.y1 - 7), markerColour);
+        text(list, x + 6, l.ruler.y0 + 2, markerColour, name);
+    }
+    list->PopClipRect();
+}
+
+void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
+{
+    const int here = static_cast<int>(std::floor(l.row + 1e-6));
+    const float half = std::max(3.0f, (l.lane - 6) / 2);
+    for (int line = l.firstLine; line < l.firstLine + l.shownLines && line < static_cast<int>(l.lines.size()); ++line) {
+        const SheetLine& sheet = l.lines[line];
+        const float y0 = l.lineTop(line), y1 = y0 + l.lane;
+        const bool header = sheet.track < 0;
+        const bool chosen = sheet.track == facts.selected;
+        rect(list, {0, y0, l.lanes.x1, y1}, chosen ? selectedBack : header ? headerBack : line % 2 ? laneAlternate : laneBack);
+        std::vector<int> tracks = lineTracks(l, line);
+        if (header && tracks.empty()) {
+            for (size_t t = 0; t < facts.names.size(); ++t) {
+                if (trackGroup(facts.names[t]) == sheet.group) tracks.push_back(static_cast<int>(t));
+            }
+        }
+        // Names: a header's triangle and group, a track's name indented under
+        // it, and its value at the row.
+        const float textY = y0 + (l.lane - l.fontSize) / 2 - 1;
+        list->PushClipRect(at(l.names.x0, y0), at(l.muteBox(line).x0 - 2, y1), true);
+        if (header) {
+            const bool open = std::any_of(l.lines.begin(), l.lines.end(),
+                                          [&](const SheetLine& s) { return s.track >= 0 && s.group == sheet.group; });
+            const float cx = 9, cy = y0 + l.lane / 2, s = l.fontSize * 0.3f;
+            if (open) list->AddTriangleFilled(at(cx - s, cy - s / 2), at(cx + s, cy - s / 2), at(cx, cy + s), textColour);
+            else list->AddTriangleFilled(at(cx - s / 2, cy - s), at(cx + s, cy), at(cx - s / 2, cy + s), textColour);
+            text(list, 18, textY, textColour, sheet.group + "  (" + std::to_string(tracks.size()) + ")");
+        } else {
+            const float indent = sheet.group.empty() ? 6 : 18;
+            const std::string& name = facts.names[sheet.track];
+            text(list, indent, textY, chosen ? keyPicked : textColour, name);
+            const std::string value = valueText(facts.value(sheet.track, l.row));
+            const float x = std::max(indent + textWidth(name) + 8, l.muteBox(line).x0 - 6 - textWidth(value));
+            text(list, x, textY, dimText, value);
+        }
+        list->PopClipRect();
+        const bool allMuted = !tracks.empty() && std::all_of(tracks.begin(), tracks.end(), [&](int t) { return facts.muted.count(t) > 0; });
+        const bool allSoloed = !tracks.empty() && std::all_of(tracks.begin(), tracks.end(), [&](int t) { return facts.soloed.count(t) > 0; });
+        box(list, l.muteBox(line), allMuted, mutedColour, "M");
+        box(list, l.soloBox(line), allSoloed, soloColour, "S");
+        // The lane's keys.
+        list->PushClipRect(at(l.lanes.x0, y0), at(l.lanes.x1, y1), true);
+        for (int track : tracks) {
+            const TextTrack* keys = facts.keys(track);
+            for (size_t k = 0; keys && k < keys->keys.size(); ++k) {
+                const int row = keys->keys[k].row;
+                if (row < l.firstRow - 1 || row > l.lastRow + 1) continue;
+                const bool picked = facts.isSelected(track, row);
+                diamond(list, l.xOfRow(row), y0 + l.lane / 2, picked ? half + 1.5f : half,
+                        picked || row == here ? keyPicked : keyColour);
+                if (picked) list->AddCircle(at(l.xOfRow(row), y0 + l.lane / 2), half + 4, keyPicked, 12, 1.5f);
+            }
+        }
+        list->PopClipRect();
+    }
+    list->PushClipRect(at(l.lanes.x0, l.lanes.y0), at(l.lanes.x1, l.lanes.y1), true);
+    gridLines(list, l, l.lanes.y0, l.lanes.y1);
+    list->PopClipRect();
+    // How far the sheet scrolls, at its right edge.
+    const int total = static_cast<int>(l.lines.size());
+    if (total > l.shownLines) {
+        const float h = l.names.height();
+        const float top = l.names.y0 + h * l.firstLine / total, bottom = l.names.y0 + h * (l.firstLine + l.shownLines) / total;
+        list->AddRectFilled(at(l.lanes.x1 - 4, top), at(l.lanes.x1, bottom), IM_COL32(255, 255, 255, 90), 2);
+    }
+}
+
+void drawCurves(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
+{
+    rect(list, l.axis, panelBack);
+    rect(list, l.curve, laneBack);
+    float low = 0, high = 1;
+    curveRange(l, facts, low, high);
+    // The value axis: round values, labelled, with faint lines across.
+    const int most = std::max(2, static_cast<int>(l.curve.height() / (l.fontSize * 1.6f)));
+    for (double v : axisTicks(low, high, most)) {
+        const float y = yOfValue(l.curve, static_cast<float>(v), low, high);
+        list->AddLine(at(l.curve.x0, y), at(l.curve.x1, y), IM_COL32(255, 255, 255, v == 0 ? 50 : 22));
+        const std::string label = valueText(v);
+        text(list, l.axis.x1 - 6 - textWidth(label), y - l.fontSize / 2 - 1, dimText, label);
+    }
+    list->PushClipRect(at(l.curve.x0, l.curve.y0), at(l.curve.x1, l.curve.y1), true);
+    gridLines(list, l, l.curve.y0, l.curve.y1);
+    for (size_t c = 0; c < facts.curves.size(); ++c) {
+        const int track = facts.curves[c];
+        const ImU32 colour = curveColours[c % std::size(curveColours)];
+        // The curve as the demo samples it, a point every two pixels: its
+        // steps, ramps and smooth turns show as they play.
+        std::vector<ImVec2> points;
+        for (float x = l.curve.x0; x <= l.curve.x1; x += 2) {
+            const float v = facts.value(track, l.rowOfX(x));
+            if (!std::isfinite(v)) {
+                if (points.size() > 1) list->AddPolyline(points.data(), static_cast<int>(points.size()), colour, 0, 1.5f);
+                points.clear();
+                continue;
+            }
+            points.push_back(at(x, std::clamp(yOfValue(l.curve, v, low, high), l.curve.y0 - 2, l.curve.y1 + 2)));
+        }
+        if (points.size() > 1) list->AddPolyline(points.data(), static_cast<int>(points.size()), colour, 0, 1.5f);
+        if (const TextTrack* keys = facts.keys(track)) {
+            for (const TrackKey& key : keys->keys) {
+                if (key.row < l.firstRow || key.row > l.lastRow || !std::isfinite(key.value)) continue;
+                const float x = l.xOfRow(key.row), y = yOfValue(l.curve, key.value, low, high);
+                const bool picked = facts.isSelected(track, key.row);
+                list->AddCircleFilled(at(x, y), picked ? 5.5f : 4.0f, picked ? keyPicked : colour, 12);
+            }
+        }
+    }
+    list->PopClipRect();
+    // The legend: each track's name in its colour, its value at the row.
+    float y = l.axis.y0 + 2;
+    for (size_t c = 0; c < facts.curves.size() && y + l.fontSize < l.axis.y1; ++c) {
+        const int track = facts.curves[c];
+        const std::string line = facts.names[track] + " " + valueText(facts.value(track, l.row));
+        list->PushClipRect(at(l.axis.x0, l.axis.y0), at(l.axis.x1 - textWidth("-0.000") - 8, l.axis.y1), true);
+        text(list, 6, y, curveColours[c % std::size(curveColours)], line);
+        list->PopClipRect();
+        y += l.fontSize + 2;
+    }
+}
+
+void drawStrip(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
+{
+    rect(list, l.strip, panelBack);
+    const float perRow = static_cast<float>(l.width / facts.lastRow);
+    for (size_t s = 0; s < facts.sections.size(); ++s) {
+        const double end = s + 1 < facts.sections.size() ? facts.sections[s + 1].first : facts.lastRow;
+        list->AddRectFilled(at(static_cast<float>(facts.sections[s].first) * perRow, l.strip.y0),
+                            at(static_cast<float>(end) * perRow, l.strip.y1),
+                            s % 2 ? IM_COL32(60, 64, 72, 255) : IM_COL32(44, 48, 56, 255));
+        text(list, static_cast<float>(facts.sections[s].first) * perRow + 4, l.strip.y0 + 2, dimText,
+             facts.sections[s].second);
+    }
+    if (facts.loop) {
+        list->AddRectFilled(at(static_cast<float>(facts.loopFrom) * perRow, l.strip.y0),
+                            at(static_cast<float>(facts.loopTo) * perRow, l.strip.y1), IM_COL32(70, 200, 80, 90));
+    }
+    for (double cut : facts.cuts) {
+        const float x = static_cast<float>(cut) * perRow;
+        list->AddLine(at(x, l.strip.y0), at(x, l.strip.y1), IM_COL32(255, 255, 255, 90));
+    }
+    for (const auto& [row, name] : facts.markers) {
+        const float x = static_cast<float>(row) * perRow;
+        list->AddTriangleFilled(at(x, l.strip.y0 + 7), at(x - 4, l.strip.y0), at(x + 4, l.strip.y0), markerColour);
+    }
+    list->AddRectFilled(at(static_cast<float>(std::max(0.0, l.firstRow)) * perRow, l.strip.y1 - 3),
+                        at(static_cast<float>(std::min(facts.lastRow, l.lastRow)) * perRow, l.strip.y1),
+                        curveColours[0]);
+    const float x = static_cast<float>(l.row) * perRow;
+    list->AddRectFilled(at(x - 1, l.strip.y0), at(x + 1, l.strip.y1), hereColour);
+}
+
+} // namespace
+
+void drawPanel(const PanelLayout& l, const PanelFacts& facts, const std::string& headerLine)
+{
+    ImDrawList* list = ImGui::GetBackgroundDrawList();
+    rect(list, l.panel, panelBack);
+    rect(list, l.header, panelBack);
+    text(list, 6, l.header.y0 + 3, textColour, headerLine);
+    drawRuler(list, l, facts);
+    // The names' corner over the ruler: the row.
+    rect(list, {0, l.ruler.y0, l.names.x1, l.ruler.y1}, headerBack);
+    drawSheet(list, l, facts);
+    drawCurves(list, l, facts);
+    drawStrip(list, l, facts);
+    // The row, through the ruler, the lanes and the curves.
+    const float x = l.xOfRow(l.row);
+    list->AddLine(at(x, l.ruler.y0), at(x, l.curve.y1), hereColour, 2);
+}

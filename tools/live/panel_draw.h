@@ -1,0 +1,10 @@
+// live/panel_draw: draws the track panel (panel.h gives where) into ImGui's
+// background draw list, between guiBeginFrame and guiEndFrame, under the
+// interface's windows. `headerLine` is the header's text.
+#pragma once
+
+#include "panel.h"
+
+#include <string>
+
+void drawPanel(const PanelLayout& layout, const PanelFacts& facts, const std::string& headerLine);
