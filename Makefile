@@ -80,6 +80,7 @@ bench: build web $(WEB_DRIVER)
 	cd $(BUILD) && $(XVFB) ./bin/startup_bench
 	$(BUILD)/bin/frame_bench
 	$(BUILD)/bin/live_bench
+	$(BUILD)/bin/gui_bench
 	@echo "Capture speed at 640x360 (frames a second, last figure):"
 	cd $(BUILD)/run && ../bin/orvanta-capture --out /tmp/orvanta-capture-bench.mp4 --size 640x360 --fps 30 --to-row 128
 	rm -f /tmp/orvanta-capture-bench.mp4

@@ -16,7 +16,11 @@
 //     copy TRACK|all POS POS | paste TRACK|all | insert TRACK|all ROWS |
 //     remove TRACK|all ROWS | mark NAME [POS] | unmark NAME |
 //     select TRACK|PREFIX*|all POS POS | deselect | move ROWS | shift VALUE |
-//     scale TIME VALUE | undo | redo | save | play | pause
+//     scale TIME VALUE | undo | redo | save | play | pause |
+//     filter [TEXT] | fold GROUP|all | unfold GROUP|all | mute TRACK|PREFIX* |
+//     solo TRACK|PREFIX* | unmute | zoom ROWS | help
+// The last eight are the player's view, not the text's: the editor checks
+// them against the table and hands them to the view hook.
 // POS is a row or bar:beat:row, MODE step, linear, smooth or ramp. A
 // marker names a row (the current one when no POS is given); it is kept in
 // the tracks text as a comment line ("#mark NAME POS") that synctool and

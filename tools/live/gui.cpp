@@ -11,14 +11,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
 // A font file past this is not the font the build named.
 constexpr size_t fontFileLimit = 16u << 20;
 
+struct Box {
+    float x0, y0, x1, y1;
+    unsigned colour;
+};
+
 struct Gui {
     bool started = false;
+    std::vector<Box> boxes; // this frame's, in order
     std::string fontBytes; // the atlas reads the font from here
     float fontSize = 0;
 } GUI;
@@ -94,12 +101,32 @@ void guiEndFrame()
 {
     ImGui::Render();
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glViewport(0, 0, static_cast<int>(ImGui::GetIO().DisplaySize.x), static_cast<int>(ImGui::GetIO().DisplaySize.y));
+    const int width = static_cast<int>(ImGui::GetIO().DisplaySize.x), height = static_cast<int>(ImGui::GetIO().DisplaySize.y);
+    glViewport(0, 0, width, height);
+    glEnable(GL_SCISSOR_TEST);
+    for (const Box& box : GUI.boxes) {
+        const int x0 = std::clamp(static_cast<int>(std::lround(box.x0)), 0, width);
+        const int x1 = std::clamp(static_cast<int>(std::lround(box.x1)), 0, width);
+        const int y0 = std::clamp(static_cast<int>(std::lround(box.y0)), 0, height);
+        const int y1 = std::clamp(static_cast<int>(std::lround(box.y1)), 0, height);
+        if (x1 <= x0 || y1 <= y0) continue;
+        glScissor(x0, height - y1, x1 - x0, y1 - y0);
+        glClearColor(static_cast<float>(box.colour & 0xff) / 255.0f, static_cast<float>(box.colour >> 8 & 0xff) / 255.0f,
+                     static_cast<float>(box.colour >> 16 & 0xff) / 255.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    GUI.boxes.clear();
+    glDisable(GL_SCISSOR_TEST);
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     // The frame's passes expect these as they left them.
     glDisable(GL_SCISSOR_TEST);
     glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
+}
+
+void guiFillBox(float x0, float y0, float x1, float y1, unsigned colour)
+{
+    GUI.boxes.push_back({x0, y0, x1, y1, colour});
 }
 
 void guiMouse(int button, int state, int x, int y)

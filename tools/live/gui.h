@@ -23,6 +23,12 @@ bool guiStarted();
 void guiBeginFrame(int width, int height);
 void guiEndFrame();
 
+// An opaque box, from (x0, y0) to (x1, y1) pixels down from the top left,
+// in 0xAABBGGRR as ImGui's colours are: filled by the GPU's clear before
+// ImGui's drawing, under it. A software renderer fills a large box this way
+// many times faster than as ImGui's textured triangles.
+void guiFillBox(float x0, float y0, float x1, float y1, unsigned colour);
+
 // The font's size in pixels now (panelFontSize of the window's height).
 float guiFontSize();
 

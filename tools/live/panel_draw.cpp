@@ -38,9 +38,10 @@ ImVec2 at(float x, float y)
     return ImVec2(x, y);
 }
 
-void rect(ImDrawList* list, const PanelRect& r, ImU32 colour)
+// Opaque boxes are cleared, under everything ImGui draws (gui.h).
+void rect(ImDrawList*, const PanelRect& r, ImU32 colour)
 {
-    list->AddRectFilled(at(r.x0, r.y0), at(r.x1, r.y1), colour);
+    guiFillBox(r.x0, r.y0, r.x1, r.y1, colour);
 }
 
 void text(ImDrawList* list, float x, float y, ImU32 colour, const std::string& line)
@@ -90,7 +91,7 @@ void drawRuler(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
 {
     rect(list, l.ruler, headerBack);
     gridLines(list, l, l.ruler.y1 - 5, l.ruler.y1);
-    // Bar numbers, 1 for the first bar, as many as fit.
+    // Bar numbers as positions count them (bar 24 is 24:0:0), as many as fit.
     const float barWidth = static_cast<float>(l.lanes.width() / (l.lastRow - l.firstRow) * rowsPerBar);
     int every = 1;
     while (barWidth * every < textWidth("0000") + 8) every *= 2;
@@ -98,7 +99,7 @@ void drawRuler(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
     for (int bar = firstBar / every * every; bar * rowsPerBar <= l.lastRow; bar += every) {
         if (bar * rowsPerBar < l.firstRow) continue;
         const float x = l.xOfRow(bar * rowsPerBar);
-        text(list, x + 2, l.ruler.y0 + 2, dimText, std::to_string(bar + 1));
+        text(list, x + 2, l.ruler.y0 + 2, dimText, std::to_string(bar));
     }
     list->PushClipRect(at(l.ruler.x0, l.ruler.y0), at(l.ruler.x1, l.ruler.y1), true);
     for (const auto& [row, name] : facts.sections) {
@@ -243,9 +244,9 @@ void drawStrip(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
     const float perRow = static_cast<float>(l.width / facts.lastRow);
     for (size_t s = 0; s < facts.sections.size(); ++s) {
         const double end = s + 1 < facts.sections.size() ? facts.sections[s + 1].first : facts.lastRow;
-        list->AddRectFilled(at(static_cast<float>(facts.sections[s].first) * perRow, l.strip.y0),
-                            at(static_cast<float>(end) * perRow, l.strip.y1),
-                            s % 2 ? IM_COL32(60, 64, 72, 255) : IM_COL32(44, 48, 56, 255));
+        rect(list, {static_cast<float>(facts.sections[s].first) * perRow, l.strip.y0, static_cast<float>(end) * perRow,
+                    l.strip.y1},
+             s % 2 ? IM_COL32(60, 64, 72, 255) : IM_COL32(44, 48, 56, 255));
         text(list, static_cast<float>(facts.sections[s].first) * perRow + 4, l.strip.y0 + 2, dimText,
              facts.sections[s].second);
     }

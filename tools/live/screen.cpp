@@ -138,7 +138,9 @@ void drawHelp(int width, int height)
     const float h = static_cast<float>(height) - 16;
     ImGui::SetNextWindowPos(ImVec2((static_cast<float>(width) - w) / 2, 8), ImGuiCond_Always);
     ImGui::SetNextWindowSize(ImVec2(w, h), ImGuiCond_Always);
-    ImGui::SetNextWindowBgAlpha(0.96f);
+    // Its backdrop is cleared, not drawn (gui.h): the help is fast to show.
+    guiFillBox((static_cast<float>(width) - w) / 2, 8, (static_cast<float>(width) + w) / 2, 8 + h, IM_COL32(18, 19, 22, 255));
+    ImGui::SetNextWindowBgAlpha(0.0f);
     if (ImGui::Begin("Keys and commands (h closes, the wheel scrolls)", nullptr,
                      ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoMove |
                          ImGuiWindowFlags_NoResize)) {

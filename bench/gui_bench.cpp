@@ -1,0 +1,136 @@
+// What orvanta-live's interface costs a frame, in a window of 1280x720 (and
+// 960x540) in an X server of its own: ImGui's frame with only a message
+// (the panel hidden), then with the track panel open on the demo's own
+// tracks text, then with the panel and the help. Each is timed from the
+// start of ImGui's frame to the end of its drawing on the GPU (glFinish),
+// the frame's own passes apart, over 200 frames after 20 to warm up.
+#include "gui.h"
+#include "panel.h"
+#include "panel_draw.h"
+#include "track_document.h"
+#include "xvfb.h"
+
+#include "demo/tracks.h"
+
+#include <GL/glew.h>
+#include <GL/freeglut.h>
+#include <imgui.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+enum class Load { Message, Panel, PanelAndHelp };
+
+double millisecondsAFrame(int width, int height, Load load, const TrackDocument& document)
+{
+    glutReshapeWindow(width, height);
+    glutMainLoopEvent();
+    const std::vector<std::string> names(std::begin(demoTrackNames), std::end(demoTrackNames));
+    PanelFacts facts;
+    facts.names = names;
+    facts.selected = 7;
+    facts.curves = {7, 8, 9};
+    facts.keys = [&](int track) { return document.find(names[track]); };
+    // Sampling the text's keys stands in for the demo's tracks: a step
+    // curve from the key at or before the row.
+    facts.value = [&](int track, double row) {
+        const TextTrack* keys = document.find(names[track]);
+        float value = 0;
+        for (size_t k = 0; keys && k < keys->keys.size() && keys->keys[k].row <= row; ++k) value = keys->keys[k].value;
+        return value;
+    };
+    for (const TrackDocument::Marker& marker : document.markers()) facts.markers.emplace_back(marker.row, marker.name);
+    facts.sections = {{0, "intro"}, {128, "build"}, {384, "drop"}, {640, "breakdown"}, {768, "climax"}, {1024, "outro"}};
+    for (int track = 10; track < 14; ++track) facts.selection.emplace_back(track, 384);
+    double total = 0;
+    const int warm = 20, timed = 200;
+    for (int frame = 0; frame < warm + timed; ++frame) {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glViewport(0, 0, width, height);
+        glClearColor(0.2f, 0.1f, 0.1f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glFinish();
+        const Clock::time_point start = Clock::now();
+        guiBeginFrame(width, height);
+        const double row = 300 + frame * 0.5;
+        if (load != Load::Message) {
+            const PanelLayout layout = layoutPanel(width, height, row, PanelView(), names, guiFontSize());
+            drawPanel(layout, facts, "row 300   cam.rot.x   filter: none");
+        }
+        ImGui::SetNextWindowPos(ImVec2(4, static_cast<float>(height) / 2), ImGuiCond_Always);
+        ImGui::Begin("messages", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_AlwaysAutoResize);
+        ImGui::TextUnformatted("moved 12 keys by a beat");
+        ImGui::End();
+        if (load == Load::PanelAndHelp) {
+            guiFillBox(0, 0, static_cast<float>(width) * 0.8f, static_cast<float>(height) - 16, IM_COL32(18, 19, 22, 255));
+            ImGui::SetNextWindowPos(ImVec2(0, 0));
+            ImGui::SetNextWindowSize(ImVec2(static_cast<float>(width) * 0.8f, static_cast<float>(height) - 16));
+            ImGui::SetNextWindowBgAlpha(0.0f);
+            ImGui::Begin("help");
+            for (int line = 0; line < 90; ++line) ImGui::Text("key %d\tdoes what it does, at some length", line);
+            ImGui::End();
+        }
+        guiEndFrame();
+        glFinish();
+        if (frame >= warm) total += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        glutSwapBuffers();
+    }
+    return total / timed;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    XServer server(1280, 720);
+    if (!server.ok()) {
+        std::fputs("gui_bench: no X server\n", stderr);
+        return 1;
+    }
+    setenv("DISPLAY", server.display().c_str(), 1);
+    glutInit(&argc, argv);
+    glutInitContextVersion(4, 3);
+    glutInitContextProfile(GLUT_CORE_PROFILE);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(1280, 720);
+    const int window = glutCreateWindow("gui_bench");
+    glutDisplayFunc([] {});
+    glewExperimental = GL_TRUE;
+    if (glewInit() != GLEW_OK) return 1;
+    std::string error;
+    if (!startGui(error)) {
+        std::fprintf(stderr, "gui_bench: %s\n", error.c_str());
+        return 1;
+    }
+    std::ifstream in(ORVANTA_SOURCE_DIR "/data/tracks/demo.tracks");
+    std::stringstream text;
+    text << in.rdbuf();
+    TrackDocument document;
+    TextError parseError;
+    if (!document.load(text.str() + "#mark drop 24:0:0\n#mark fill 40:2:0\n", "demo.tracks", parseError)) {
+        std::fprintf(stderr, "gui_bench: demo.tracks: %s\n", parseError.describe().c_str());
+        return 1;
+    }
+    std::printf("orvanta-live's interface, ms a frame (ImGui's frame to glFinish; %s)\n",
+                reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    for (const auto& [w, h] : {std::make_pair(1280, 720), std::make_pair(960, 540)}) {
+        const double message = millisecondsAFrame(w, h, Load::Message, document);
+        const double panel = millisecondsAFrame(w, h, Load::Panel, document);
+        const double help = millisecondsAFrame(w, h, Load::PanelAndHelp, document);
+        std::printf("  %4dx%-4d  panel hidden %6.3f   panel open %6.3f (%+.3f)   panel and help %6.3f\n", w, h, message,
+                    panel, panel - message, help);
+    }
+    // The window goes before its X server.
+    glutDestroyWindow(window);
+    glutExit();
+    return 0;
+}
