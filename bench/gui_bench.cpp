@@ -56,7 +56,9 @@ double millisecondsAFrame(int width, int height, Load load, const TrackDocument&
     for (int frame = 0; frame < warm + timed; ++frame) {
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glViewport(0, 0, width, height);
-        glClearColor(0.2f, 0.1f, 0.1f, 1.0f);
+        // As the player's present leaves the window: the panel's colour
+        // around the picture.
+        glClearColor(panelBackdrop[0], panelBackdrop[1], panelBackdrop[2], 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
         glFinish();
         const Clock::time_point start = Clock::now();

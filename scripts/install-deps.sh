@@ -15,6 +15,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool glslang-tools ffmpeg patchelf python3
+  # reading the live player's panel back as text
+  tesseract-ocr tesseract-ocr-eng
   # split captures: GNU parallel runs the parts in the tests and the recipes
   parallel
   # the web build: its compiler (whose JavaScript steps need Debian's acorn),

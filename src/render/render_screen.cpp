@@ -48,6 +48,7 @@ struct Shown {
     // The part of the window the frame fills, from its bottom left; all of
     // it when width is 0.
     int areaX = 0, areaY = 0, areaWidth = 0, areaHeight = 0;
+    float backdrop[3] = {0, 0, 0};
 };
 
 // The row and scene of the frame before, for the history pass's
@@ -116,8 +117,8 @@ void presentFrame()
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         int x0 = 0, y0 = 0, x1 = shown.width, y1 = shown.height;
         if (shown.areaWidth > 0) {
-            // The rest of the window is the hook's to draw on: it starts black.
-            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            // The rest of the window is the hook's to draw on.
+            glClearColor(shown.backdrop[0], shown.backdrop[1], shown.backdrop[2], 1.0f);
             glClear(GL_COLOR_BUFFER_BIT);
             x0 = shown.areaX;
             y0 = shown.areaY;
@@ -377,8 +378,11 @@ void setFrameSize(int width, int height, float sceneScale, int shownWidth, int s
     }
 }
 
-void setShownArea(int x, int y, int width, int height)
+void setShownArea(int x, int y, int width, int height, float red, float green, float blue)
 {
+    DRIVER.shown.backdrop[0] = red;
+    DRIVER.shown.backdrop[1] = green;
+    DRIVER.shown.backdrop[2] = blue;
     assert(width >= 0 && height >= 0);
     Shown& shown = DRIVER.shown;
     shown.areaX = x;

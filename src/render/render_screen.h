@@ -67,10 +67,10 @@ void resizeFrame(int width, int height);
 void setFrameSize(int width, int height, float sceneScale, int shownWidth, int shownHeight);
 
 // Shows the frame in the part of the window from (x, y), counted from its
-// bottom left, of width x height, the rest cleared to black for the
-// before-swap hook; a width or height of 0 gives the frame the whole
+// bottom left, of width x height, the rest cleared to the colour given
+// (black by default) for the before-swap hook; a width or height of 0 gives the frame the whole
 // window again. For a window whose frame is drawn apart (setFrameSize).
-void setShownArea(int x, int y, int width, int height);
+void setShownArea(int x, int y, int width, int height, float red = 0, float green = 0, float blue = 0);
 
 // Shows the last frame again, scaled to the window, with the before-swap
 // hook's drawing over it, and swaps: a tool whose scene is slow keeps what

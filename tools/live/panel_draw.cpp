@@ -13,9 +13,7 @@
 
 namespace {
 
-const ImU32 panelBack = IM_COL32(22, 24, 28, 255);
-const ImU32 laneBack = IM_COL32(30, 33, 38, 255);
-const ImU32 laneAlternate = IM_COL32(35, 38, 44, 255);
+const ImU32 laneRule = IM_COL32(44, 48, 56, 255);
 const ImU32 headerBack = IM_COL32(44, 48, 56, 255);
 const ImU32 selectedBack = IM_COL32(45, 70, 110, 255);
 const ImU32 beatLine = IM_COL32(255, 255, 255, 18);
@@ -44,10 +42,14 @@ void rect(ImDrawList*, const PanelRect& r, ImU32 colour)
     guiFillBox(r.x0, r.y0, r.x1, r.y1, colour);
 }
 
-void text(ImDrawList* list, float x, float y, ImU32 colour, const std::string& line)
+// Clipped on the CPU to `clip` where given: a clip rectangle of the draw
+// list's own would cost a draw call of its own.
+void text(ImDrawList* list, float x, float y, ImU32 colour, const std::string& line, const PanelRect* clip = nullptr)
 {
     const std::string shown = printableText(line);
-    list->AddText(at(x, y), colour, shown.c_str(), shown.c_str() + shown.size());
+    const ImVec4 fine = clip ? ImVec4(clip->x0, clip->y0, clip->x1, clip->y1) : ImVec4();
+    list->AddText(ImGui::GetFont(), ImGui::GetFontSize(), at(x, y), colour, shown.c_str(), shown.c_str() + shown.size(),
+                  0.0f, clip ? &fine : nullptr);
 }
 
 float textWidth(const std::string& line)
@@ -69,8 +71,8 @@ void diamond(ImDrawList* list, float x, float y, float half, ImU32 colour)
 
 void box(ImDrawList* list, const PanelRect& r, bool on, ImU32 colour, const char* letter)
 {
-    if (on) list->AddRectFilled(at(r.x0, r.y0), at(r.x1, r.y1), colour, 2);
-    else list->AddRect(at(r.x0, r.y0), at(r.x1, r.y1), dimText, 2);
+    if (on) list->AddRectFilled(at(r.x0, r.y0), at(r.x1, r.y1), colour);
+    else list->AddRect(at(r.x0, r.y0), at(r.x1, r.y1), dimText);
     const ImVec2 size = ImGui::CalcTextSize(letter);
     list->AddText(at((r.x0 + r.x1 - size.x) / 2, (r.y0 + r.y1 - size.y) / 2), on ? IM_COL32(0, 0, 0, 255) : dimText,
                   letter);
@@ -101,20 +103,20 @@ void drawRuler(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
         const float x = l.xOfRow(bar * rowsPerBar);
         text(list, x + 2, l.ruler.y0 + 2, dimText, std::to_string(bar));
     }
-    list->PushClipRect(at(l.ruler.x0, l.ruler.y0), at(l.ruler.x1, l.ruler.y1), true);
     for (const auto& [row, name] : facts.sections) {
         if (row < l.firstRow - 64 || row > l.lastRow) continue;
         const float x = l.xOfRow(row);
-        list->AddLine(at(x, l.ruler.y0), at(x, l.ruler.y1), textColour, 2);
-        text(list, x + 4 + textWidth("000"), l.ruler.y0 + 2, textColour, name);
+        if (x >= l.ruler.x0) list->AddLine(at(x, l.ruler.y0), at(x, l.ruler.y1), textColour, 2);
+        text(list, x + 4 + textWidth("000"), l.ruler.y0 + 2, textColour, name, &l.ruler);
     }
     for (const auto& [row, name] : facts.markers) {
         if (row < l.firstRow - 64 || row > l.lastRow) continue;
         const float x = l.xOfRow(row);
-        list->AddTriangleFilled(at(x, l.ruler.y1), at(x - 5, l.ruler.y1 - 7), at(x + 5, l.ruler.y1 - 7), markerColour);
-        text(list, x + 6, l.ruler.y0 + 2, markerColour, name);
+        if (x - 5 >= l.ruler.x0) {
+            list->AddTriangleFilled(at(x, l.ruler.y1), at(x - 5, l.ruler.y1 - 7), at(x + 5, l.ruler.y1 - 7), markerColour);
+        }
+        text(list, x + 6, l.ruler.y0 + 2, markerColour, name, &l.ruler);
     }
-    list->PopClipRect();
 }
 
 void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
@@ -126,7 +128,10 @@ void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
         const float y0 = l.lineTop(line), y1 = y0 + l.lane;
         const bool header = sheet.track < 0;
         const bool chosen = sheet.track == facts.selected;
-        rect(list, {0, y0, l.lanes.x1, y1}, chosen ? selectedBack : header ? headerBack : line % 2 ? laneAlternate : laneBack);
+        // Plain lines are the backdrop (panelBackdrop), with a rule under
+        // each: a software renderer fills few pixels a frame.
+        if (chosen || header) rect(list, {0, y0, l.lanes.x1, y1}, chosen ? selectedBack : headerBack);
+        list->AddLine(at(0, y1 - 0.5f), at(l.lanes.x1, y1 - 0.5f), laneRule);
         std::vector<int> tracks = lineTracks(l, line);
         if (header && tracks.empty()) {
             for (size_t t = 0; t < facts.names.size(); ++t) {
@@ -136,45 +141,41 @@ void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
         // Names: a header's triangle and group, a track's name indented under
         // it, and its value at the row.
         const float textY = y0 + (l.lane - l.fontSize) / 2 - 1;
-        list->PushClipRect(at(l.names.x0, y0), at(l.muteBox(line).x0 - 2, y1), true);
+        const PanelRect nameClip{l.names.x0, y0, l.muteBox(line).x0 - 2, y1};
         if (header) {
             const bool open = std::any_of(l.lines.begin(), l.lines.end(),
                                           [&](const SheetLine& s) { return s.track >= 0 && s.group == sheet.group; });
             const float cx = 9, cy = y0 + l.lane / 2, s = l.fontSize * 0.3f;
             if (open) list->AddTriangleFilled(at(cx - s, cy - s / 2), at(cx + s, cy - s / 2), at(cx, cy + s), textColour);
             else list->AddTriangleFilled(at(cx - s / 2, cy - s), at(cx + s, cy), at(cx - s / 2, cy + s), textColour);
-            text(list, 18, textY, textColour, sheet.group + "  (" + std::to_string(tracks.size()) + ")");
+            text(list, 18, textY, textColour, sheet.group + "  (" + std::to_string(tracks.size()) + ")", &nameClip);
         } else {
             const float indent = sheet.group.empty() ? 6 : 18;
             const std::string& name = facts.names[sheet.track];
-            text(list, indent, textY, chosen ? keyPicked : textColour, name);
+            text(list, indent, textY, chosen ? keyPicked : textColour, name, &nameClip);
             const std::string value = valueText(facts.value(sheet.track, l.row));
             const float x = std::max(indent + textWidth(name) + 8, l.muteBox(line).x0 - 6 - textWidth(value));
-            text(list, x, textY, dimText, value);
+            text(list, x, textY, dimText, value, &nameClip);
         }
-        list->PopClipRect();
         const bool allMuted = !tracks.empty() && std::all_of(tracks.begin(), tracks.end(), [&](int t) { return facts.muted.count(t) > 0; });
         const bool allSoloed = !tracks.empty() && std::all_of(tracks.begin(), tracks.end(), [&](int t) { return facts.soloed.count(t) > 0; });
         box(list, l.muteBox(line), allMuted, mutedColour, "M");
         box(list, l.soloBox(line), allSoloed, soloColour, "S");
-        // The lane's keys.
-        list->PushClipRect(at(l.lanes.x0, y0), at(l.lanes.x1, y1), true);
+        // The lane's keys, those whole inside it.
         for (int track : tracks) {
             const TextTrack* keys = facts.keys(track);
             for (size_t k = 0; keys && k < keys->keys.size(); ++k) {
                 const int row = keys->keys[k].row;
-                if (row < l.firstRow - 1 || row > l.lastRow + 1) continue;
+                const float x = l.xOfRow(row);
+                if (x - half - 5 < l.lanes.x0 || x + half + 5 > l.lanes.x1) continue;
                 const bool picked = facts.isSelected(track, row);
                 diamond(list, l.xOfRow(row), y0 + l.lane / 2, picked ? half + 1.5f : half,
                         picked || row == here ? keyPicked : keyColour);
                 if (picked) list->AddCircle(at(l.xOfRow(row), y0 + l.lane / 2), half + 4, keyPicked, 12, 1.5f);
             }
         }
-        list->PopClipRect();
     }
-    list->PushClipRect(at(l.lanes.x0, l.lanes.y0), at(l.lanes.x1, l.lanes.y1), true);
     gridLines(list, l, l.lanes.y0, l.lanes.y1);
-    list->PopClipRect();
     // How far the sheet scrolls, at its right edge.
     const int total = static_cast<int>(l.lines.size());
     if (total > l.shownLines) {
@@ -186,8 +187,7 @@ void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
 
 void drawCurves(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
 {
-    rect(list, l.axis, panelBack);
-    rect(list, l.curve, laneBack);
+    list->AddLine(at(0, l.curve.y0 - 1.5f), at(l.curve.x1, l.curve.y0 - 1.5f), laneRule);
     float low = 0, high = 1;
     curveRange(l, facts, low, high);
     // The value axis: round values, labelled, with faint lines across.
@@ -198,49 +198,61 @@ void drawCurves(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
         const std::string label = valueText(v);
         text(list, l.axis.x1 - 6 - textWidth(label), y - l.fontSize / 2 - 1, dimText, label);
     }
-    list->PushClipRect(at(l.curve.x0, l.curve.y0), at(l.curve.x1, l.curve.y1), true);
     gridLines(list, l, l.curve.y0, l.curve.y1);
+    // Curves and their keys are smoothed; the straight lines and boxes
+    // around them need not be.
+    const ImDrawListFlags flags = list->Flags;
+    list->Flags |= ImDrawListFlags_AntiAliasedLines | ImDrawListFlags_AntiAliasedFill;
     for (size_t c = 0; c < facts.curves.size(); ++c) {
         const int track = facts.curves[c];
         const ImU32 colour = curveColours[c % std::size(curveColours)];
         // The curve as the demo samples it, a point every two pixels: its
         // steps, ramps and smooth turns show as they play.
         std::vector<ImVec2> points;
-        for (float x = l.curve.x0; x <= l.curve.x1; x += 2) {
+        for (float x = l.curve.x0 + 1; x <= l.curve.x1 - 1; x += 2) {
             const float v = facts.value(track, l.rowOfX(x));
             if (!std::isfinite(v)) {
                 if (points.size() > 1) list->AddPolyline(points.data(), static_cast<int>(points.size()), colour, 0, 1.5f);
                 points.clear();
                 continue;
             }
-            points.push_back(at(x, std::clamp(yOfValue(l.curve, v, low, high), l.curve.y0 - 2, l.curve.y1 + 2)));
+            const ImVec2 point = at(x, std::clamp(yOfValue(l.curve, v, low, high), l.curve.y0 + 1, l.curve.y1 - 1));
+            // A point on the line through the two before it adds nothing
+            // but triangles: flat and linear stretches become one segment.
+            if (points.size() >= 2) {
+                const ImVec2 a = points[points.size() - 2], b = points.back();
+                const float cross = (b.x - a.x) * (point.y - a.y) - (b.y - a.y) * (point.x - a.x);
+                if (std::fabs(cross) <= 0.25f * (point.x - a.x)) points.back() = point;
+                else points.push_back(point);
+            } else {
+                points.push_back(point);
+            }
         }
         if (points.size() > 1) list->AddPolyline(points.data(), static_cast<int>(points.size()), colour, 0, 1.5f);
         if (const TextTrack* keys = facts.keys(track)) {
             for (const TrackKey& key : keys->keys) {
                 if (key.row < l.firstRow || key.row > l.lastRow || !std::isfinite(key.value)) continue;
                 const float x = l.xOfRow(key.row), y = yOfValue(l.curve, key.value, low, high);
+                if (y < l.curve.y0 + 6 || y > l.curve.y1 - 6 || x < l.curve.x0 + 6 || x > l.curve.x1 - 6) continue;
                 const bool picked = facts.isSelected(track, key.row);
                 list->AddCircleFilled(at(x, y), picked ? 5.5f : 4.0f, picked ? keyPicked : colour, 12);
             }
         }
     }
-    list->PopClipRect();
+    list->Flags = flags;
     // The legend: each track's name in its colour, its value at the row.
     float y = l.axis.y0 + 2;
     for (size_t c = 0; c < facts.curves.size() && y + l.fontSize < l.axis.y1; ++c) {
         const int track = facts.curves[c];
         const std::string line = facts.names[track] + " " + valueText(facts.value(track, l.row));
-        list->PushClipRect(at(l.axis.x0, l.axis.y0), at(l.axis.x1 - textWidth("-0.000") - 8, l.axis.y1), true);
-        text(list, 6, y, curveColours[c % std::size(curveColours)], line);
-        list->PopClipRect();
+        const PanelRect clip{l.axis.x0, l.axis.y0, l.axis.x1 - textWidth("-0.000") - 8, l.axis.y1};
+        text(list, 6, y, curveColours[c % std::size(curveColours)], line, &clip);
         y += l.fontSize + 2;
     }
 }
 
 void drawStrip(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
 {
-    rect(list, l.strip, panelBack);
     const float perRow = static_cast<float>(l.width / facts.lastRow);
     for (size_t s = 0; s < facts.sections.size(); ++s) {
         const double end = s + 1 < facts.sections.size() ? facts.sections[s + 1].first : facts.lastRow;
@@ -274,8 +286,8 @@ void drawStrip(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
 void drawPanel(const PanelLayout& l, const PanelFacts& facts, const std::string& headerLine)
 {
     ImDrawList* list = ImGui::GetBackgroundDrawList();
-    rect(list, l.panel, panelBack);
-    rect(list, l.header, panelBack);
+    // The panel's own colour is the window's backdrop, cleared with it.
+    list->Flags &= ~(ImDrawListFlags_AntiAliasedLines | ImDrawListFlags_AntiAliasedFill);
     text(list, 6, l.header.y0 + 3, textColour, headerLine);
     drawRuler(list, l, facts);
     // The names' corner over the ruler: the row.

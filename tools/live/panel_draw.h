@@ -8,3 +8,7 @@
 #include <string>
 
 void drawPanel(const PanelLayout& layout, const PanelFacts& facts, const std::string& headerLine);
+
+// The panel's own colour, which the window is cleared to under it: the
+// panel draws on it rather than filling it.
+constexpr float panelBackdrop[3] = {22 / 255.0f, 24 / 255.0f, 28 / 255.0f};

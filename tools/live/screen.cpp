@@ -97,7 +97,7 @@ void applyFrameSize()
         setShownArea(0, 0, 0, 0);
     } else {
         setShownArea(static_cast<int>(area.x0), sizing.height - static_cast<int>(area.y1), static_cast<int>(area.width()),
-                     static_cast<int>(area.height()));
+                     static_cast<int>(area.height()), panelBackdrop[0], panelBackdrop[1], panelBackdrop[2]);
     }
     const bool changed = !(choice == sizing.applied);
     sizing.applied = choice;
