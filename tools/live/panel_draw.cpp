@@ -14,7 +14,6 @@
 namespace {
 
 const ImU32 laneRule = IM_COL32(44, 48, 56, 255);
-const ImU32 headerBack = IM_COL32(44, 48, 56, 255);
 const ImU32 selectedBack = IM_COL32(45, 70, 110, 255);
 const ImU32 beatLine = IM_COL32(255, 255, 255, 18);
 const ImU32 barLine = IM_COL32(255, 255, 255, 60);
@@ -91,7 +90,7 @@ void gridLines(ImDrawList* list, const PanelLayout& l, float y0, float y1)
 
 void drawRuler(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
 {
-    rect(list, l.ruler, headerBack);
+    list->AddLine(at(0, l.ruler.y1 - 0.5f), at(l.ruler.x1, l.ruler.y1 - 0.5f), laneRule);
     gridLines(list, l, l.ruler.y1 - 5, l.ruler.y1);
     // Bar numbers as positions count them (bar 24 is 24:0:0), as many as fit.
     const float barWidth = static_cast<float>(l.lanes.width() / (l.lastRow - l.firstRow) * rowsPerBar);
@@ -130,7 +129,7 @@ void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
         const bool chosen = sheet.track == facts.selected;
         // Plain lines are the backdrop (panelBackdrop), with a rule under
         // each: a software renderer fills few pixels a frame.
-        if (chosen || header) rect(list, {0, y0, l.lanes.x1, y1}, chosen ? selectedBack : headerBack);
+        if (chosen) rect(list, {0, y0, l.lanes.x1, y1}, selectedBack);
         list->AddLine(at(0, y1 - 0.5f), at(l.lanes.x1, y1 - 0.5f), laneRule);
         std::vector<int> tracks = lineTracks(l, line);
         if (header && tracks.empty()) {
@@ -255,10 +254,8 @@ void drawStrip(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
 {
     const float perRow = static_cast<float>(l.width / facts.lastRow);
     for (size_t s = 0; s < facts.sections.size(); ++s) {
-        const double end = s + 1 < facts.sections.size() ? facts.sections[s + 1].first : facts.lastRow;
-        rect(list, {static_cast<float>(facts.sections[s].first) * perRow, l.strip.y0, static_cast<float>(end) * perRow,
-                    l.strip.y1},
-             s % 2 ? IM_COL32(60, 64, 72, 255) : IM_COL32(44, 48, 56, 255));
+        const float x = static_cast<float>(facts.sections[s].first) * perRow;
+        list->AddLine(at(x, l.strip.y0), at(x, l.strip.y1), barLine);
         text(list, static_cast<float>(facts.sections[s].first) * perRow + 4, l.strip.y0 + 2, dimText,
              facts.sections[s].second);
     }
@@ -274,6 +271,7 @@ void drawStrip(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
         const float x = static_cast<float>(row) * perRow;
         list->AddTriangleFilled(at(x, l.strip.y0 + 7), at(x - 4, l.strip.y0), at(x + 4, l.strip.y0), markerColour);
     }
+    list->AddLine(at(0, l.strip.y0 + 0.5f), at(static_cast<float>(l.width), l.strip.y0 + 0.5f), laneRule);
     list->AddRectFilled(at(static_cast<float>(std::max(0.0, l.firstRow)) * perRow, l.strip.y1 - 3),
                         at(static_cast<float>(std::min(facts.lastRow, l.lastRow)) * perRow, l.strip.y1),
                         curveColours[0]);
@@ -290,8 +288,6 @@ void drawPanel(const PanelLayout& l, const PanelFacts& facts, const std::string&
     list->Flags &= ~(ImDrawListFlags_AntiAliasedLines | ImDrawListFlags_AntiAliasedFill);
     text(list, 6, l.header.y0 + 3, textColour, headerLine);
     drawRuler(list, l, facts);
-    // The names' corner over the ruler: the row.
-    rect(list, {0, l.ruler.y0, l.names.x1, l.ruler.y1}, headerBack);
     drawSheet(list, l, facts);
     drawCurves(list, l, facts);
     drawStrip(list, l, facts);
