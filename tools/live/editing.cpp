@@ -161,6 +161,12 @@ bool viewCommand(const std::vector<std::string>& words)
         say("nothing muted or soloed");
         return true;
     }
+    if (command == "panel") {
+        if (words.size() > 1 && words[1] != "on" && words[1] != "off") return refuseView("panel takes on or off");
+        LIVE.edit.panel = words.size() > 1 ? words[1] == "on" : !LIVE.edit.panel;
+        say(LIVE.edit.panel ? "the track panel shown" : "the track panel hidden");
+        return true;
+    }
     if (command == "zoom") {
         char* end = nullptr;
         const double rows = std::strtod(words[1].c_str(), &end);

@@ -18,8 +18,8 @@
 //     select TRACK|PREFIX*|all POS POS | deselect | move ROWS | shift VALUE |
 //     scale TIME VALUE | undo | redo | save | play | pause |
 //     filter [TEXT] | fold GROUP|all | unfold GROUP|all | mute TRACK|PREFIX* |
-//     solo TRACK|PREFIX* | unmute | zoom ROWS | help
-// The last eight are the player's view, not the text's: the editor checks
+//     solo TRACK|PREFIX* | unmute | panel [on|off] | zoom ROWS | help
+// The last nine are the player's view, not the text's: the editor checks
 // them against the table and hands them to the view hook.
 // POS is a row or bar:beat:row, MODE step, linear, smooth or ramp. A
 // marker names a row (the current one when no POS is given); it is kept in

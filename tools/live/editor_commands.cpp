@@ -34,6 +34,7 @@ const std::vector<EditorCommand>& editorCommands()
         {"mute", "TRACK|PREFIX*", "hold a track at its first key while looking; again: back (not saved)", 1, 1, false, true},
         {"solo", "TRACK|PREFIX*", "hold all but these tracks (scene and time go on); again: back", 1, 1, false, true},
         {"unmute", "", "end every mute and solo", 0, 0, false, true},
+        {"panel", "[on|off]", "show or hide the track panel; alone: the other way", 0, 1, false, true},
         {"zoom", "ROWS", "rows the panel shows (4 to 4096)", 1, 1, false, true},
         {"help", "", "print keys and commands here", 0, 0, false, true},
     };
