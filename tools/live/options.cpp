@@ -31,7 +31,8 @@ const char* const liveUsage =
     "pixels a side; a larger file keeps the last good version.\n"
     "keys: space pause, left/right a beat (shift: a bar), page up/down the previous or\n"
     "      next cut, home the start, 1-6 the first row of scene 0-5, l loop the section,\n"
-    "      - and + slower and faster (1, 1/2, 1/4), o overlay, escape quit\n";
+    "      - and + slower and faster (1, 1/2, 1/4), o overlay, t track panel,\n"
+    "      h every key and command, escape quit\n";
 
 namespace {
 
