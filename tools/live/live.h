@@ -1,11 +1,14 @@
 // live/live: the live player's state and the calls its rooms make of each
-// other. The player is one program in rooms: main.cpp (start-up, keys, the
-// window and the frame), screen.cpp (what it draws over the frame and the
-// frame's size, chosen by resolution.h), reload.cpp (the staging folder's links, errors on
-// screen, taking every save), tunegen_child.cpp (the score's render in the
-// background), transport.cpp (the music's time: pause, slow motion, loops,
-// cuts, sections) and editing.cpp (the track editor's keys, command line,
-// panel and mouse). One player runs in a process: its state is one struct.
+// other. The player is one program in rooms: main.cpp (start-up, the
+// window and the frame), keymap.cpp (the keys, in one table), screen.cpp
+// (the interface over the frame, drawn with gui.h, and the frame's size,
+// chosen by resolution.h), reload.cpp (the staging folder's links, errors
+// on screen, taking every save), tunegen_child.cpp (the score's render in
+// the background), transport.cpp (the music's time: pause, slow motion,
+// loops, cuts, sections), editing.cpp (the track editor, its command line
+// and the view's commands: filter, fold, mute, solo) and mouse.cpp (the
+// track panel's facts and the mouse over it). One player runs in a process:
+// its state is one struct.
 #pragma once
 
 #include "subprocess.h"
