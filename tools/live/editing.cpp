@@ -18,6 +18,12 @@ namespace live {
 
 // ---- the editor -------------------------------------------------------------
 
+const std::vector<std::string>& trackNameList()
+{
+    static const std::vector<std::string> names(std::begin(demoTrackNames), std::end(demoTrackNames));
+    return names;
+}
+
 int trackIndex(const std::string& name)
 {
     for (int i = 0; i < demoTrackCount; ++i) {
@@ -73,7 +79,7 @@ void makeEditor()
     };
     hooks.view = viewCommand;
     LIVE.editor = std::make_unique<TrackEditor>(
-        LIVE.files.tracks, std::vector<std::string>(std::begin(demoTrackNames), std::end(demoTrackNames)), hooks);
+        LIVE.files.tracks, trackNameList(), hooks);
 }
 
 namespace {

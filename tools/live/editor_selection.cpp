@@ -87,11 +87,9 @@ bool TrackEditor::changeSelection(const std::vector<std::string>& words)
     }
     Change change;
     change.rows = static_cast<int32_t>(rows);
-    change.amount = amount;
+    change.amount = command == "shift" ? amount : 0;
     change.factor = command == "scale" ? factor : 1;
     change.valueFactor = command == "scale" ? amount : 1;
-    if (command == "shift") change.amount = amount;
-    else change.amount = 0;
     size_t count = 0;
     if (!transform(change, true, count)) return false;
     if (command == "move") {

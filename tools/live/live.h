@@ -118,6 +118,7 @@ struct Editing {
     bool boxAdds = false;
     float boxX0 = 0, boxY0 = 0, boxX1 = 0, boxY1 = 0;
     std::set<int> muted, soloed; // not saved
+    int followedTrack = -1;      // the track the sheet last scrolled to
     bool help = false;      // the list of keys and commands
     bool prompting = false; // the command line is open
     std::string prompt;
@@ -205,6 +206,7 @@ double cutAfter(double row);
 void toggleSectionLoop();
 
 // editing.cpp
+const std::vector<std::string>& trackNameList(); // the demo's tracks, in its order
 int trackIndex(const std::string& name);
 void makeEditor();
 void pollCommands();

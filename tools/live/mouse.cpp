@@ -17,14 +17,13 @@ namespace live {
 
 PanelLayout panelLayout()
 {
-    return layoutPanel(LIVE.sizing.width, LIVE.sizing.height, LIVE.row, LIVE.edit.view,
-                       std::vector<std::string>(std::begin(demoTrackNames), std::end(demoTrackNames)), guiFontSize());
+    return layoutPanel(LIVE.sizing.width, LIVE.sizing.height, LIVE.row, LIVE.edit.view, trackNameList(), guiFontSize());
 }
 
 PanelFacts panelFacts()
 {
     PanelFacts facts;
-    facts.names.assign(std::begin(demoTrackNames), std::end(demoTrackNames));
+    facts.names = trackNameList();
     const TrackEditor& editor = *LIVE.editor;
     facts.selected = std::max(0, trackIndex(editor.selected()));
     facts.curves.push_back(facts.selected);
@@ -71,10 +70,9 @@ std::string panelHeader()
 // wheel scrolls freely until the next pick.
 void followSelectedTrack()
 {
-    static int followed = -1;
     const int track = trackIndex(LIVE.editor->selected());
-    if (track == followed || !LIVE.edit.panel) return;
-    followed = track;
+    if (track == LIVE.edit.followedTrack || !LIVE.edit.panel) return;
+    LIVE.edit.followedTrack = track;
     const PanelLayout layout = panelLayout();
     for (int line = 0; line < static_cast<int>(layout.lines.size()); ++line) {
         const SheetLine& sheet = layout.lines[line];
@@ -183,12 +181,7 @@ void endDrags()
 void clickKey(const PanelLayout& layout, const PanelHit& hit, bool shift)
 {
     TrackEditor& editor = *LIVE.editor;
-    std::vector<int> tracks = lineTracks(layout, hit.line);
-    if (tracks.empty()) {
-        for (int t = 0; t < demoTrackCount; ++t) {
-            if (trackGroup(demoTrackNames[t]) == hit.group) tracks.push_back(t);
-        }
-    }
+    const std::vector<int> tracks = lineTracks(layout, trackNameList(), hit.line);
     // The keys the click means: the line's track's, or on a group's line,
     // each of its tracks' at that row.
     std::vector<std::pair<std::string, int32_t>> keys;

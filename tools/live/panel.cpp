@@ -197,33 +197,23 @@ std::vector<double> axisTicks(double low, double high, int most)
     return ticks;
 }
 
-std::vector<int> lineTracks(const PanelLayout& layout, int line)
+std::vector<int> lineTracks(const PanelLayout& layout, const std::vector<std::string>& names, int line)
 {
     std::vector<int> tracks;
     if (line < 0 || line >= static_cast<int>(layout.lines.size())) return tracks;
     const SheetLine& l = layout.lines[line];
     if (l.track >= 0) return {l.track};
-    // A header stands for its group's tracks, shown below it or folded.
-    for (size_t k = 0; k < layout.lines.size(); ++k) {
-        if (layout.lines[k].track >= 0 && layout.lines[k].group == l.group) tracks.push_back(layout.lines[k].track);
+    // A header stands for its group's tracks shown below it; folded, none
+    // are shown, and the names tell them.
+    for (const SheetLine& shown : layout.lines) {
+        if (shown.track >= 0 && shown.group == l.group) tracks.push_back(shown.track);
+    }
+    if (!tracks.empty()) return tracks;
+    for (size_t t = 0; t < names.size(); ++t) {
+        if (trackGroup(names[t]) == l.group) tracks.push_back(static_cast<int>(t));
     }
     return tracks;
 }
-
-namespace {
-
-// A folded header's tracks are not among the lines: the names tell them.
-std::vector<int> tracksOfLine(const PanelLayout& layout, const PanelFacts& facts, int line)
-{
-    std::vector<int> tracks = lineTracks(layout, line);
-    if (!tracks.empty() || line < 0 || line >= static_cast<int>(layout.lines.size())) return tracks;
-    for (size_t t = 0; t < facts.names.size(); ++t) {
-        if (trackGroup(facts.names[t]) == layout.lines[line].group) tracks.push_back(static_cast<int>(t));
-    }
-    return tracks;
-}
-
-} // namespace
 
 PanelHit hitPanel(const PanelLayout& l, const PanelFacts& facts, float x, float y)
 {
@@ -270,7 +260,7 @@ PanelHit hitPanel(const PanelLayout& l, const PanelFacts& facts, float x, float 
         }
         hit.where = PanelHit::Lane;
         int best = -1;
-        for (int track : tracksOfLine(l, facts, line)) {
+        for (int track : lineTracks(l, facts.names, line)) {
             const int key = nearestKey(track, 6.0f, [](const TrackKey&) { return true; });
             if (key >= 0 && (best < 0 || std::fabs(l.xOfRow(key) - x) < std::fabs(l.xOfRow(best) - x))) best = key;
         }
@@ -306,7 +296,7 @@ std::vector<std::pair<int, int>> keysInBox(const PanelLayout& l, const PanelFact
     const int from = l.lineAt(top), to = l.lineAt(bottom);
     if (from < 0 || to < 0) return keys;
     for (int line = from; line <= to; ++line) {
-        for (int track : tracksOfLine(l, facts, line)) {
+        for (int track : lineTracks(l, facts.names, line)) {
             const TextTrack* text = facts.keys(track);
             for (size_t k = 0; text && k < text->keys.size(); ++k) {
                 const int row = text->keys[k].row;

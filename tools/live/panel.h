@@ -136,8 +136,9 @@ struct PanelHit {
 };
 PanelHit hitPanel(const PanelLayout& layout, const PanelFacts& facts, float x, float y);
 
-// The tracks a line stands for: its own, or its group's.
-std::vector<int> lineTracks(const PanelLayout& layout, int line);
+// The tracks a line stands for: its own, or its group's (those shown
+// under its header, or, folded, every track `names` puts in the group).
+std::vector<int> lineTracks(const PanelLayout& layout, const std::vector<std::string>& names, int line);
 
 // The keys inside a box of the lanes, from (x0, y0) to (x1, y1) in any order.
 std::vector<std::pair<int, int>> keysInBox(const PanelLayout& layout, const PanelFacts& facts, float x0, float y0,

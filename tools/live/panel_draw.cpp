@@ -131,12 +131,7 @@ void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
         // each: a software renderer fills few pixels a frame.
         if (chosen) rect(list, {0, y0, l.lanes.x1, y1}, selectedBack);
         list->AddLine(at(0, y1 - 0.5f), at(l.lanes.x1, y1 - 0.5f), laneRule);
-        std::vector<int> tracks = lineTracks(l, line);
-        if (header && tracks.empty()) {
-            for (size_t t = 0; t < facts.names.size(); ++t) {
-                if (trackGroup(facts.names[t]) == sheet.group) tracks.push_back(static_cast<int>(t));
-            }
-        }
+        const std::vector<int> tracks = lineTracks(l, facts.names, line);
         // Names: a header's triangle and group, a track's name indented under
         // it, and its value at the row.
         const float textY = y0 + (l.lane - l.fontSize) / 2 - 1;
