@@ -11,6 +11,7 @@
 #include <backends/imgui_impl_opengl3.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cmath>
 #include <vector>
 
@@ -24,9 +25,38 @@ struct Box {
     unsigned colour;
 };
 
+struct FlatVertex {
+    float x, y;
+    unsigned colour; // bytes R, G, B, A
+};
+
+const char* const flatVertexShader = R"(#version 330 core
+layout(location = 0) in vec2 position;
+layout(location = 1) in vec4 colour;
+uniform vec2 size;
+out vec4 tint;
+void main()
+{
+    tint = colour;
+    gl_Position = vec4(position.x / size.x * 2.0 - 1.0, 1.0 - position.y / size.y * 2.0, 0.0, 1.0);
+}
+)";
+
+const char* const flatFragmentShader = R"(#version 330 core
+in vec4 tint;
+out vec4 colour;
+void main()
+{
+    colour = tint;
+}
+)";
+
 struct Gui {
     bool started = false;
     std::vector<Box> boxes; // this frame's, in order
+    std::vector<FlatVertex> flat; // this frame's triangles, in order
+    GLuint flatProgram = 0, flatArray = 0, flatBuffer = 0;
+    GLint flatSize = -1;
     std::string fontBytes; // the atlas reads the font from here
     float fontSize = 0;
 } GUI;
@@ -50,6 +80,88 @@ void loadFont(float size)
     GUI.fontSize = size;
 }
 
+GLuint compiled(GLenum kind, const char* source)
+{
+    const GLuint shader = glCreateShader(kind);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok == GL_TRUE) return shader;
+    glDeleteShader(shader);
+    return 0;
+}
+
+bool startFlatShapes()
+{
+    const GLuint vertex = compiled(GL_VERTEX_SHADER, flatVertexShader);
+    const GLuint fragment = compiled(GL_FRAGMENT_SHADER, flatFragmentShader);
+    GLint linked = GL_FALSE;
+    if (vertex && fragment) {
+        GUI.flatProgram = glCreateProgram();
+        glAttachShader(GUI.flatProgram, vertex);
+        glAttachShader(GUI.flatProgram, fragment);
+        glLinkProgram(GUI.flatProgram);
+        glGetProgramiv(GUI.flatProgram, GL_LINK_STATUS, &linked);
+    }
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    if (linked != GL_TRUE) return false;
+    GUI.flatSize = glGetUniformLocation(GUI.flatProgram, "size");
+    glGenVertexArrays(1, &GUI.flatArray);
+    glGenBuffers(1, &GUI.flatBuffer);
+    glBindVertexArray(GUI.flatArray);
+    glBindBuffer(GL_ARRAY_BUFFER, GUI.flatBuffer);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(FlatVertex), nullptr);
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(FlatVertex),
+                          reinterpret_cast<const void*>(offsetof(FlatVertex, colour)));
+    glBindVertexArray(0);
+    return true;
+}
+
+void drawFlatShapes(int width, int height)
+{
+    if (GUI.flat.empty()) return;
+    // The frame's passes find their bindings and blending as they left
+    // them, and so does ImGui, which keeps what it finds.
+    GLint program = 0, array = 0, buffer = 0, sourceRgb = 0, destinationRgb = 0, sourceAlpha = 0, destinationAlpha = 0,
+          equationRgb = 0, equationAlpha = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &array);
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &buffer);
+    glGetIntegerv(GL_BLEND_SRC_RGB, &sourceRgb);
+    glGetIntegerv(GL_BLEND_DST_RGB, &destinationRgb);
+    glGetIntegerv(GL_BLEND_SRC_ALPHA, &sourceAlpha);
+    glGetIntegerv(GL_BLEND_DST_ALPHA, &destinationAlpha);
+    glGetIntegerv(GL_BLEND_EQUATION_RGB, &equationRgb);
+    glGetIntegerv(GL_BLEND_EQUATION_ALPHA, &equationAlpha);
+    const GLboolean blend = glIsEnabled(GL_BLEND), depth = glIsEnabled(GL_DEPTH_TEST), cull = glIsEnabled(GL_CULL_FACE);
+    glUseProgram(GUI.flatProgram);
+    glUniform2f(GUI.flatSize, static_cast<float>(width), static_cast<float>(height));
+    glBindVertexArray(GUI.flatArray);
+    glBindBuffer(GL_ARRAY_BUFFER, GUI.flatBuffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(GUI.flat.size() * sizeof(FlatVertex)), GUI.flat.data(),
+                 GL_STREAM_DRAW);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(GUI.flat.size()));
+    GUI.flat.clear();
+    glUseProgram(static_cast<GLuint>(program));
+    glBindVertexArray(static_cast<GLuint>(array));
+    glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(buffer));
+    glBlendEquationSeparate(static_cast<GLenum>(equationRgb), static_cast<GLenum>(equationAlpha));
+    glBlendFuncSeparate(static_cast<GLenum>(sourceRgb), static_cast<GLenum>(destinationRgb), static_cast<GLenum>(sourceAlpha),
+                        static_cast<GLenum>(destinationAlpha));
+    if (!blend) glDisable(GL_BLEND);
+    if (depth) glEnable(GL_DEPTH_TEST);
+    if (cull) glEnable(GL_CULL_FACE);
+}
+
 } // namespace
 
 bool startGui(std::string& error)
@@ -69,6 +181,13 @@ bool startGui(std::string& error)
     if (!readWholeFile(ORVANTA_UI_FONT, GUI.fontBytes, ignored, fontFileLimit)) GUI.fontBytes.clear();
     if (!ImGui_ImplGLUT_Init() || !ImGui_ImplOpenGL3_Init("#version 330 core")) {
         error = "the interface's OpenGL 3 back end did not start";
+        ImGui::DestroyContext();
+        return false;
+    }
+    if (!startFlatShapes()) {
+        error = "the interface's flat shapes' program did not build";
+        ImGui_ImplOpenGL3_Shutdown();
+        ImGui_ImplGLUT_Shutdown();
         ImGui::DestroyContext();
         return false;
     }
@@ -121,6 +240,7 @@ void guiEndFrame()
     }
     GUI.boxes.clear();
     glDisable(GL_SCISSOR_TEST);
+    drawFlatShapes(width, height);
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     // The frame's passes expect these as they left them.
     glDisable(GL_SCISSOR_TEST);
@@ -131,6 +251,19 @@ void guiEndFrame()
 void guiFillBox(float x0, float y0, float x1, float y1, unsigned colour)
 {
     GUI.boxes.push_back({x0, y0, x1, y1, colour});
+}
+
+void guiFlatTriangle(float ax, float ay, float bx, float by, float cx, float cy, unsigned colour)
+{
+    GUI.flat.push_back({ax, ay, colour});
+    GUI.flat.push_back({bx, by, colour});
+    GUI.flat.push_back({cx, cy, colour});
+}
+
+void guiFlatRect(float x0, float y0, float x1, float y1, unsigned colour)
+{
+    guiFlatTriangle(x0, y0, x1, y0, x1, y1, colour);
+    guiFlatTriangle(x0, y0, x1, y1, x0, y1, colour);
 }
 
 void guiMouse(int button, int state, int x, int y)

@@ -1,5 +1,6 @@
-// The track panel drawn with ImGui's draw lists, at the places panel.cpp
-// gives: opaque, under ImGui's own windows.
+// The track panel drawn at the places panel.cpp gives: opaque, under
+// ImGui's own windows. Lines, boxes and the lanes' keys are the interface's
+// flat shapes (gui.h); text, curves and the curves' keys ImGui's.
 #include "panel_draw.h"
 
 #include "demo/timeline.h"
@@ -19,12 +20,14 @@ const ImU32 beatLine = IM_COL32(255, 255, 255, 18);
 const ImU32 barLine = IM_COL32(255, 255, 255, 60);
 const ImU32 keyColour = IM_COL32(255, 214, 80, 255);
 const ImU32 keyPicked = IM_COL32(255, 255, 255, 255);
+const ImU32 selectedKey = IM_COL32(255, 150, 40, 255);
 const ImU32 hereColour = IM_COL32(255, 80, 70, 255);
 const ImU32 textColour = IM_COL32(220, 222, 226, 255);
 const ImU32 dimText = IM_COL32(150, 155, 165, 255);
 const ImU32 markerColour = IM_COL32(120, 230, 140, 255);
 const ImU32 mutedColour = IM_COL32(230, 120, 60, 255);
 const ImU32 soloColour = IM_COL32(90, 200, 255, 255);
+const ImU32 boxOff = IM_COL32(52, 56, 64, 255);
 
 // The curve view's tracks, the selected one first.
 const ImU32 curveColours[] = {IM_COL32(110, 220, 255, 255), IM_COL32(255, 150, 90, 255), IM_COL32(170, 255, 120, 255),
@@ -63,35 +66,70 @@ std::string valueText(double value)
     return out;
 }
 
-void diamond(ImDrawList* list, float x, float y, float half, ImU32 colour)
+// Lines on whole pixels, as flat shapes: down from (x, y0) to y1, `width`
+// wide, or across from (x0, y) to x1, a pixel high.
+void columnLine(float x, float y0, float y1, ImU32 colour, float width = 1)
 {
-    list->AddQuadFilled(at(x, y - half), at(x + half, y), at(x, y + half), at(x - half, y), colour);
+    guiFlatRect(x, y0, x + width, y1, colour);
 }
 
+void rowLine(float x0, float x1, float y, ImU32 colour)
+{
+    guiFlatRect(x0, y, x1, y + 1, colour);
+}
+
+void diamond(ImDrawList* list, float x, float y, float half, ImU32 colour)
+{
+    if (list) {
+        list->AddQuadFilled(at(x, y - half), at(x + half, y), at(x, y + half), at(x - half, y), colour);
+        return;
+    }
+    guiFlatTriangle(x, y - half, x + half, y, x, y + half, colour);
+    guiFlatTriangle(x, y - half, x, y + half, x - half, y, colour);
+}
+
+// A key: a diamond, a picked one larger in a white rim. Four triangles at
+// most, where a ring costs twenty-four. With no list, a flat shape.
+void keyMark(ImDrawList* list, float x, float y, float half, bool picked, ImU32 colour)
+{
+    if (picked) diamond(list, x, y, half + 3.5f, keyPicked);
+    diamond(list, x, y, half, colour);
+}
+
+// A mute or solo box, lettered when on; the letters of all of them head
+// their columns (boxHeadings). Text is what the panel's frame spends most
+// on, after its lines.
 void box(ImDrawList* list, const PanelRect& r, bool on, ImU32 colour, const char* letter)
 {
-    if (on) list->AddRectFilled(at(r.x0, r.y0), at(r.x1, r.y1), colour);
-    else list->AddRect(at(r.x0, r.y0), at(r.x1, r.y1), dimText);
+    guiFlatRect(r.x0, r.y0, r.x1, r.y1, on ? colour : boxOff);
+    if (!on) return;
     const ImVec2 size = ImGui::CalcTextSize(letter);
-    list->AddText(at((r.x0 + r.x1 - size.x) / 2, (r.y0 + r.y1 - size.y) / 2), on ? IM_COL32(0, 0, 0, 255) : dimText,
-                  letter);
+    list->AddText(at((r.x0 + r.x1 - size.x) / 2, (r.y0 + r.y1 - size.y) / 2), IM_COL32(0, 0, 0, 255), letter);
+}
+
+void boxHeadings(ImDrawList* list, const PanelLayout& l)
+{
+    const PanelRect mute = l.muteBox(l.firstLine), solo = l.soloBox(l.firstLine);
+    const float y = l.ruler.y0 + 2;
+    text(list, (mute.x0 + mute.x1 - textWidth("M")) / 2, y, dimText, "M");
+    text(list, (solo.x0 + solo.x1 - textWidth("S")) / 2, y, dimText, "S");
 }
 
 // Bar and beat lines over a band, thinned where they would crowd.
-void gridLines(ImDrawList* list, const PanelLayout& l, float y0, float y1)
+void gridLines(const PanelLayout& l, float y0, float y1)
 {
     const double pixelsPerRow = l.lanes.width() / (l.lastRow - l.firstRow);
     const int step = pixelsPerRow * rowsPerBeat >= 6 ? rowsPerBeat : pixelsPerRow * rowsPerBar >= 6 ? rowsPerBar : rowsPerBar * 8;
     for (int r = static_cast<int>(std::ceil(l.firstRow / step)) * step; r <= l.lastRow; r += step) {
         const float x = std::floor(l.xOfRow(r));
-        list->AddLine(at(x, y0), at(x, y1), r % rowsPerBar == 0 ? barLine : beatLine);
+        columnLine(x, y0, y1, r % rowsPerBar == 0 ? barLine : beatLine);
     }
 }
 
 void drawRuler(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
 {
-    list->AddLine(at(0, l.ruler.y1 - 0.5f), at(l.ruler.x1, l.ruler.y1 - 0.5f), laneRule);
-    gridLines(list, l, l.ruler.y1 - 5, l.ruler.y1);
+    rowLine(0, l.ruler.x1, l.ruler.y1 - 1, laneRule);
+    gridLines(l, l.ruler.y1 - 5, l.ruler.y1);
     // Bar numbers as positions count them (bar 24 is 24:0:0), as many as fit.
     const float barWidth = static_cast<float>(l.lanes.width() / (l.lastRow - l.firstRow) * rowsPerBar);
     int every = 1;
@@ -105,14 +143,14 @@ void drawRuler(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
     for (const auto& [row, name] : facts.sections) {
         if (row < l.firstRow - 64 || row > l.lastRow) continue;
         const float x = l.xOfRow(row);
-        if (x >= l.ruler.x0) list->AddLine(at(x, l.ruler.y0), at(x, l.ruler.y1), textColour, 2);
+        if (x >= l.ruler.x0) columnLine(std::floor(x), l.ruler.y0, l.ruler.y1, textColour, 2);
         text(list, x + 4 + textWidth("000"), l.ruler.y0 + 2, textColour, name, &l.ruler);
     }
     for (const auto& [row, name] : facts.markers) {
         if (row < l.firstRow - 64 || row > l.lastRow) continue;
         const float x = l.xOfRow(row);
         if (x - 5 >= l.ruler.x0) {
-            list->AddTriangleFilled(at(x, l.ruler.y1), at(x - 5, l.ruler.y1 - 7), at(x + 5, l.ruler.y1 - 7), markerColour);
+            guiFlatTriangle(x, l.ruler.y1, x - 5, l.ruler.y1 - 7, x + 5, l.ruler.y1 - 7, markerColour);
         }
         text(list, x + 6, l.ruler.y0 + 2, markerColour, name, &l.ruler);
     }
@@ -127,10 +165,13 @@ void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
         const float y0 = l.lineTop(line), y1 = y0 + l.lane;
         const bool header = sheet.track < 0;
         const bool chosen = sheet.track == facts.selected;
-        // Plain lines are the backdrop (panelBackdrop), with a rule under
-        // each: a software renderer fills few pixels a frame.
+        // Plain lines are the backdrop (panelBackdrop), ruled under each name
+        // and across the lanes where a group ends. A software renderer pays
+        // for a line by the 64-pixel tiles it crosses: rules across every
+        // lane would be a third of the panel's cost.
         if (chosen) rect(list, {0, y0, l.lanes.x1, y1}, selectedBack);
-        list->AddLine(at(0, y1 - 0.5f), at(l.lanes.x1, y1 - 0.5f), laneRule);
+        const bool groupEnds = header || line + 1 == static_cast<int>(l.lines.size()) || l.lines[line + 1].group != sheet.group;
+        rowLine(0, groupEnds ? l.lanes.x1 : l.names.x1, y1 - 1, laneRule);
         const std::vector<int> tracks = lineTracks(l, facts.names, line);
         // Names: a header's triangle and group, a track's name indented under
         // it, and its value at the row.
@@ -140,8 +181,8 @@ void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
             const bool open = std::any_of(l.lines.begin(), l.lines.end(),
                                           [&](const SheetLine& s) { return s.track >= 0 && s.group == sheet.group; });
             const float cx = 9, cy = y0 + l.lane / 2, s = l.fontSize * 0.3f;
-            if (open) list->AddTriangleFilled(at(cx - s, cy - s / 2), at(cx + s, cy - s / 2), at(cx, cy + s), textColour);
-            else list->AddTriangleFilled(at(cx - s / 2, cy - s), at(cx + s, cy), at(cx - s / 2, cy + s), textColour);
+            if (open) guiFlatTriangle(cx - s, cy - s / 2, cx + s, cy - s / 2, cx, cy + s, textColour);
+            else guiFlatTriangle(cx - s / 2, cy - s, cx + s, cy, cx - s / 2, cy + s, textColour);
             text(list, 18, textY, textColour, sheet.group + "  (" + std::to_string(tracks.size()) + ")", &nameClip);
         } else {
             const float indent = sheet.group.empty() ? 6 : 18;
@@ -163,40 +204,61 @@ void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
                 const float x = l.xOfRow(row);
                 if (x - half - 5 < l.lanes.x0 || x + half + 5 > l.lanes.x1) continue;
                 const bool picked = facts.isSelected(track, row);
-                diamond(list, l.xOfRow(row), y0 + l.lane / 2, picked ? half + 1.5f : half,
-                        picked || row == here ? keyPicked : keyColour);
-                if (picked) list->AddCircle(at(l.xOfRow(row), y0 + l.lane / 2), half + 4, keyPicked, 12, 1.5f);
+                keyMark(nullptr, x, y0 + l.lane / 2, half, picked, picked ? selectedKey : row == here ? keyPicked : keyColour);
             }
         }
     }
-    gridLines(list, l, l.lanes.y0, l.lanes.y1);
     // How far the sheet scrolls, at its right edge.
     const int total = static_cast<int>(l.lines.size());
     if (total > l.shownLines) {
         const float h = l.names.height();
         const float top = l.names.y0 + h * l.firstLine / total, bottom = l.names.y0 + h * (l.firstLine + l.shownLines) / total;
-        list->AddRectFilled(at(l.lanes.x1 - 4, top), at(l.lanes.x1, bottom), IM_COL32(255, 255, 255, 90), 2);
+        guiFlatRect(l.lanes.x1 - 4, top, l.lanes.x1, bottom, IM_COL32(255, 255, 255, 90));
     }
+}
+
+// A curve two pixels wide. Its level and upright stretches are flat shapes
+// on whole pixels; the rest is smoothed by ImGui, with the atlas's line
+// texture (a whole width): two triangles a segment, where other widths cost
+// six. A long level stretch smoothed would shade four rows of blocks.
+void curveLine(ImDrawList* list, const std::vector<ImVec2>& points, ImU32 colour)
+{
+    const ImDrawListFlags flags = list->Flags;
+    list->Flags |= ImDrawListFlags_AntiAliasedLines;
+    std::vector<ImVec2> sloped;
+    auto smooth = [&] {
+        if (sloped.size() > 1) list->AddPolyline(sloped.data(), static_cast<int>(sloped.size()), colour, 0, 2.0f);
+        sloped.clear();
+    };
+    for (size_t i = 1; i < points.size(); ++i) {
+        const ImVec2 a = points[i - 1], b = points[i];
+        if (std::fabs(a.y - b.y) < 0.5f || std::fabs(a.x - b.x) < 0.5f) {
+            smooth();
+            const float x = std::round(a.x), y = std::round(a.y);
+            if (std::fabs(a.y - b.y) < 0.5f) guiFlatRect(std::min(x, b.x) - 1, y - 1, std::max(x, b.x) + 1, y + 1, colour);
+            else guiFlatRect(x - 1, std::min(y, b.y) - 1, x + 1, std::max(y, b.y) + 1, colour);
+            continue;
+        }
+        if (sloped.empty()) sloped.push_back(a);
+        sloped.push_back(b);
+    }
+    smooth();
+    list->Flags = flags;
 }
 
 void drawCurves(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
 {
-    list->AddLine(at(0, l.curve.y0 - 1.5f), at(l.curve.x1, l.curve.y0 - 1.5f), laneRule);
+    rowLine(0, l.curve.x1, l.curve.y0 - 2, laneRule);
     float low = 0, high = 1;
     curveRange(l, facts, low, high);
     // The value axis: round values, labelled, with faint lines across.
     const int most = std::max(2, static_cast<int>(l.curve.height() / (l.fontSize * 1.6f)));
     for (double v : axisTicks(low, high, most)) {
         const float y = yOfValue(l.curve, static_cast<float>(v), low, high);
-        list->AddLine(at(l.curve.x0, y), at(l.curve.x1, y), IM_COL32(255, 255, 255, v == 0 ? 50 : 22));
+        rowLine(l.curve.x0, l.curve.x1, std::floor(y), IM_COL32(255, 255, 255, v == 0 ? 50 : 22));
         const std::string label = valueText(v);
         text(list, l.axis.x1 - 6 - textWidth(label), y - l.fontSize / 2 - 1, dimText, label);
     }
-    gridLines(list, l, l.curve.y0, l.curve.y1);
-    // Curves and their keys are smoothed; the straight lines and boxes
-    // around them need not be.
-    const ImDrawListFlags flags = list->Flags;
-    list->Flags |= ImDrawListFlags_AntiAliasedLines | ImDrawListFlags_AntiAliasedFill;
     for (size_t c = 0; c < facts.curves.size(); ++c) {
         const int track = facts.curves[c];
         const ImU32 colour = curveColours[c % std::size(curveColours)];
@@ -206,7 +268,7 @@ void drawCurves(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
         for (float x = l.curve.x0 + 1; x <= l.curve.x1 - 1; x += 2) {
             const float v = facts.value(track, l.rowOfX(x));
             if (!std::isfinite(v)) {
-                if (points.size() > 1) list->AddPolyline(points.data(), static_cast<int>(points.size()), colour, 0, 1.5f);
+                curveLine(list, points, colour);
                 points.clear();
                 continue;
             }
@@ -222,18 +284,16 @@ void drawCurves(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
                 points.push_back(point);
             }
         }
-        if (points.size() > 1) list->AddPolyline(points.data(), static_cast<int>(points.size()), colour, 0, 1.5f);
+        curveLine(list, points, colour);
         if (const TextTrack* keys = facts.keys(track)) {
             for (const TrackKey& key : keys->keys) {
                 if (key.row < l.firstRow || key.row > l.lastRow || !std::isfinite(key.value)) continue;
                 const float x = l.xOfRow(key.row), y = yOfValue(l.curve, key.value, low, high);
                 if (y < l.curve.y0 + 6 || y > l.curve.y1 - 6 || x < l.curve.x0 + 6 || x > l.curve.x1 - 6) continue;
-                const bool picked = facts.isSelected(track, key.row);
-                list->AddCircleFilled(at(x, y), picked ? 5.5f : 4.0f, picked ? keyPicked : colour, 12);
+                keyMark(list, x, y, 4.5f, facts.isSelected(track, key.row), colour);
             }
         }
     }
-    list->Flags = flags;
     // The legend: each track's name in its colour, its value at the row.
     float y = l.axis.y0 + 2;
     for (size_t c = 0; c < facts.curves.size() && y + l.fontSize < l.axis.y1; ++c) {
@@ -250,28 +310,27 @@ void drawStrip(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
     const float perRow = static_cast<float>(l.width / facts.lastRow);
     for (size_t s = 0; s < facts.sections.size(); ++s) {
         const float x = static_cast<float>(facts.sections[s].first) * perRow;
-        list->AddLine(at(x, l.strip.y0), at(x, l.strip.y1), barLine);
+        columnLine(std::floor(x), l.strip.y0, l.strip.y1, barLine);
         text(list, static_cast<float>(facts.sections[s].first) * perRow + 4, l.strip.y0 + 2, dimText,
              facts.sections[s].second);
     }
     if (facts.loop) {
-        list->AddRectFilled(at(static_cast<float>(facts.loopFrom) * perRow, l.strip.y0),
-                            at(static_cast<float>(facts.loopTo) * perRow, l.strip.y1), IM_COL32(70, 200, 80, 90));
+        guiFlatRect(static_cast<float>(facts.loopFrom) * perRow, l.strip.y0, static_cast<float>(facts.loopTo) * perRow,
+                    l.strip.y1, IM_COL32(70, 200, 80, 90));
     }
     for (double cut : facts.cuts) {
         const float x = static_cast<float>(cut) * perRow;
-        list->AddLine(at(x, l.strip.y0), at(x, l.strip.y1), IM_COL32(255, 255, 255, 90));
+        columnLine(std::floor(x), l.strip.y0, l.strip.y1, IM_COL32(255, 255, 255, 90));
     }
     for (const auto& [row, name] : facts.markers) {
         const float x = static_cast<float>(row) * perRow;
-        list->AddTriangleFilled(at(x, l.strip.y0 + 7), at(x - 4, l.strip.y0), at(x + 4, l.strip.y0), markerColour);
+        guiFlatTriangle(x, l.strip.y0 + 7, x - 4, l.strip.y0, x + 4, l.strip.y0, markerColour);
     }
-    list->AddLine(at(0, l.strip.y0 + 0.5f), at(static_cast<float>(l.width), l.strip.y0 + 0.5f), laneRule);
-    list->AddRectFilled(at(static_cast<float>(std::max(0.0, l.firstRow)) * perRow, l.strip.y1 - 3),
-                        at(static_cast<float>(std::min(facts.lastRow, l.lastRow)) * perRow, l.strip.y1),
-                        curveColours[0]);
+    rowLine(0, static_cast<float>(l.width), l.strip.y0, laneRule);
+    guiFlatRect(static_cast<float>(std::max(0.0, l.firstRow)) * perRow, l.strip.y1 - 3,
+                static_cast<float>(std::min(facts.lastRow, l.lastRow)) * perRow, l.strip.y1, curveColours[0]);
     const float x = static_cast<float>(l.row) * perRow;
-    list->AddRectFilled(at(x - 1, l.strip.y0), at(x + 1, l.strip.y1), hereColour);
+    guiFlatRect(x - 1, l.strip.y0, x + 1, l.strip.y1, hereColour);
 }
 
 } // namespace
@@ -283,10 +342,13 @@ void drawPanel(const PanelLayout& l, const PanelFacts& facts, const std::string&
     list->Flags &= ~(ImDrawListFlags_AntiAliasedLines | ImDrawListFlags_AntiAliasedFill);
     text(list, 6, l.header.y0 + 3, textColour, headerLine);
     drawRuler(list, l, facts);
+    // Bar and beat lines down the lanes and the curves at once.
+    gridLines(l, l.lanes.y0, l.curve.y1);
     drawSheet(list, l, facts);
+    boxHeadings(list, l);
     drawCurves(list, l, facts);
     drawStrip(list, l, facts);
-    // The row, through the ruler, the lanes and the curves.
+    // The row, through the ruler, the lanes and the curves, over the keys.
     const float x = l.xOfRow(l.row);
-    list->AddLine(at(x, l.ruler.y0), at(x, l.curve.y1), hereColour, 2);
+    guiFlatRect(x - 1, l.ruler.y0, x + 1, l.curve.y1, hereColour);
 }
