@@ -12,6 +12,8 @@ packages=(
   libvorbis-dev libsdl2-dev fonts-dejavu-core libfreetype-dev
   # the live player's interface: Dear ImGui with its GLUT and OpenGL 3 back ends
   libimgui-dev
+  # a demo folder's manifest (demo.toml)
+  libtomlplusplus-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool glslang-tools ffmpeg patchelf python3

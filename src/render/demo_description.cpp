@@ -4,7 +4,6 @@
 #include "demo/tracks.h"
 #include "render/programs.h"
 
-#include <set>
 
 namespace {
 
@@ -73,13 +72,7 @@ DemoDescription orvantaDescription()
         description.name = first.substr(0, first.rfind('.'));
         demo.scenes.push_back(description);
     }
-    demo.inputs[0] = {{"iChannel0", FrameImage::PassFour},
-                      {"iChannel1", FrameImage::PassOne},
-                      {"iChannel2", FrameImage::PassOne},
-                      {"iChannel3", FrameImage::Logo}};
-    demo.inputs[2] = {{"iChannel0", FrameImage::PassOne}, {"iChannel1", FrameImage::History}};
-    demo.inputs[3] = {{"iChannel0", FrameImage::PassTwo}};
-    demo.inputs[4] = {{"iChannel0", FrameImage::PassThree}, {"iChannel1", FrameImage::Logo}};
+    demo.inputs = chainInputs();
     for (int i = 0; i < demoTrackCount; ++i) {
         const Feed& feed = orvantaFeeds[i];
         demo.tracks.push_back({demoTrackNames[static_cast<int>(feed.track)], feed.uniform, feed.component, feed.passes,
@@ -88,58 +81,4 @@ DemoDescription orvantaDescription()
     demo.sceneTrack = demoTrackNames[static_cast<int>(DemoTrack::Scene)];
     demo.timeTrack = demoTrackNames[static_cast<int>(DemoTrack::GlobalTime)];
     return demo;
-}
-
-int trackIndex(const DemoDescription& description, const std::string& name)
-{
-    for (size_t i = 0; i < description.tracks.size(); ++i) {
-        if (description.tracks[i].name == name) return static_cast<int>(i);
-    }
-    return -1;
-}
-
-bool checkDescription(const DemoDescription& description, std::string& error)
-{
-    if (!(description.rowRate > 0.0) || !(description.endRow > 0.0)) {
-        error = "the row rate and the end row are positive numbers";
-        return false;
-    }
-    if (description.scenes.empty()) {
-        error = "a demo has one scene at least";
-        return false;
-    }
-    if (description.vertexFile.empty() || description.finalPass.empty()) {
-        error = "the vertex shader and the final pass are named";
-        return false;
-    }
-    for (const SceneDescription& scene : description.scenes) {
-        for (const std::string& pass : scene.passes) {
-            if (pass.empty()) {
-                error = "scene '" + scene.name + "' lacks a pass";
-                return false;
-            }
-        }
-    }
-    std::set<std::string> names;
-    std::set<std::pair<std::string, int>> components;
-    for (const TrackDescription& track : description.tracks) {
-        if (!names.insert(track.name).second) {
-            error = "track '" + track.name + "' is named twice";
-            return false;
-        }
-        if (track.component < -1 || track.component > 3) {
-            error = "track '" + track.name + "' feeds a component past w";
-            return false;
-        }
-        if (!track.uniform.empty() && !components.insert({track.uniform, track.component}).second) {
-            error = "two tracks feed " + track.uniform +
-                    (track.component < 0 ? std::string() : " component " + std::to_string(track.component));
-            return false;
-        }
-    }
-    if (trackIndex(description, description.sceneTrack) < 0 || trackIndex(description, description.timeTrack) < 0) {
-        error = "the scene and time tracks are among the tracks";
-        return false;
-    }
-    return true;
 }

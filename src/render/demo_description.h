@@ -69,6 +69,11 @@ struct DemoDescription {
 // (demo/track_list.def, render/program_table.def).
 DemoDescription orvantaDescription();
 
+// The images the chain binds to each pass, index 0 the final pass: pass 2
+// reads pass 1's and its own of the frame before, pass 3 pass 2's, pass 4
+// pass 3's and the logo, the final pass pass 4's, pass 1's and the logo.
+std::array<std::vector<ImageInput>, scenePassCount + 1> chainInputs();
+
 // Whether the frame code can draw it: at least one scene, every pass and
 // the final pass named, a positive row rate and end row, the scene and time
 // tracks among the tracks, no track named twice, a vector's components each

@@ -1,0 +1,252 @@
+// A demo folder read into a description: Orvanta's own manifest against
+// the executables' tables, parameters from the shaders' declarations, and
+// manifests and shaders that cannot be played refused with file and line.
+#include "render/demo_folder.h"
+
+#include "files.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+
+namespace {
+
+FileReader diskReader()
+{
+    return [](const std::string& path, std::string& bytes, std::string& error) {
+        return readWholeFile(path, bytes, error, manifestFileLimit * 8);
+    };
+}
+
+// A folder in memory: path -> text.
+FileReader memoryReader(const std::map<std::string, std::string>& files)
+{
+    return [files](const std::string& path, std::string& bytes, std::string& error) {
+        const auto found = files.find(path);
+        if (found == files.end()) {
+            error = path + ": cannot read: No such file or directory";
+            return false;
+        }
+        bytes = found->second;
+        return true;
+    };
+}
+
+const char* const plainManifest = R"(name = "mine"
+bpm = 120
+end_row = 128
+music = "music/mine.score"
+tracks = "mine.tracks"
+logo_text = "MINE"
+final = "final.fsh"
+
+[[scene]]
+name = "one"
+passes = ["one.fsh", "two.fsh", "three.fsh", "four.fsh"]
+)";
+
+std::map<std::string, std::string> plainFolder()
+{
+    return {{"d/demo.toml", plainManifest},
+            {"d/test.vsh", "#version 330 core\nuniform mat4 transform;\n"},
+            {"d/final.fsh", "uniform sampler2D iChannel0;\nuniform vec2 iResolution;\n"},
+            {"d/one.fsh", "uniform float iGlobalTime;\n"},
+            {"d/two.fsh", ""},
+            {"d/three.fsh", ""},
+            {"d/four.fsh", ""}};
+}
+
+std::vector<std::string> trackNames(const DemoFolder& demo)
+{
+    std::vector<std::string> names;
+    for (const TrackDescription& t : demo.description.tracks) names.push_back(t.name);
+    return names;
+}
+
+} // namespace
+
+TEST(DemoFolder, OrvantasManifestDescribesWhatTheExecutablesBuildFromTheirTables)
+{
+    DemoFolder demo;
+    std::string error;
+    ASSERT_TRUE(readDemoFolder(ORVANTA_DATA_DIR, diskReader(), demo, error)) << error;
+    EXPECT_TRUE(demo.notes.empty()) << demo.notes.front();
+    const DemoDescription built = orvantaDescription();
+    const DemoDescription& read = demo.description;
+    EXPECT_DOUBLE_EQ(read.rowRate, built.rowRate);
+    EXPECT_DOUBLE_EQ(read.endRow, built.endRow);
+    EXPECT_EQ(read.vertexFile, built.vertexFile);
+    EXPECT_EQ(read.finalPass, built.finalPass);
+    ASSERT_EQ(read.scenes.size(), built.scenes.size());
+    for (size_t s = 0; s < built.scenes.size(); ++s) {
+        EXPECT_EQ(read.scenes[s].name, built.scenes[s].name);
+        EXPECT_EQ(read.scenes[s].passes, built.scenes[s].passes) << "scene " << s;
+    }
+    for (size_t pass = 0; pass < built.inputs.size(); ++pass) {
+        ASSERT_EQ(read.inputs[pass].size(), built.inputs[pass].size()) << "pass " << pass;
+        for (size_t i = 0; i < built.inputs[pass].size(); ++i) {
+            EXPECT_EQ(read.inputs[pass][i].sampler, built.inputs[pass][i].sampler);
+            EXPECT_EQ(read.inputs[pass][i].image, built.inputs[pass][i].image);
+        }
+    }
+    ASSERT_EQ(read.tracks.size(), built.tracks.size());
+    for (size_t t = 0; t < built.tracks.size(); ++t) {
+        const TrackDescription &a = read.tracks[t], &b = built.tracks[t];
+        EXPECT_EQ(a.name, b.name) << "track " << t;
+        EXPECT_EQ(a.uniform, b.uniform) << b.name;
+        EXPECT_EQ(a.component, b.component) << b.name;
+        EXPECT_EQ(a.passes, b.passes) << b.name;
+        EXPECT_EQ(a.atHead, b.atHead) << b.name;
+    }
+    EXPECT_EQ(read.sceneTrack, built.sceneTrack);
+    EXPECT_EQ(read.timeTrack, built.timeTrack);
+    EXPECT_EQ(demo.manifest.music, "music/orvanta.score");
+    EXPECT_EQ(demo.manifest.tracks, "tracks/demo.tracks");
+}
+
+TEST(DemoFolder, ParametersAreTheShadersUniformsWithTheirRangesAndConflictsAreNoted)
+{
+    std::map<std::string, std::string> files = plainFolder();
+    files["d/one.fsh"] = R"(#version 330 core
+uniform vec2 iResolution;
+uniform float iGlobalTime;
+uniform sampler2D iChannel0;
+uniform float glow; // slider[0, 0.5, 2]
+uniform vec3 tint;  //! colour[1, 0.6, 0.2]
+/* uniform float hidden; */
+layout(location = 3) uniform highp vec2 drift, sway = vec2(0.0);
+uniform mat3 turn;
+uniform float weights[4];
+uniform int count;
+uniform float bad; // slider[2, 1]
+)";
+    files["d/four.fsh"] = "uniform float glow; // slider[0, 1, 3]\nuniform vec4 tint;\n";
+    DemoFolder demo;
+    std::string error;
+    ASSERT_TRUE(readDemoFolder("d", memoryReader(files), demo, error)) << error;
+    EXPECT_EQ(trackNames(demo), (std::vector<std::string>{"iGlobalTime", "scene", "glow", "tint.r", "tint.g", "tint.b",
+                                                          "drift.x", "drift.y", "sway.x", "sway.y", "bad"}));
+    const DemoDescription& d = demo.description;
+    EXPECT_EQ(d.rowRate, 120 * 4 / 60.0);
+    // glow is read by passes 1 and 4, as pass 1 declares it.
+    EXPECT_EQ(d.tracks[2].uniform, "glow");
+    EXPECT_EQ(d.tracks[2].component, -1);
+    EXPECT_EQ(d.tracks[2].passes, (1u << 1) | (1u << 4));
+    EXPECT_TRUE(demo.ranges[2].given);
+    EXPECT_EQ(demo.ranges[2].low, 0);
+    EXPECT_EQ(demo.ranges[2].initial[0], 0.5f);
+    EXPECT_EQ(demo.ranges[2].high, 2);
+    EXPECT_EQ(d.tracks[4].uniform, "tint");
+    EXPECT_EQ(d.tracks[4].component, 1);
+    EXPECT_EQ(demo.ranges[4].initial[0], 0.6f);
+    EXPECT_FALSE(demo.ranges[6].given);
+    EXPECT_TRUE(d.tracks[0].atHead && d.tracks[1].atHead);
+    EXPECT_FALSE(d.tracks[2].atHead);
+    // Said once each: the matrix, the array, the integer, the bad slider,
+    // and glow and tint declared otherwise in pass 4.
+    std::string said;
+    for (const std::string& note : demo.notes) said += note + "\n";
+    EXPECT_EQ(demo.notes.size(), 6u) << said;
+    for (const char* part : {"d/one.fsh:9: uniform turn is a mat3", "d/one.fsh:10: uniform weights is a float[4]",
+                             "d/one.fsh:11: uniform count is a int", "d/one.fsh: line 12: uniform bad: slider",
+                             "d/four.fsh:1: uniform glow is declared otherwise at d/one.fsh:5",
+                             "d/four.fsh:2: uniform tint is declared otherwise at d/one.fsh:6"}) {
+        EXPECT_NE(said.find(part), std::string::npos) << part << "\n" << said;
+    }
+
+    // A [[track]] names a uniform's tracks, places them first and samples
+    // them at the frame's head.
+    files["d/demo.toml"] = std::string(plainManifest) +
+                           "\n[[track]]\nname = \"wind\"\nuniform = \"drift\"\ncolour = true\nat_head = true\n";
+    ASSERT_TRUE(readDemoFolder("d", memoryReader(files), demo, error)) << error;
+    EXPECT_EQ(trackNames(demo), (std::vector<std::string>{"iGlobalTime", "scene", "wind.r", "wind.g", "glow", "tint.r",
+                                                          "tint.g", "tint.b", "sway.x", "sway.y", "bad"}));
+    EXPECT_TRUE(demo.description.tracks[2].atHead);
+}
+
+TEST(DemoFolder, WhatCannotBePlayedIsRefusedWithItsFileAndLine)
+{
+    const std::string head = "name = \"mine\"\nbpm = 120\nend_row = 128\nmusic = \"m.score\"\ntracks = \"t.tracks\"\n"
+                             "final = \"final.fsh\"\n";
+    const std::string scene = "[[scene]]\nname = \"one\"\npasses = [\"one.fsh\", \"two.fsh\", \"three.fsh\", \"four.fsh\"]\n";
+    const struct {
+        std::string manifest, error;
+    } cases[] = {
+        {"name = \"mine\"\nbpm = \n", "d/demo.toml:2: "},
+        {"name = \"mine\"\n[# x]\n", "d/demo.toml:2: "},
+        {head + "bmp = 3\n" + scene, "d/demo.toml:7: 'bmp' is not a key of a demo's manifest"},
+        {"name = \"mine\"\nbpm = 0\nend_row = 128\n", "d/demo.toml:2: 'bpm' is a number from 1 to 999"},
+        {"name = \"mine\"\nbpm = nan\nend_row = 128\n", "d/demo.toml:2: 'bpm' is a number from 1 to 999"},
+        {"name = \"mine\"\nbpm = 10000\nend_row = 128\n", "d/demo.toml:2: 'bpm' is a number from 1 to 999"},
+        {"name = \"mine\"\nbpm = \"fast\"\n", "d/demo.toml:2: 'bpm' is a number"},
+        {"name = \"my demo\"\n", "d/demo.toml:1: a demo's name is"},
+        {head, "d/demo.toml: a demo has one [[scene]] at least"},
+        {head + "[[scene]]\nname = \"one\"\npasses = [\"a.fsh\", \"b.fsh\", \"c.fsh\"]\n",
+         "d/demo.toml:9: scene 'one': 'passes' lists four shader files"},
+        {head + scene + scene, "d/demo.toml:11: two scenes are named 'one'"},
+        {head + "logo = \"l.png\"\nlogo_text = \"L\"\n" + scene, "d/demo.toml:8: a demo has a 'logo' or a 'logo_text'"},
+        {head + "music2 = 1\n", "d/demo.toml:7: 'music2' is not a key"},
+        {"name = \"mine\"\nbpm = 120\nend_row = 128\nmusic = \"m.mp3\"\n", "d/demo.toml:4: 'music' is a score"},
+        {head + "vertex = \"/etc/passwd\"\n" + scene, "d/demo.toml:7: 'vertex' is a path relative"},
+        {head + scene + "[[track]]\nname = \"a..b\"\n", "d/demo.toml:11: 'a..b' is not a plain track name"},
+        {head + scene + "[[track]]\nname = \"cam.dist\"\n", "d/demo.toml:11: track 'cam.dist': 'cam.dist' is not a "
+                                                             "uniform's name; give 'uniform'"},
+        {head + scene + "[[track]]\nname = \"a\"\n[[track]]\nname = \"a\"\n", "d/demo.toml:13: two [[track]] tables"},
+        {head + scene + "[[track]]\nname = \"scene\"\nuniform = \"\"\n", ""},
+    };
+    for (const auto& c : cases) {
+        std::map<std::string, std::string> files = plainFolder();
+        files["d/demo.toml"] = c.manifest;
+        DemoFolder demo;
+        std::string error;
+        const bool read = readDemoFolder("d", memoryReader(files), demo, error);
+        if (c.error.empty()) {
+            EXPECT_TRUE(read) << c.manifest << "\n" << error;
+            continue;
+        }
+        EXPECT_FALSE(read) << c.manifest;
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.manifest << "\n" << error;
+    }
+
+    // A shader that is not there, named as the reader names it.
+    std::map<std::string, std::string> files = plainFolder();
+    files.erase("d/three.fsh");
+    DemoFolder demo;
+    std::string error;
+    EXPECT_FALSE(readDemoFolder("d", memoryReader(files), demo, error));
+    EXPECT_EQ(error, "d/three.fsh: cannot read: No such file or directory");
+
+    // Tracks past the bound, and a uniform whose track takes another's name.
+    files = plainFolder();
+    std::string many;
+    for (int i = 0; i < 254; ++i) many += "uniform float p" + std::to_string(i) + ";\n";
+    files["d/one.fsh"] = many;
+    EXPECT_TRUE(readDemoFolder("d", memoryReader(files), demo, error)) << error;
+    EXPECT_EQ(demo.description.tracks.size(), 256u);
+    files["d/two.fsh"] = "uniform float extra;\n";
+    EXPECT_FALSE(readDemoFolder("d", memoryReader(files), demo, error));
+    EXPECT_EQ(error, "d/two.fsh:1: a demo has at most 256 tracks");
+    files = plainFolder();
+    files["d/one.fsh"] = "uniform float scene;\n";
+    EXPECT_FALSE(readDemoFolder("d", memoryReader(files), demo, error));
+    EXPECT_EQ(error, "d/one.fsh:1: two tracks are named 'scene'");
+
+    // On disk: a FIFO and a manifest past the limit are not read.
+    TempDir dir;
+    ASSERT_EQ(mkdir((dir.path() + "/f").c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo((dir.path() + "/f/demo.toml").c_str(), 0600), 0);
+    EXPECT_FALSE(readDemoFolder(dir.path() + "/f", diskReader(), demo, error));
+    EXPECT_NE(error.find("demo.toml: cannot read: not a regular file"), std::string::npos) << error;
+    ASSERT_EQ(mkdir((dir.path() + "/big").c_str(), 0700), 0);
+    const int fd = open((dir.path() + "/big/demo.toml").c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 100 << 20), 0);
+    close(fd);
+    EXPECT_FALSE(readDemoFolder(dir.path() + "/big", diskReader(), demo, error));
+    EXPECT_NE(error.find("larger than"), std::string::npos) << error;
+}
