@@ -4,14 +4,17 @@
 #include "render/demo_folder.h"
 
 #include "files.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -249,4 +252,73 @@ TEST(DemoFolder, WhatCannotBePlayedIsRefusedWithItsFileAndLine)
     close(fd);
     EXPECT_FALSE(readDemoFolder(dir.path() + "/big", diskReader(), demo, error));
     EXPECT_NE(error.find("larger than"), std::string::npos) << error;
+}
+
+namespace {
+
+std::vector<std::string> entries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (const dirent* e = readdir(d)) {
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(OrvantaNew, MakesAFolderThatReadsAsADemoAndRefusesAnythingThere)
+{
+    TempDir dir;
+    const ToolRun made = runTool({binary("orvanta-new"), dir.file("glowy")}, 20);
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_NE(made.out.find("made " + dir.file("glowy")), std::string::npos) << made.out;
+    EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"glowy"});
+    DemoFolder demo;
+    std::string error;
+    ASSERT_TRUE(readDemoFolder(dir.file("glowy"), diskReader(), demo, error)) << error;
+    EXPECT_TRUE(demo.notes.empty()) << demo.notes.front();
+    EXPECT_EQ(demo.manifest.name, "glowy");
+    EXPECT_EQ(demo.manifest.logoText, "GLOWY");
+    EXPECT_EQ(trackNames(demo), (std::vector<std::string>{"iGlobalTime", "scene", "glow", "tint.r", "tint.g", "tint.b"}));
+    EXPECT_TRUE(demo.ranges[2].given);
+    EXPECT_EQ(demo.ranges[3].high, 1);
+    // Its tracks text and score are what synctool and tunegen take.
+    const ToolRun built = runTool({binary("synctool"), "build", dir.file("glowy/demo.tracks"), "-o", dir.path()}, 20);
+    EXPECT_EQ(built.status, 0) << built.err;
+    EXPECT_EQ(readFile(dir.file("sync_tint.g.track")).empty(), false);
+    const ToolRun sound = runTool({binary("tunegen"), dir.file("glowy/demo.score"), "-o", dir.file("glowy.ogg")}, 120);
+    EXPECT_EQ(sound.status, 0) << sound.err;
+
+    // An empty folder is taken; a file, a link, a folder with anything in
+    // it are not, and nothing is written beside them.
+    TempDir other;
+    ASSERT_EQ(mkdir(other.file("empty").c_str(), 0700), 0);
+    EXPECT_EQ(runTool({binary("orvanta-new"), other.file("empty")}, 20).status, 0);
+    EXPECT_EQ(entries(other.file("empty")).size(), 10u);
+    other.write("file", "mine");
+    ASSERT_EQ(mkdir(other.file("full").c_str(), 0700), 0);
+    other.write("full/notes.txt", "mine");
+    ASSERT_EQ(mkdir(other.file("blank").c_str(), 0700), 0);
+    ASSERT_EQ(symlink(other.file("blank").c_str(), other.file("link").c_str()), 0);
+    for (const char* name : {"file", "full", "link"}) {
+        const ToolRun refused = runTool({binary("orvanta-new"), other.file(name)}, 20);
+        EXPECT_EQ(refused.status, 1) << name;
+        EXPECT_NE(refused.err.find(other.file(name) + ": "), std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(entries(other.path()), (std::vector<std::string>{"blank", "empty", "file", "full", "link"}));
+    EXPECT_EQ(entries(other.file("full")), std::vector<std::string>{"notes.txt"});
+    EXPECT_TRUE(entries(other.file("blank")).empty());
+    EXPECT_EQ(readFile(other.file("file")), "mine");
+
+    EXPECT_EQ(runTool({binary("orvanta-new")}, 20).status, 2);
+    EXPECT_EQ(runTool({binary("orvanta-new"), "a", "b"}, 20).status, 2);
+    EXPECT_EQ(runTool({binary("orvanta-new"), "--frobnicate"}, 20).status, 2);
+    const ToolRun help = runTool({binary("orvanta-new"), "--help"}, 20);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: orvanta-new DIR", 0), 0u);
 }

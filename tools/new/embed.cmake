@@ -1,0 +1,21 @@
+# Writes OUTPUT, a C++ file holding each of FILES (NAME=PATH pairs, '|'
+# separated) as bytes, in a table of template files:
+#   cmake -DOUTPUT=out.cpp -DFILES="a=/x/a|c=/x/c" -P embed.cmake
+string(REPLACE "|" ";" FILES "${FILES}")
+set(body "// Made by embed.cmake from the demo template; do not edit.\n#include \"template_files.h\"\n\nnamespace {\n")
+set(table "")
+set(index 0)
+foreach(pair IN LISTS FILES)
+  string(FIND "${pair}" "=" split)
+  string(SUBSTRING "${pair}" 0 ${split} name)
+  math(EXPR start "${split} + 1")
+  string(SUBSTRING "${pair}" ${start} -1 path)
+  file(READ "${path}" hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND body "const unsigned char file${index}[] = {${bytes}};\n")
+  string(APPEND table "    {\"${name}\", file${index}, sizeof file${index}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+string(APPEND body "} // namespace\n\nconst TemplateFile templateFiles[] = {\n${table}};\nconst size_t templateFileCount = ${index};\n")
+file(WRITE "${OUTPUT}.tmp" "${body}")
+file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")
