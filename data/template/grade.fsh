@@ -6,11 +6,11 @@ uniform sampler2D iChannel1; // the logo, straight alpha
 uniform vec2 iResolution;
 uniform float iGlobalTime;
 
-in vec2 uv;
 out vec4 fragColor;
 
 void main()
 {
+    vec2 uv = gl_FragCoord.xy / iResolution;
     vec3 colour = pow(clamp(texture(iChannel0, uv).rgb, 0.0, 1.0), vec3(1.0 / 2.2));
     vec2 box = (uv - vec2(0.19, 0.42)) / vec2(0.62, 0.62 / 4.0 * iResolution.x / iResolution.y);
     if (all(greaterThanEqual(box, vec2(0.0))) && all(lessThanEqual(box, vec2(1.0)))) {

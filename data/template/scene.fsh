@@ -7,7 +7,6 @@ uniform float iGlobalTime;
 uniform float glow; // slider[0, 0.6, 3]
 uniform vec3 tint;  // colour[1, 0.55, 0.2]
 
-in vec2 uv;
 out vec4 fragColor;
 
 float sphere(vec3 p)
@@ -29,7 +28,7 @@ vec3 normalAt(vec3 p)
 
 void main()
 {
-    vec2 p = (uv * 2.0 - 1.0) * vec2(iResolution.x / iResolution.y, 1.0);
+    vec2 p = (2.0 * gl_FragCoord.xy - iResolution) / iResolution.y;
     float turn = iGlobalTime * 0.3;
     vec3 eye = vec3(4.0 * sin(turn), 1.6, -4.0 * cos(turn));
     vec3 forward = normalize(vec3(0.0, 1.0, 0.0) - eye);

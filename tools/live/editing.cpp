@@ -20,16 +20,14 @@ namespace live {
 
 const std::vector<std::string>& trackNameList()
 {
-    static const std::vector<std::string> names(std::begin(demoTrackNames), std::end(demoTrackNames));
-    return names;
+    return LIVE.demo.names;
 }
 
 int trackIndex(const std::string& name)
 {
-    for (int i = 0; i < demoTrackCount; ++i) {
-        if (name == demoTrackNames[i]) return i;
-    }
-    return -1;
+    const std::vector<std::string>& names = LIVE.demo.names;
+    const auto found = std::find(names.begin(), names.end(), name);
+    return found == names.end() ? -1 : static_cast<int>(found - names.begin());
 }
 
 // A muted track, or one a solo leaves out, holds its first key's value (0
@@ -37,20 +35,19 @@ int trackIndex(const std::string& name)
 // through a solo, or it would show another scene.
 void pushTrack(int index)
 {
-    const std::string name = demoTrackNames[index];
+    const std::string name = LIVE.demo.names[index];
     const TextTrack* track = LIVE.editor->document().find(name);
     const bool empty = !track || track->keys.empty();
     const std::set<int>& soloed = LIVE.edit.soloed;
-    const bool keeps = index == static_cast<int>(DemoTrack::Scene) || index == static_cast<int>(DemoTrack::GlobalTime);
+    const bool keeps = index == LIVE.demo.sceneTrack || index == LIVE.demo.timeTrack;
     const bool held = LIVE.edit.muted.count(index) || (!soloed.empty() && !soloed.count(index) && !keeps);
     if (held) {
         const TrackKey first{0, empty ? 0.0f : track->keys.front().value, 0};
-        setDemoTrackKeys(static_cast<DemoTrack>(index), &first, 1);
+        setTrackKeys(index, &first, 1);
     } else {
-        setDemoTrackKeys(static_cast<DemoTrack>(index), empty ? nullptr : track->keys.data(),
-                         empty ? 0 : static_cast<int>(track->keys.size()));
+        setTrackKeys(index, empty ? nullptr : track->keys.data(), empty ? 0 : static_cast<int>(track->keys.size()));
     }
-    if (index == static_cast<int>(DemoTrack::Scene)) findCuts();
+    if (index == LIVE.demo.sceneTrack) findCuts();
 }
 
 void makeEditor()
@@ -69,7 +66,7 @@ void makeEditor()
     };
     hooks.valueAt = [](const std::string& name) {
         const int index = trackIndex(name);
-        return index < 0 ? 0.0f : sampleTrack(static_cast<DemoTrack>(index), currentRow());
+        return index < 0 ? 0.0f : sampleTrackAt(index, currentRow());
     };
     hooks.say = [](const std::string& line) { say(line); };
     hooks.showError = [](const std::string& key, const std::string& line) {
@@ -90,8 +87,8 @@ std::vector<int> namedTracks(const std::string& word)
     std::vector<int> tracks;
     const bool prefix = !word.empty() && word.back() == '*';
     const std::string stem = prefix ? word.substr(0, word.size() - 1) : word;
-    for (int t = 0; t < demoTrackCount; ++t) {
-        const std::string name = demoTrackNames[t];
+    for (int t = 0; t < static_cast<int>(LIVE.demo.names.size()); ++t) {
+        const std::string name = LIVE.demo.names[t];
         if (prefix ? name.rfind(stem, 0) == 0 : name == word || trackGroup(name) == word) tracks.push_back(t);
     }
     return tracks;
@@ -119,7 +116,7 @@ bool toggleTracks(std::set<int>& set, const std::string& word, const char* what)
         if (all) set.erase(t);
         else set.insert(t);
     }
-    for (int t = 0; t < demoTrackCount; ++t) pushTrack(t);
+    for (int t = 0; t < static_cast<int>(LIVE.demo.names.size()); ++t) pushTrack(t);
     say(word + (all ? std::string(": ") + what + " off" : std::string(": ") + what) + " (" +
         std::to_string(tracks.size()) + (tracks.size() == 1 ? " track)" : " tracks)"));
     return true;
@@ -146,8 +143,8 @@ bool viewCommand(const std::vector<std::string>& words)
     if (command == "fold" || command == "unfold") {
         const bool fold = command == "fold";
         std::set<std::string> groups;
-        for (int t = 0; t < demoTrackCount; ++t) {
-            const std::string group = trackGroup(demoTrackNames[t]);
+        for (int t = 0; t < static_cast<int>(LIVE.demo.names.size()); ++t) {
+            const std::string group = trackGroup(LIVE.demo.names[t]);
             if (!group.empty() && (words[1] == "all" || words[1] == group)) groups.insert(group);
         }
         if (groups.empty()) return refuseView("no group named '" + shortened(words[1]) + "'");
@@ -163,7 +160,7 @@ bool viewCommand(const std::vector<std::string>& words)
     if (command == "unmute") {
         LIVE.edit.muted.clear();
         LIVE.edit.soloed.clear();
-        for (int t = 0; t < demoTrackCount; ++t) pushTrack(t);
+        for (int t = 0; t < static_cast<int>(LIVE.demo.names.size()); ++t) pushTrack(t);
         say("nothing muted or soloed");
         return true;
     }

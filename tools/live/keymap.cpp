@@ -66,8 +66,13 @@ const std::vector<KeyPart> table = {
          {{specialKey(GLUT_KEY_PAGE_UP), specialKey(GLUT_KEY_PAGE_DOWN)}, "page up, down", "the cut before, after",
           [](int key, bool) { moveTo(key == specialKey(GLUT_KEY_PAGE_UP) ? cutBefore(currentRow()) : cutAfter(currentRow())); }},
          {{specialKey(GLUT_KEY_HOME)}, "home", "the start", [](int, bool) { moveTo(0.0); }},
-         {{'1', '2', '3', '4', '5', '6'}, "1 - 6", "the sections: intro, build, drop, breakdown, climax, outro",
-          [](int key, bool) { moveTo(sectionRows[key - '1']); }},
+         {{'1', '2', '3', '4', '5', '6', '7', '8', '9'}, "1 - 9",
+          "the sections: Orvanta's intro, build, drop, breakdown, climax, outro; a folder's scenes",
+          [](int key, bool) {
+              const std::vector<std::pair<double, std::string>> all = sections();
+              const size_t section = static_cast<size_t>(key - '1');
+              if (section < all.size()) moveTo(all[section].first);
+          }},
          {{'l', 'L'}, "l", "loop the section, again: no loop", [](int, bool) { toggleSectionLoop(); }},
          {{'-', '+', '='}, "- +", "slower, faster (1, 1/2, 1/4)",
           [](int key, bool) {

@@ -17,6 +17,7 @@
 #include "options.h"
 #include "keymap.h"
 #include "panel.h"
+#include "render/demo_folder.h"
 #include "resolution.h"
 #include "score.h"
 #include "watcher.h"
@@ -33,6 +34,19 @@
 namespace live {
 
 using Clock = std::chrono::steady_clock;
+
+// The demo played: Orvanta from the executables' tables, or a demo folder
+// (demo.toml and the files it names).
+struct Demo {
+    std::string folder;               // absolute; empty for Orvanta
+    DemoDescription description;
+    std::vector<std::string> names;   // its tracks, in order
+    std::vector<UniformRange> ranges; // by track: the shaders' annotations
+    int sceneTrack = 0, timeTrack = 0;
+    std::string tuneFile; // a folder's Ogg music, staged as tune.ogg
+    std::string logoFile; // a folder's logo, staged as logo.png
+    std::string logoText; // or the text logogen draws it from
+};
 
 struct Files {
     std::vector<std::string> dataFolders; // absolute, in order of precedence
@@ -135,6 +149,7 @@ struct Message {
 
 struct Live {
     LiveOptions options;
+    Demo demo;
     Files files;
     Time time;
     Tunegen tunegen;
@@ -172,6 +187,11 @@ void drawOverlay();
 void countFrame();
 void updateTitle();
 
+// played_demo.cpp
+bool chooseDemo(std::string& error); // Orvanta, or the folder the options name
+void drawLogoText();                 // a folder's logo from its text, once staged
+bool musicFromScoreNeeded();         // a folder's tune is missing or older than its score
+
 // reload.cpp
 std::string resolve(const std::string& name);
 void stage(const std::string& name);
@@ -192,10 +212,10 @@ void endTunegen();
 void startTunegen();
 void pollTunegen();
 
-// transport.cpp: the sections of the show in its order (intro, build, drop,
-// breakdown, climax, outro; the score's header has the same rows).
-extern const double sectionRows[6];
-extern const char* const sectionNames[6];
+// transport.cpp: the sections of the show in its order, where keys 1 to 9
+// go: Orvanta's (intro, build, drop, breakdown, climax, outro; the score's
+// header has the same rows), or a folder's scenes where each first shows.
+std::vector<std::pair<double, std::string>> sections();
 void findCuts();
 bool playingAtFullSpeed();
 void moveTo(double row);

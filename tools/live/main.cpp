@@ -220,6 +220,10 @@ int main(int argc, char** argv)
         std::fputs(liveUsage, stdout);
         return 0;
     }
+    if (!chooseDemo(error)) {
+        if (error.rfind("--", 0) == 0) return usageError("orvanta-live", error, liveUsage);
+        return failToStart(error);
+    }
     for (const std::string& folder : options.dataFolders) {
         std::error_code ignored;
         if (!fs::is_directory(folder, ignored)) return failToStart("no folder " + folder);
@@ -233,7 +237,7 @@ int main(int argc, char** argv)
         *into = fs::absolute(*given).lexically_normal().string();
     }
     {
-        const std::string tune = resolve("tune.ogg");
+        const std::string tune = LIVE.demo.tuneFile.empty() ? resolve("tune.ogg") : LIVE.demo.tuneFile;
         LIVE.files.tunePath = tune.empty() ? LIVE.files.dataFolders.front() + "/tune.ogg" : tune;
     }
     std::vector<std::string> watched = LIVE.files.dataFolders;
@@ -251,6 +255,7 @@ int main(int argc, char** argv)
     if (!LIVE.watcher->ok()) return failToStart(LIVE.watcher->error());
     endOnSignals();
     if (!makeStaging(error)) return failToStart(error);
+    drawLogoText();
     // freeglut leaves by exit() when the X server goes away: clean up then too.
     std::atexit(cleanUpNow);
 
@@ -270,6 +275,7 @@ int main(int argc, char** argv)
     startup.height = options.height;
     startup.sceneScale = options.sceneScale;
     startup.dataFolder = LIVE.files.staging;
+    startup.description = LIVE.demo.description;
     const bool started = startDemo(argc, argv, startup, error);
     std::cout.rdbuf(console);
     if (!started) return failToStart(error);
@@ -366,6 +372,8 @@ int main(int argc, char** argv)
     LIVE.time.heldRow = options.fromRow;
     holdMusicAt(options.fromRow);
     resumeMusic();
+    // A new folder's music is rendered while it plays silent.
+    if (musicFromScoreNeeded()) startTunegen();
     glutMainLoop();
     quit(0);
 }

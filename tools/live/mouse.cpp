@@ -35,17 +35,17 @@ PanelFacts panelFacts()
             facts.curves.push_back(track);
         }
     }
-    facts.keys = [](int track) { return LIVE.editor->document().find(demoTrackNames[track]); };
-    facts.value = [](int track, double row) { return sampleTrack(static_cast<DemoTrack>(track), row); };
+    facts.keys = [](int track) { return LIVE.editor->document().find(LIVE.demo.names[track]); };
+    facts.value = [](int track, double row) { return sampleTrackAt(track, row); };
     facts.muted = LIVE.edit.muted;
     facts.soloed = LIVE.edit.soloed;
     facts.cuts = LIVE.time.cuts;
-    for (size_t s = 0; s < std::size(sectionRows); ++s) facts.sections.emplace_back(sectionRows[s], sectionNames[s]);
+    facts.sections = sections();
     for (const TrackDocument::Marker& marker : editor.document().markers()) facts.markers.emplace_back(marker.row, marker.name);
     facts.loop = LIVE.time.loop;
     facts.loopFrom = LIVE.time.loopFrom;
     facts.loopTo = LIVE.time.loopTo;
-    facts.lastRow = endRow;
+    facts.lastRow = LIVE.demo.description.endRow;
     facts.fixedRange = LIVE.edit.dragFrom >= 0 || LIVE.edit.shiftingSelection;
     facts.low = LIVE.edit.dragLow;
     facts.high = LIVE.edit.dragHigh;
@@ -77,7 +77,7 @@ void followSelectedTrack()
     for (int line = 0; line < static_cast<int>(layout.lines.size()); ++line) {
         const SheetLine& sheet = layout.lines[line];
         const bool holds = sheet.track == track ||
-                           (sheet.track < 0 && trackGroup(demoTrackNames[track]) == sheet.group &&
+                           (sheet.track < 0 && trackGroup(LIVE.demo.names[track]) == sheet.group &&
                             LIVE.edit.view.folded.count(sheet.group));
         if (!holds) continue;
         if (line < layout.firstLine) LIVE.edit.view.scroll = line;
@@ -159,7 +159,7 @@ void endDrags()
         std::vector<std::pair<std::string, int32_t>> keys;
         if (edit.boxAdds) keys = editor.selection();
         for (const auto& [track, row] : keysInBox(layout, facts, edit.boxX0, edit.boxY0, edit.boxX1, edit.boxY1)) {
-            const std::pair<std::string, int32_t> key{demoTrackNames[track], row};
+            const std::pair<std::string, int32_t> key{LIVE.demo.names[track], row};
             if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
         }
         if (std::fabs(edit.boxX1 - edit.boxX0) > 3 || std::fabs(edit.boxY1 - edit.boxY0) > 3 || !keys.empty() ||
@@ -186,9 +186,9 @@ void clickKey(const PanelLayout& layout, const PanelHit& hit, bool shift)
     // each of its tracks' at that row.
     std::vector<std::pair<std::string, int32_t>> keys;
     for (int t : tracks) {
-        const TextTrack* text = editor.document().find(demoTrackNames[t]);
+        const TextTrack* text = editor.document().find(LIVE.demo.names[t]);
         if (text && std::any_of(text->keys.begin(), text->keys.end(), [&](const TrackKey& k) { return k.row == hit.key; })) {
-            keys.emplace_back(demoTrackNames[t], hit.key);
+            keys.emplace_back(LIVE.demo.names[t], hit.key);
         }
     }
     std::vector<std::pair<std::string, int32_t>> selection = editor.selection();
@@ -203,7 +203,7 @@ void clickKey(const PanelLayout& layout, const PanelHit& hit, bool shift)
     } else if (!held) {
         editor.setSelection(keys);
     }
-    if (hit.track >= 0) editor.select(demoTrackNames[hit.track]);
+    if (hit.track >= 0) editor.select(LIVE.demo.names[hit.track]);
     if (!shift) moveTo(hit.key);
     if (!editor.selection().empty()) {
         LIVE.edit.movingSelection = true;
@@ -222,7 +222,7 @@ void clickCurve(const PanelLayout& layout, const PanelHit& hit)
     }
     const PanelFacts facts = panelFacts();
     curveRange(layout, facts, edit.dragLow, edit.dragHigh);
-    const std::pair<std::string, int32_t> key{demoTrackNames[hit.track], hit.key};
+    const std::pair<std::string, int32_t> key{LIVE.demo.names[hit.track], hit.key};
     const auto& selection = editor.selection();
     if (selection.size() > 1 && std::find(selection.begin(), selection.end(), key) != selection.end()) {
         // The selection together, in value.
@@ -268,15 +268,15 @@ void onMouse(int button, int state, int x, int y)
     case PanelHit::Mute:
     case PanelHit::Solo:
         editor.run(std::string(hit.where == PanelHit::Mute ? "mute " : "solo ") +
-                   (hit.track >= 0 ? std::string(demoTrackNames[hit.track]) : hit.group));
+                   (hit.track >= 0 ? std::string(LIVE.demo.names[hit.track]) : hit.group));
         break;
-    case PanelHit::Name: editor.select(demoTrackNames[hit.track]); break;
+    case PanelHit::Name: editor.select(LIVE.demo.names[hit.track]); break;
     case PanelHit::Lane:
         if (hit.key >= 0) {
             clickKey(layout, hit, shift);
             break;
         }
-        if (hit.track >= 0) editor.select(demoTrackNames[hit.track]);
+        if (hit.track >= 0) editor.select(LIVE.demo.names[hit.track]);
         LIVE.edit.boxing = true;
         LIVE.edit.boxAdds = shift;
         LIVE.edit.boxX0 = LIVE.edit.boxX1 = static_cast<float>(x);
@@ -292,9 +292,9 @@ void onMotion(int x, int y)
     Editing& edit = LIVE.edit;
     if (edit.scrubbing) {
         if (edit.scrubbingRuler) {
-            moveTo(std::clamp(panelLayout().rowOfX(static_cast<float>(x)), 0.0, endRow));
+            moveTo(panelLayout().rowOfX(static_cast<float>(x)));
         } else {
-            moveTo(std::clamp(static_cast<double>(x) / LIVE.sizing.width * endRow, 0.0, endRow));
+            moveTo(static_cast<double>(x) / LIVE.sizing.width * LIVE.demo.description.endRow);
         }
     } else if (edit.dragFrom >= 0) {
         dragTo(x, y);

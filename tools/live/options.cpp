@@ -2,15 +2,20 @@
 
 #include "track_text.h"
 
+#include "render/demo_manifest.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 const char* const liveUsage =
-    "usage: orvanta-live [--data DIR]... [--tracks FILE.tracks] [--score FILE.score]\n"
+    "usage: orvanta-live [DEMO] [--data DIR]... [--tracks FILE.tracks] [--score FILE.score]\n"
     "                    [--window WxH | --fullscreen] [--resolution WxH] [--scene-scale S]\n"
     "                    [--from POS] [--loop A:B] [--vsync on|off] [--help]\n"
+    "  DEMO                a demo folder (demo.toml, with its shaders beside it): plays it\n"
+    "                      and edits its tracks text, its music rendered from its score;\n"
+    "                      without it, Orvanta from the data folders\n"
     "  --data DIR          where shaders, logo.png, tune.ogg and .track files come from\n"
     "                      (default: .); given more than once, each file comes from the\n"
     "                      first folder that has it. Every folder is watched.\n"
@@ -45,7 +50,7 @@ bool sizeValue(const std::string& text, int& width, int& height)
 
 } // namespace
 
-bool parseLivePosition(const std::string& word, double& row, std::string& error)
+bool parseLivePosition(const std::string& word, double& row, std::string& error, double lastRow)
 {
     int32_t whole = 0;
     std::string message;
@@ -53,15 +58,15 @@ bool parseLivePosition(const std::string& word, double& row, std::string& error)
         error = message;
         return false;
     }
-    if (whole < 0 || whole > endRow) {
-        error = "position '" + word + "' lies outside the run, rows 0 to " + std::to_string(static_cast<int>(endRow));
+    if (whole < 0 || whole > lastRow) {
+        error = "position '" + word + "' lies outside the run, rows 0 to " + std::to_string(static_cast<int>(lastRow));
         return false;
     }
     row = whole;
     return true;
 }
 
-bool parseLiveSpan(const std::string& word, double& from, double& to, std::string& error)
+bool parseLiveSpan(const std::string& word, double& from, double& to, std::string& error, double lastRow)
 {
     std::vector<size_t> colons;
     for (size_t at = word.find(':'); at != std::string::npos; at = word.find(':', at + 1)) colons.push_back(at);
@@ -72,7 +77,8 @@ bool parseLiveSpan(const std::string& word, double& from, double& to, std::strin
         error = "--loop is A:B, both rows (384:640) or both bar:beat:row (24:0:0:40:0:0)";
         return false;
     }
-    if (!parseLivePosition(word.substr(0, split), from, error) || !parseLivePosition(word.substr(split + 1), to, error)) {
+    if (!parseLivePosition(word.substr(0, split), from, error, lastRow) ||
+        !parseLivePosition(word.substr(split + 1), to, error, lastRow)) {
         return false;
     }
     if (!(from < to)) {
@@ -85,6 +91,7 @@ bool parseLiveSpan(const std::string& word, double& from, double& to, std::strin
 bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& error)
 {
     bool windowGiven = false;
+    std::string fromText, loopText; // read once the run's length is known
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -93,6 +100,11 @@ bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& 
         }
         if (arg == "--fullscreen") {
             options.fullScreen = true;
+            continue;
+        }
+        if (!arg.empty() && arg[0] != '-') {
+            if (!options.demoFolder.empty()) return error = "one demo folder at a time ('" + arg + "' is a second)", false;
+            options.demoFolder = arg;
             continue;
         }
         const bool takesValue = arg == "--data" || arg == "--tracks" || arg == "--score" || arg == "--window" ||
@@ -134,13 +146,9 @@ bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& 
             options.sceneScale = static_cast<float>(scale);
             options.sceneScaleGiven = true;
         } else if (arg == "--from") {
-            if (!parseLivePosition(value, options.fromRow, error)) {
-                error = "--from: " + error;
-                return false;
-            }
+            fromText = value;
         } else if (arg == "--loop") {
-            if (!parseLiveSpan(value, options.loopFrom, options.loopTo, error)) return false;
-            options.loop = true;
+            loopText = value;
         } else if (value == "on" || value == "off") {
             options.vsync = value == "on";
         } else {
@@ -148,13 +156,33 @@ bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& 
             return false;
         }
     }
+    const double lastRow = options.demoFolder.empty() ? endRow : manifestMostEndRow;
+    if (!fromText.empty() && !parseLivePosition(fromText, options.fromRow, error, lastRow)) {
+        error = "--from: " + error;
+        return false;
+    }
+    if (!loopText.empty()) {
+        if (!parseLiveSpan(loopText, options.loopFrom, options.loopTo, error, lastRow)) return false;
+        options.loop = true;
+    }
     if (windowGiven && options.fullScreen) {
         error = "--window and --fullscreen exclude each other";
         return false;
     }
-    if (options.dataFolders.empty()) options.dataFolders.push_back(".");
+    if (options.dataFolders.empty() && options.demoFolder.empty()) options.dataFolders.push_back(".");
     if (options.loop && (options.fromRow < options.loopFrom || options.fromRow > options.loopTo)) {
         options.fromRow = options.loopFrom;
+    }
+    return true;
+}
+
+bool checkLivePositions(const LiveOptions& options, double lastRow, std::string& error)
+{
+    for (const double row : {options.fromRow, options.loop ? options.loopTo : 0.0}) {
+        if (row > lastRow) {
+            error = "--from and --loop lie inside the run, rows 0 to " + std::to_string(static_cast<int>(lastRow));
+            return false;
+        }
     }
     return true;
 }

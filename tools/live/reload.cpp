@@ -31,12 +31,15 @@ std::string resolve(const std::string& name)
     return "";
 }
 
-// Points the staged link of `name` at the first data folder holding it.
+// Points the staged link of `name` at the first data folder holding it, or
+// at the folder's own music or logo for tune.ogg and logo.png.
 void stage(const std::string& name)
 {
     const std::string link = LIVE.files.staging + "/" + name;
     unlink(link.c_str());
-    const std::string target = resolve(name);
+    std::string target = resolve(name);
+    if (name == "tune.ogg" && !LIVE.demo.tuneFile.empty()) target = LIVE.demo.tuneFile;
+    if (name == "logo.png" && !LIVE.demo.logoFile.empty()) target = LIVE.demo.logoFile;
     if (!target.empty() && symlink(target.c_str(), link.c_str()) != 0) {
         say("cannot link " + name + ": " + std::strerror(errno));
     }
@@ -53,10 +56,12 @@ bool makeStaging(std::string& error)
     // Its links and marker go with it, however the player ends.
     holdFolder(LIVE.files.staging);
     std::set<std::string>& names = LIVE.files.staged;
-    names.insert(programVertexFile);
-    names.insert(std::begin(programFragmentFiles), std::end(programFragmentFiles));
+    const DemoDescription& demo = LIVE.demo.description;
+    names.insert(demo.vertexFile);
+    names.insert(demo.finalPass);
+    for (const SceneDescription& scene : demo.scenes) names.insert(scene.passes.begin(), scene.passes.end());
     names.insert({"logo.png", "tune.ogg"});
-    for (const char* track : demoTrackNames) names.insert(std::string("sync_") + track + ".track");
+    for (const std::string& track : LIVE.demo.names) names.insert("sync_" + track + ".track");
     for (const std::string& name : names) stage(name);
     return true;
 }
@@ -103,16 +108,17 @@ void reloadShader(const std::string& file)
 {
     const auto started = Clock::now();
     std::string vertex, message;
-    if (!readWholeFile(programVertexFile, vertex, message, textFileLimit)) {
-        setError(programVertexFile, {message});
+    const std::string& vertexFile = programVertexShaderFile();
+    if (!readWholeFile(vertexFile, vertex, message, textFileLimit)) {
+        setError(vertexFile, {message});
         say(message);
         return;
     }
     int rebuilt = 0;
     std::map<std::string, std::vector<std::string>> failures;
-    for (int i = 0; i < shaderProgramCount; ++i) {
-        const std::string fragmentFile = programFragmentFiles[i];
-        if (file != programVertexFile && file != fragmentFile) continue;
+    for (int i = 0; i < programCount(); ++i) {
+        const std::string fragmentFile = programFragmentFile(i);
+        if (file != vertexFile && file != fragmentFile) continue;
         std::string fragment;
         if (!readWholeFile(fragmentFile, fragment, message, textFileLimit)) {
             failures[fragmentFile] = {message};
@@ -121,7 +127,7 @@ void reloadShader(const std::string& file)
         std::string log;
         GLenum stage = 0;
         if (!rebuildProgram(i, vertex.c_str(), fragment.c_str(), log, stage)) {
-            const std::string culprit = stage == GL_VERTEX_SHADER ? programVertexFile : fragmentFile;
+            const std::string culprit = stage == GL_VERTEX_SHADER ? vertexFile : fragmentFile;
             if (!failures.count(culprit)) failures[culprit] = describeLog(culprit, log);
             continue;
         }

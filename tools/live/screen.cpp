@@ -42,10 +42,13 @@ std::string position(double row)
 
 std::vector<std::string> figures()
 {
-    const int scene = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, LIVE.row)));
+    const DemoDescription& demo = LIVE.demo.description;
+    const int scene = sceneFromIndex(truncateToInt(sampleTrackAt(LIVE.demo.sceneTrack, LIVE.row)),
+                                     static_cast<int>(demo.scenes.size()));
+    const std::string name = LIVE.demo.folder.empty() ? sceneNames[scene] : demo.scenes[static_cast<size_t>(scene)].name;
     char line[160];
     std::vector<std::string> lines;
-    std::snprintf(line, sizeof line, "%s  scene %d %s", position(LIVE.row).c_str(), scene, sceneNames[scene]);
+    std::snprintf(line, sizeof line, "%s  scene %d %s", position(LIVE.row).c_str(), scene, name.c_str());
     lines.push_back(line);
     std::string mode = LIVE.time.paused ? "paused" : "playing";
     if (LIVE.time.slowness) mode += " at 1/" + std::to_string(1 << LIVE.time.slowness);

@@ -5,19 +5,41 @@
 #include "demo/tracks.h"
 #include "render/scene_index.h"
 #include <algorithm>
+#include <set>
 
 namespace live {
 
-const double sectionRows[6] = {0, 128, 384, 640, 768, 1024};
-const char* const sectionNames[6] = {"intro", "build", "drop", "breakdown", "climax", "outro"};
+namespace {
+
+int sceneAt(double row)
+{
+    const int count = static_cast<int>(LIVE.demo.description.scenes.size());
+    return sceneFromIndex(truncateToInt(sampleTrackAt(LIVE.demo.sceneTrack, row)), count);
+}
+
+} // namespace
+
+std::vector<std::pair<double, std::string>> sections()
+{
+    if (LIVE.demo.folder.empty()) {
+        return {{0, "intro"}, {128, "build"}, {384, "drop"}, {640, "breakdown"}, {768, "climax"}, {1024, "outro"}};
+    }
+    std::vector<std::pair<double, std::string>> found;
+    std::set<int> seen;
+    for (double cut : LIVE.time.cuts) {
+        const int scene = sceneAt(cut);
+        if (seen.insert(scene).second) found.emplace_back(cut, LIVE.demo.description.scenes[static_cast<size_t>(scene)].name);
+    }
+    return found;
+}
 
 void findCuts()
 {
     std::vector<double>& cuts = LIVE.time.cuts;
     cuts.assign(1, 0.0);
-    int shown = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, 0.0)));
-    for (int row = 1; row <= static_cast<int>(endRow); ++row) {
-        const int scene = sceneFromIndex(truncateToInt(sampleTrack(DemoTrack::Scene, row)));
+    int shown = sceneAt(0.0);
+    for (int row = 1; row <= static_cast<int>(LIVE.demo.description.endRow); ++row) {
+        const int scene = sceneAt(row);
         if (scene != shown) cuts.push_back(row);
         shown = scene;
     }
@@ -33,7 +55,7 @@ bool playingAtFullSpeed()
 void moveTo(double row)
 {
     Time& t = LIVE.time;
-    row = std::clamp(row, 0.0, endRow);
+    row = std::clamp(row, 0.0, LIVE.demo.description.endRow);
     if (t.loop && (row < t.loopFrom || row > t.loopTo)) {
         t.loop = false;
         say("loop off");
@@ -75,19 +97,19 @@ double advanceTime()
         if (t.loop && (row > t.loopTo || row < t.loopFrom)) {
             moveMusicTo(t.loopFrom);
             row = currentRow();
-        } else if (!t.loop && row >= endRow) {
+        } else if (!t.loop && row >= LIVE.demo.description.endRow) {
             t.paused = true;
-            t.heldRow = endRow;
-            holdMusicAt(endRow);
+            t.heldRow = LIVE.demo.description.endRow;
+            holdMusicAt(LIVE.demo.description.endRow);
             row = currentRow();
         }
         return row;
     }
     if (!t.paused) {
-        t.heldRow += seconds * rowRate / static_cast<double>(1 << t.slowness);
+        t.heldRow += seconds * LIVE.demo.description.rowRate / static_cast<double>(1 << t.slowness);
         if (t.loop && t.heldRow > t.loopTo) t.heldRow = t.loopFrom;
-        if (!t.loop && t.heldRow >= endRow) {
-            t.heldRow = endRow;
+        if (!t.loop && t.heldRow >= LIVE.demo.description.endRow) {
+            t.heldRow = LIVE.demo.description.endRow;
             t.paused = true;
         }
     }
@@ -109,7 +131,7 @@ double cutAfter(double row)
     for (double cut : LIVE.time.cuts) {
         if (cut > row + 0.5) return cut;
     }
-    return endRow;
+    return LIVE.demo.description.endRow;
 }
 
 void toggleSectionLoop()

@@ -120,7 +120,7 @@ bool spliceSection()
     Tunegen& t = LIVE.tunegen;
     std::string bytes, error;
     // Rows of the song at 44.1 kHz stereo, 16-bit, with room for rounding.
-    const double seconds = (t.toRow - t.fromRow) / rowRate + 4.0;
+    const double seconds = (t.toRow - t.fromRow) / LIVE.demo.description.rowRate + 4.0;
     const bool read = readWholeFile(t.output, bytes, error, static_cast<size_t>(seconds * 44100.0) * 4);
     unlink(t.output.c_str());
     if (!read) return false;
@@ -159,9 +159,9 @@ void nextStage()
         // On to the end of the section, three bars at the least.
         const int from = t.toRow;
         int to = t.song.rows;
-        for (double row : sectionRows) {
-            if (row >= from + quickBars * rowsPerBar) {
-                to = std::min(to, static_cast<int>(row));
+        for (const auto& section : sections()) {
+            if (section.first >= from + quickBars * rowsPerBar) {
+                to = std::min(to, static_cast<int>(section.first));
                 break;
             }
         }
@@ -214,7 +214,7 @@ void startTunegen()
     const int bar = static_cast<int>(LIVE.row) / rowsPerBar * rowsPerBar;
     std::error_code ignored;
     const bool quick = musicLoaded() && fs::is_regular_file(LIVE.files.tunePath, ignored) &&
-                       std::fabs(t.song.rowRate() - rowRate) < 1e-9 && bar < t.song.rows;
+                       std::fabs(t.song.rowRate() - LIVE.demo.description.rowRate) < 1e-9 && bar < t.song.rows;
     if (quick) {
         startSection(Tunegen::Stage::Bars, bar, std::min(bar + quickBars * rowsPerBar, t.song.rows));
     } else {

@@ -21,11 +21,12 @@
 namespace {
 
 const char* const usageText =
-    "usage: logogen FONT.ttf -o logo.png [--size WxH]\n"
+    "usage: logogen FONT.ttf -o logo.png [--size WxH] [--text TEXT]\n"
     "Draws the demo's logo into an 8-bit RGBA PNG with real transparency.\n"
     "  FONT.ttf       a TrueType or OpenType font of at most 64 MiB (read with FreeType)\n"
     "  -o logo.png    the file to write, not the font; it appears only once it is whole\n"
     "  --size WxH     the picture's size, 64x16 to 8192x8192 (default 1024x256)\n"
+    "  --text TEXT    the word drawn, 1 to 32 printable ASCII characters (default ORVANTA)\n"
     "  --help         this text\n";
 
 int usage(const std::string& message)
@@ -64,7 +65,7 @@ std::vector<float> blur(std::vector<float> image, int width, int height, int rad
 
 int main(int argc, char** argv)
 {
-    std::string fontPath, outPath;
+    std::string fontPath, outPath, text = "ORVANTA";
     int width = 1024, height = 256;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -78,6 +79,12 @@ int main(int argc, char** argv)
             if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width < 64 || height < 16 ||
                 width > 8192 || height > 8192) {
                 return usage("size must be WxH, 64x16 to 8192x8192");
+            }
+        } else if (arg == "--text" && i + 1 < argc) {
+            text = argv[++i];
+            const bool printable = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+            if (text.empty() || text.size() > 32 || !printable) {
+                return usage("--text is 1 to 32 printable ASCII characters");
             }
         } else if (fontPath.empty() && !arg.empty() && arg[0] != '-') {
             fontPath = arg;
@@ -95,7 +102,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::vector<float> coverage;
-    if (!setWord(fontBytes, "ORVANTA", width, height, coverage, message)) {
+    if (!setWord(fontBytes, text.c_str(), width, height, coverage, message)) {
         std::fprintf(stderr, "logogen: %s: %s\n", fontPath.c_str(), message.c_str());
         return 1;
     }
