@@ -94,3 +94,16 @@ bool startDemo(int& argc, char** argv, const DemoStartup& startup, std::string& 
     buildDemoResources(description);
     return true;
 }
+
+bool redescribeDemo(const DemoDescription& description, std::string& error)
+{
+    if (!checkDescription(description, error)) return false;
+    setDemoDescription(description);
+    setTimeline(description.rowRate, description.endRow);
+    std::vector<std::string> tracks;
+    for (const TrackDescription& track : description.tracks) tracks.push_back(track.name);
+    closeDemoTracks();
+    openTracks(tracks);
+    replaceShaderPrograms(description);
+    return true;
+}

@@ -48,3 +48,10 @@ struct DemoStartup {
 // ends the process with status 1; every other fault is the demo's to handle
 // (missing files leave their part empty, a broken shader its program).
 bool startDemo(int& argc, char** argv, const DemoStartup& startup, std::string& error);
+
+// Draws another description from the next frame on, in the demo that
+// startDemo started: its timeline, its tracks opened again (their files
+// read from the data folder, as at start-up) and its programs built (each
+// program's log to standard output). Failure: false with `error` saying
+// what is wrong with the description, and nothing changed.
+bool redescribeDemo(const DemoDescription& description, std::string& error);

@@ -111,6 +111,21 @@ void buildShaderPrograms(const DemoDescription& description)
     }
 }
 
+void replaceShaderPrograms(const DemoDescription& description)
+{
+    const std::vector<ShaderProgram*> old = RESOURCES.shaderPrograms;
+    buildShaderPrograms(description);
+    for (int i = 0; i < meshCount; ++i) {
+        RESOURCES.meshes[i]->bindAttributes(RESOURCES.shaderPrograms[static_cast<size_t>(std::min(i, programCount() - 1))]);
+    }
+    for (ShaderProgram* program : old) {
+        glDeleteProgram(program->program);
+        glDeleteShader(program->vertexShader);
+        glDeleteShader(program->fragmentShader);
+        delete program;
+    }
+}
+
 bool rebuildProgram(int index, const char* vertexSource, const char* fragmentSource, std::string& log,
                     GLenum& failedStage)
 {

@@ -98,6 +98,11 @@ std::vector<ProgramProblem> brokenPrograms();
 // field and an unlinked program (see ShaderProgram).
 void buildShaderPrograms(const DemoDescription& description);
 
+// The programs of another description in place of the ones built, as
+// buildShaderPrograms makes them (each writes its log to standard output),
+// the meshes bound to them and the old ones deleted. Once resources exist.
+void replaceShaderPrograms(const DemoDescription& description);
+
 // The start-up's GPU resources, in this order: the separator line, the logo,
 // the description's programs (each built completely before the next) and
 // the five meshes, each bound to the program of its index. Needs a current

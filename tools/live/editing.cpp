@@ -53,7 +53,7 @@ void pushTrack(int index)
 void makeEditor()
 {
     EditorHooks hooks;
-    hooks.row = [] { return currentRow(); };
+    hooks.row = [] { return playerRow(); };
     hooks.moveTo = [](double row) { moveTo(row); };
     hooks.setPaused = [](bool paused) {
         if (paused == LIVE.time.paused) return;
@@ -66,7 +66,7 @@ void makeEditor()
     };
     hooks.valueAt = [](const std::string& name) {
         const int index = trackIndex(name);
-        return index < 0 ? 0.0f : sampleTrackAt(index, currentRow());
+        return index < 0 ? 0.0f : sampleTrackAt(index, playerRow());
     };
     hooks.say = [](const std::string& line) { say(line); };
     hooks.showError = [](const std::string& key, const std::string& line) {
@@ -77,6 +77,7 @@ void makeEditor()
     hooks.view = viewCommand;
     LIVE.editor = std::make_unique<TrackEditor>(
         LIVE.files.tracks, trackNameList(), hooks);
+    LIVE.editor->setLastRow(static_cast<int32_t>(LIVE.demo.description.endRow));
 }
 
 namespace {

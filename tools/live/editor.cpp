@@ -368,6 +368,19 @@ bool TrackEditor::travel(bool back)
     return true;
 }
 
+void TrackEditor::setTrackNames(std::vector<std::string> trackNames)
+{
+    const std::string was = trackNames_[selected_];
+    trackNames_ = std::move(trackNames);
+    selected_ = std::min(indexOf(was), trackNames_.size() - 1);
+    for (const std::string& name : trackNames_) hooks_.keysChanged(name, document_.find(name));
+}
+
+void TrackEditor::setLastRow(int32_t row)
+{
+    document_.lastRow = row;
+}
+
 void TrackEditor::changedAll()
 {
     for (const std::string& name : trackNames_) hooks_.keysChanged(name, document_.find(name));

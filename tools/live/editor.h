@@ -79,6 +79,16 @@ class TrackEditor {
 public:
     TrackEditor(std::string path, std::vector<std::string> trackNames, EditorHooks hooks);
 
+    // The demo's tracks changed (a folder's shader declared one more, or
+    // one fewer): the editor takes these names, in this order, keeps the
+    // selection on its track where it still is, and tells every track's
+    // keys to keysChanged.
+    void setTrackNames(std::vector<std::string> trackNames);
+
+    // The demo's last row, past which no key is set (Orvanta's 1147 until
+    // told otherwise).
+    void setLastRow(int32_t row);
+
     // Reads the text from disk: at start, and when it was saved from
     // outside. The editor's own writes are recognised and change nothing.
     // Failure (unreadable, does not parse): false, the tracks as they were.

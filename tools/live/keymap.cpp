@@ -37,7 +37,7 @@ void copyKeys(bool all)
         return;
     }
     // The loop's span, or the bar under way.
-    const int bar = static_cast<int>(currentRow()) / rowsPerBar * rowsPerBar;
+    const int bar = static_cast<int>(playerRow()) / rowsPerBar * rowsPerBar;
     const int from = LIVE.time.loop ? static_cast<int>(LIVE.time.loopFrom) : bar;
     const int to = LIVE.time.loop ? static_cast<int>(LIVE.time.loopTo) : bar + rowsPerBar - 1;
     editor().run("copy " + (all ? std::string("all") : editor().selected()) + " " + std::to_string(from) + " " +
@@ -61,10 +61,10 @@ const std::vector<KeyPart> table = {
          {{specialKey(GLUT_KEY_LEFT), specialKey(GLUT_KEY_RIGHT)}, "left right", "a beat back, on (shift: a bar)",
           [](int key, bool shift) {
               const int step = shift ? rowsPerBar : rowsPerBeat;
-              moveTo(currentRow() + (key == specialKey(GLUT_KEY_LEFT) ? -step : step));
+              moveTo(playerRow() + (key == specialKey(GLUT_KEY_LEFT) ? -step : step));
           }},
          {{specialKey(GLUT_KEY_PAGE_UP), specialKey(GLUT_KEY_PAGE_DOWN)}, "page up, down", "the cut before, after",
-          [](int key, bool) { moveTo(key == specialKey(GLUT_KEY_PAGE_UP) ? cutBefore(currentRow()) : cutAfter(currentRow())); }},
+          [](int key, bool) { moveTo(key == specialKey(GLUT_KEY_PAGE_UP) ? cutBefore(playerRow()) : cutAfter(playerRow())); }},
          {{specialKey(GLUT_KEY_HOME)}, "home", "the start", [](int, bool) { moveTo(0.0); }},
          {{'1', '2', '3', '4', '5', '6', '7', '8', '9'}, "1 - 9",
           "the sections: Orvanta's intro, build, drop, breakdown, climax, outro; a folder's scenes",

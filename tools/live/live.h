@@ -191,11 +191,18 @@ void updateTitle();
 bool chooseDemo(std::string& error); // Orvanta, or the folder the options name
 void drawLogoText();                 // a folder's logo from its text, once staged
 bool musicFromScoreNeeded();         // a folder's tune is missing or older than its score
+// A folder's manifest or shader `name` was saved: the folder is read again,
+// and a demo that differs (scenes, tracks, tempo, end row) is drawn from the
+// next frame on, its programs rebuilt; a folder that does not read keeps
+// the last good demo, its error on screen. True where nothing else is left
+// to do for the save.
+bool rescanDemo(const std::string& name);
 
 // reload.cpp
 std::string resolve(const std::string& name);
 void stage(const std::string& name);
 bool makeStaging(std::string& error);
+void stageDemoFiles(); // links every file the demo names
 std::vector<std::string> describeLog(const std::string& file, const std::string& log);
 void setError(const std::string& file, const std::vector<std::string>& lines);
 void clearError(const std::string& file);
@@ -217,6 +224,7 @@ void pollTunegen();
 // header has the same rows), or a folder's scenes where each first shows.
 std::vector<std::pair<double, std::string>> sections();
 void findCuts();
+double playerRow(); // the music's row, or the player's own clock's without a tune
 bool playingAtFullSpeed();
 void moveTo(double row);
 void setTimeMode(bool paused, int slowness);

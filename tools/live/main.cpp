@@ -237,7 +237,10 @@ int main(int argc, char** argv)
         *into = fs::absolute(*given).lexically_normal().string();
     }
     {
-        const std::string tune = LIVE.demo.tuneFile.empty() ? resolve("tune.ogg") : LIVE.demo.tuneFile;
+        // A folder's music is its own: its Ogg file, or the tune of its score
+        // beside it, never another data folder's.
+        std::string tune = LIVE.demo.tuneFile;
+        if (tune.empty()) tune = LIVE.demo.folder.empty() ? resolve("tune.ogg") : LIVE.demo.folder + "/tune.ogg";
         LIVE.files.tunePath = tune.empty() ? LIVE.files.dataFolders.front() + "/tune.ogg" : tune;
     }
     std::vector<std::string> watched = LIVE.files.dataFolders;

@@ -6,6 +6,10 @@
 #include "files.h"
 #include "subprocess.h"
 
+#include "app/startup.h"
+#include "render/programs.h"
+
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 
@@ -20,6 +24,53 @@ std::string besideThePlayer(const std::string& tool)
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
     return error ? tool : (self.parent_path() / tool).string();
+}
+
+FileReader textReader()
+{
+    return [](const std::string& path, std::string& bytes, std::string& why) {
+        return readWholeFile(path, bytes, why, textFileLimit);
+    };
+}
+
+bool endsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool sameDescription(const DemoDescription& a, const DemoDescription& b)
+{
+    if (a.rowRate != b.rowRate || a.endRow != b.endRow || a.vertexFile != b.vertexFile || a.finalPass != b.finalPass ||
+        a.sceneTrack != b.sceneTrack || a.timeTrack != b.timeTrack || a.scenes.size() != b.scenes.size() ||
+        a.tracks.size() != b.tracks.size()) {
+        return false;
+    }
+    for (size_t s = 0; s < a.scenes.size(); ++s) {
+        if (a.scenes[s].name != b.scenes[s].name || a.scenes[s].passes != b.scenes[s].passes) return false;
+    }
+    for (size_t t = 0; t < a.tracks.size(); ++t) {
+        const TrackDescription &x = a.tracks[t], &y = b.tracks[t];
+        if (x.name != y.name || x.uniform != y.uniform || x.component != y.component || x.passes != y.passes ||
+            x.atHead != y.atHead) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every file a description names lies beside demo.toml: the staging folder
+// links files, not folders.
+bool flatFiles(const std::string& folder, const DemoDescription& d, std::string& error)
+{
+    std::vector<std::string> files{d.vertexFile, d.finalPass};
+    for (const SceneDescription& scene : d.scenes) files.insert(files.end(), scene.passes.begin(), scene.passes.end());
+    for (const std::string& file : files) {
+        if (file.find('/') != std::string::npos) {
+            error = folder + "/demo.toml: " + file + ": the player takes shaders from beside demo.toml, not from a folder under it";
+            return false;
+        }
+    }
+    return true;
 }
 
 void takeDescription(const DemoDescription& description)
@@ -44,20 +95,10 @@ bool chooseDemo(std::string& error)
     }
     const std::string folder = fs::absolute(options.demoFolder).lexically_normal().string();
     DemoFolder read;
-    const FileReader reader = [](const std::string& path, std::string& bytes, std::string& why) {
-        return readWholeFile(path, bytes, why, textFileLimit);
-    };
-    if (!readDemoFolder(folder, reader, read, error)) return false;
+    if (!readDemoFolder(folder, textReader(), read, error)) return false;
     for (const std::string& note : read.notes) std::cout << "orvanta-live: " << note << "\n";
     const DemoDescription& d = read.description;
-    std::vector<std::string> files{d.vertexFile, d.finalPass};
-    for (const SceneDescription& scene : d.scenes) files.insert(files.end(), scene.passes.begin(), scene.passes.end());
-    for (const std::string& file : files) {
-        if (file.find('/') != std::string::npos) {
-            error = folder + "/demo.toml: " + file + ": the player takes shaders from beside demo.toml, not from a folder under it";
-            return false;
-        }
-    }
+    if (!flatFiles(folder, d, error)) return false;
     takeDescription(d);
     LIVE.demo.folder = folder;
     LIVE.demo.ranges = read.ranges;
@@ -96,6 +137,56 @@ bool musicFromScoreNeeded()
     const auto tune = fs::last_write_time(LIVE.files.tunePath, missing);
     const auto score = fs::last_write_time(LIVE.files.score, old);
     return missing || (!old && tune < score);
+}
+
+bool rescanDemo(const std::string& name)
+{
+    Demo& demo = LIVE.demo;
+    const bool manifest = name == "demo.toml";
+    if (demo.folder.empty() || !(manifest || endsWith(name, ".fsh") || endsWith(name, ".vsh"))) return false;
+    DemoFolder read;
+    std::string error;
+    if (!readDemoFolder(demo.folder, textReader(), read, error) || !flatFiles(demo.folder, read.description, error)) {
+        // A shader that does not read is the shader's own error to show.
+        if (!manifest) return false;
+        setError("demo.toml", {error});
+        say(error + " (the demo stays as it was)");
+        return true;
+    }
+    clearError("demo.toml");
+    demo.ranges = read.ranges;
+    if (sameDescription(read.description, demo.description)) return manifest;
+    for (const std::string& note : read.notes) sayOnConsole(note);
+    const std::vector<std::string> before = demo.names;
+    const size_t scenesBefore = demo.description.scenes.size();
+    // The new demo's files are linked before its programs and tracks read them.
+    const DemoDescription old = demo.description;
+    takeDescription(read.description);
+    demo.ranges = read.ranges;
+    stageDemoFiles();
+    std::streambuf* console = std::cout.rdbuf(nullptr);
+    const bool drawn = redescribeDemo(read.description, error);
+    std::cout.rdbuf(console);
+    if (!drawn) {
+        takeDescription(old);
+        setError("demo.toml", {error});
+        say(error + " (the demo stays as it was)");
+        return true;
+    }
+    LIVE.editor->setTrackNames(demo.names);
+    LIVE.editor->setLastRow(static_cast<int32_t>(read.description.endRow));
+    findCuts();
+    LIVE.time.loopTo = std::min(LIVE.time.loopTo, read.description.endRow);
+    if (LIVE.row > read.description.endRow) moveTo(read.description.endRow);
+    for (const ProgramProblem& problem : brokenPrograms()) setError(problem.file, describeLog(problem.file, problem.log));
+    std::string added;
+    for (const std::string& track : demo.names) {
+        if (std::find(before.begin(), before.end(), track) == before.end()) added += (added.empty() ? "" : ", ") + track;
+    }
+    const auto count = [](size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
+    say(name + ": " + count(read.description.scenes.size(), "scene") + " (" + std::to_string(scenesBefore) + " before), " +
+        count(demo.names.size(), "track") + (added.empty() ? std::string() : ", new: " + added));
+    return true;
 }
 
 } // namespace live

@@ -38,7 +38,7 @@ void stage(const std::string& name)
     const std::string link = LIVE.files.staging + "/" + name;
     unlink(link.c_str());
     std::string target = resolve(name);
-    if (name == "tune.ogg" && !LIVE.demo.tuneFile.empty()) target = LIVE.demo.tuneFile;
+    if (name == "tune.ogg" && !LIVE.demo.folder.empty()) target = LIVE.files.tunePath;
     if (name == "logo.png" && !LIVE.demo.logoFile.empty()) target = LIVE.demo.logoFile;
     if (!target.empty() && symlink(target.c_str(), link.c_str()) != 0) {
         say("cannot link " + name + ": " + std::strerror(errno));
@@ -55,6 +55,12 @@ bool makeStaging(std::string& error)
     if (!makeStagingFolder(root, LIVE.files.staging, error)) return false;
     // Its links and marker go with it, however the player ends.
     holdFolder(LIVE.files.staging);
+    stageDemoFiles();
+    return true;
+}
+
+void stageDemoFiles()
+{
     std::set<std::string>& names = LIVE.files.staged;
     const DemoDescription& demo = LIVE.demo.description;
     names.insert(demo.vertexFile);
@@ -63,7 +69,6 @@ bool makeStaging(std::string& error)
     names.insert({"logo.png", "tune.ogg"});
     for (const std::string& track : LIVE.demo.names) names.insert("sync_" + track + ".track");
     for (const std::string& name : names) stage(name);
-    return true;
 }
 
 // ---- errors on screen ---------------------------------------------------------
@@ -177,13 +182,20 @@ void reloadLogo()
 
 void reloadTune()
 {
+    // Without a tune until now, the music starts where the silent clock is.
+    const bool silent = !musicLoaded();
+    const double row = playerRow();
     if (!reopenMusic()) {
         setError("tune.ogg", {"tune.ogg: cannot be decoded; the last good tune plays on"});
         say("tune.ogg: cannot be decoded; the last good tune plays on");
         return;
     }
     clearError("tune.ogg");
-    say("tune.ogg reloaded at row " + std::to_string(currentRow()));
+    if (silent) {
+        moveMusicTo(row);
+        if (!playingAtFullSpeed()) holdMusicAt(LIVE.time.heldRow);
+    }
+    say("tune.ogg reloaded at row " + std::to_string(playerRow()));
 }
 
 bool sameFile(const std::string& a, const std::string& b)
@@ -204,6 +216,9 @@ void takeChanges()
             startTunegen();
             continue;
         }
+        // A folder's manifest, or a shader that declares other parameters,
+        // makes another demo of it.
+        if (sameFile(change.folder, LIVE.demo.folder) && rescanDemo(change.name)) continue;
         if (!LIVE.files.staged.count(change.name)) continue;
         // A folder, a FIFO or a broken link saved under a source's name is
         // refused where it lands; the last good version stays on screen.

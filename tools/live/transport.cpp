@@ -47,6 +47,11 @@ void findCuts()
 
 // ---- time -----------------------------------------------------------------------
 
+double playerRow()
+{
+    return musicLoaded() ? currentRow() : LIVE.time.heldRow;
+}
+
 bool playingAtFullSpeed()
 {
     return !LIVE.time.paused && LIVE.time.slowness == 0;
@@ -60,7 +65,7 @@ void moveTo(double row)
         t.loop = false;
         say("loop off");
     }
-    if (playingAtFullSpeed()) {
+    if (playingAtFullSpeed() && musicLoaded()) {
         moveMusicTo(row);
     } else {
         t.heldRow = row;
@@ -76,7 +81,7 @@ void setTimeMode(bool paused, int slowness)
     t.paused = paused;
     t.slowness = slowness;
     if (wasPlaying && !playingAtFullSpeed()) {
-        t.heldRow = currentRow();
+        t.heldRow = playerRow();
         holdMusicAt(t.heldRow);
     } else if (!wasPlaying && playingAtFullSpeed()) {
         holdMusicAt(t.heldRow);
@@ -92,7 +97,9 @@ double advanceTime()
     const auto now = Clock::now();
     const double seconds = std::chrono::duration<double>(now - t.last).count();
     t.last = now;
-    if (playingAtFullSpeed()) {
+    // Without a tune (a folder's, until its score is rendered) the clock
+    // is the player's own.
+    if (playingAtFullSpeed() && musicLoaded()) {
         double row = currentRow();
         if (t.loop && (row > t.loopTo || row < t.loopFrom)) {
             moveMusicTo(t.loopFrom);
@@ -114,7 +121,7 @@ double advanceTime()
         }
     }
     holdMusicAt(t.heldRow);
-    return currentRow();
+    return playerRow();
 }
 
 double cutBefore(double row)
@@ -142,7 +149,7 @@ void toggleSectionLoop()
         say("loop off");
         return;
     }
-    const double row = currentRow();
+    const double row = playerRow();
     t.loopFrom = 0.0;
     for (double cut : t.cuts) {
         if (cut <= row + 1e-9) t.loopFrom = cut;
