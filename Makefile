@@ -39,6 +39,10 @@ demo: build
 LIVE_WINDOW ?= $(shell scripts/live-window.sh)
 LIVE_ARGS  := --data data --data $(BUILD)/run --tracks data/tracks/demo.tracks --score data/music/orvanta.score \
               --window $(LIVE_WINDOW)
+# make live DEMO=DIR plays a demo folder (orvanta-new makes one) instead.
+ifneq ($(DEMO),)
+LIVE_ARGS  := $(DEMO) --window $(LIVE_WINDOW)
+endif
 
 live: build
 	if [ -n "$$DISPLAY" ]; then $(BUILD)/bin/orvanta-live $(LIVE_ARGS); else $(XVFB) $(BUILD)/bin/orvanta-live $(LIVE_ARGS); fi

@@ -30,9 +30,10 @@ int trackIndex(const std::string& name)
     return found == names.end() ? -1 : static_cast<int>(found - names.begin());
 }
 
-// A muted track, or one a solo leaves out, holds its first key's value (0
-// without keys) in the demo; the text keeps its keys. Scene and time go on
-// through a solo, or it would show another scene.
+// A muted track, or one a solo leaves out, holds its first key's value in
+// the demo; the text keeps its keys. A track without keys holds its
+// annotation's default (slider[...], colour[...]), else 0. Scene and time go
+// on through a solo, or it would show another scene.
 void pushTrack(int index)
 {
     const std::string name = LIVE.demo.names[index];
@@ -41,8 +42,9 @@ void pushTrack(int index)
     const std::set<int>& soloed = LIVE.edit.soloed;
     const bool keeps = index == LIVE.demo.sceneTrack || index == LIVE.demo.timeTrack;
     const bool held = LIVE.edit.muted.count(index) || (!soloed.empty() && !soloed.count(index) && !keeps);
-    if (held) {
-        const TrackKey first{0, empty ? 0.0f : track->keys.front().value, 0};
+    const UniformRange& range = LIVE.demo.ranges[static_cast<size_t>(index)];
+    if (held || (empty && range.given)) {
+        const TrackKey first{0, empty ? (range.given ? range.initial[0] : 0.0f) : track->keys.front().value, 0};
         setTrackKeys(index, &first, 1);
     } else {
         setTrackKeys(index, empty ? nullptr : track->keys.data(), empty ? 0 : static_cast<int>(track->keys.size()));

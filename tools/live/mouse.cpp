@@ -49,6 +49,13 @@ PanelFacts panelFacts()
     facts.fixedRange = LIVE.edit.dragFrom >= 0 || LIVE.edit.shiftingSelection;
     facts.low = LIVE.edit.dragLow;
     facts.high = LIVE.edit.dragHigh;
+    // A parameter's annotated range holds the curve view where it shows alone.
+    const UniformRange& range = LIVE.demo.ranges[static_cast<size_t>(facts.selected)];
+    if (!facts.fixedRange && range.given && facts.curves.size() == 1) {
+        facts.fixedRange = true;
+        facts.low = range.low;
+        facts.high = range.high;
+    }
     facts.valueZoom = LIVE.edit.view.valueZoom;
     return facts;
 }
