@@ -604,3 +604,41 @@ TEST(Capture, EglAndXvfbGiveTheSamePictures)
         EXPECT_EQ(egl, readFile(dir.file(std::string("xvfb/row_") + row + ".png"))) << "row " << row;
     }
 }
+
+// A demo folder is captured on its own timeline, with its own music; and
+// Orvanta's own folder (data/, its tune the run folder's) draws the stills
+// the executables' tables draw.
+TEST(Capture, AFolderIsCapturedOnItsOwnTimelineAndOrvantasFolderDrawsTheSameStills)
+{
+    TempDir dir;
+    const std::string demo = dir.file("glowy");
+    ASSERT_EQ(run({binary("orvanta-new"), demo}).status, 0);
+    const ToolRun video = run({binary("orvanta-capture"), demo, "--out", dir.file("glowy.mp4"), "--size", "160x90",
+                               "--fps", "10"});
+    ASSERT_EQ(video.status, 0) << video.err;
+    // 128 rows at 120 beats a minute: 16 s, the frame on the end row and the
+    // first past it, where the run ends.
+    EXPECT_EQ(probe(dir.file("glowy.mp4"), "v:0", "nb_read_frames"), "162");
+    EXPECT_NEAR(std::stod(probe(dir.file("glowy.mp4"), "a:0", "duration")), 16.2, 0.05);
+    EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"glowy", "glowy.mp4"}));
+    // Rows are read on the folder's timeline.
+    const ToolRun late = run({binary("orvanta-capture"), "--from-row", "200", demo, "--out", dir.file("late.mp4")});
+    EXPECT_EQ(late.status, 2);
+    EXPECT_NE(late.err.find("--from-row is a row from 0 to 128"), std::string::npos) << late.err;
+
+    const std::string orvanta = dir.file("orvanta");
+    fs::create_directory(orvanta);
+    for (const auto& entry : fs::directory_iterator(ORVANTA_DATA_DIR)) {
+        fs::create_symlink(entry.path(), orvanta + "/" + entry.path().filename().string());
+    }
+    fs::create_symlink(std::string(ORVANTA_RUN_DIR) + "/tune.ogg", orvanta + "/tune.ogg");
+    const ToolRun folder = run({binary("orvanta-capture"), orvanta, "--stills", "64,700", "--size", "160x90",
+                                "--out", dir.file("folder/")});
+    ASSERT_EQ(folder.status, 0) << folder.err;
+    ASSERT_EQ(capture({"--stills", "64,700", "--size", "160x90", "--out", dir.file("tables/")}).status, 0);
+    for (const char* still : {"row_64.png", "row_700.png"}) {
+        const std::string a = readFile(dir.file(std::string("folder/") + still));
+        EXPECT_FALSE(a.empty());
+        EXPECT_EQ(a, readFile(dir.file(std::string("tables/") + still))) << still;
+    }
+}

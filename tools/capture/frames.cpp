@@ -1,6 +1,5 @@
 #include "frames.h"
 
-#include "demo/timeline.h"
 #include "render/render_screen.h"
 
 #include <algorithm>
@@ -19,6 +18,8 @@ std::vector<unsigned char> Picture::flipped() const
 
 void drawAt(double seconds, Picture* keep)
 {
+    // The demo drawn's own rate: Orvanta's, or a folder's.
+    const double rowRate = demoDescription().rowRate;
     if (!keep) {
         drawFrameAt(seconds * rowRate);
         return;

@@ -6,6 +6,7 @@
 // --scene-scale says otherwise.
 #include "subprocess.h"
 #include "cleanup.h"
+#include "demo_staging.h"
 #include "encoder.h"
 #include "files.h"
 #include "frames.h"
@@ -130,9 +131,25 @@ int captureFrames()
     return 0;
 }
 
-// Every file the capture reads from the run folder.
+// The demo folder given, read for its timeline and files before the rest
+// of the command line.
+DemoFolder folderDemo;
+
+// Every file the capture reads from the run folder, or from the folder given.
 std::vector<std::string> inputFiles()
 {
+    if (!plan.demoFolder.empty()) {
+        const std::string folder = fs::absolute(plan.demoFolder).lexically_normal().string();
+        const DemoDescription& d = folderDemo.description;
+        const DemoManifest& m = folderDemo.manifest;
+        std::vector<std::string> paths{folder + "/demo.toml", folder + "/" + m.tracks, folder + "/" + m.music,
+                                       folder + "/tune.ogg", folder + "/" + d.vertexFile, folder + "/" + d.finalPass};
+        if (!m.logo.empty()) paths.push_back(folder + "/" + m.logo);
+        for (const SceneDescription& scene : d.scenes) {
+            for (const std::string& pass : scene.passes) paths.push_back(folder + "/" + pass);
+        }
+        return paths;
+    }
     std::vector<std::string> names = {programVertexFile, "logo.png", "tune.ogg"};
     names.insert(names.end(), std::begin(programFragmentFiles), std::end(programFragmentFiles));
     for (const char* track : demoTrackNames) names.push_back(std::string("sync_") + track + ".track");
@@ -150,6 +167,16 @@ int main(int argc, char** argv)
         std::fputs(captureUsageText().c_str(), stdout);
         return 0;
     }
+    // A demo folder sets the timeline the rows on the command line are read on.
+    const std::string folder = captureDemoFolder(argc, argv);
+    if (!folder.empty()) {
+        const FileReader reader = [](const std::string& path, std::string& bytes, std::string& why) {
+            return readWholeFile(path, bytes, why, textFileLimit);
+        };
+        if (!readDemoFolder(folder, reader, folderDemo, error)) return fail(error);
+        plan.rowRate = folderDemo.description.rowRate;
+        plan.endRow = folderDemo.description.endRow;
+    }
     if (!parseCapturePlan(argc, argv, plan, error)) return usageError("orvanta-capture", error, captureUsageText().c_str());
     if (plan.output == CaptureOutput::Video || plan.output == CaptureOutput::ContactSheet) {
         const std::string input = inputWrittenBy(plan.out, inputFiles());
@@ -158,6 +185,22 @@ int main(int argc, char** argv)
         }
     }
     endOnSignals();
+    if (!plan.demoFolder.empty()) {
+        // The folder laid out as a run folder, in a folder of the capture's
+        // own that goes with it however it ends.
+        const char* temporary = std::getenv("TMPDIR");
+        std::string staging = std::string(temporary && *temporary ? temporary : "/tmp") + "/orvanta-capture-XXXXXX";
+        if (!mkdtemp(staging.data())) return fail("cannot make a folder in " + staging.substr(0, staging.rfind('/')));
+        holdFolder(staging);
+        std::atexit(cleanUpNow);
+        StagedDemo staged;
+        if (!stageDemoFolder(plan.demoFolder, staging, staged, error)) {
+            cleanUpNow();
+            return fail(error);
+        }
+        folderDemo = staged.demo;
+        plan.dataDir = staging;
+    }
     if (!fs::exists(fs::path(plan.dataDir) / "tune.ogg")) {
         return fail("no tune.ogg in " + plan.dataDir + ": the music is the capture's clock");
     }
@@ -203,6 +246,7 @@ int main(int argc, char** argv)
     startup.height = plan.height;
     startup.sceneScale = plan.sceneScale;
     startup.dataFolder = plan.dataDir;
+    if (!plan.demoFolder.empty()) startup.description = folderDemo.description;
     int startupArgc = 1;
     // A broken shader is reported below; nothing may wait for a key.
     if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot read /dev/null");

@@ -14,10 +14,10 @@ namespace {
 
 constexpr size_t maxStills = 1000;
 
-std::string lastRowText()
+std::string lastRowText(const CapturePlan& plan)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%g", endRow);
+    std::snprintf(text, sizeof text, "%g", plan.endRow);
     return text;
 }
 
@@ -35,9 +35,11 @@ bool fail(std::string& error, const std::string& message)
 }
 
 // A row of --from-row, --to-row or --every.
-bool readRow(const std::string& name, const std::string& text, double& row, std::string& error)
+bool readRow(const std::string& name, const std::string& text, const CapturePlan& plan, double& row, std::string& error)
 {
-    if (!readNumber(text, row) || row < 0 || row > endRow) return fail(error, name + " is a row from 0 to " + lastRowText());
+    if (!readNumber(text, row) || row < 0 || row > plan.endRow) {
+        return fail(error, name + " is a row from 0 to " + lastRowText(plan));
+    }
     return true;
 }
 
@@ -77,13 +79,13 @@ const std::vector<CaptureOption> table = {
      "fps", [](const CapturePlan& plan) { return std::to_string(plan.fps); }},
     {"--from-row", "A", OptionValues::One,
      "the first row (default 0); rows run from 0 to 1147.5, the last\nrow of the music",
-     [](const Values& v, CapturePlan& plan, std::string& error) { return readRow("--from-row", v[0], plan.fromRow, error); },
+     [](const Values& v, CapturePlan& plan, std::string& error) { return readRow("--from-row", v[0], plan, plan.fromRow, error); },
      "from-row", [](const CapturePlan& plan) { return printed("%.17g", plan.fromRow); }},
     {"--to-row", "B", OptionValues::One,
      "the last row (default: the end, with the first frame past it,\nas the demo shows it)",
      [](const Values& v, CapturePlan& plan, std::string& error) {
          plan.toRowGiven = true;
-         return readRow("--to-row", v[0], plan.toRow, error);
+         return readRow("--to-row", v[0], plan, plan.toRow, error);
      },
      nullptr, nullptr},
     {"--frames", "A:B", OptionValues::One, "only frames A to B of the whole capture, to render it in parts",
@@ -136,8 +138,8 @@ const std::vector<CaptureOption> table = {
              const size_t comma = rows.find(',', start);
              const std::string row = rows.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
              double parsed = 0;
-             if (!readNumber(row, parsed) || parsed < 0 || parsed > endRow) {
-                 return fail(error, "--stills takes rows from 0 to " + lastRowText() + ", separated by commas");
+             if (!readNumber(row, parsed) || parsed < 0 || parsed > plan.endRow) {
+                 return fail(error, "--stills takes rows from 0 to " + lastRowText(plan) + ", separated by commas");
              }
              if (plan.stills.size() == maxStills) {
                  return fail(error, "--stills takes at most " + std::to_string(maxStills) + " rows");
@@ -158,7 +160,7 @@ const std::vector<CaptureOption> table = {
     {"--every", "ROWS", OptionValues::One, "a contact sheet's cell every this many rows (default 16, at least 1)",
      [](const Values& v, CapturePlan& plan, std::string& error) {
          double row = 0;
-         if (!readRow("--every", v[0], row, error)) return false;
+         if (!readRow("--every", v[0], plan, row, error)) return false;
          if (row < 1) return fail(error, "--every is at least 1 row");
          plan.every = row;
          return true;
@@ -245,7 +247,10 @@ const char* const synopsis =
     "       orvanta-capture --out DIR/ [same options]            numbered PNG frames\n"
     "       orvanta-capture --stills ROW[,ROW...] --out DIR/     one PNG per row\n"
     "       orvanta-capture --contact-sheet FILE.png [--every ROWS] [--size WxH]\n"
-    "Renders the demo offline at a fixed frame rate, in an X server of its own.\n";
+    "Renders the demo offline at a fixed frame rate, in an X server of its own.\n"
+    "Any form takes a demo folder, DEMO (its demo.toml, with its shaders beside it), to\n"
+    "render instead of Orvanta from --data: its score is rendered first where its\n"
+    "tune.ogg is missing or older, and rows are read on its timeline.\n";
 
 } // namespace
 

@@ -138,7 +138,7 @@ bool parsePartTag(const std::string& text, PartTag& tag)
         if (fields[2 + i].first != job[i].key || !job[i].read(fields[2 + i].second, plan)) return false;
     }
     plan.toRowGiven = true;
-    plan.toRow = endRow;
+    plan.toRow = plan.endRow;
     tag.part = static_cast<int>(part);
     tag.parts = static_cast<int>(parts);
     tag.text = text;

@@ -15,6 +15,24 @@ constexpr double maxSheetBytes = 256.0 * 1024 * 1024;
 
 } // namespace
 
+std::string captureDemoFolder(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const CaptureOption* option = findCaptureOption(arg);
+        if (!option) {
+            if (!arg.empty() && arg[0] != '-') return arg;
+            continue;
+        }
+        if (option->values == OptionValues::One) {
+            ++i;
+        } else if (option->values == OptionValues::Many) {
+            while (i + 1 < argc && std::string(argv[i + 1]).rfind("--", 0) != 0) ++i;
+        }
+    }
+    return "";
+}
+
 bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& error)
 {
     std::set<std::string> given;
@@ -22,6 +40,14 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const CaptureOption* option = findCaptureOption(arg);
+        if (!option && !arg.empty() && arg[0] != '-') {
+            if (!plan.demoFolder.empty()) {
+                error = "one demo folder at a time ('" + arg + "' is a second)";
+                return false;
+            }
+            plan.demoFolder = arg;
+            continue;
+        }
         if (!option) {
             error = "unknown argument '" + arg + "'";
             return false;
@@ -105,7 +131,7 @@ bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& err
             return false;
         }
     }
-    if (!plan.toRowGiven) plan.toRow = endRow;
+    if (!plan.toRowGiven) plan.toRow = plan.endRow;
     if (plan.toRow < plan.fromRow) {
         error = "--to-row comes before --from-row";
         return false;

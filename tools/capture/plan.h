@@ -31,6 +31,11 @@ struct CapturePlan {
     std::vector<std::string> stills; // rows as written, for the file names
     double every = 16.0;       // contact sheet: a cell every this many rows
     std::string dataDir = ".";
+    // A demo folder (its demo.toml) to render instead of Orvanta, and its
+    // timeline, which the caller sets before the rest is parsed.
+    std::string demoFolder;
+    double rowRate = ::rowRate;
+    double endRow = ::endRow;
     float sceneScale = 1.0f;   // of the first scene pass, as in the full-scale screen build
     CaptureGl gl = CaptureGl::Auto;
     // Video encoding, always BT.709 in conversion and tags.
@@ -51,6 +56,10 @@ struct CapturePlan {
 // Parses the command line. Failure: false with the one-line message a usage
 // error prints.
 bool parseCapturePlan(int argc, char** argv, CapturePlan& plan, std::string& error);
+
+// The demo folder a command line names, its one argument that is neither an
+// option nor an option's value; "" for none.
+std::string captureDemoFolder(int argc, char** argv);
 
 // The most parts a capture splits into.
 constexpr int maxCaptureParts = 1000;

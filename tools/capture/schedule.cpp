@@ -7,22 +7,22 @@
 
 double frameSeconds(const CapturePlan& plan, long frame)
 {
-    return plan.fromRow / rowRate + static_cast<double>(frame) / plan.fps;
+    return plan.fromRow / plan.rowRate + static_cast<double>(frame) / plan.fps;
 }
 
 double frameRow(const CapturePlan& plan, long frame)
 {
-    return frameSeconds(plan, frame) * rowRate;
+    return frameSeconds(plan, frame) * plan.rowRate;
 }
 
 long frameCount(const CapturePlan& plan)
 {
-    long count = static_cast<long>(std::floor((plan.toRow - plan.fromRow) / rowRate * plan.fps)) + 1;
+    long count = static_cast<long>(std::floor((plan.toRow - plan.fromRow) / plan.rowRate * plan.fps)) + 1;
     // Guard the floor against rounding at the boundary.
     while (count > 1 && frameRow(plan, count - 1) > plan.toRow) --count;
     while (frameRow(plan, count) <= plan.toRow) ++count;
     // As the program does, the first frame past the last row is still shown.
-    if (!plan.toRowGiven && plan.toRow >= endRow) ++count;
+    if (!plan.toRowGiven && plan.toRow >= plan.endRow) ++count;
     return count;
 }
 

@@ -28,7 +28,7 @@ bool captureStills(const CapturePlan& plan, std::string& error)
     Picture picture;
     long done = 0;
     for (const std::string& row : plan.stills) {
-        const double seconds = std::strtod(row.c_str(), nullptr) / rowRate;
+        const double seconds = std::strtod(row.c_str(), nullptr) / plan.rowRate;
         warmUp(plan, seconds);
         drawAt(seconds, &picture);
         const std::vector<unsigned char> image = picture.flipped();
@@ -75,7 +75,7 @@ bool captureContactSheet(const CapturePlan& plan, std::string& error)
     Progress progress(0, static_cast<long>(rows.size()));
     Picture picture;
     for (size_t cell = 0; cell < rows.size(); ++cell) {
-        const double seconds = rows[cell] / rowRate;
+        const double seconds = rows[cell] / plan.rowRate;
         warmUp(plan, seconds);
         drawAt(seconds, &picture);
         const int scene = truncateToInt(sampleTrack(DemoTrack::Scene, rows[cell]));

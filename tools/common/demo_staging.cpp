@@ -1,0 +1,117 @@
+#include "demo_staging.h"
+
+#include "files.h"
+#include "subprocess.h"
+#include "track_text.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string besideThisTool(const std::string& tool)
+{
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return error ? tool : (self.parent_path() / tool).string();
+}
+
+bool linkInto(const std::string& staging, const std::string& name, const std::string& target, std::string& error)
+{
+    const std::string link = staging + "/" + name;
+    if (symlink(target.c_str(), link.c_str()) != 0) {
+        error = "cannot link " + link + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool run(const std::vector<std::string>& argv, const std::string& what, std::string& error)
+{
+    SubprocessOptions options;
+    options.argv = argv;
+    options.output = SubprocessStream::Null;
+    Subprocess child;
+    if (!child.start(options) || child.wait() != 0) {
+        error = what;
+        return false;
+    }
+    return true;
+}
+
+bool endsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+} // namespace
+
+bool stageDemoFolder(const std::string& folderGiven, const std::string& staging, StagedDemo& staged, std::string& error)
+{
+    const std::string folder = fs::absolute(folderGiven).lexically_normal().string();
+    const FileReader reader = [](const std::string& path, std::string& bytes, std::string& why) {
+        return readWholeFile(path, bytes, why, textFileLimit);
+    };
+    if (!readDemoFolder(folder, reader, staged.demo, error)) return false;
+    const DemoDescription& d = staged.demo.description;
+    const DemoManifest& m = staged.demo.manifest;
+    staged.inputs = {folder + "/demo.toml", folder + "/" + m.tracks, folder + "/" + m.music};
+    std::vector<std::string> shaders{d.vertexFile, d.finalPass};
+    for (const SceneDescription& scene : d.scenes) shaders.insert(shaders.end(), scene.passes.begin(), scene.passes.end());
+    for (const std::string& file : shaders) {
+        if (file.find('/') != std::string::npos) {
+            error = folder + "/demo.toml: " + file + ": shaders are read from beside demo.toml, not from a folder under it";
+            return false;
+        }
+        if (fs::exists(staging + "/" + file)) continue;
+        if (!linkInto(staging, file, folder + "/" + file, error)) return false;
+        staged.inputs.push_back(folder + "/" + file);
+    }
+
+    std::string text;
+    if (!readWholeFile(folder + "/" + m.tracks, text, error, textFileLimit)) return false;
+    std::vector<TextTrack> tracks;
+    TextError parseError;
+    if (!parseTrackText(text, folder + "/" + m.tracks, tracks, parseError)) {
+        error = parseError.describe();
+        return false;
+    }
+    std::vector<std::pair<std::string, std::string>> files;
+    for (size_t t = 0; t < d.tracks.size(); ++t) {
+        std::vector<TrackKey> keys;
+        for (const TextTrack& track : tracks) {
+            if (track.name == d.tracks[t].name) keys = track.keys;
+        }
+        const UniformRange& range = staged.demo.ranges[t];
+        if (keys.empty() && range.given) keys.push_back({0, range.initial[0], 0});
+        files.emplace_back(staging + "/sync_" + d.tracks[t].name + ".track", encodeTrackFile(keys));
+    }
+    if (!writeFilesAtomically(files, error)) return false;
+
+    const std::string music = folder + "/" + m.music;
+    if (endsWith(m.music, ".ogg")) {
+        if (!linkInto(staging, "tune.ogg", music, error)) return false;
+    } else {
+        std::error_code missing, old;
+        const std::string tune = folder + "/tune.ogg";
+        const auto rendered = fs::last_write_time(tune, missing);
+        const auto written = fs::last_write_time(music, old);
+        if (!missing && !old && rendered >= written) {
+            if (!linkInto(staging, "tune.ogg", tune, error)) return false;
+        } else if (!run({besideThisTool("tunegen"), music, "-o", staging + "/tune.ogg"}, music + ": tunegen could not render it", error)) {
+            return false;
+        }
+    }
+    if (!m.logo.empty()) {
+        staged.inputs.push_back(folder + "/" + m.logo);
+        return linkInto(staging, "logo.png", folder + "/" + m.logo, error);
+    }
+    const std::string word = m.logoText.empty() ? m.name : m.logoText;
+    return run({besideThisTool("logogen"), ORVANTA_LOGO_FONT, "-o", staging + "/logo.png", "--text", word},
+               folder + "/demo.toml: logogen could not draw '" + word + "'", error);
+}

@@ -1,0 +1,33 @@
+// tools/common/demo_staging: a demo folder laid out as the demo reads its
+// run folder, for the tools that render one: links to its shaders, its
+// tracks text compiled into track files, its music and its logo.
+//
+//     StagedDemo staged;
+//     if (!stageDemoFolder("mydemo", staging, staged, error)) { report(error); return 1; }
+//     startup.description = staged.demo.description;
+//     startup.dataFolder = staging;
+//
+// `staging` is an empty folder the tool made (and removes). A track without
+// keys holds its annotation's default, else 0. The music is the folder's
+// Ogg file, or the tune of its score: the folder's tune.ogg where it is not
+// older than the score, else rendered by tunegen into the staging folder.
+// The logo is the folder's image, or its text drawn by logogen. Both tools
+// are taken from beside the running one.
+//
+// Failure: false with `error` naming the file: the folder does not read
+// (demo_folder.h), a shader under a folder of its own, a tracks text that
+// does not parse, a render or a drawing that fails, a file that cannot be
+// linked or written.
+#pragma once
+
+#include "render/demo_folder.h"
+
+#include <string>
+#include <vector>
+
+struct StagedDemo {
+    DemoFolder demo;
+    std::vector<std::string> inputs; // every file of the folder it reads
+};
+
+bool stageDemoFolder(const std::string& folder, const std::string& staging, StagedDemo& staged, std::string& error);
