@@ -108,6 +108,14 @@ TEST(DemoFolder, OrvantasManifestDescribesWhatTheExecutablesBuildFromTheirTables
     }
     EXPECT_EQ(read.sceneTrack, built.sceneTrack);
     EXPECT_EQ(read.timeTrack, built.timeTrack);
+    EXPECT_TRUE(sameDescription(read, built));
+    for (auto change : {+[](DemoDescription& d) { d.tracks[5].atHead = false; },
+                        +[](DemoDescription& d) { d.scenes[2].passes[1] = "hall_b.fsh"; },
+                        +[](DemoDescription& d) { d.inputs[4].pop_back(); }, +[](DemoDescription& d) { d.endRow = 1148; }}) {
+        DemoDescription other = built;
+        change(other);
+        EXPECT_FALSE(sameDescription(other, built));
+    }
     EXPECT_EQ(demo.manifest.music, "music/orvanta.score");
     EXPECT_EQ(demo.manifest.tracks, "tracks/demo.tracks");
 }

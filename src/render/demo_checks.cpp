@@ -69,3 +69,31 @@ bool checkDescription(const DemoDescription& description, std::string& error)
     }
     return true;
 }
+
+bool sameDescription(const DemoDescription& a, const DemoDescription& b)
+{
+    if (a.rowRate != b.rowRate || a.endRow != b.endRow || a.vertexFile != b.vertexFile || a.finalPass != b.finalPass ||
+        a.sceneTrack != b.sceneTrack || a.timeTrack != b.timeTrack || a.scenes.size() != b.scenes.size() ||
+        a.tracks.size() != b.tracks.size()) {
+        return false;
+    }
+    for (size_t s = 0; s < a.scenes.size(); ++s) {
+        if (a.scenes[s].name != b.scenes[s].name || a.scenes[s].passes != b.scenes[s].passes) return false;
+    }
+    for (size_t t = 0; t < a.tracks.size(); ++t) {
+        const TrackDescription &x = a.tracks[t], &y = b.tracks[t];
+        if (x.name != y.name || x.uniform != y.uniform || x.component != y.component || x.passes != y.passes ||
+            x.atHead != y.atHead) {
+            return false;
+        }
+    }
+    for (size_t pass = 0; pass < a.inputs.size(); ++pass) {
+        if (a.inputs[pass].size() != b.inputs[pass].size()) return false;
+        for (size_t i = 0; i < a.inputs[pass].size(); ++i) {
+            if (a.inputs[pass][i].sampler != b.inputs[pass][i].sampler || a.inputs[pass][i].image != b.inputs[pass][i].image) {
+                return false;
+            }
+        }
+    }
+    return true;
+}

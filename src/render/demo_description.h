@@ -80,5 +80,9 @@ std::array<std::vector<ImageInput>, scenePassCount + 1> chainInputs();
 // fed once. Failure: false with `error` saying what is wrong.
 bool checkDescription(const DemoDescription& description, std::string& error);
 
+// Whether two descriptions draw the same: timeline, files, scenes, pass
+// inputs, tracks and what they feed.
+bool sameDescription(const DemoDescription& a, const DemoDescription& b);
+
 // The index of the track named `name`, or -1.
 int trackIndex(const DemoDescription& description, const std::string& name);

@@ -14,13 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string besideThisTool(const std::string& tool)
-{
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? tool : (self.parent_path() / tool).string();
-}
-
 bool linkInto(const std::string& staging, const std::string& name, const std::string& target, std::string& error)
 {
     const std::string link = staging + "/" + name;
@@ -103,7 +96,7 @@ bool stageDemoFolder(const std::string& folderGiven, const std::string& staging,
         const auto written = fs::last_write_time(music, old);
         if (!missing && !old && rendered >= written) {
             if (!linkInto(staging, "tune.ogg", tune, error)) return false;
-        } else if (!run({besideThisTool("tunegen"), music, "-o", staging + "/tune.ogg"}, music + ": tunegen could not render it", error)) {
+        } else if (!run({besideThisProgram("tunegen"), music, "-o", staging + "/tune.ogg"}, music + ": tunegen could not render it", error)) {
             return false;
         }
     }
@@ -112,6 +105,6 @@ bool stageDemoFolder(const std::string& folderGiven, const std::string& staging,
         return linkInto(staging, "logo.png", folder + "/" + m.logo, error);
     }
     const std::string word = m.logoText.empty() ? m.name : m.logoText;
-    return run({besideThisTool("logogen"), ORVANTA_LOGO_FONT, "-o", staging + "/logo.png", "--text", word},
+    return run({besideThisProgram("logogen"), ORVANTA_LOGO_FONT, "-o", staging + "/logo.png", "--text", word},
                folder + "/demo.toml: logogen could not draw '" + word + "'", error);
 }

@@ -171,3 +171,12 @@ void Subprocess::release()
     closeInput();
     closeOutput();
 }
+
+std::string besideThisProgram(const std::string& tool)
+{
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return tool;
+    const std::string path(self, static_cast<size_t>(length));
+    return path.substr(0, path.rfind('/') + 1) + tool;
+}

@@ -85,3 +85,8 @@ private:
     int held_ = -1; // its slot in the clean-up
     int endSignal_ = SIGTERM;
 };
+
+// The path of `tool` installed beside the running program (the build's bin
+// folder, a release's), or the bare name where the program's own path
+// cannot be read.
+std::string besideThisProgram(const std::string& tool);

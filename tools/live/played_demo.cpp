@@ -19,13 +19,6 @@ namespace live {
 
 namespace {
 
-std::string besideThePlayer(const std::string& tool)
-{
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? tool : (self.parent_path() / tool).string();
-}
-
 FileReader textReader()
 {
     return [](const std::string& path, std::string& bytes, std::string& why) {
@@ -36,26 +29,6 @@ FileReader textReader()
 bool endsWith(const std::string& text, const std::string& tail)
 {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-bool sameDescription(const DemoDescription& a, const DemoDescription& b)
-{
-    if (a.rowRate != b.rowRate || a.endRow != b.endRow || a.vertexFile != b.vertexFile || a.finalPass != b.finalPass ||
-        a.sceneTrack != b.sceneTrack || a.timeTrack != b.timeTrack || a.scenes.size() != b.scenes.size() ||
-        a.tracks.size() != b.tracks.size()) {
-        return false;
-    }
-    for (size_t s = 0; s < a.scenes.size(); ++s) {
-        if (a.scenes[s].name != b.scenes[s].name || a.scenes[s].passes != b.scenes[s].passes) return false;
-    }
-    for (size_t t = 0; t < a.tracks.size(); ++t) {
-        const TrackDescription &x = a.tracks[t], &y = b.tracks[t];
-        if (x.name != y.name || x.uniform != y.uniform || x.component != y.component || x.passes != y.passes ||
-            x.atHead != y.atHead) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Every file a description names lies beside demo.toml: the staging folder
@@ -119,7 +92,7 @@ void drawLogoText()
     if (demo.logoText.empty()) return;
     const std::string out = LIVE.files.staging + "/.logo-text.png";
     SubprocessOptions options;
-    options.argv = {besideThePlayer("logogen"), ORVANTA_LOGO_FONT, "-o", out, "--text", demo.logoText};
+    options.argv = {besideThisProgram("logogen"), ORVANTA_LOGO_FONT, "-o", out, "--text", demo.logoText};
     options.output = SubprocessStream::Null;
     Subprocess logogen;
     if (!logogen.start(options) || logogen.wait(20) != 0) {

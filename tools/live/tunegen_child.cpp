@@ -28,13 +28,6 @@ namespace {
 
 constexpr int quickBars = 3; // the first stage's length
 
-std::string toolPath(const std::string& tool)
-{
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? tool : (self.parent_path() / tool).string();
-}
-
 std::string scoreName()
 {
     return fs::path(LIVE.files.score).filename().string();
@@ -72,7 +65,7 @@ bool spawn(Tunegen::Stage stage, const std::vector<std::string>& arguments, cons
 {
     Tunegen& t = LIVE.tunegen;
     SubprocessOptions options;
-    options.argv = {toolPath("tunegen"), t.score, "-o", output, "--progress"};
+    options.argv = {besideThisProgram("tunegen"), t.score, "-o", output, "--progress"};
     options.argv.insert(options.argv.end(), arguments.begin(), arguments.end());
     options.output = SubprocessStream::Pipe;
     options.errorsToOutput = true;
