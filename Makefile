@@ -54,7 +54,7 @@ WEB        := $(BUILD)/web
 PORT       ?= 8000
 
 web: build
-	scripts/build-web.sh $(BUILD) $(WEB)
+	scripts/build-web.sh $(BUILD) $(WEB) $(DEMO)
 
 serve: web
 	scripts/serve-web.py --port $(PORT) $(WEB)

@@ -2,12 +2,14 @@
 # Lays out build/web: the page (web/), the program built with Emscripten
 # (orvanta.js, orvanta.wasm), the shaders translated to GLSL ES 3.00, and the
 # logo, the tune and the track files from the desktop build's run folder,
-# with files.json naming what the page loads.
+# with files.json naming what the page loads. With DEMO, a demo folder's
+# instead, laid out by the build's orvanta-stage, its manifest and shaders'
+# sources in demo/ for the program to read the demo from.
 #
-#   scripts/build-web.sh DESKTOP_BUILD OUT_DIR
+#   scripts/build-web.sh DESKTOP_BUILD OUT_DIR [DEMO]
 set -eu
-if [ $# -ne 2 ]; then
-  echo "usage: scripts/build-web.sh DESKTOP_BUILD OUT_DIR" >&2
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then
+  echo "usage: scripts/build-web.sh DESKTOP_BUILD OUT_DIR [DEMO]" >&2
   exit 2
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,13 +30,23 @@ cmake --build "$tree"
 staging=$(mktemp -d "${out%/}.new-XXXXXX")
 trap 'rm -rf "$staging"' EXIT INT TERM
 cp "$root/web/index.html" "$root/web/page.js" "$tree/orvanta.js" "$tree/orvanta.wasm" "$staging/"
-"$root/scripts/web-shaders.sh" "$root/data" "$staging" > /dev/null
-cp "$run/logo.png" "$run/tune.ogg" "$run"/sync_*.track "$staging/"
+if [ $# -eq 3 ]; then
+  # A demo folder, laid out as its run folder by orvanta-stage: its shaders
+  # translated, its data as they are, its manifest and sources in demo/.
+  "$1/bin/orvanta-stage" "$3" "$staging/demo-run" > /dev/null
+  "$root/scripts/web-shaders.sh" "$staging/demo-run" "$staging" > /dev/null
+  cp "$staging/demo-run/logo.png" "$staging/demo-run/tune.ogg" "$staging/demo-run"/sync_*.track "$staging/"
+  mv "$staging/demo-run/demo" "$staging/demo"
+  rm -rf "$staging/demo-run"
+else
+  "$root/scripts/web-shaders.sh" "$root/data" "$staging" > /dev/null
+  cp "$run/logo.png" "$run/tune.ogg" "$run"/sync_*.track "$staging/"
+fi
 (
   cd "$staging"
   printf '['
   first=1
-  for name in *.fsh *.vsh logo.png tune.ogg sync_*.track; do
+  for name in *.fsh *.vsh logo.png tune.ogg sync_*.track $(ls demo/* 2>/dev/null); do
     [ $first -eq 1 ] || printf ','
     first=0
     printf '"%s"' "$name"

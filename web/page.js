@@ -128,7 +128,12 @@
       }
     }
     await runtime;
-    for (const [name, bytes] of loaded) if (bytes && name !== 'tune.ogg') Module.FS.writeFile(name, bytes);
+    for (const [name, bytes] of loaded) {
+      if (!bytes || name === 'tune.ogg') continue;
+      // A demo folder's manifest and sources sit in demo/.
+      if (name.includes('/')) Module.FS.mkdirTree(name.slice(0, name.lastIndexOf('/')));
+      Module.FS.writeFile(name, bytes);
+    }
     // The program reads the tune's name only to know it is there.
     if (tune && tune[1]) Module.FS.writeFile('tune.ogg', tune[1]);
     ready();

@@ -3,15 +3,22 @@
 // tune before it calls main (web/index.html); the start-up is the desktop's,
 // in a window the size of the page's canvas, and the frames come from the
 // browser's animation frames. The page tells the scene scale (0.68 unless
-// asked otherwise), a row to start at and whether to hold there.
+// asked otherwise), a row to start at and whether to hold there. A page made
+// from a demo folder carries its manifest and its shaders' sources in demo/
+// (orvanta-stage lays them out), and plays that demo instead of Orvanta.
 #include "app/startup.h"
 #include "demo/clock.h"
 #include "demo/timeline.h"
+#include "render/demo_folder.h"
 #include "render/render_screen.h"
 
 #include <GL/freeglut.h>
 
 #include <emscripten.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -19,6 +26,22 @@ EM_JS(double, pageNumber, (const char* name, double fallback), {
     const value = Module.orvantaOptions ? Module.orvantaOptions[UTF8ToString(name)] : undefined;
     return typeof value === 'number' ? value : fallback;
 });
+
+// The page's own files, read whole, at most 8 MiB each.
+bool readPageFile(const std::string& path, std::string& bytes, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot read";
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (bytes.size() > (size_t(8) << 20)) {
+        error = path + ": larger than 8 MiB";
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -48,7 +71,16 @@ int main(int argc, char** argv)
     startup.height = static_cast<int>(pageNumber("height", 720));
     startup.sceneScale = static_cast<float>(pageNumber("scale", 0.68));
     std::string error;
+    DemoFolder folder;
+    if (std::ifstream("demo/demo.toml")) {
+        if (readDemoFolder("demo", readPageFile, folder, error)) {
+            startup.description = folder.description;
+        } else {
+            std::fprintf(stderr, "%s\n", error.c_str());
+        }
+    }
     startDemo(argc, argv, startup, error);
+    const double rowsASecond = demoDescription().rowRate;
     const double row = pageNumber("row", 0.0);
     if (pageNumber("hold", 0.0) != 0.0) {
         // The second before the row first, at 60 frames a second, then the
@@ -56,7 +88,7 @@ int main(int argc, char** argv)
         // are those of a run that reached the row. The page keeps this
         // picture; the held frames after it settle, as a paused desktop's do.
         for (int k = 60; k >= 1; --k) {
-            const double before = row - k * rowRate / 60.0;
+            const double before = row - k * rowsASecond / 60.0;
             if (before >= 0.0) drawFrameAt(before);
         }
         drawFrameAt(row);

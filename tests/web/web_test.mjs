@@ -7,7 +7,9 @@
 // CASE: timing (the row follows the audio clock, scenes change at the
 // desktop's rows, space pauses, escape ends), stills (held frames match the
 // desktop capture's), problems (a missing tune plays silently; a broken
-// shader, a missing track file and no WebGL2 each show their message).
+// shader, a missing track file and no WebGL2 each show their message),
+// folder (a page laid out from a demo folder that orvanta-new made draws
+// that demo, as the desktop capture of the folder does).
 // Ends with "N passed, N failed".
 import { browse, serve } from './browser.mjs';
 import { execFileSync } from 'node:child_process';
@@ -240,6 +242,34 @@ async function problems() {
   await bare.close();
 }
 
+async function folder() {
+  const bin = path.dirname(captureBin);
+  const work = temporary();
+  const demo = path.join(work, 'glowy');
+  execFileSync(path.join(bin, 'orvanta-new'), [demo], { stdio: 'ignore' });
+  const web = path.join(work, 'web');
+  execFileSync(path.join(sourceDir, 'scripts/build-web.sh'), [path.join(bin, '..'), web, demo], { stdio: 'ignore' });
+  check(fs.existsSync(path.join(web, 'demo/demo.toml')) && fs.existsSync(path.join(web, 'sync_glow.track')),
+    'the page carries the folder\'s manifest and its tracks');
+  const row = 48;
+  execFileSync(captureBin, [demo, '--stills', String(row), '--out', work + '/', '--size', '320x180', '--scene-scale', '1'],
+    { stdio: 'ignore' });
+  const browser = await browse();
+  const { page, close } = await open(browser, web, `?row=${row}&hold&scale=1`);
+  await page.waitForFunction(() => !!window.orvanta.still, null, { timeout: 60000 });
+  const still = Buffer.from((await page.evaluate(() => window.orvanta.still)).split(',')[1], 'base64');
+  fs.writeFileSync(path.join(work, `web_${row}.png`), still);
+  const score = await psnr(page, still, fs.readFileSync(path.join(work, `row_${row}.png`)));
+  check(score >= stillTolerance, `the folder's page at row ${row} within ${stillTolerance} dB PSNR of its desktop capture: ${score.toFixed(1)} dB`);
+  console.log(`the folder's page against its desktop capture: ${score.toFixed(1)} dB`);
+  if (failed) {
+    keepTemporaries = true;
+    console.log('The stills are in ' + work);
+  }
+  await close();
+  await browser.close();
+}
+
 // A signal ends the run at once; playwright kills the browser on exit.
 for (const [signal, number] of [['SIGINT', 2], ['SIGTERM', 15]]) {
   process.on(signal, () => {
@@ -248,9 +278,9 @@ for (const [signal, number] of [['SIGINT', 2], ['SIGTERM', 15]]) {
   });
 }
 
-const cases = { timing, stills, problems };
+const cases = { timing, stills, problems, folder };
 if (!cases[caseName] || !webDir || !sourceDir) {
-  console.log('usage: node web_test.mjs timing|stills|problems WEB_DIR SOURCE_DIR [CAPTURE_BIN]');
+  console.log('usage: node web_test.mjs timing|stills|problems|folder WEB_DIR SOURCE_DIR [CAPTURE_BIN]');
   process.exit(2);
 }
 if (!fs.existsSync(path.join(webDir, 'index.html'))) {

@@ -14,9 +14,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool linkInto(const std::string& staging, const std::string& name, const std::string& target, std::string& error)
+bool linkInto(const std::string& staging, const std::string& name, const std::string& target, std::string& error,
+              bool copy = false)
 {
     const std::string link = staging + "/" + name;
+    if (copy) {
+        std::string bytes;
+        return readWholeFile(target, bytes, error, dataFileLimit) && writeFileAtomically(link, bytes, error);
+    }
     if (symlink(target.c_str(), link.c_str()) != 0) {
         error = "cannot link " + link + ": " + std::strerror(errno);
         return false;
@@ -44,7 +49,8 @@ bool endsWith(const std::string& text, const std::string& tail)
 
 } // namespace
 
-bool stageDemoFolder(const std::string& folderGiven, const std::string& staging, StagedDemo& staged, std::string& error)
+bool stageDemoFolder(const std::string& folderGiven, const std::string& staging, StagedDemo& staged, std::string& error,
+                     bool copies)
 {
     const std::string folder = fs::absolute(folderGiven).lexically_normal().string();
     const FileReader reader = [](const std::string& path, std::string& bytes, std::string& why) {
@@ -54,6 +60,11 @@ bool stageDemoFolder(const std::string& folderGiven, const std::string& staging,
     const DemoDescription& d = staged.demo.description;
     const DemoManifest& m = staged.demo.manifest;
     staged.inputs = {folder + "/demo.toml", folder + "/" + m.tracks, folder + "/" + m.music};
+    if (copies) {
+        std::error_code made;
+        fs::create_directories(staging + "/demo", made);
+        if (!linkInto(staging, "demo/demo.toml", folder + "/demo.toml", error, true)) return false;
+    }
     std::vector<std::string> shaders{d.vertexFile, d.finalPass};
     for (const SceneDescription& scene : d.scenes) shaders.insert(shaders.end(), scene.passes.begin(), scene.passes.end());
     for (const std::string& file : shaders) {
@@ -62,7 +73,8 @@ bool stageDemoFolder(const std::string& folderGiven, const std::string& staging,
             return false;
         }
         if (fs::exists(staging + "/" + file)) continue;
-        if (!linkInto(staging, file, folder + "/" + file, error)) return false;
+        if (!linkInto(staging, file, folder + "/" + file, error, copies)) return false;
+        if (copies && !linkInto(staging, "demo/" + file, folder + "/" + file, error, true)) return false;
         staged.inputs.push_back(folder + "/" + file);
     }
 
@@ -88,21 +100,21 @@ bool stageDemoFolder(const std::string& folderGiven, const std::string& staging,
 
     const std::string music = folder + "/" + m.music;
     if (endsWith(m.music, ".ogg")) {
-        if (!linkInto(staging, "tune.ogg", music, error)) return false;
+        if (!linkInto(staging, "tune.ogg", music, error, copies)) return false;
     } else {
         std::error_code missing, old;
         const std::string tune = folder + "/tune.ogg";
         const auto rendered = fs::last_write_time(tune, missing);
         const auto written = fs::last_write_time(music, old);
         if (!missing && !old && rendered >= written) {
-            if (!linkInto(staging, "tune.ogg", tune, error)) return false;
+            if (!linkInto(staging, "tune.ogg", tune, error, copies)) return false;
         } else if (!run({besideThisProgram("tunegen"), music, "-o", staging + "/tune.ogg"}, music + ": tunegen could not render it", error)) {
             return false;
         }
     }
     if (!m.logo.empty()) {
         staged.inputs.push_back(folder + "/" + m.logo);
-        return linkInto(staging, "logo.png", folder + "/" + m.logo, error);
+        return linkInto(staging, "logo.png", folder + "/" + m.logo, error, copies);
     }
     const std::string word = m.logoText.empty() ? m.name : m.logoText;
     return run({besideThisProgram("logogen"), ORVANTA_LOGO_FONT, "-o", staging + "/logo.png", "--text", word},

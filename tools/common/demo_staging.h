@@ -30,4 +30,8 @@ struct StagedDemo {
     std::vector<std::string> inputs; // every file of the folder it reads
 };
 
-bool stageDemoFolder(const std::string& folder, const std::string& staging, StagedDemo& staged, std::string& error);
+// `copies`: files copied rather than linked, for a folder that is shipped
+// (the web page's, a release's), with the manifest and the shaders' own
+// sources under `demo/` for the description.
+bool stageDemoFolder(const std::string& folder, const std::string& staging, StagedDemo& staged, std::string& error,
+                     bool copies = false);
