@@ -71,7 +71,7 @@ $(WEB_DRIVER): tests/web/package.json tests/web/package-lock.json | deps
 # build/orvanta-VERSION-linux-x86_64.tar.gz, and the web folder as
 # build/orvanta-VERSION-web.zip.
 release: build web
-	scripts/release.sh $(BUILD)
+	scripts/release.sh $(BUILD) $(BUILD) $(DEMO)
 
 # Each suite ends with its ten slowest tests and the share of its time-out
 # each took (scripts/run-tests.sh).

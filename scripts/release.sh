@@ -6,7 +6,11 @@
 # The system's graphics, desktop and sound stack is never shipped: it must be
 # the machine's own.
 #
-#   scripts/release.sh [BUILD_DIR [OUT_DIR]]    (default: build build)
+#   scripts/release.sh [BUILD_DIR [OUT_DIR [DEMO]]]    (default: build build)
+#
+# With DEMO, a demo folder, the release is that demo's: NAME-VERSION-... after
+# its manifest's name, with one executable, orvanta-play, and the folder laid
+# out by orvanta-stage as its data.
 #
 # Writes orvanta-VERSION-linux-x86_64.tar.gz and, beside it, the executables'
 # debug information as orvanta-VERSION-linux-x86_64-debug.tar.gz; where the
@@ -24,6 +28,17 @@ build=$(cd "${1:-build}" && pwd)
 out=$(mkdir -p "${2:-$build}" && cd "${2:-$build}" && pwd)
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 executables=(orvanta orvanta-screen orvanta-screen-reduced)
+demo=${3:-}
+product=orvanta
+if [ -n "$demo" ]; then
+  demo=$(cd "$demo" && pwd)
+  executables=(orvanta-play)
+  product=$(sed -n 's/^name *= *"\([A-Za-z0-9_-]*\)".*/\1/p' "$demo/demo.toml" | head -n 1)
+  if [ -z "$product" ]; then
+    echo "release: $demo/demo.toml names no demo" >&2
+    exit 1
+  fi
+fi
 
 version=${ORVANTA_VERSION:-$(git -C "$source_dir" describe --tags --always --dirty 2>/dev/null || echo 0.1.0)}
 # A tag such as release/1.0 names a file, not a folder.
@@ -33,13 +48,13 @@ if [ -z "$version" ] || [[ $version == .* ]] || [[ $version =~ [^[:print:]] ]]; 
   echo "release: '$version' is not a version to name files by" >&2
   exit 2
 fi
-name=orvanta-$version-linux-x86_64
+name=$product-$version-linux-x86_64
 work=$(mktemp -d "$out/.release-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 trap 'rm -rf "$work"; trap - INT; kill -INT $$' INT
 trap 'rm -rf "$work"; trap - TERM; kill -TERM $$' TERM
 stage=$work/$name
-mkdir -p "$stage/bin" "$stage/lib" "$stage/data" "$work/debug"
+mkdir -p "$stage/bin" "$stage/lib" "$work/debug"
 
 # Libraries every desktop has, or must have from its own vendor: never
 # shipped, and what they need is theirs.
@@ -54,13 +69,18 @@ done
 # would point nowhere on the viewer's machine); anything that is not a
 # folder or a regular file (a FIFO, a device, a socket, a dangling link) is
 # refused rather than packed.
-odd=$(find -L "$build/run" -mindepth 1 ! -type f ! -type d 2>&1 || true)
-if [ -n "$odd" ]; then
-  echo "release: the run folder holds what is neither a file nor a folder:" >&2
-  echo "$odd" >&2
-  exit 1
+if [ -n "$demo" ]; then
+  "$build/bin/orvanta-stage" "$demo" "$stage/data" > /dev/null
+else
+  odd=$(find -L "$build/run" -mindepth 1 ! -type f ! -type d 2>&1 || true)
+  if [ -n "$odd" ]; then
+    echo "release: the run folder holds what is neither a file nor a folder:" >&2
+    echo "$odd" >&2
+    exit 1
+  fi
+  mkdir -p "$stage/data"
+  cp -rL "$build/run/." "$stage/data/"
 fi
-cp -rL "$build/run/." "$stage/data/"
 
 # The libraries to ship: what the executables need, and what those need in
 # turn, short of the stock ones. ldd of the executables says where each is.
@@ -130,7 +150,21 @@ EOF
   chmod +x "$stage/$exe"
 done
 
-cat > "$stage/README.txt" <<EOF
+if [ -n "$demo" ]; then
+  cat > "$stage/README.txt" <<EOF
+$product $version
+$(printf '%s' "$product $version" | sed 's/./=/g')
+
+A real-time demo made with Orvanta. Start it from this folder (or from
+anywhere, by its path):
+
+  ./orvanta-play   a 1280x720 window switched to full screen
+
+Keys: Escape quits, space pauses and resumes, A and D seek back and forth.
+The demo ends by itself at the end of the music.
+EOF
+else
+  cat > "$stage/README.txt" <<EOF
 Orvanta $version
 ================
 
@@ -145,6 +179,10 @@ Start one of these from this folder (or from anywhere, by its path):
 
 Keys: Escape quits, space pauses and resumes, A and D seek back and forth.
 The demo ends by itself at the end of the music.
+EOF
+fi
+cat >> "$stage/README.txt" <<EOF
+
 
 Needs: Linux on x86-64 with glibc 2.35 or newer, and an OpenGL 4.3 driver
 (any current NVIDIA, AMD or Intel driver, or Mesa). Without a sound card it
@@ -160,15 +198,19 @@ chmod 0755 "$stage"/bin/* "${executables[@]/#/$stage/}"
 pack() { tar -C "$1" --owner=0 --group=0 --numeric-owner --sort=name -czf "$2" "$3"; }
 pack "$work" "$work/$name.tar.gz" "$name"
 pack "$work" "$work/$name-debug.tar.gz" debug
-if [ -f "$build/web/index.html" ]; then
-  web=orvanta-$version-web
+if [ -f "$build/web/index.html" ] && { [ -z "$demo" ] || [ -f "$build/web/demo/demo.toml" ]; }; then
+  web=$product-$version-web
   # Stored in name order with fixed times and modes: the same folder packs
   # to the same bytes.
   python3 - "$build/web" "$work/$web.zip" "$web" <<'EOF'
 import os, sys, zipfile
 folder, archive, top = sys.argv[1:]
+# The page's files, and a demo folder's manifest and sources in demo/.
+names = sorted(os.listdir(folder))
+if os.path.isdir(os.path.join(folder, 'demo')) and not os.path.islink(os.path.join(folder, 'demo')):
+    names += ['demo/' + name for name in sorted(os.listdir(os.path.join(folder, 'demo')))]
 with zipfile.ZipFile(archive, 'w') as z:
-    for name in sorted(os.listdir(folder)):
+    for name in sorted(names):
         path = os.path.join(folder, name)
         if os.path.islink(path) or not os.path.isfile(path):
             continue

@@ -158,3 +158,40 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
         EXPECT_EQ(demo.waitExit(10.0).value_or(-1), 0);
     }
 }
+
+// A demo folder's release: named after it, with orvanta-play and the folder
+// laid out as its data, playing from anywhere as Orvanta's does.
+TEST(Release, AFolderDemoShipsWithItsOwnPlayer)
+{
+    TempDir work;
+    const std::string demo = work.file("glowy");
+    ASSERT_EQ(runTool({binary("orvanta-new"), demo}, 30.0).status, 0);
+    TempDir out;
+    const ToolRun packed = runTool({"env", "ORVANTA_VERSION=2.0", "bash", std::string(ORVANTA_SOURCE_DIR) + "/scripts/release.sh",
+                                    fs::canonical(fs::path(ORVANTA_BIN_DIR) / "..").string(), out.path(), demo},
+                                   300.0);
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    const std::string tarball = out.file("glowy-2.0-linux-x86_64.tar.gz");
+    ASSERT_TRUE(fs::exists(tarball)) << packed.out;
+    EXPECT_FALSE(fs::exists(out.file("glowy-2.0-web.zip"))) << "the build's page is Orvanta's, not the folder's";
+    TempDir unpacked;
+    ASSERT_EQ(runTool({"tar", "-C", unpacked.path(), "-xzf", tarball}, 120.0).status, 0);
+    const fs::path root = fs::path(unpacked.path()) / "glowy-2.0-linux-x86_64";
+    for (const char* file : {"orvanta-play", "bin/orvanta-play", "data/demo/demo.toml", "data/scene.fsh",
+                             "data/sync_glow.track", "data/tune.ogg", "data/logo.png", "README.txt"}) {
+        EXPECT_TRUE(fs::exists(root / file)) << file;
+    }
+    EXPECT_FALSE(fs::exists(root / "bin/orvanta"));
+    EXPECT_NE(readFile((root / "README.txt").string()).find("./orvanta-play"), std::string::npos);
+
+    XServer server(320, 180);
+    ChildOptions options;
+    options.argv = {"stdbuf", "-oL", (root / "orvanta-play").string()};
+    options.workingDirectory = "/";
+    options.environment = {{"DISPLAY", server.display()}, {"SDL_AUDIODRIVER", "none"}};
+    ChildProcess player(options);
+    ASSERT_TRUE(player.waitForStdout("; scene:", 60.0)) << player.out() << player.err();
+    EXPECT_NE(player.out().find("scene.fsh"), std::string::npos) << "the folder's shaders, not Orvanta's";
+    pressKeys(server.display(), {"Escape"});
+    EXPECT_EQ(player.waitExit(10.0).value_or(-1), 0);
+}
