@@ -80,6 +80,21 @@ TEST(LiveFolder, ANewDemoTakesAParameterAndASecondSceneWhileItPlays)
     std::printf("a new uniform's lane %.0f ms after its shader's save; a new scene drawn %.0f ms after the manifest's\n",
                 toLane, toScene);
 
+    // A uniform taken out keeps its keys in the text, its lane read by nothing.
+    for (const char* file : {"scene.fsh", "second.fsh"}) {
+        std::string text = readFile(demo + "/" + file);
+        const size_t line = text.find("uniform float wobble;");
+        ASSERT_NE(line, std::string::npos) << file;
+        text.erase(line, text.find('\n', line) + 1 - line);
+        saveIn(demo, file, text);
+    }
+    mark = live.waitFor("6 tracks, read by nothing: wobble", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out() << live.process().err();
+    live.process().writeStdin("key wobble 0.75\n");
+    mark = live.waitFor("demo.tracks: written", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    EXPECT_NE(readFile(demo + "/demo.tracks").find("track wobble\n"), std::string::npos);
+
     // A manifest that does not read keeps the demo as it was.
     saveIn(demo, "demo.toml", readFile(demo + "/demo.toml") + "bpm = 0\n");
     mark = live.waitFor("(the demo stays as it was)", mark);

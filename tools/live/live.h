@@ -42,6 +42,7 @@ struct Demo {
     DemoDescription description;
     std::vector<std::string> names;   // its tracks, in order
     std::vector<UniformRange> ranges; // by track: the shaders' annotations
+    std::set<int> unread;             // tracks of the text that no uniform reads: after the demo's
     int sceneTrack = 0, timeTrack = 0;
     std::string tuneFile; // a folder's Ogg music, staged as tune.ogg
     std::string logoFile; // a folder's logo, staged as logo.png
@@ -191,6 +192,9 @@ void updateTitle();
 bool chooseDemo(std::string& error); // Orvanta, or the folder the options name
 void drawLogoText();                 // a folder's logo from its text, once staged
 bool musicFromScoreNeeded();         // a folder's tune is missing or older than its score
+// A folder's tracks text keeps the keys of a uniform taken out: such tracks
+// are lanes after the demo's, marked as read by nothing, still edited.
+void addUnreadTracks();
 // A folder's manifest or shader `name` was saved: the folder is read again,
 // and a demo that differs (scenes, tracks, tempo, end row) is drawn from the
 // next frame on, its programs rebuilt; a folder that does not read keeps

@@ -367,6 +367,7 @@ int main(int argc, char** argv)
     }
     makeEditor();
     reloadTrackText();
+    addUnreadTracks();
     findCuts();
 
     LIVE.time.loop = options.loop;

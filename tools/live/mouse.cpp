@@ -38,6 +38,7 @@ PanelFacts panelFacts()
     facts.keys = [](int track) { return LIVE.editor->document().find(LIVE.demo.names[track]); };
     facts.value = [](int track, double row) { return sampleTrackAt(track, row); };
     facts.muted = LIVE.edit.muted;
+    facts.unread = LIVE.demo.unread;
     facts.soloed = LIVE.edit.soloed;
     facts.cuts = LIVE.time.cuts;
     facts.sections = sections();

@@ -103,6 +103,7 @@ struct PanelFacts {
     std::function<const TextTrack*(int)> keys;  // nullptr: none known
     std::function<float(int, double)> value;    // the demo's value of a track at a row
     std::set<int> muted, soloed;
+    std::set<int> unread;                       // tracks no uniform reads: no value to show
     std::vector<double> cuts;
     std::vector<std::pair<double, std::string>> sections;
     std::vector<std::pair<double, std::string>> markers;

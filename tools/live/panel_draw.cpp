@@ -188,7 +188,7 @@ void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
             const float indent = sheet.group.empty() ? 6 : 18;
             const std::string& name = facts.names[sheet.track];
             text(list, indent, textY, chosen ? keyPicked : textColour, name, &nameClip);
-            const std::string value = valueText(facts.value(sheet.track, l.row));
+            const std::string value = facts.unread.count(sheet.track) ? "unread" : valueText(facts.value(sheet.track, l.row));
             const float x = std::max(indent + textWidth(name) + 8, l.muteBox(line).x0 - 6 - textWidth(value));
             text(list, x, textY, dimText, value, &nameClip);
         }

@@ -52,6 +52,7 @@ void takeDescription(const DemoDescription& description)
     demo.description = description;
     demo.names.clear();
     for (const TrackDescription& track : description.tracks) demo.names.push_back(track.name);
+    demo.unread.clear();
     demo.sceneTrack = trackIndex(description, description.sceneTrack);
     demo.timeTrack = trackIndex(description, description.timeTrack);
     demo.ranges.resize(demo.names.size());
@@ -112,6 +113,19 @@ bool musicFromScoreNeeded()
     return missing || (!old && tune < score);
 }
 
+void addUnreadTracks()
+{
+    Demo& demo = LIVE.demo;
+    if (demo.folder.empty()) return;
+    for (const TextTrack& track : LIVE.editor->document().tracks()) {
+        if (std::find(demo.names.begin(), demo.names.end(), track.name) != demo.names.end()) continue;
+        demo.unread.insert(static_cast<int>(demo.names.size()));
+        demo.names.push_back(track.name);
+    }
+    demo.ranges.resize(demo.names.size());
+    LIVE.editor->setTrackNames(demo.names);
+}
+
 bool rescanDemo(const std::string& name)
 {
     Demo& demo = LIVE.demo;
@@ -146,19 +160,25 @@ bool rescanDemo(const std::string& name)
         say(error + " (the demo stays as it was)");
         return true;
     }
-    LIVE.editor->setTrackNames(demo.names);
+    addUnreadTracks();
     LIVE.editor->setLastRow(static_cast<int32_t>(read.description.endRow));
     findCuts();
     LIVE.time.loopTo = std::min(LIVE.time.loopTo, read.description.endRow);
     if (LIVE.row > read.description.endRow) moveTo(read.description.endRow);
     for (const ProgramProblem& problem : brokenPrograms()) setError(problem.file, describeLog(problem.file, problem.log));
-    std::string added;
-    for (const std::string& track : demo.names) {
-        if (std::find(before.begin(), before.end(), track) == before.end()) added += (added.empty() ? "" : ", ") + track;
+    std::string added, unread;
+    for (size_t t = 0; t < demo.names.size(); ++t) {
+        const std::string& track = demo.names[t];
+        if (demo.unread.count(static_cast<int>(t))) {
+            unread += (unread.empty() ? "" : ", ") + track;
+        } else if (std::find(before.begin(), before.end(), track) == before.end()) {
+            added += (added.empty() ? "" : ", ") + track;
+        }
     }
     const auto count = [](size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
     say(name + ": " + count(read.description.scenes.size(), "scene") + " (" + std::to_string(scenesBefore) + " before), " +
-        count(demo.names.size(), "track") + (added.empty() ? std::string() : ", new: " + added));
+        count(read.description.tracks.size(), "track") + (added.empty() ? std::string() : ", new: " + added) +
+        (unread.empty() ? std::string() : ", read by nothing: " + unread));
     return true;
 }
 
