@@ -3,6 +3,7 @@
 // manifests and shaders that cannot be played refused with file and line.
 #include "render/demo_folder.h"
 
+#include "demo_staging.h"
 #include "files.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
@@ -15,6 +16,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <map>
 
 namespace {
@@ -329,4 +332,33 @@ TEST(OrvantaNew, MakesAFolderThatReadsAsADemoAndRefusesAnythingThere)
     const ToolRun help = runTool({binary("orvanta-new"), "--help"}, 20);
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: orvanta-new DIR", 0), 0u);
+}
+
+TEST(DemoFolder, TheMusicMustReachTheEndRowOnTheManifestsGrid)
+{
+    TempDir dir;
+    const std::string demo = dir.file("glowy");
+    ASSERT_EQ(runTool({binary("orvanta-new"), demo}, 20).status, 0);
+    const std::string manifest = readFile(demo + "/demo.toml");
+    const auto with = [&](const std::vector<std::pair<std::string, std::string>>& changes) {
+        std::string text = manifest;
+        for (const auto& [from, to] : changes) text.replace(text.find(from), from.size(), to);
+        std::ofstream(demo + "/demo.toml", std::ios::trunc) << text;
+        DemoFolder read;
+        std::string error;
+        EXPECT_TRUE(readDemoFolder(demo, diskReader(), read, error)) << error;
+        return musicCoversDemo(read, error) ? std::string() : error;
+    };
+    EXPECT_EQ(with({}), "");
+    EXPECT_EQ(with({{"end_row = 128", "end_row = 200"}}),
+              demo + "/demo.toml: end_row 200 is past the music, which covers rows 0 to 128.0");
+    EXPECT_EQ(with({{"bpm = 120", "bpm = 130"}}),
+              demo + "/demo.toml: the score plays 120 BPM at 4 rows a beat, the manifest says 130 at 4");
+    // An Ogg file covers as many rows as it lasts: Orvanta's tune, 144.6 s.
+    std::filesystem::copy_file(std::string(ORVANTA_RUN_DIR) + "/tune.ogg", demo + "/music.ogg");
+    const std::pair<std::string, std::string> ogg{"music = \"demo.score\"", "music = \"music.ogg\""};
+    EXPECT_EQ(with({ogg}), "");
+    const std::string longer = with({ogg, {"end_row = 128", "end_row = 1200"}});
+    EXPECT_EQ(longer.rfind(demo + "/demo.toml: end_row 1200 is past the music, which covers rows 0 to 1157", 0), 0u)
+        << longer;
 }

@@ -1,6 +1,8 @@
 #include "demo_staging.h"
 
 #include "files.h"
+#include "score.h"
+#include "platform/audio/decode.h"
 #include "subprocess.h"
 #include "track_text.h"
 
@@ -49,6 +51,45 @@ bool endsWith(const std::string& text, const std::string& tail)
 
 } // namespace
 
+bool musicCoversDemo(const DemoFolder& demo, std::string& error)
+{
+    const DemoManifest& m = demo.manifest;
+    const std::string manifest = demo.folder + "/demo.toml", music = demo.folder + "/" + m.music;
+    double rows = 0;
+    if (endsWith(m.music, ".ogg")) {
+        DecodedAudio audio;
+        if (!decodeOggVorbis(music, audio) || audio.rate == 0 || audio.channels == 0) {
+            error = music + ": not Ogg Vorbis audio that can be played";
+            return false;
+        }
+        rows = static_cast<double>(audio.samples.size() / audio.channels) / audio.rate * demo.description.rowRate;
+    } else {
+        std::string text;
+        if (!readWholeFile(music, text, error, textFileLimit)) return false;
+        Song song;
+        ScoreError scoreError;
+        if (!parseScore(text, music, song, scoreError)) {
+            error = scoreError.describe();
+            return false;
+        }
+        if (song.tempo != m.bpm || song.rowsPerBeat != m.rowsPerBeat) {
+            char line[160];
+            std::snprintf(line, sizeof line, ": the score plays %g BPM at %d rows a beat, the manifest says %g at %d",
+                          song.tempo, song.rowsPerBeat, m.bpm, m.rowsPerBeat);
+            error = manifest + line;
+            return false;
+        }
+        rows = song.rows;
+    }
+    if (m.endRow > rows + 1e-9) {
+        char line[160];
+        std::snprintf(line, sizeof line, ": end_row %g is past the music, which covers rows 0 to %.1f", m.endRow, rows);
+        error = manifest + line;
+        return false;
+    }
+    return true;
+}
+
 bool stageDemoFolder(const std::string& folderGiven, const std::string& staging, StagedDemo& staged, std::string& error,
                      bool copies)
 {
@@ -56,7 +97,7 @@ bool stageDemoFolder(const std::string& folderGiven, const std::string& staging,
     const FileReader reader = [](const std::string& path, std::string& bytes, std::string& why) {
         return readWholeFile(path, bytes, why, textFileLimit);
     };
-    if (!readDemoFolder(folder, reader, staged.demo, error)) return false;
+    if (!readDemoFolder(folder, reader, staged.demo, error) || !musicCoversDemo(staged.demo, error)) return false;
     const DemoDescription& d = staged.demo.description;
     const DemoManifest& m = staged.demo.manifest;
     staged.inputs = {folder + "/demo.toml", folder + "/" + m.tracks, folder + "/" + m.music};

@@ -35,3 +35,9 @@ struct StagedDemo {
 // sources under `demo/` for the description.
 bool stageDemoFolder(const std::string& folder, const std::string& staging, StagedDemo& staged, std::string& error,
                      bool copies = false);
+
+// Whether the folder's music reaches its end row: a score on the manifest's
+// grid (its tempo and rows a beat the manifest's) with as many rows, or an
+// Ogg file as long. Failure: false with `error` naming the manifest and
+// what the music covers.
+bool musicCoversDemo(const DemoFolder& demo, std::string& error);

@@ -3,6 +3,7 @@
 // tracks text in the places the player takes them from.
 #include "live.h"
 
+#include "demo_staging.h"
 #include "files.h"
 #include "subprocess.h"
 
@@ -69,7 +70,7 @@ bool chooseDemo(std::string& error)
     }
     const std::string folder = fs::absolute(options.demoFolder).lexically_normal().string();
     DemoFolder read;
-    if (!readDemoFolder(folder, textReader(), read, error)) return false;
+    if (!readDemoFolder(folder, textReader(), read, error) || !musicCoversDemo(read, error)) return false;
     for (const std::string& note : read.notes) std::cout << "orvanta-live: " << note << "\n";
     const DemoDescription& d = read.description;
     if (!flatFiles(folder, d, error)) return false;
@@ -133,7 +134,10 @@ bool rescanDemo(const std::string& name)
     if (demo.folder.empty() || !(manifest || endsWith(name, ".fsh") || endsWith(name, ".vsh"))) return false;
     DemoFolder read;
     std::string error;
-    if (!readDemoFolder(demo.folder, textReader(), read, error) || !flatFiles(demo.folder, read.description, error)) {
+    // The music is checked again where the timeline changed.
+    if (!readDemoFolder(demo.folder, textReader(), read, error) || !flatFiles(demo.folder, read.description, error) ||
+        ((read.description.endRow != demo.description.endRow || read.description.rowRate != demo.description.rowRate) &&
+         !musicCoversDemo(read, error))) {
         // A shader that does not read is the shader's own error to show.
         if (!manifest) return false;
         setError("demo.toml", {error});
