@@ -621,6 +621,31 @@ TEST(Capture, AFolderIsCapturedOnItsOwnTimelineAndOrvantasFolderDrawsTheSameStil
     EXPECT_EQ(probe(dir.file("glowy.mp4"), "v:0", "nb_read_frames"), "162");
     EXPECT_NEAR(std::stod(probe(dir.file("glowy.mp4"), "a:0", "duration")), 16.2, 0.05);
     EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"glowy", "glowy.mp4"}));
+    // A second scene from bar 4: red sky where the first has a dark one.
+    std::string second = readFile(demo + "/scene.fsh");
+    const size_t sky = second.find("vec3 sky = ");
+    second.replace(sky, second.find(';', sky) - sky, "vec3 sky = vec3(1.0, 0.0, 0.0)");
+    std::ofstream(demo + "/second.fsh") << second;
+    std::ofstream(demo + "/demo.toml", std::ios::app)
+        << "\n[[scene]]\nname = \"second\"\npasses = [\"second.fsh\", \"trail.fsh\", \"focus.fsh\", \"grade.fsh\"]\n";
+    std::string tracks = readFile(demo + "/demo.tracks");
+    const std::string first = "  0:0:0      0        step\n";
+    tracks.insert(tracks.find(first) + first.size(), "  4:0:0      1        step\n");
+    std::ofstream(demo + "/demo.tracks", std::ios::trunc) << tracks;
+    const ToolRun both = run({binary("orvanta-capture"), demo, "--stills", "32,96", "--size", "160x90", "--out", dir.file("both/")});
+    ASSERT_EQ(both.status, 0) << both.err;
+    std::vector<unsigned char> top;
+    for (const char* still : {"row_32.png", "row_96.png"}) {
+        int w = 0, h = 0, n = 0;
+        unsigned char* pixels = stbi_load(dir.file(std::string("both/") + still).c_str(), &w, &h, &n, 3);
+        ASSERT_NE(pixels, nullptr) << still;
+        top.insert(top.end(), pixels + (3 * w + 150) * 3, pixels + (3 * w + 150) * 3 + 3);
+        stbi_image_free(pixels);
+    }
+    EXPECT_GT(top[2], 60) << "scene 0's sky at row 32";
+    EXPECT_GT(top[3], 200) << "scene 1's red sky at row 96";
+    EXPECT_LT(top[5], 60);
+
     // Rows are read on the folder's timeline.
     const ToolRun late = run({binary("orvanta-capture"), "--from-row", "200", demo, "--out", dir.file("late.mp4")});
     EXPECT_EQ(late.status, 2);
