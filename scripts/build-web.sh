@@ -41,6 +41,10 @@ if [ $# -eq 3 ]; then
 else
   "$root/scripts/web-shaders.sh" "$root/data" "$staging" > /dev/null
   cp "$run/logo.png" "$run/tune.ogg" "$run"/sync_*.track "$staging/"
+  # Orvanta's manifest and the shaders' sources: the page reads the demo
+  # from them, as from a folder's.
+  mkdir "$staging/demo"
+  cp "$run/demo.toml" "$run"/*.fsh "$run"/*.vsh "$staging/demo/"
 fi
 (
   cd "$staging"

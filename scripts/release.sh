@@ -198,7 +198,8 @@ chmod 0755 "$stage"/bin/* "${executables[@]/#/$stage/}"
 pack() { tar -C "$1" --owner=0 --group=0 --numeric-owner --sort=name -czf "$2" "$3"; }
 pack "$work" "$work/$name.tar.gz" "$name"
 pack "$work" "$work/$name-debug.tar.gz" debug
-if [ -f "$build/web/index.html" ] && { [ -z "$demo" ] || [ -f "$build/web/demo/demo.toml" ]; }; then
+# A folder's release takes the page only where it is that folder's.
+if [ -f "$build/web/index.html" ] && { [ -z "$demo" ] || cmp -s "$build/web/demo/demo.toml" "$demo/demo.toml"; }; then
   web=$product-$version-web
   # Stored in name order with fixed times and modes: the same folder packs
   # to the same bytes.

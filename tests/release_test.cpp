@@ -131,7 +131,9 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
     const fs::path web = fs::path(ORVANTA_BIN_DIR) / ".." / "web";
     if (fs::exists(web / "index.html")) {
         std::set<std::string> folder, packed;
-        for (const auto& entry : fs::directory_iterator(web)) folder.insert("orvanta-release-9.9-web/" + entry.path().filename().string());
+        for (const auto& entry : fs::recursive_directory_iterator(web)) {
+            if (entry.is_regular_file()) folder.insert("orvanta-release-9.9-web/" + fs::relative(entry.path(), web).string());
+        }
         for (const std::string& name : lines(runTool({"python3", "-c", "import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist(), sep='\\n')",
                                                       out.file("orvanta-release-9.9-web.zip")}, 30.0).out)) {
             packed.insert(name);

@@ -72,7 +72,7 @@ function desktopScenes() {
 
 function copyOf(folder) {
   const copy = temporary();
-  for (const name of fs.readdirSync(folder)) fs.copyFileSync(path.join(folder, name), path.join(copy, name));
+  fs.cpSync(folder, copy, { recursive: true });
   return copy;
 }
 

@@ -246,7 +246,20 @@ int main(int argc, char** argv)
     startup.height = plan.height;
     startup.sceneScale = plan.sceneScale;
     startup.dataFolder = plan.dataDir;
-    if (!plan.demoFolder.empty()) startup.description = folderDemo.description;
+    if (!plan.demoFolder.empty()) {
+        startup.description = folderDemo.description;
+    } else {
+        // Orvanta through its manifest where the run folder has it; the
+        // executables' tables, which a test holds equal to it, where not.
+        const FileReader reader = [](const std::string& path, std::string& bytes, std::string& why) {
+            return readWholeFile(path, bytes, why, textFileLimit);
+        };
+        DemoFolder own;
+        std::string ignored;
+        if (fs::exists(fs::path(plan.dataDir) / "demo.toml") && readDemoFolder(plan.dataDir, reader, own, ignored)) {
+            startup.description = own.description;
+        }
+    }
     int startupArgc = 1;
     // A broken shader is reported below; nothing may wait for a key.
     if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot read /dev/null");

@@ -65,7 +65,17 @@ bool chooseDemo(std::string& error)
 {
     LiveOptions& options = LIVE.options;
     if (options.demoFolder.empty()) {
+        // Orvanta through its manifest, from the first data folder that has
+        // one; the executables' tables, which a test holds equal to it, where
+        // none reads.
         takeDescription(orvantaDescription());
+        for (const std::string& data : options.dataFolders) {
+            DemoFolder own;
+            std::string ignored;
+            if (!fs::exists(fs::path(data) / "demo.toml")) continue;
+            if (readDemoFolder(data, textReader(), own, ignored)) takeDescription(own.description);
+            break;
+        }
         return true;
     }
     const std::string folder = fs::absolute(options.demoFolder).lexically_normal().string();
