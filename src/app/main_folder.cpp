@@ -9,35 +9,12 @@
 #include <GL/freeglut.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-
-namespace {
-
-constexpr size_t sourceLimit = size_t(8) << 20;
-
-bool readSource(const std::string& path, std::string& bytes, std::string& error)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot read";
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (bytes.size() > sourceLimit) {
-        error = path + ": larger than 8 MiB";
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
     DemoFolder demo;
     std::string error;
-    if (!readDemoFolder("demo", readSource, demo, error)) {
+    if (!readDemoFolder("demo", boundedFileReader(size_t(8) << 20), demo, error)) {
         std::fprintf(stderr, "orvanta-play: %s\n", error.c_str());
         return 1;
     }

@@ -18,7 +18,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -26,22 +25,6 @@ EM_JS(double, pageNumber, (const char* name, double fallback), {
     const value = Module.orvantaOptions ? Module.orvantaOptions[UTF8ToString(name)] : undefined;
     return typeof value === 'number' ? value : fallback;
 });
-
-// The page's own files, read whole, at most 8 MiB each.
-bool readPageFile(const std::string& path, std::string& bytes, std::string& error)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot read";
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (bytes.size() > (size_t(8) << 20)) {
-        error = path + ": larger than 8 MiB";
-        return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -73,7 +56,7 @@ int main(int argc, char** argv)
     std::string error;
     DemoFolder folder;
     if (std::ifstream("demo/demo.toml")) {
-        if (readDemoFolder("demo", readPageFile, folder, error)) {
+        if (readDemoFolder("demo", boundedFileReader(size_t(8) << 20), folder, error)) {
             startup.description = folder.description;
         } else {
             std::fprintf(stderr, "%s\n", error.c_str());

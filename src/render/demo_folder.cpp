@@ -1,7 +1,11 @@
 #include "render/demo_folder.h"
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -190,6 +194,28 @@ bool describeDemo(const DemoManifest& manifest, const std::string& folder, const
         return false;
     }
     return true;
+}
+
+FileReader boundedFileReader(size_t limit)
+{
+    return [limit](const std::string& path, std::string& bytes, std::string& error) {
+        struct stat info = {};
+        if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            error = path + ": cannot read: not a regular file";
+            return false;
+        }
+        if (static_cast<unsigned long long>(info.st_size) > limit) {
+            error = path + ": cannot read: larger than " + std::to_string(limit >> 20) + " MiB";
+            return false;
+        }
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (!in.good() && !in.eof()) {
+            error = path + ": cannot read";
+            return false;
+        }
+        return true;
+    };
 }
 
 bool readDemoFolder(const std::string& folder, const FileReader& read, DemoFolder& demo, std::string& error)

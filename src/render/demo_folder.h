@@ -37,6 +37,11 @@ constexpr size_t demoMostTracks = 256;
 
 using FileReader = std::function<bool(const std::string& path, std::string& bytes, std::string& error)>;
 
+// A reader of regular files of at most `limit` bytes, for programs without
+// the tools' own (the page, a released demo's player); its errors name the
+// file.
+FileReader boundedFileReader(size_t limit);
+
 struct DemoFolder {
     std::string folder;
     DemoManifest manifest;

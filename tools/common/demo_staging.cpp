@@ -6,6 +6,7 @@
 #include "subprocess.h"
 #include "track_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -50,6 +51,24 @@ bool endsWith(const std::string& text, const std::string& tail)
 }
 
 } // namespace
+
+bool shadersBesideManifest(const DemoFolder& demo, std::vector<std::string>& files, std::string& error)
+{
+    const DemoDescription& d = demo.description;
+    files = {d.vertexFile, d.finalPass};
+    for (const SceneDescription& scene : d.scenes) {
+        for (const std::string& pass : scene.passes) {
+            if (std::find(files.begin(), files.end(), pass) == files.end()) files.push_back(pass);
+        }
+    }
+    for (const std::string& file : files) {
+        if (file.find('/') != std::string::npos) {
+            error = demo.folder + "/demo.toml: " + file + ": shaders are taken from beside demo.toml, not from a folder under it";
+            return false;
+        }
+    }
+    return true;
+}
 
 bool musicCoversDemo(const DemoFolder& demo, std::string& error)
 {
@@ -106,14 +125,9 @@ bool stageDemoFolder(const std::string& folderGiven, const std::string& staging,
         fs::create_directories(staging + "/demo", made);
         if (!linkInto(staging, "demo/demo.toml", folder + "/demo.toml", error, true)) return false;
     }
-    std::vector<std::string> shaders{d.vertexFile, d.finalPass};
-    for (const SceneDescription& scene : d.scenes) shaders.insert(shaders.end(), scene.passes.begin(), scene.passes.end());
+    std::vector<std::string> shaders;
+    if (!shadersBesideManifest(staged.demo, shaders, error)) return false;
     for (const std::string& file : shaders) {
-        if (file.find('/') != std::string::npos) {
-            error = folder + "/demo.toml: " + file + ": shaders are read from beside demo.toml, not from a folder under it";
-            return false;
-        }
-        if (fs::exists(staging + "/" + file)) continue;
         if (!linkInto(staging, file, folder + "/" + file, error, copies)) return false;
         if (copies && !linkInto(staging, "demo/" + file, folder + "/" + file, error, true)) return false;
         staged.inputs.push_back(folder + "/" + file);

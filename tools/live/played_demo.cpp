@@ -34,17 +34,10 @@ bool endsWith(const std::string& text, const std::string& tail)
 
 // Every file a description names lies beside demo.toml: the staging folder
 // links files, not folders.
-bool flatFiles(const std::string& folder, const DemoDescription& d, std::string& error)
+bool flatFiles(const DemoFolder& demo, std::string& error)
 {
-    std::vector<std::string> files{d.vertexFile, d.finalPass};
-    for (const SceneDescription& scene : d.scenes) files.insert(files.end(), scene.passes.begin(), scene.passes.end());
-    for (const std::string& file : files) {
-        if (file.find('/') != std::string::npos) {
-            error = folder + "/demo.toml: " + file + ": the player takes shaders from beside demo.toml, not from a folder under it";
-            return false;
-        }
-    }
-    return true;
+    std::vector<std::string> files;
+    return shadersBesideManifest(demo, files, error);
 }
 
 void takeDescription(const DemoDescription& description)
@@ -83,7 +76,7 @@ bool chooseDemo(std::string& error)
     if (!readDemoFolder(folder, textReader(), read, error) || !musicCoversDemo(read, error)) return false;
     for (const std::string& note : read.notes) std::cout << "orvanta-live: " << note << "\n";
     const DemoDescription& d = read.description;
-    if (!flatFiles(folder, d, error)) return false;
+    if (!flatFiles(read, error)) return false;
     takeDescription(d);
     LIVE.demo.folder = folder;
     LIVE.demo.ranges = read.ranges;
@@ -145,7 +138,7 @@ bool rescanDemo(const std::string& name)
     DemoFolder read;
     std::string error;
     // The music is checked again where the timeline changed.
-    if (!readDemoFolder(demo.folder, textReader(), read, error) || !flatFiles(demo.folder, read.description, error) ||
+    if (!readDemoFolder(demo.folder, textReader(), read, error) || !flatFiles(read, error) ||
         ((read.description.endRow != demo.description.endRow || read.description.rowRate != demo.description.rowRate) &&
          !musicCoversDemo(read, error))) {
         // A shader that does not read is the shader's own error to show.
