@@ -80,7 +80,7 @@ const std::vector<KeyPart> table = {
               setTimeMode(LIVE.time.paused, slowness);
               say("speed 1/" + std::to_string(1 << slowness));
           }},
-         {{'o', 'O'}, "o", "the figures: row, frame rate, sizes, pass times",
+         {{'o', 'O'}, "o", "the overlay of figures: row, frame rate, sizes, pass times",
           [](int, bool) {
               LIVE.overlay = !LIVE.overlay;
               setPassTiming(LIVE.overlay);

@@ -35,9 +35,9 @@ const char* const liveUsage =
     "Shaders, track texts and scores are read up to 8 MiB, logos up to 64 MiB and 8192\n"
     "pixels a side; a larger file keeps the last good version.\n"
     "keys: space pause, left/right a beat (shift: a bar), page up/down the previous or\n"
-    "      next cut, home the start, 1-6 the first row of scene 0-5, l loop the section,\n"
-    "      - and + slower and faster (1, 1/2, 1/4), o overlay, t track panel,\n"
-    "      h every key and command, escape quit\n";
+    "      next cut, home the start, 1-9 the sections (Orvanta's six, a folder's scenes),\n"
+    "      l loop the section, - and + slower and faster (1, 1/2, 1/4), o the overlay\n"
+    "      of figures, t track panel, h every key and command, escape quit\n";
 
 namespace {
 
