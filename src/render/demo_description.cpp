@@ -4,7 +4,6 @@
 #include "demo/tracks.h"
 #include "render/programs.h"
 
-
 namespace {
 
 // What each of the executables' tracks feeds: its uniform, the component,

@@ -380,11 +380,11 @@ void setFrameSize(int width, int height, float sceneScale, int shownWidth, int s
 
 void setShownArea(int x, int y, int width, int height, float red, float green, float blue)
 {
-    DRIVER.shown.backdrop[0] = red;
-    DRIVER.shown.backdrop[1] = green;
-    DRIVER.shown.backdrop[2] = blue;
     assert(width >= 0 && height >= 0);
     Shown& shown = DRIVER.shown;
+    shown.backdrop[0] = red;
+    shown.backdrop[1] = green;
+    shown.backdrop[2] = blue;
     shown.areaX = x;
     shown.areaY = y;
     shown.areaWidth = height > 0 ? width : 0;

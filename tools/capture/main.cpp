@@ -170,10 +170,7 @@ int main(int argc, char** argv)
     // A demo folder sets the timeline the rows on the command line are read on.
     const std::string folder = captureDemoFolder(argc, argv);
     if (!folder.empty()) {
-        const FileReader reader = [](const std::string& path, std::string& bytes, std::string& why) {
-            return readWholeFile(path, bytes, why, textFileLimit);
-        };
-        if (!readDemoFolder(folder, reader, folderDemo, error)) return fail(error);
+        if (!readDemoFolder(folder, textFileReader(), folderDemo, error)) return fail(error);
         plan.rowRate = folderDemo.description.rowRate;
         plan.endRow = folderDemo.description.endRow;
     }
@@ -251,12 +248,9 @@ int main(int argc, char** argv)
     } else {
         // Orvanta through its manifest where the run folder has it; the
         // executables' tables, which a test holds equal to it, where not.
-        const FileReader reader = [](const std::string& path, std::string& bytes, std::string& why) {
-            return readWholeFile(path, bytes, why, textFileLimit);
-        };
         DemoFolder own;
         std::string ignored;
-        if (fs::exists(fs::path(plan.dataDir) / "demo.toml") && readDemoFolder(plan.dataDir, reader, own, ignored)) {
+        if (fs::exists(fs::path(plan.dataDir) / "demo.toml") && readDemoFolder(plan.dataDir, textFileReader(), own, ignored)) {
             startup.description = own.description;
         }
     }

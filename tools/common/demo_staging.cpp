@@ -52,6 +52,13 @@ bool endsWith(const std::string& text, const std::string& tail)
 
 } // namespace
 
+FileReader textFileReader()
+{
+    return [](const std::string& path, std::string& bytes, std::string& why) {
+        return readWholeFile(path, bytes, why, textFileLimit);
+    };
+}
+
 bool shadersBesideManifest(const DemoFolder& demo, std::vector<std::string>& files, std::string& error)
 {
     const DemoDescription& d = demo.description;
@@ -113,10 +120,7 @@ bool stageDemoFolder(const std::string& folderGiven, const std::string& staging,
                      bool copies)
 {
     const std::string folder = fs::absolute(folderGiven).lexically_normal().string();
-    const FileReader reader = [](const std::string& path, std::string& bytes, std::string& why) {
-        return readWholeFile(path, bytes, why, textFileLimit);
-    };
-    if (!readDemoFolder(folder, reader, staged.demo, error) || !musicCoversDemo(staged.demo, error)) return false;
+    if (!readDemoFolder(folder, textFileReader(), staged.demo, error) || !musicCoversDemo(staged.demo, error)) return false;
     const DemoDescription& d = staged.demo.description;
     const DemoManifest& m = staged.demo.manifest;
     staged.inputs = {folder + "/demo.toml", folder + "/" + m.tracks, folder + "/" + m.music};

@@ -33,6 +33,10 @@ struct StagedDemo {
 // `copies`: files copied rather than linked, for a folder that is shipped
 // (the web page's, a release's), with the manifest and the shaders' own
 // sources under `demo/` for the description.
+// The tools' reader for a demo folder's texts: regular files of at most
+// textFileLimit bytes (files.h).
+FileReader textFileReader();
+
 bool stageDemoFolder(const std::string& folder, const std::string& staging, StagedDemo& staged, std::string& error,
                      bool copies = false);
 

@@ -4,7 +4,6 @@
 #include "live.h"
 
 #include "demo_staging.h"
-#include "files.h"
 #include "subprocess.h"
 
 #include "app/startup.h"
@@ -19,13 +18,6 @@ namespace fs = std::filesystem;
 namespace live {
 
 namespace {
-
-FileReader textReader()
-{
-    return [](const std::string& path, std::string& bytes, std::string& why) {
-        return readWholeFile(path, bytes, why, textFileLimit);
-    };
-}
 
 bool endsWith(const std::string& text, const std::string& tail)
 {
@@ -66,14 +58,14 @@ bool chooseDemo(std::string& error)
             DemoFolder own;
             std::string ignored;
             if (!fs::exists(fs::path(data) / "demo.toml")) continue;
-            if (readDemoFolder(data, textReader(), own, ignored)) takeDescription(own.description);
+            if (readDemoFolder(data, textFileReader(), own, ignored)) takeDescription(own.description);
             break;
         }
         return true;
     }
     const std::string folder = fs::absolute(options.demoFolder).lexically_normal().string();
     DemoFolder read;
-    if (!readDemoFolder(folder, textReader(), read, error) || !musicCoversDemo(read, error)) return false;
+    if (!readDemoFolder(folder, textFileReader(), read, error) || !musicCoversDemo(read, error)) return false;
     for (const std::string& note : read.notes) std::cout << "orvanta-live: " << note << "\n";
     const DemoDescription& d = read.description;
     if (!flatFiles(read, error)) return false;
@@ -138,7 +130,7 @@ bool rescanDemo(const std::string& name)
     DemoFolder read;
     std::string error;
     // The music is checked again where the timeline changed.
-    if (!readDemoFolder(demo.folder, textReader(), read, error) || !flatFiles(read, error) ||
+    if (!readDemoFolder(demo.folder, textFileReader(), read, error) || !flatFiles(read, error) ||
         ((read.description.endRow != demo.description.endRow || read.description.rowRate != demo.description.rowRate) &&
          !musicCoversDemo(read, error))) {
         // A shader that does not read is the shader's own error to show.
