@@ -15,7 +15,7 @@ JOBS       ?= $(shell nproc)
 # A real font seeds the font reader's fuzzing.
 FONT       := /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 
-.PHONY: all deps build demo live web serve release test bench sanitize fuzz ci clean
+.PHONY: all deps build demo live web serve release install uninstall test bench sanitize fuzz ci clean
 
 all: build
 
@@ -50,6 +50,7 @@ live: build
 # Orvanta in a web page: build/web, a folder any static web server can serve
 # (the program built with Emscripten for WebGL2, the shaders translated to
 # GLSL ES 3.00, the data). `make serve` serves it on this machine only.
+# WEB=DIR lays it out there instead.
 WEB        := $(BUILD)/web
 PORT       ?= 8000
 
@@ -69,9 +70,23 @@ $(WEB_DRIVER): tests/web/package.json tests/web/package-lock.json | deps
 
 # A folder that plays on a stock desktop, packed as
 # build/orvanta-VERSION-linux-x86_64.tar.gz, and the web folder as
-# build/orvanta-VERSION-web.zip.
+# build/orvanta-VERSION-web.zip (RELEASE_DIR=DIR: there instead).
+RELEASE_DIR := $(BUILD)
+
 release: build web
-	scripts/release.sh $(BUILD) $(BUILD) $(DEMO)
+	ORVANTA_WEB=$(WEB) scripts/release.sh $(BUILD) $(RELEASE_DIR) $(DEMO)
+
+# Programs in PREFIX/bin, the demo's data in PREFIX/share/orvanta, the
+# manual pages in PREFIX/share/man/man1 (data/install.cmake). Nothing is
+# copied where any of it cannot be written. `make uninstall` removes what the
+# last install from this build put there.
+PREFIX     ?= /usr/local
+
+install: build
+	cmake --install $(BUILD) --prefix $(abspath $(PREFIX))
+
+uninstall:
+	cmake -DMANIFEST=$(abspath $(BUILD))/install_manifest.txt -P scripts/uninstall.cmake
 
 # Each suite ends with its ten slowest tests and the share of its time-out
 # each took (scripts/run-tests.sh).

@@ -14,6 +14,8 @@ packages=(
   libimgui-dev
   # a demo folder's manifest (demo.toml)
   libtomlplusplus-dev
+  # the manual pages, made from each program's --help
+  help2man
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool glslang-tools ffmpeg patchelf python3

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Packs a release that plays on a stock Linux desktop: one folder holding the
-# three executables (with a launcher each, so that they play from any current
-# directory), everything the run folder holds, a README for viewers, and the
-# shared libraries a stock desktop lacks, found through an $ORIGIN run path.
+# Packs a release that plays on a stock Linux desktop: one folder laid out as
+# `make install` lays out its prefix (data/install.cmake): in bin/ a launcher
+# for each of the three executables, which start them from any current
+# directory; the executables in libexec/orvanta/; everything the run folder
+# holds in share/orvanta/; their manual pages in share/man/man1/. Beside
+# them a README for viewers, and in lib/ the shared libraries a stock
+# desktop lacks, found through an $ORIGIN run path.
 # The system's graphics, desktop and sound stack is never shipped: it must be
 # the machine's own.
 #
@@ -10,12 +13,14 @@
 #
 # With DEMO, a demo folder, the release is that demo's: NAME-VERSION-... after
 # its manifest's name, with one executable, orvanta-play, and the folder laid
-# out by orvanta-stage as its data.
+# out by orvanta-stage as its data. The launchers come from the build
+# (build/launch), the pages from build/man.
 #
 # Writes orvanta-VERSION-linux-x86_64.tar.gz and, beside it, the executables'
 # debug information as orvanta-VERSION-linux-x86_64-debug.tar.gz; where the
 # build holds the web folder (make web), also orvanta-VERSION-web.zip, the
-# folder any static web server can serve. VERSION is
+# folder any static web server can serve ($ORVANTA_WEB, where make web put
+# it elsewhere). VERSION is
 # $ORVANTA_VERSION, else what git describe says; a '/' in it becomes '-'.
 # The executables are stripped, every mode is set whatever the umask, and the
 # shipped libraries are found before any of LD_LIBRARY_PATH's.
@@ -29,6 +34,7 @@ out=$(mkdir -p "${2:-$build}" && cd "${2:-$build}" && pwd)
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 executables=(orvanta orvanta-screen orvanta-screen-reduced)
 demo=${3:-}
+web_folder=${ORVANTA_WEB:-$build/web}
 product=orvanta
 if [ -n "$demo" ]; then
   demo=$(cd "$demo" && pwd)
@@ -54,7 +60,9 @@ trap 'rm -rf "$work"' EXIT
 trap 'rm -rf "$work"; trap - INT; kill -INT $$' INT
 trap 'rm -rf "$work"; trap - TERM; kill -TERM $$' TERM
 stage=$work/$name
-mkdir -p "$stage/bin" "$stage/lib" "$work/debug"
+programs=$stage/libexec/orvanta
+data=$stage/share/orvanta
+mkdir -p "$stage/bin" "$stage/lib" "$programs" "$work/debug"
 
 # Libraries every desktop has, or must have from its own vendor: never
 # shipped, and what they need is theirs.
@@ -63,14 +71,20 @@ stock='^(linux-vdso|ld-linux[^ ]*|libc|libm|libdl|libpthread|librt|libresolv|lib
 needed() { readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'; }
 
 for exe in "${executables[@]}"; do
-  cp "$build/bin/$exe" "$stage/bin/"
+  cp "$build/bin/$exe" "$programs/"
+  cp "$build/launch/$exe" "$stage/bin/"
+  if [ -f "$build/man/man1/$exe.1" ]; then
+    mkdir -p "$stage/share/man/man1"
+    cp "$build/man/man1/$exe.1" "$stage/share/man/man1/"
+  fi
 done
 # The run folder's files, a link as the file it points to (an absolute link
 # would point nowhere on the viewer's machine); anything that is not a
 # folder or a regular file (a FIFO, a device, a socket, a dangling link) is
 # refused rather than packed.
 if [ -n "$demo" ]; then
-  "$build/bin/orvanta-stage" "$demo" "$stage/data" > /dev/null
+  mkdir -p "$stage/share"
+  "$build/bin/orvanta-stage" "$demo" "$data" > /dev/null
 else
   odd=$(find -L "$build/run" -mindepth 1 ! -type f ! -type d 2>&1 || true)
   if [ -n "$odd" ]; then
@@ -78,8 +92,8 @@ else
     echo "$odd" >&2
     exit 1
   fi
-  mkdir -p "$stage/data"
-  cp -rL "$build/run/." "$stage/data/"
+  mkdir -p "$data"
+  cp -rL "$build/run/." "$data/"
 fi
 
 # The libraries to ship: what the executables need, and what those need in
@@ -91,7 +105,7 @@ for exe in "${executables[@]}"; do
   done < <(ldd "$build/bin/$exe" | grep '=>')
 done
 queue=()
-for exe in "${executables[@]}"; do mapfile -t -O "${#queue[@]}" queue < <(needed "$stage/bin/$exe"); done
+for exe in "${executables[@]}"; do mapfile -t -O "${#queue[@]}" queue < <(needed "$programs/$exe"); done
 declare -A shipped=()
 while [ ${#queue[@]} -gt 0 ]; do
   lib=${queue[0]}
@@ -111,18 +125,18 @@ done
 # user's path holding other versions of the shipped libraries cannot take
 # their place, while libraries the release does not ship (the GL driver) are
 # still found there.
-for exe in "${executables[@]}"; do patchelf --force-rpath --set-rpath '$ORIGIN/../lib' "$stage/bin/$exe"; done
+for exe in "${executables[@]}"; do patchelf --force-rpath --set-rpath '$ORIGIN/../../lib' "$programs/$exe"; done
 for lib in "$stage"/lib/*; do [ -e "$lib" ] && patchelf --force-rpath --set-rpath '$ORIGIN' "$lib"; done
 
 # Debug information goes to its own archive, linked back by name and CRC.
 for exe in "${executables[@]}"; do
-  objcopy --only-keep-debug "$stage/bin/$exe" "$work/debug/$exe.debug"
-  strip --strip-unneeded "$stage/bin/$exe"
-  objcopy --add-gnu-debuglink="$work/debug/$exe.debug" "$stage/bin/$exe"
+  objcopy --only-keep-debug "$programs/$exe" "$work/debug/$exe.debug"
+  strip --strip-unneeded "$programs/$exe"
+  objcopy --add-gnu-debuglink="$work/debug/$exe.debug" "$programs/$exe"
 done
 
 # The newest symbol versions a stock machine of 2022 has.
-too_new=$(for file in "$stage"/bin/* "$stage"/lib/*; do
+too_new=$(for file in "$programs"/* "$stage"/lib/*; do
   [ -e "$file" ] || continue
   readelf -V --wide "$file" | grep -o 'Name: \(GLIBC_2\.[0-9]*\|GLIBCXX_3\.4\.[0-9]*\|CXXABI_1\.3\.[0-9]*\)' |
     sed 's/Name: //' | while read -r symbol_version; do
@@ -139,17 +153,6 @@ if [ -n "$too_new" ]; then
   exit 1
 fi
 
-for exe in "${executables[@]}"; do
-  cat > "$stage/$exe" <<EOF
-#!/bin/sh
-# Plays from the release's own folder, wherever it was unpacked and whatever
-# the current directory.
-here=\$(dirname "\$(readlink -f "\$0")")
-cd "\$here/data" && exec "\$here/bin/$exe" "\$@"
-EOF
-  chmod +x "$stage/$exe"
-done
-
 if [ -n "$demo" ]; then
   cat > "$stage/README.txt" <<EOF
 $product $version
@@ -158,7 +161,7 @@ $(printf '%s' "$product $version" | sed 's/./=/g')
 A real-time demo made with Orvanta. Start it from this folder (or from
 anywhere, by its path):
 
-  ./orvanta-play   a 1280x720 window switched to full screen
+  bin/orvanta-play   a 1280x720 window switched to full screen
 
 Keys: Escape quits, space pauses and resumes, A and D seek back and forth.
 The demo ends by itself at the end of the music.
@@ -173,9 +176,11 @@ scenes drawn in time with it.
 
 Start one of these from this folder (or from anywhere, by its path):
 
-  ./orvanta-screen           full screen, at full quality
-  ./orvanta-screen-reduced   full screen, the scenes at 68% resolution (slower GPUs)
-  ./orvanta                  a 1280x720 window switched to full screen, 68% resolution
+  bin/orvanta-screen           full screen, at full quality
+  bin/orvanta-screen-reduced   full screen, the scenes at 68% resolution (slower GPUs)
+  bin/orvanta                  a 1280x720 window switched to full screen, 68% resolution
+
+(man -l share/man/man1/orvanta.1 tells more.)
 
 Keys: Escape quits, space pauses and resumes, A and D seek back and forth.
 The demo ends by itself at the end of the music.
@@ -193,17 +198,17 @@ EOF
 # Modes as a release has them, whatever the umask of whoever packs it.
 find "$stage" "$work/debug" -type d -exec chmod 0755 {} +
 find "$stage" "$work/debug" -type f -exec chmod 0644 {} +
-chmod 0755 "$stage"/bin/* "${executables[@]/#/$stage/}"
+chmod 0755 "$stage"/bin/* "$programs"/*
 
 pack() { tar -C "$1" --owner=0 --group=0 --numeric-owner --sort=name -czf "$2" "$3"; }
 pack "$work" "$work/$name.tar.gz" "$name"
 pack "$work" "$work/$name-debug.tar.gz" debug
 # A folder's release takes the page only where it is that folder's.
-if [ -f "$build/web/index.html" ] && { [ -z "$demo" ] || cmp -s "$build/web/demo/demo.toml" "$demo/demo.toml"; }; then
+if [ -f "$web_folder/index.html" ] && { [ -z "$demo" ] || cmp -s "$web_folder/demo/demo.toml" "$demo/demo.toml"; }; then
   web=$product-$version-web
   # Stored in name order with fixed times and modes: the same folder packs
   # to the same bytes.
-  python3 - "$build/web" "$work/$web.zip" "$web" <<'EOF'
+  python3 - "$web_folder" "$work/$web.zip" "$web" <<'EOF'
 import os, sys, zipfile
 folder, archive, top = sys.argv[1:]
 # The page's files, and a demo folder's manifest and sources in demo/.

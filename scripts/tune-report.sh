@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Measures an encoded tune as a mastering engineer would and prints the
-# README's tables in Markdown: loudness (ffmpeg's ebur128), band levels and
+# music page's tables in Markdown: loudness (ffmpeg's ebur128), band levels and
 # L/R correlation (astats on filtered copies), section by section.
 #
 #   scripts/tune-report.sh [build/run/tune.ogg]

@@ -141,7 +141,7 @@ TEST(CapturePlanTest, FramesFollowTheRowsAndTheEndOfTheProgram)
     }
     const ToolRun usage = capture({"--fps", "abc", "--out", "x.mp4"});
     EXPECT_EQ(usage.status, 2);
-    EXPECT_NE(usage.err.find("usage: orvanta-capture"), std::string::npos);
+    EXPECT_NE(usage.err.find("Usage: orvanta-capture"), std::string::npos);
 }
 
 // A split render: parts on keyframe boundaries that cover the frames once,

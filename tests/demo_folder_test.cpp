@@ -331,7 +331,7 @@ TEST(OrvantaNew, MakesAFolderThatReadsAsADemoAndRefusesAnythingThere)
     EXPECT_EQ(runTool({binary("orvanta-new"), "--frobnicate"}, 20).status, 2);
     const ToolRun help = runTool({binary("orvanta-new"), "--help"}, 20);
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("usage: orvanta-new DIR", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: orvanta-new DIR", 0), 0u);
 }
 
 TEST(DemoFolder, TheMusicMustReachTheEndRowOnTheManifestsGrid)

@@ -75,7 +75,7 @@ TEST(Live, HelpAndUsageErrors)
 {
     const ToolRun help = runTool({binary("orvanta-live"), "--help"}, 30.0);
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("usage: orvanta-live"), std::string::npos);
+    EXPECT_NE(help.out.find("Usage: orvanta-live"), std::string::npos);
     const ToolRun bad = runTool({binary("orvanta-live"), "--window", "0x0"}, 30.0);
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err.substr(0, bad.err.find('\n')), "orvanta-live: --window is WxH, 16x16 to 16384x16384");

@@ -31,7 +31,7 @@ std::vector<std::string> lines(const std::string& text)
 void linkBuild(TempDir& build)
 {
     const fs::path real = fs::canonical(fs::path(ORVANTA_BIN_DIR) / "..");
-    fs::create_directory_symlink(real / "bin", build.file("bin"));
+    for (const char* folder : {"bin", "launch", "man"}) fs::create_directory_symlink(real / folder, build.file(folder));
     if (fs::exists(real / "web")) fs::create_directory_symlink(real / "web", build.file("web"));
     fs::create_directory(build.file("run"));
     for (const auto& entry : fs::directory_iterator(real / "run")) {
@@ -73,8 +73,7 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
     // Modes as a release has them, whatever the packer's umask.
     for (const std::string& line : lines(runTool({"tar", "-tvzf", tarball}, 120.0).out)) {
         const std::string mode = line.substr(0, 10), path = line.substr(line.rfind(' ') + 1);
-        const bool program = path.find("/bin/") != std::string::npos ||
-                             std::regex_match(path, std::regex("[^/]+/orvanta(-screen(-reduced)?)?"));
+        const bool program = path.find("/bin/") != std::string::npos || path.find("/libexec/orvanta/") != std::string::npos;
         EXPECT_EQ(mode, path.back() == '/' ? "drwxr-xr-x" : program ? "-rwxr-xr-x" : "-rw-r--r--") << line;
     }
     TempDir unpacked;
@@ -82,8 +81,11 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
     std::vector<fs::path> folders(fs::directory_iterator(unpacked.path()), fs::directory_iterator());
     ASSERT_EQ(folders.size(), 1u);
     const fs::path root = folders[0];
-    EXPECT_TRUE(fs::exists(root / "README.txt"));
-    EXPECT_TRUE(fs::exists(root / "data" / "tune.ogg"));
+    // Laid out as `make install` lays out a prefix.
+    for (const char* file : {"README.txt", "share/orvanta/tune.ogg", "share/orvanta/demo.toml", "bin/orvanta-screen",
+                             "libexec/orvanta/orvanta-screen", "share/man/man1/orvanta-screen-reduced.1"}) {
+        EXPECT_TRUE(fs::exists(root / file)) << file;
+    }
 
     // Every library a file needs is stock or ships in lib/.
     const std::regex stock("(linux-vdso|ld-linux.*|libc|libm|libdl|libpthread|librt|libstdc\\+\\+|libgcc_s|libGL|"
@@ -95,7 +97,7 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
         EXPECT_TRUE(shipped.count(library)) << library;
     }
     std::vector<fs::path> files;
-    for (const auto& folder : {root / "bin", root / "lib"}) {
+    for (const auto& folder : {root / "libexec/orvanta", root / "lib"}) {
         for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
     }
     const std::regex needed(".*\\(NEEDED\\).*\\[(.*)\\]"), version(".*Name: GLIBC_2\\.([0-9]+).*");
@@ -120,11 +122,12 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
     // Stripped, with no trace of the machine that built them.
     for (const char* executable : {"orvanta", "orvanta-screen", "orvanta-screen-reduced"}) {
         SCOPED_TRACE(executable);
-        const std::string sections = runTool({"readelf", "-S", "--wide", root / "bin" / executable}, 30.0).out;
+        const fs::path program = root / "libexec/orvanta" / executable;
+        const std::string sections = runTool({"readelf", "-S", "--wide", program}, 30.0).out;
         EXPECT_EQ(sections.find(".debug_info"), std::string::npos);
         EXPECT_EQ(sections.find(".symtab"), std::string::npos);
         EXPECT_NE(sections.find(".gnu_debuglink"), std::string::npos);
-        EXPECT_EQ(readFile(root / "bin" / executable).find(ORVANTA_SOURCE_DIR), std::string::npos);
+        EXPECT_EQ(readFile(program).find(ORVANTA_SOURCE_DIR), std::string::npos);
     }
 
     // The web folder, where the build has one, packed whole beside it.
@@ -149,7 +152,7 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
         SCOPED_TRACE(executable);
         XServer server(320, 180);
         ChildOptions options;
-        options.argv = {"stdbuf", "-oL", (root / executable).string()};
+        options.argv = {"stdbuf", "-oL", (root / "bin" / executable).string()};
         options.workingDirectory = "/";
         options.environment = {{"DISPLAY", server.display()}, {"LD_LIBRARY_PATH", other.path()},
                                {"SDL_AUDIODRIVER", "none"}};
@@ -179,16 +182,17 @@ TEST(Release, AFolderDemoShipsWithItsOwnPlayer)
     TempDir unpacked;
     ASSERT_EQ(runTool({"tar", "-C", unpacked.path(), "-xzf", tarball}, 120.0).status, 0);
     const fs::path root = fs::path(unpacked.path()) / "glowy-2.0-linux-x86_64";
-    for (const char* file : {"orvanta-play", "bin/orvanta-play", "data/demo/demo.toml", "data/scene.fsh",
-                             "data/sync_glow.track", "data/tune.ogg", "data/logo.png", "README.txt"}) {
+    for (const char* file : {"bin/orvanta-play", "libexec/orvanta/orvanta-play", "share/orvanta/demo/demo.toml",
+                             "share/orvanta/scene.fsh", "share/orvanta/sync_glow.track", "share/orvanta/tune.ogg",
+                             "share/orvanta/logo.png", "README.txt"}) {
         EXPECT_TRUE(fs::exists(root / file)) << file;
     }
     EXPECT_FALSE(fs::exists(root / "bin/orvanta"));
-    EXPECT_NE(readFile((root / "README.txt").string()).find("./orvanta-play"), std::string::npos);
+    EXPECT_NE(readFile((root / "README.txt").string()).find("bin/orvanta-play"), std::string::npos);
 
     XServer server(320, 180);
     ChildOptions options;
-    options.argv = {"stdbuf", "-oL", (root / "orvanta-play").string()};
+    options.argv = {"stdbuf", "-oL", (root / "bin/orvanta-play").string()};
     options.workingDirectory = "/";
     options.environment = {{"DISPLAY", server.display()}, {"SDL_AUDIODRIVER", "none"}};
     ChildProcess player(options);

@@ -243,7 +243,7 @@ TEST(Synctool, UsageErrorsExitWithTwo)
     EXPECT_EQ(synctool({"frobnicate"}).status, 2);
     EXPECT_EQ(synctool({"build", "x.tracks"}).status, 2);
     EXPECT_EQ(synctool({"sample", ".", "scene", "abc"}).status, 2);
-    EXPECT_NE(synctool({"dump"}).err.find("usage: synctool"), std::string::npos);
+    EXPECT_NE(synctool({"dump"}).err.find("Usage: synctool"), std::string::npos);
 }
 
 TEST(Synctool, RunFolderHoldsTheDemoTracks)

@@ -178,7 +178,7 @@ async function psnr(page, a, b) {
 }
 
 const stillRows = [64, 256, 512, 896];
-const stillTolerance = 35; // dB; see the README
+const stillTolerance = 35; // dB; see docs/web.md
 
 async function stills() {
   const out = temporary();

@@ -174,6 +174,8 @@ int main(int argc, char** argv)
         plan.rowRate = folderDemo.description.rowRate;
         plan.endRow = folderDemo.description.endRow;
     }
+    const std::string installed = installedDataFolder();
+    if (!installed.empty()) plan.dataDir = installed;
     if (!parseCapturePlan(argc, argv, plan, error)) return usageError("orvanta-capture", error, captureUsageText().c_str());
     if (plan.output == CaptureOutput::Video || plan.output == CaptureOutput::ContactSheet) {
         const std::string input = inputWrittenBy(plan.out, inputFiles());

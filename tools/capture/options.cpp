@@ -219,7 +219,7 @@ const std::vector<CaptureOption> table = {
          return true;
      },
      "audio", [](const CapturePlan& plan) { return plan.audioBitrate; }},
-    {"--data", "DIR", OptionValues::One, "the run folder to read (default: the current directory)",
+    {"--data", "DIR", OptionValues::One, "the run folder to read (default: the installed demo's data where\nthis program is installed, else the current directory)",
      [](const Values& v, CapturePlan& plan, std::string&) {
          plan.dataDir = v[0];
          return true;
@@ -238,15 +238,12 @@ const std::vector<CaptureOption> table = {
 };
 
 const char* const synopsis =
-    "usage: orvanta-capture --out FILE.mp4 [--size WxH] [--fps N] [--from-row A] [--to-row B]\n"
-    "                       [--frames A:B] [--scene-scale S] [--data DIR] [--preset compo]\n"
-    "                       [--crf N | --bitrate RATE] [--preset-x264 NAME] [--audio-bitrate R]\n"
-    "                       [--gl xvfb|egl]\n"
-    "       orvanta-capture --out FILE.mp4 --part K/N [--resume] [same options]\n"
-    "       orvanta-capture --join PART... --out FILE.mp4 [--data DIR]\n"
-    "       orvanta-capture --out DIR/ [same options]            numbered PNG frames\n"
-    "       orvanta-capture --stills ROW[,ROW...] --out DIR/     one PNG per row\n"
-    "       orvanta-capture --contact-sheet FILE.png [--every ROWS] [--size WxH]\n"
+    "Usage: orvanta-capture [DEMO] --out FILE.mp4 [OPTION]...\n"
+    "  or:  orvanta-capture [DEMO] --out FILE.mp4 --part K/N [--resume] [OPTION]...\n"
+    "  or:  orvanta-capture [DEMO] --join PART... --out FILE.mp4 [--data DIR]\n"
+    "  or:  orvanta-capture [DEMO] --out DIR/ [OPTION]...\n"
+    "  or:  orvanta-capture [DEMO] --stills ROW[,ROW...] --out DIR/ [OPTION]...\n"
+    "  or:  orvanta-capture [DEMO] --contact-sheet FILE.png [--every ROWS] [OPTION]...\n"
     "Renders the demo offline at a fixed frame rate, in an X server of its own.\n"
     "Any form takes a demo folder, DEMO (its demo.toml, with its shaders beside it), to\n"
     "render instead of Orvanta from --data: its score is rendered first where its\n"

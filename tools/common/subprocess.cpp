@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -172,11 +173,32 @@ void Subprocess::release()
     closeOutput();
 }
 
-std::string besideThisProgram(const std::string& tool)
+namespace {
+
+// The running program's folder with a trailing '/', or "" where its path
+// cannot be read.
+std::string thisProgramsFolder()
 {
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) return tool;
+    if (length <= 0) return "";
     const std::string path(self, static_cast<size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + tool;
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+} // namespace
+
+std::string besideThisProgram(const std::string& tool)
+{
+    return thisProgramsFolder() + tool;
+}
+
+std::string installedDataFolder()
+{
+    const std::string folder = thisProgramsFolder();
+    if (folder.empty()) return "";
+    const std::string data = folder + ORVANTA_DATA_FROM_BIN;
+    struct stat info {};
+    if (stat((data + "/demo.toml").c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return "";
+    return data;
 }

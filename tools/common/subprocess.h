@@ -90,3 +90,8 @@ private:
 // folder, a release's), or the bare name where the program's own path
 // cannot be read.
 std::string besideThisProgram(const std::string& tool);
+
+// The installed demo's data folder, where this program runs installed
+// (PREFIX/share/orvanta for PREFIX/bin, as `make install` and a release lay
+// them out): the folder, if it holds a demo.toml; else "".
+std::string installedDataFolder();

@@ -17,6 +17,7 @@
 
 #include "cleanup.h"
 #include "files.h"
+#include "subprocess.h"
 #include "usage.h"
 
 #include "app/startup.h"
@@ -215,6 +216,8 @@ int main(int argc, char** argv)
 {
     std::string error;
     LiveOptions& options = LIVE.options;
+    const std::string installed = installedDataFolder();
+    if (!installed.empty()) options.defaultDataFolder = installed;
     if (!parseLiveOptions(argc, argv, options, error)) return usageError("orvanta-live", error, liveUsage);
     if (options.help) {
         std::fputs(liveUsage, stdout);

@@ -10,18 +10,19 @@
 #include <cstdlib>
 
 const char* const liveUsage =
-    "usage: orvanta-live [DEMO] [--data DIR]... [--tracks FILE.tracks] [--score FILE.score]\n"
-    "                    [--window WxH | --fullscreen] [--resolution WxH] [--scene-scale S]\n"
-    "                    [--from POS] [--loop A:B] [--vsync on|off] [--help]\n"
+    "Usage: orvanta-live [DEMO] [OPTION]...\n"
+    "Plays a demo in a window and reloads every file of it as it is saved; edits its tracks.\n"
     "  DEMO                a demo folder (demo.toml, with its shaders beside it): plays it\n"
     "                      and edits its tracks text, its music rendered from its score;\n"
     "                      without it, Orvanta from the data folders\n"
     "  --data DIR          where shaders, logo.png, tune.ogg and .track files come from\n"
-    "                      (default: .); given more than once, each file comes from the\n"
-    "                      first folder that has it. Every folder is watched.\n"
+    "                      (default: the installed demo's data where this program is\n"
+    "                      installed, else .); given more than once, each file comes\n"
+    "                      from the first folder that has it. Every folder is watched.\n"
     "  --tracks FILE       track text that replaces the .track files; reloaded on save\n"
     "  --score FILE        score rendered by tunegen into tune.ogg whenever it is saved\n"
     "  --window WxH        window size, 16x16 to 16384x16384 (default 1280x720)\n"
+    "  --fullscreen        the whole screen instead of a window\n"
     "  --resolution WxH    draws the frame at this size, 16x16 to 16384x16384, scaled to\n"
     "                      the window. Without it the size follows the frame rate: it\n"
     "                      drops until 15 frames a second or more hold (to 180 lines\n"
@@ -32,12 +33,21 @@ const char* const liveUsage =
     "                      track text)\n"
     "  --loop A:B          plays A to B over and over\n"
     "  --vsync on|off      waits for the display's refresh at each frame (default on)\n"
+    "  --help              this text\n"
     "Shaders, track texts and scores are read up to 8 MiB, logos up to 64 MiB and 8192\n"
     "pixels a side; a larger file keeps the last good version.\n"
-    "keys: space pause, left/right a beat (shift: a bar), page up/down the previous or\n"
-    "      next cut, home the start, 1-9 the sections (Orvanta's six, a folder's scenes),\n"
-    "      l loop the section, - and + slower and faster (1, 1/2, 1/4), o the overlay\n"
-    "      of figures, t track panel, h every key and command, escape quit\n";
+    "\nKeys:\n"
+    "  space                pause and play\n"
+    "  left / right         a beat back or on (with shift: a bar)\n"
+    "  page up / page down  the previous or the next cut\n"
+    "  home                 the start\n"
+    "  1 to 9               the sections: Orvanta's six, a folder's scenes\n"
+    "  l                    loop the section\n"
+    "  - / +                slower and faster (1, 1/2, 1/4)\n"
+    "  o                    the overlay of figures\n"
+    "  t                    the track panel\n"
+    "  h or ?               every key and command\n"
+    "  escape               quit\n";
 
 namespace {
 
@@ -169,7 +179,7 @@ bool parseLiveOptions(int argc, char** argv, LiveOptions& options, std::string& 
         error = "--window and --fullscreen exclude each other";
         return false;
     }
-    if (options.dataFolders.empty() && options.demoFolder.empty()) options.dataFolders.push_back(".");
+    if (options.dataFolders.empty() && options.demoFolder.empty()) options.dataFolders.push_back(options.defaultDataFolder);
     if (options.loop && (options.fromRow < options.loopFrom || options.fromRow > options.loopTo)) {
         options.fromRow = options.loopFrom;
     }

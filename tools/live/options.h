@@ -9,6 +9,7 @@
 struct LiveOptions {
     std::string demoFolder;                // a demo folder; empty: Orvanta
     std::vector<std::string> dataFolders; // each file from the first that has it
+    std::string defaultDataFolder = ".";   // the data folder without --data or DEMO
     std::string tracks;                    // track text replacing the .track files
     std::string score;                     // re-rendered into tune.ogg when it changes
     bool fullScreen = false;

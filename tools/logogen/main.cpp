@@ -21,7 +21,7 @@
 namespace {
 
 const char* const usageText =
-    "usage: logogen FONT.ttf -o logo.png [--size WxH] [--text TEXT]\n"
+    "Usage: logogen FONT.ttf -o logo.png [OPTION]...\n"
     "Draws the demo's logo into an 8-bit RGBA PNG with real transparency.\n"
     "  FONT.ttf       a TrueType or OpenType font of at most 64 MiB (read with FreeType)\n"
     "  -o logo.png    the file to write, not the font; it appears only once it is whole\n"

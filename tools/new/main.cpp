@@ -20,12 +20,13 @@
 namespace {
 
 const char* const usage =
-    "usage: orvanta-new DIR [--help]\n"
+    "Usage: orvanta-new DIR\n"
     "Makes DIR a new demo folder: one ray-marched scene with two parameters (glow, and\n"
     "tint, a colour), 8 bars of music for tunegen, a tracks text with keys on them, a\n"
     "logo text and a README; demo.toml names them all. DIR is a new name or an empty\n"
     "folder: a file, a link or a folder with anything in it is refused, and nothing is\n"
-    "written. Then: orvanta-live DIR\n";
+    "written. Then: orvanta-live DIR\n"
+    "  --help   this text\n";
 
 int fail(const std::string& message)
 {

@@ -17,12 +17,13 @@
 namespace {
 
 const char* const usage =
-    "usage: orvanta-stage DEMO OUT [--help]\n"
+    "Usage: orvanta-stage DEMO OUT\n"
     "Lays out the demo folder DEMO (its demo.toml and the files it names) in OUT, a new\n"
     "folder, as the demo reads its run folder: the shaders, a track file a track\n"
     "compiled from the tracks text, tune.ogg (rendered by tunegen from a score) and\n"
     "logo.png (drawn by logogen from a logo text), all copies, and demo/ holding the\n"
-    "manifest and the shaders' sources. OUT appears whole or not at all.\n";
+    "manifest and the shaders' sources. OUT appears whole or not at all.\n"
+    "  --help   this text\n";
 
 } // namespace
 

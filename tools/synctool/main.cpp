@@ -19,10 +19,10 @@
 namespace {
 
 const char* const usage =
-    "usage: synctool build SOURCE... -o DIR [--base NAME]\n"
-    "       synctool dump FILE.track...\n"
-    "       synctool check FILE.track...\n"
-    "       synctool sample DIR TRACK ROW... [--base NAME]\n"
+    "Usage: synctool build SOURCE... -o DIR [--base NAME]\n"
+    "  or:  synctool dump FILE.track...\n"
+    "  or:  synctool check FILE.track...\n"
+    "  or:  synctool sample DIR TRACK ROW... [--base NAME]\n"
     "  build    compiles track texts into one BASE_TRACK.track file a track in DIR,\n"
     "           all of them or, on any error, none (BASE: sync by default)\n"
     "  dump     writes track files as text that builds back to the same bytes\n"

@@ -29,8 +29,8 @@
 namespace {
 
 const char* const usageText =
-    "usage: tunegen SCORE -o OUT.ogg [--quality Q] [--progress]\n"
-    "       tunegen SCORE -o OUT.pcm --section A:B [--levels TUNE.ogg]\n"
+    "Usage: tunegen SCORE -o OUT.ogg [--quality Q] [--progress]\n"
+    "  or:  tunegen SCORE -o OUT.pcm --section A:B [--levels TUNE.ogg]\n"
     "Renders a score (a song of at most 60 minutes) to Ogg Vorbis, 44.1 kHz stereo.\n"
     "  SCORE          the score to render, at most 8 MiB; errors name its file and line\n"
     "  -o OUT         the file to write, not an input; it appears only once it is whole\n"

@@ -1,0 +1,34 @@
+# Removes what `make install` from this build installed: the files its
+# install manifest lists, and the folders the install made (noted in
+# install_folders.txt beside install_manifest.txt) once they are empty. Folders
+# that were there before, such as a bin/ holding others' programs, stay.
+#
+#   cmake -DMANIFEST=build/install_manifest.txt -P scripts/uninstall.cmake
+if(NOT EXISTS "${MANIFEST}")
+  message(FATAL_ERROR "nothing to uninstall: ${MANIFEST} is missing (make install writes it)")
+endif()
+file(STRINGS "${MANIFEST}" installed)
+set(removed 0)
+foreach(file IN LISTS installed)
+  if(EXISTS "${file}" OR IS_SYMLINK "${file}")
+    if(IS_DIRECTORY "${file}" AND NOT IS_SYMLINK "${file}")
+      message(WARNING "${file} is a folder now; left as it is")
+      continue()
+    endif()
+    file(REMOVE "${file}")
+    math(EXPR removed "${removed} + 1")
+  endif()
+endforeach()
+# Deepest first: rmdir removes a folder only when it is empty.
+string(REGEX REPLACE "install_manifest([^/]*)$" "install_folders\\1" record "${MANIFEST}")
+set(folders "")
+if(EXISTS "${record}")
+  file(STRINGS "${record}" folders)
+endif()
+list(SORT folders)
+list(REVERSE folders)
+foreach(folder IN LISTS folders)
+  execute_process(COMMAND rmdir "${folder}" ERROR_QUIET)
+endforeach()
+file(REMOVE "${MANIFEST}" "${record}")
+message(STATUS "Removed ${removed} files")

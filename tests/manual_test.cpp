@@ -1,0 +1,103 @@
+// The manual pages as the build makes them, held to the programs' own
+// --help: every option a usage text names is in its page.
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path buildDir = fs::path(ORVANTA_BIN_DIR) / "..";
+
+// The demo's executables take no options: their pages come from their
+// launchers' --help.
+const std::set<std::string> launched{"orvanta", "orvanta-screen", "orvanta-screen-reduced"};
+const std::vector<std::string> programs{"orvanta",       "orvanta-screen", "orvanta-screen-reduced",
+                                        "orvanta-live",  "orvanta-capture", "orvanta-new",
+                                        "synctool",      "tunegen",        "logogen"};
+
+std::string helpOf(const std::string& program)
+{
+    const std::string path = launched.count(program) ? (buildDir / "launch" / program).string() : binary(program);
+    const ToolRun help = runTool({path, "--help"}, 30.0);
+    EXPECT_EQ(help.status, 0) << program << ": " << help.err;
+    return help.out;
+}
+
+// A page's text with roff's escapes for a hyphen and for fonts taken out.
+std::string pageText(const std::string& program)
+{
+    std::string page = readFile((buildDir / "man/man1" / (program + ".1")).string());
+    page = std::regex_replace(page, std::regex(R"(\\f[BIRP])"), "");
+    page = std::regex_replace(page, std::regex(R"(\\-)"), "-");
+    return page;
+}
+
+std::set<std::string> optionsIn(const std::string& help)
+{
+    std::set<std::string> options;
+    const std::regex option(R"((?:^|[\s\[|(,])(--?[A-Za-z][A-Za-z0-9-]*))");
+    for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it) options.insert((*it)[1]);
+    return options;
+}
+
+} // namespace
+
+TEST(Manual, EveryOptionOfEveryHelpIsInItsPage)
+{
+    for (const std::string& program : programs) {
+        SCOPED_TRACE(program);
+        const std::string help = helpOf(program);
+        const std::string page = pageText(program);
+        ASSERT_FALSE(page.empty());
+        EXPECT_NE(page.find(".SH NAME\n" + program + " - "), std::string::npos);
+        EXPECT_NE(page.find(".SH SYNOPSIS"), std::string::npos);
+        const std::set<std::string> options = optionsIn(help);
+        EXPECT_TRUE(options.count("--help")) << "every program answers --help, and says so";
+        for (const std::string& option : options) {
+            EXPECT_NE(page.find(option), std::string::npos) << option << " is missing from the page";
+        }
+        // Each line of the usage text is in the page, as help2man wraps it.
+        for (size_t from = 0, to; (to = help.find('\n', from)) != std::string::npos; from = to + 1) {
+            std::string words = help.substr(from, to - from);
+            words = std::regex_replace(words, std::regex(R"(^\s*(Usage:|or:)?\s*)"), "");
+            const std::string first = words.substr(0, words.find(' '));
+            if (first.size() > 2) {
+                EXPECT_NE(page.find(first), std::string::npos) << words;
+            }
+        }
+    }
+}
+
+// The option finder itself: options in every place a usage text puts them,
+// and nothing that only looks like one.
+TEST(Manual, OptionsAreFoundWhereverAUsageTextPutsThem)
+{
+    EXPECT_EQ(optionsIn("Usage: x [--a N] [-b|--c-d]\n  -o OUT   file (--e, -f)\n  half-way -0.1 x264\n"),
+              (std::set<std::string>{"--a", "-b", "--c-d", "-o", "--e", "-f"}));
+}
+
+// The player's keys as its --help lists them are the keys the editor's page
+// lists, under the same names.
+TEST(Manual, ThePlayersKeysAreTheEditorPagesKeys)
+{
+    const std::string help = helpOf("orvanta-live");
+    const size_t keys = help.find("\nKeys:\n");
+    ASSERT_NE(keys, std::string::npos) << help;
+    const std::string page = readFile(std::string(ORVANTA_SOURCE_DIR) + "/docs/editor.md");
+    std::istringstream lines(help.substr(keys + 7));
+    int count = 0;
+    for (std::string line; std::getline(lines, line) && line.rfind("  ", 0) == 0; ++count) {
+        const std::string label = line.substr(2, line.find("  ", 2) - 2);
+        EXPECT_NE(page.find("\n| " + label + " | "), std::string::npos) << label << " is not in docs/editor.md";
+    }
+    EXPECT_GE(count, 10);
+}
