@@ -32,6 +32,7 @@ install(CODE [[
   set(made "")
   if(EXISTS "${orvanta_made_record}")
     file(STRINGS "${orvanta_made_record}" made)
+    list(FILTER made EXCLUDE REGEX "^destdir=")
   endif()
   foreach(dir IN LISTS orvanta_install_dirs)
     if(IS_ABSOLUTE "${dir}")
@@ -52,9 +53,11 @@ install(CODE [[
                           "PREFIX=~/.local) or install as a user who may write there.")
     endif()
   endforeach()
+  # The manifest names files without DESTDIR: the record keeps it, for the
+  # uninstall to remove the staged files and never the system's.
   list(REMOVE_DUPLICATES made)
   string(REPLACE ";" "\n" made "${made}")
-  file(WRITE "${orvanta_made_record}" "${made}\n")
+  file(WRITE "${orvanta_made_record}" "destdir=$ENV{DESTDIR}\n${made}\n")
 ]] COMPONENT orvanta)
 
 # The launchers: the demo's executables start in the data folder, found from
@@ -65,7 +68,7 @@ set(summary_orvanta-screen "Plays Orvanta, a real-time audiovisual demo of 141 s
 set(summary_orvanta-screen-reduced "Plays Orvanta, a real-time audiovisual demo of 141 seconds, on the whole screen,\nits scenes drawn at 68% resolution (for slower GPUs).")
 set(summary_orvanta-play "Plays a demo made with Orvanta in a 1280x720 window switched to full screen.")
 set(ORVANTA_LAUNCH_DIR ${CMAKE_BINARY_DIR}/launch)
-file(RELATIVE_PATH DATA_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/orvanta)
+set(DATA_FROM_BIN ${ORVANTA_DATA_FROM_BIN})
 set(launchers "")
 foreach(NAME IN LISTS ORVANTA_EXECUTABLES ITEMS orvanta-play)
   set(SUMMARY "${summary_${NAME}}")

@@ -121,6 +121,24 @@ TEST(Install, APrefixOfItsOwnPlaysFromAnywhereAndUninstallsToWhatWasThere)
     ASSERT_EQ(removed.status, 0) << removed.err;
     EXPECT_EQ(tree(prefix.path()), before);
     EXPECT_FALSE(fs::exists(manifest));
+
+    // Staged under DESTDIR, as a package's build does it: the files land
+    // under the stage, and the uninstall removes them from there, never a
+    // file of the same name at the prefix itself.
+    TempDir stage;
+    prefix.write("bin/synctool", "the system's own\n");
+    const ToolRun staged =
+        runTool({"env", "DESTDIR=" + stage.path(), "cmake", "--install", buildDir, "--prefix", prefix.path(), "--component",
+                 "orvanta"},
+                120.0);
+    ASSERT_EQ(staged.status, 0) << staged.err;
+    EXPECT_TRUE(fs::exists(stage.path() + prefix.path() + "/bin/synctool"));
+    EXPECT_TRUE(fs::exists(stage.path() + prefix.path() + "/share/orvanta/demo.toml"));
+    EXPECT_FALSE(fs::exists(prefix.file("share")));
+
+    ASSERT_EQ(uninstall().status, 0);
+    EXPECT_TRUE(fs::is_empty(stage.path())) << "the folders the install made went with it";
+    EXPECT_EQ(readFile(prefix.file("bin/synctool")), "the system's own\n");
 }
 
 // A prefix that cannot be written is refused before a file is copied, with
@@ -149,3 +167,4 @@ TEST(Install, APrefixThatCannotBeWrittenIsRefusedBeforeAnyCopy)
         EXPECT_TRUE(fs::is_empty(scratch.file("prefix/share")));
     }
 }
+

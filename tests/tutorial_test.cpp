@@ -1,9 +1,9 @@
 // The tutorial in docs/making-a-demo.md, run as a maker would: each of its
 // shell blocks in turn, as written, from the root of a scratch copy of the
-// repository (its sources and this build linked in), so that what the
-// blocks make lands in the copy. make's outputs that would land in the
-// build (the page, the release) go to the copy too, through make's own
-// command-line variables.
+// repository (its sources and this build linked in, not its git history),
+// so that what the blocks make lands in the copy. make's outputs that would
+// land in the build (the page, the release) go to the copy too, through
+// make's own command-line variables.
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 
@@ -56,7 +56,7 @@ TEST(Tutorial, EveryShellBlockRunsAsWrittenFromANewDemoToItsRelease)
 
     TempDir copy;
     for (const char* entry : {"Makefile", "CMakeLists.txt", "scripts", "data", "web", "src", "tools", "sync",
-                              "platform", "build-web", ".git"}) {
+                              "platform", "build-web"}) {
         if (fs::exists(source + "/" + entry)) fs::create_symlink(source + "/" + entry, copy.file(entry));
     }
     fs::create_directory_symlink(fs::canonical(fs::path(ORVANTA_BIN_DIR) / ".."), copy.file("build"));
