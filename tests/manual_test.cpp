@@ -101,3 +101,19 @@ TEST(Manual, ThePlayersKeysAreTheEditorPagesKeys)
     }
     EXPECT_GE(count, 10);
 }
+
+// The score the music page teaches with is one tunegen takes.
+TEST(Manual, TheMusicPagesScoreRenders)
+{
+    const std::string page = readFile(std::string(ORVANTA_SOURCE_DIR) + "/docs/music.md");
+    const size_t section = page.find("## The score");
+    ASSERT_NE(section, std::string::npos);
+    const size_t from = page.find("```\n", section) + 4;
+    const size_t to = page.find("```\n", from);
+    ASSERT_NE(to, std::string::npos);
+    TempDir dir;
+    dir.write("doc.score", page.substr(from, to - from));
+    const ToolRun render = runTool({binary("tunegen"), dir.file("doc.score"), "-o", dir.file("bars.pcm"), "--section", "0:16"}, 60.0);
+    EXPECT_EQ(render.status, 0) << render.err;
+    EXPECT_GT(fs::file_size(dir.file("bars.pcm")), 0u);
+}
