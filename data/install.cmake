@@ -7,11 +7,13 @@
 #   share/orvanta/      the run folder: the demo's data, which the demo reads
 #                       from its working folder and the tools by default
 #   share/man/man1/     a page for every program in bin/
+#   share/doc/orvanta/  the manual, docs/ (its pages and pictures)
 #
 # scripts/release.sh lays out a release the same way.
 
 set(orvanta_libexec ${CMAKE_INSTALL_LIBEXECDIR}/orvanta)
 set(orvanta_data ${CMAKE_INSTALL_DATADIR}/orvanta)
+set(orvanta_doc ${CMAKE_INSTALL_DATAROOTDIR}/doc/orvanta)
 set(orvanta_tools orvanta-live orvanta-capture orvanta-new synctool tunegen logogen)
 
 # Nothing is copied unless every folder it goes to can be written: found
@@ -20,7 +22,7 @@ set(orvanta_tools orvanta-live orvanta-capture orvanta-new synctool tunegen logo
 # `make uninstall` removes them again, and only them. Every rule is of one
 # component, orvanta, so that an install of it alone (the tests') keeps a
 # manifest of its own.
-install(CODE "set(orvanta_install_dirs \"${CMAKE_INSTALL_BINDIR};${orvanta_libexec};${orvanta_data};${CMAKE_INSTALL_MANDIR}/man1\")
+install(CODE "set(orvanta_install_dirs \"${CMAKE_INSTALL_BINDIR};${orvanta_libexec};${orvanta_data};${CMAKE_INSTALL_MANDIR}/man1;${orvanta_doc}\")
 set(orvanta_build_dir \"${CMAKE_BINARY_DIR}\")" COMPONENT orvanta)
 install(CODE [[
   # Named as CMake names the manifest: a component's install has its own.
@@ -115,3 +117,7 @@ foreach(name IN LISTS ORVANTA_EXECUTABLES)
 endforeach()
 install(FILES ${ORVANTA_RUN_FILES} DESTINATION ${orvanta_data} COMPONENT orvanta)
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT orvanta)
+# The manual as the repository has it: its pages link one another and their
+# pictures by relative names.
+file(GLOB manual_pages ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.jpg ${PROJECT_SOURCE_DIR}/docs/*.png)
+install(FILES ${manual_pages} DESTINATION ${orvanta_doc} COMPONENT orvanta)

@@ -59,7 +59,8 @@ TEST(Install, APrefixOfItsOwnPlaysFromAnywhereAndUninstallsToWhatWasThere)
                              "bin/orvanta-capture", "bin/orvanta-new", "bin/synctool", "bin/tunegen", "bin/logogen",
                              "libexec/orvanta/orvanta", "share/orvanta/demo.toml", "share/orvanta/tune.ogg",
                              "share/orvanta/sync_scene.track", "share/man/man1/orvanta.1",
-                             "share/man/man1/orvanta-live.1"}) {
+                             "share/man/man1/orvanta-live.1", "share/doc/orvanta/making-a-demo.md",
+                             "share/doc/orvanta/contact-sheet.jpg"}) {
         EXPECT_TRUE(fs::exists(prefix.file(file))) << file;
     }
     EXPECT_EQ(access(prefix.file("bin/orvanta").c_str(), X_OK), 0);
