@@ -17,11 +17,10 @@ set(orvanta_doc ${CMAKE_INSTALL_DATAROOTDIR}/doc/orvanta)
 set(orvanta_tools orvanta-live orvanta-capture orvanta-new synctool tunegen logogen)
 
 # Nothing is copied unless every folder it goes to can be written: found
-# out before the first file, not half-way through.
-# The folders it makes are noted beside the install manifest, so that
-# `make uninstall` removes them again, and only them. Every rule is of one
-# component, orvanta, so that an install of it alone (the tests') keeps a
-# manifest of its own.
+# out before the first file, not half-way through. The folders it makes are
+# noted beside the install manifest, so that `make uninstall` removes them
+# again, and only them. Every rule is of one component, orvanta, so that an
+# install of it alone (the tests') keeps a manifest of its own.
 install(CODE "set(orvanta_install_dirs \"${CMAKE_INSTALL_BINDIR};${orvanta_libexec};${orvanta_data};${CMAKE_INSTALL_MANDIR}/man1;${orvanta_doc}\")
 set(orvanta_build_dir \"${CMAKE_BINARY_DIR}\")" COMPONENT orvanta)
 install(CODE [[
@@ -71,7 +70,6 @@ set(summary_orvanta-screen-reduced "Plays Orvanta, a real-time audiovisual demo 
 set(summary_orvanta-play "Plays a demo made with Orvanta in a 1280x720 window switched to full screen.")
 set(ORVANTA_LAUNCH_DIR ${CMAKE_BINARY_DIR}/launch)
 set(DATA_FROM_BIN ${ORVANTA_DATA_FROM_BIN})
-set(launchers "")
 foreach(NAME IN LISTS ORVANTA_EXECUTABLES ITEMS orvanta-play)
   set(SUMMARY "${summary_${NAME}}")
   file(RELATIVE_PATH PROGRAM_FROM_BIN ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBEXECDIR}/orvanta/${NAME})

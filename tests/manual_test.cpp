@@ -77,14 +77,6 @@ TEST(Manual, EveryOptionOfEveryHelpIsInItsPage)
     }
 }
 
-// The option finder itself: options in every place a usage text puts them,
-// and nothing that only looks like one.
-TEST(Manual, OptionsAreFoundWhereverAUsageTextPutsThem)
-{
-    EXPECT_EQ(optionsIn("Usage: x [--a N] [-b|--c-d]\n  -o OUT   file (--e, -f)\n  half-way -0.1 x264\n"),
-              (std::set<std::string>{"--a", "-b", "--c-d", "-o", "--e", "-f"}));
-}
-
 // The player's keys as its --help lists them are the keys the editor's page
 // lists, under the same names.
 TEST(Manual, ThePlayersKeysAreTheEditorPagesKeys)

@@ -42,12 +42,6 @@ std::vector<std::string> shellBlocks(const std::string& markdown)
 
 } // namespace
 
-TEST(Tutorial, ShellBlocksAreFoundInOrderAndOthersLeftOut)
-{
-    const std::string page = "text\n```sh\na\nb\n```\n```toml\nx = 1\n```\n```\nplain\n```\n```sh\nc\n```\n";
-    EXPECT_EQ(shellBlocks(page), (std::vector<std::string>{"a\nb\n", "c\n"}));
-}
-
 TEST(Tutorial, EveryShellBlockRunsAsWrittenFromANewDemoToItsRelease)
 {
     const std::string source = ORVANTA_SOURCE_DIR;
