@@ -16,51 +16,6 @@ set(orvanta_data ${CMAKE_INSTALL_DATADIR}/orvanta)
 set(orvanta_doc ${CMAKE_INSTALL_DATAROOTDIR}/doc/orvanta)
 set(orvanta_tools orvanta-live orvanta-capture orvanta-new synctool tunegen logogen)
 
-# Nothing is copied unless every folder it goes to can be written: found
-# out before the first file, not half-way through. The folders it makes are
-# noted beside the install manifest, so that `make uninstall` removes them
-# again, and only them. Every rule is of one component, orvanta, so that an
-# install of it alone (the tests') keeps a manifest of its own.
-install(CODE "set(orvanta_install_dirs \"${CMAKE_INSTALL_BINDIR};${orvanta_libexec};${orvanta_data};${CMAKE_INSTALL_MANDIR}/man1;${orvanta_doc}\")
-set(orvanta_build_dir \"${CMAKE_BINARY_DIR}\")" COMPONENT orvanta)
-install(CODE [[
-  # Named as CMake names the manifest: a component's install has its own.
-  if(CMAKE_INSTALL_COMPONENT)
-    set(orvanta_made_record "${orvanta_build_dir}/install_folders_${CMAKE_INSTALL_COMPONENT}.txt")
-  else()
-    set(orvanta_made_record "${orvanta_build_dir}/install_folders.txt")
-  endif()
-  set(made "")
-  if(EXISTS "${orvanta_made_record}")
-    file(STRINGS "${orvanta_made_record}" made)
-    list(FILTER made EXCLUDE REGEX "^destdir=")
-  endif()
-  foreach(dir IN LISTS orvanta_install_dirs)
-    if(IS_ABSOLUTE "${dir}")
-      set(probe "$ENV{DESTDIR}${dir}")
-    else()
-      set(probe "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${dir}")
-    endif()
-    # The folder itself where it is there, else the nearest one above it,
-    # in which it would be made.
-    while(NOT EXISTS "${probe}" AND NOT IS_SYMLINK "${probe}")
-      list(APPEND made "${probe}")
-      get_filename_component(probe "${probe}" DIRECTORY)
-    endwhile()
-    execute_process(COMMAND test -d "${probe}" -a -w "${probe}" RESULT_VARIABLE unwritable)
-    if(unwritable)
-      message(FATAL_ERROR "cannot install into $ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}: ${probe} is not a folder this user "
-                          "may write to. Nothing was installed; name a prefix of your own (make install "
-                          "PREFIX=~/.local) or install as a user who may write there.")
-    endif()
-  endforeach()
-  # The manifest names files without DESTDIR: the record keeps it, for the
-  # uninstall to remove the staged files and never the system's.
-  list(REMOVE_DUPLICATES made)
-  string(REPLACE ";" "\n" made "${made}")
-  file(WRITE "${orvanta_made_record}" "destdir=$ENV{DESTDIR}\n${made}\n")
-]] COMPONENT orvanta)
-
 # The launchers: the demo's executables start in the data folder, found from
 # the launcher's own path, so that a prefix or an unpacked release can be
 # moved anywhere.
@@ -108,14 +63,44 @@ foreach(name IN LISTS ORVANTA_EXECUTABLES orvanta_tools)
 endforeach()
 add_custom_target(orvanta_man_pages ALL DEPENDS ${man_pages})
 
-install(TARGETS ${orvanta_tools} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT orvanta)
-install(TARGETS ${ORVANTA_EXECUTABLES} RUNTIME DESTINATION ${orvanta_libexec} COMPONENT orvanta)
-foreach(name IN LISTS ORVANTA_EXECUTABLES)
-  install(PROGRAMS ${ORVANTA_LAUNCH_DIR}/${name} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT orvanta)
+# What an install copies, a line a file (MODE, the file, where it goes under
+# the prefix), for scripts/install.py. `make install` and `cmake --install`
+# both run it: it refuses to replace what is not this build's, keeps a
+# record of each prefix's install for `make uninstall`, and copies nothing
+# unless every folder it goes to can be written.
+set(install_lines "")
+foreach(name IN LISTS orvanta_tools)
+  string(APPEND install_lines "0755\t$<TARGET_FILE:${name}>\t${CMAKE_INSTALL_BINDIR}/${name}\n")
 endforeach()
-install(FILES ${ORVANTA_RUN_FILES} DESTINATION ${orvanta_data} COMPONENT orvanta)
-install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT orvanta)
+foreach(name IN LISTS ORVANTA_EXECUTABLES)
+  string(APPEND install_lines "0755\t$<TARGET_FILE:${name}>\t${orvanta_libexec}/${name}\n")
+  string(APPEND install_lines "0755\t${ORVANTA_LAUNCH_DIR}/${name}\t${CMAKE_INSTALL_BINDIR}/${name}\n")
+endforeach()
+foreach(file IN LISTS ORVANTA_RUN_FILES)
+  get_filename_component(name ${file} NAME)
+  string(APPEND install_lines "0644\t${file}\t${orvanta_data}/${name}\n")
+endforeach()
+foreach(page IN LISTS man_pages)
+  get_filename_component(name ${page} NAME)
+  string(APPEND install_lines "0644\t${page}\t${CMAKE_INSTALL_MANDIR}/man1/${name}\n")
+endforeach()
 # The manual as the repository has it: its pages link one another and their
 # pictures by relative names.
 file(GLOB manual_pages ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.jpg ${PROJECT_SOURCE_DIR}/docs/*.png)
-install(FILES ${manual_pages} DESTINATION ${orvanta_doc} COMPONENT orvanta)
+foreach(page IN LISTS manual_pages)
+  get_filename_component(name ${page} NAME)
+  string(APPEND install_lines "0644\t${page}\t${orvanta_doc}/${name}\n")
+endforeach()
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/install-files.txt CONTENT "${install_lines}")
+
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+install(CODE "set(orvanta_python \"${Python3_EXECUTABLE}\")
+set(orvanta_installer \"${PROJECT_SOURCE_DIR}/scripts/install.py\")
+set(orvanta_build_dir \"${CMAKE_BINARY_DIR}\")")
+install(CODE [[
+  execute_process(COMMAND "${orvanta_python}" "${orvanta_installer}" install "${orvanta_build_dir}"
+                          --prefix "${CMAKE_INSTALL_PREFIX}" RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "the install stopped (above: why)")
+  endif()
+]])

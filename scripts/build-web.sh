@@ -6,6 +6,10 @@
 # instead, laid out by the build's orvanta-stage, its manifest and shaders'
 # sources in demo/ for the program to read the demo from.
 #
+# OUT_DIR is replaced whole, and only when it is absent, empty, or a page's
+# folder that holds nothing else (scripts/web-folder.py): anything else in
+# it is a maker's, and the run stops with a usage error, changing nothing.
+#
 #   scripts/build-web.sh DESKTOP_BUILD OUT_DIR [DEMO]
 set -eu
 if [ $# -lt 2 ] || [ $# -gt 3 ]; then
@@ -16,6 +20,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 run=$1/run
 out=$2
 tree=$root/build-web
+"$root/scripts/web-folder.py" check "$out"
 # Debian's Emscripten runs its JavaScript steps with Node, which finds
 # Debian's own modules (acorn) only when told where they are.
 NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
@@ -28,7 +33,9 @@ fi
 cmake --build "$tree"
 
 staging=$(mktemp -d "${out%/}.new-XXXXXX")
-trap 'rm -rf "$staging"' EXIT INT TERM
+trap 'rm -rf "$staging"' EXIT
+trap 'rm -rf "$staging"; trap - INT; kill -INT $$' INT
+trap 'rm -rf "$staging"; trap - TERM; kill -TERM $$' TERM
 cp "$root/web/index.html" "$root/web/page.js" "$tree/orvanta.js" "$tree/orvanta.wasm" "$staging/"
 if [ $# -eq 3 ]; then
   # A demo folder, laid out as its run folder by orvanta-stage: its shaders
@@ -46,19 +53,11 @@ else
   mkdir "$staging/demo"
   cp "$run/demo.toml" "$run"/*.fsh "$run"/*.vsh "$staging/demo/"
 fi
-(
-  cd "$staging"
-  printf '['
-  first=1
-  for name in *.fsh *.vsh logo.png tune.ogg sync_*.track $(ls demo/* 2>/dev/null); do
-    [ $first -eq 1 ] || printf ','
-    first=0
-    printf '"%s"' "$name"
-  done
-  printf ']\n'
-) > "$staging/files.json"
+"$root/scripts/web-folder.py" finish "$staging"
 chmod -R a+rX "$staging"
+# Checked again at the swap: the folder may have changed during the build.
+"$root/scripts/web-folder.py" check "$out"
 rm -rf "$out"
 mv "$staging" "$out"
 trap - EXIT INT TERM
-echo "build/web: $(du -sh "$out" | cut -f1) (orvanta.wasm $(du -h "$out/orvanta.wasm" | cut -f1), orvanta.js $(du -h "$out/orvanta.js" | cut -f1))"
+echo "$out: $(du -sh "$out" | cut -f1) (orvanta.wasm $(du -h "$out/orvanta.wasm" | cut -f1), orvanta.js $(du -h "$out/orvanta.js" | cut -f1))"

@@ -12,7 +12,9 @@
 #   scripts/release.sh [BUILD_DIR [OUT_DIR [DEMO]]]    (default: build build)
 #
 # With DEMO, a demo folder, the release is that demo's: NAME-VERSION-... after
-# its manifest's name, with one executable, orvanta-play, and the folder laid
+# its manifest's name and version (without a version: the folder's own git
+# description where it is a repository of its own, else the date), with one
+# executable, orvanta-play, and the folder laid
 # out by orvanta-stage as its data. The launchers come from the build
 # (build/launch), the pages from build/man.
 #
@@ -20,8 +22,9 @@
 # debug information as orvanta-VERSION-linux-x86_64-debug.tar.gz; where the
 # build holds the web folder (make web), also orvanta-VERSION-web.zip, the
 # folder any static web server can serve ($ORVANTA_WEB, where make web put
-# it elsewhere). VERSION is
-# $ORVANTA_VERSION, else what git describe says; a '/' in it becomes '-'.
+# it elsewhere). VERSION is $ORVANTA_VERSION where it is set, else Orvanta's
+# own as git describe says it (a demo folder's as above); a '/' in it
+# becomes '-'.
 # The executables are stripped, every mode is set whatever the umask, and the
 # shipped libraries are found before any of LD_LIBRARY_PATH's.
 #
@@ -39,14 +42,23 @@ product=orvanta
 if [ -n "$demo" ]; then
   demo=$(cd "$demo" && pwd)
   executables=(orvanta-play)
-  product=$(sed -n 's/^name *= *"\([A-Za-z0-9_-]*\)".*/\1/p' "$demo/demo.toml" | head -n 1)
-  if [ -z "$product" ]; then
-    echo "release: $demo/demo.toml names no demo" >&2
-    exit 1
+  # The name and version as the manifest reader reads them.
+  named=$("$build/bin/orvanta-stage" --name "$demo") || exit 1
+  product=$(printf '%s\n' "$named" | sed -n 1p)
+  version=$(printf '%s\n' "$named" | sed -n 2p)
+  # Without one: the folder's own git description, never the engine's, else
+  # the day it was packed.
+  if [ -z "$version" ]; then
+    top=$(git -C "$demo" rev-parse --show-toplevel 2>/dev/null || true)
+    if [ -n "$top" ] && [ "$(cd "$top" && pwd -P)" != "$(cd "$source_dir" && pwd -P)" ]; then
+      version=$(git -C "$demo" describe --tags --always --dirty 2>/dev/null || true)
+    fi
   fi
+  [ -n "$version" ] || version=$(date -u +%Y%m%d)
+  version=${ORVANTA_VERSION:-$version}
 fi
 
-version=${ORVANTA_VERSION:-$(git -C "$source_dir" describe --tags --always --dirty 2>/dev/null || echo 0.1.0)}
+version=${version:-${ORVANTA_VERSION:-$(git -C "$source_dir" describe --tags --always --dirty 2>/dev/null || echo 0.1.0)}}
 # A tag such as release/1.0 names a file, not a folder.
 version=${version//\//-}
 # One line of printable characters: it names files and heads the README.
@@ -212,7 +224,8 @@ if [ -f "$web_folder/index.html" ] && { [ -z "$demo" ] || cmp -s "$web_folder/de
 import os, sys, zipfile
 folder, archive, top = sys.argv[1:]
 # The page's files, and a demo folder's manifest and sources in demo/.
-names = sorted(os.listdir(folder))
+# The build's marker (.orvanta-web) is not the page's.
+names = sorted(name for name in os.listdir(folder) if name != '.orvanta-web')
 if os.path.isdir(os.path.join(folder, 'demo')) and not os.path.islink(os.path.join(folder, 'demo')):
     names += ['demo/' + name for name in sorted(os.listdir(os.path.join(folder, 'demo')))]
 with zipfile.ZipFile(archive, 'w') as z:

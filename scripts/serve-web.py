@@ -2,9 +2,11 @@
 """Serves the web build's folder on this machine only (127.0.0.1) and prints
 its address; any static web server does the same job on a real host.
 
-    scripts/serve-web.py [--port N] FOLDER
+    scripts/serve-web.py [--port N] [--idle-timeout S] FOLDER
 
-The port defaults to 8000; 0 takes a free one. Ctrl-C ends it.
+The port defaults to 8000; 0 takes a free one. A connection that sends
+nothing for S seconds (default 30) is closed, so that idle browsers and
+stalled clients hold no thread. Ctrl-C ends it.
 """
 import functools
 import http.server
@@ -12,7 +14,7 @@ import os
 import signal
 import sys
 
-USAGE = "usage: scripts/serve-web.py [--port N] FOLDER"
+USAGE = "usage: scripts/serve-web.py [--port N] [--idle-timeout S] FOLDER"
 
 
 def usage_error(text):
@@ -24,7 +26,7 @@ def main(argv):
     if "--help" in argv or "-h" in argv:
         print(__doc__.strip())
         return 0
-    port, folder = 8000, None
+    port, folder, idle = 8000, None, 30.0
     args = iter(argv)
     for arg in args:
         if arg == "--port":
@@ -32,6 +34,14 @@ def main(argv):
             if value is None or not (value.isascii() and value.isdigit()) or int(value) > 65535:
                 usage_error("--port takes a number from 0 to 65535")
             port = int(value)
+        elif arg == "--idle-timeout":
+            value = next(args, None)
+            try:
+                idle = float(value)
+            except (TypeError, ValueError):
+                idle = -1.0
+            if not 0.1 <= idle <= 3600:
+                usage_error("--idle-timeout takes seconds from 0.1 to 3600")
         elif arg.startswith("-"):
             usage_error("unknown option " + arg)
         elif folder is None:
@@ -53,6 +63,8 @@ def main(argv):
         # Browsers compile a module while it streams in only when it comes
         # as application/wasm.
         extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, ".wasm": "application/wasm"}
+        # Every read from the connection waits this long at most.
+        timeout = idle
 
         # Nothing outside the folder, by a link or otherwise.
         def send_head(self):

@@ -16,7 +16,9 @@ source=$1
 out=$2
 mkdir -p "$out"
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT INT TERM
+trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work"; trap - INT; kill -INT $$' INT
+trap 'rm -rf "$work"; trap - TERM; kill -TERM $$' TERM
 count=0
 for shader in "$source"/*.fsh "$source"/*.vsh; do
   [ -f "$shader" ] || continue

@@ -39,6 +39,8 @@ ToolRun capture(std::vector<std::string> args, const std::string& data = ORVANTA
     return run(args);
 }
 
+// A plan as the command line gives it, showing a demo as a capture reads
+// one (the hashes of its files).
 CapturePlan plan(std::vector<std::string> args, bool expectOk = true)
 {
     args.insert(args.begin(), "orvanta-capture");
@@ -47,6 +49,7 @@ CapturePlan plan(std::vector<std::string> args, bool expectOk = true)
     CapturePlan parsed;
     std::string error;
     EXPECT_EQ(parseCapturePlan(static_cast<int>(argv.size()), argv.data(), parsed, error), expectOk) << error;
+    parsed.shown = {"0123456789abcdef", "1123456789abcdef", "2123456789abcdef", "3123456789abcdef", "4123456789abcdef"};
     return parsed;
 }
 
@@ -187,6 +190,22 @@ TEST(CapturePlanTest, PartsSplitOnKeyframesAndTheirTagsReadBack)
                                       std::string("orvanta-capture part=4/3 frames=0-1; ") + tag.job}) {
         EXPECT_FALSE(parsePartTag(broken, tag)) << broken;
     }
+
+    // What a part shows is in its tag, and a difference is named.
+    ASSERT_TRUE(parsePartTag(text, tag));
+    EXPECT_NE(text.find(" tracks=2123456789abcdef "), std::string::npos) << text;
+    CapturePlan later = compo;
+    later.shown.tracks = "2000000000000000";
+    later.shown.music = "4000000000000000";
+    PartTag other;
+    ASSERT_TRUE(parsePartTag(partTag(later, 2, 3, 120, 239), other));
+    EXPECT_EQ(partDifference(tag, other), "another state of the demo (its tracks, music differ)");
+    later = compo;
+    later.crf = 30;
+    ASSERT_TRUE(parsePartTag(partTag(later, 2, 3, 120, 239), other));
+    EXPECT_EQ(partDifference(tag, other), "another render's settings");
+    ASSERT_TRUE(parsePartTag(partTag(compo, 1, 3, 0, 119), other));
+    EXPECT_EQ(partDifference(tag, other), "");
 }
 
 // Rates that ffmpeg would misread or refuse, two rate controls at once, and
@@ -461,7 +480,7 @@ TEST(Capture, JoinRefusesMissingOrForeignPartsAndResumeRedoesOnlyBrokenOnes)
     const ToolRun foreign = capture({"--join", out.file("m.part1of3.mp4"), out.file("other/m.part2of3.mp4"),
                                      out.file("m.part3of3.mp4"), "--out", out.file("all.mp4")});
     EXPECT_EQ(foreign.status, 1);
-    EXPECT_NE(foreign.err.find("of another render"), std::string::npos) << foreign.err;
+    EXPECT_NE(foreign.err.find("of another render's settings"), std::string::npos) << foreign.err;
     EXPECT_FALSE(fs::exists(out.file("all.mp4")));
 
     const std::string first = readFile(out.file("m.part1of3.mp4"));
@@ -483,6 +502,57 @@ TEST(Capture, JoinRefusesMissingOrForeignPartsAndResumeRedoesOnlyBrokenOnes)
                                  out.file("m.part3of3.mp4"), "--out", out.file("all.mp4")});
     ASSERT_EQ(all.status, 0) << all.err;
     EXPECT_EQ(probe(out.file("all.mp4"), "v:0", "nb_read_frames"), "79");
+}
+
+// A part records what it shows: rendered before the demo changed, it is
+// rendered again by --resume, which says what changed; joined with the
+// demo as it is now (whose music the join takes), it is refused, naming
+// what differs.
+TEST(Capture, PartsOfAnotherStateOfTheDemoAreRenderedAgainAndNeverJoined)
+{
+    TempDir out;
+    RunFolder data;
+    auto part = [&](int k, std::vector<std::string> more = {}) {
+        std::vector<std::string> args = {"--part", std::to_string(k) + "/2", "--out", out.file("m.mp4"), "--size",
+                                         "64x36", "--fps", "10", "--to-row", "32"};
+        args.insert(args.end(), more.begin(), more.end());
+        return capture(args, data.path());
+    };
+    for (int k = 1; k <= 2; ++k) ASSERT_EQ(part(k).status, 0);
+    const std::vector<std::string> join = {"--join", out.file("m.part1of2.mp4"), out.file("m.part2of2.mp4"), "--out",
+                                           out.file("all.mp4")};
+    // Another demo's music under the same parts.
+    RunFolder other;
+    std::string tune = readFile(other.file("tune.ogg"));
+    tune[tune.size() / 2] ^= 1;
+    other.write("tune.ogg", tune);
+    const ToolRun otherMusic = capture(join, other.path());
+    EXPECT_EQ(otherMusic.status, 1);
+    EXPECT_NE(otherMusic.err.find("the parts show another state of the demo (its music differ)"), std::string::npos)
+        << otherMusic.err;
+    EXPECT_FALSE(fs::exists(out.file("all.mp4")));
+
+    // The tracks change after the parts were rendered.
+    std::string track = readFile(data.file("sync_cam.dist.x.track"));
+    track.back() ^= 1;
+    data.write("sync_cam.dist.x.track", track);
+    const ToolRun stale = capture(join, data.path());
+    EXPECT_EQ(stale.status, 1);
+    EXPECT_NE(stale.err.find("(its tracks differ)"), std::string::npos) << stale.err;
+    const ToolRun redone = part(1, {"--resume"});
+    ASSERT_EQ(redone.status, 0) << redone.err;
+    EXPECT_NE(redone.err.find(out.file("m.part1of2.mp4") + " is of another state of the demo (its tracks differ): "
+                              "rendering it again"),
+              std::string::npos)
+        << redone.err;
+    const ToolRun mixed = capture(join, data.path());
+    EXPECT_NE(mixed.err.find(out.file("m.part2of2.mp4") + " is of another state of the demo (its tracks differ) than " +
+                             out.file("m.part1of2.mp4")),
+              std::string::npos)
+        << mixed.err;
+    ASSERT_EQ(part(2, {"--resume"}).status, 0);
+    const ToolRun joined = capture(join, data.path());
+    ASSERT_EQ(joined.status, 0) << joined.err;
 }
 
 // A join counts what it wrote, and a part counts as whole only as far as
@@ -651,12 +721,11 @@ TEST(Capture, AFolderIsCapturedOnItsOwnTimelineAndOrvantasFolderDrawsTheSameStil
     EXPECT_EQ(late.status, 2);
     EXPECT_NE(late.err.find("--from-row is a row from 0 to 128"), std::string::npos) << late.err;
 
+    // Orvanta's sources as a folder of their own, with the tune rendered
+    // from its score (a demo takes its files from inside its folder).
     const std::string orvanta = dir.file("orvanta");
-    fs::create_directory(orvanta);
-    for (const auto& entry : fs::directory_iterator(ORVANTA_DATA_DIR)) {
-        fs::create_symlink(entry.path(), orvanta + "/" + entry.path().filename().string());
-    }
-    fs::create_symlink(std::string(ORVANTA_RUN_DIR) + "/tune.ogg", orvanta + "/tune.ogg");
+    fs::copy(ORVANTA_DATA_DIR, orvanta, fs::copy_options::recursive);
+    fs::copy_file(std::string(ORVANTA_RUN_DIR) + "/tune.ogg", orvanta + "/tune.ogg");
     const ToolRun folder = run({binary("orvanta-capture"), orvanta, "--stills", "64,700", "--size", "160x90",
                                 "--out", dir.file("folder/")});
     ASSERT_EQ(folder.status, 0) << folder.err;

@@ -5,6 +5,7 @@
 
 #include "demo_staging.h"
 #include "files.h"
+#include "tune_source.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -206,7 +208,16 @@ TEST(DemoFolder, WhatCannotBePlayedIsRefusedWithItsFileAndLine)
         {head + "logo = \"l.png\"\nlogo_text = \"L\"\n" + scene, "d/demo.toml:8: a demo has a 'logo' or a 'logo_text'"},
         {head + "music2 = 1\n", "d/demo.toml:7: 'music2' is not a key"},
         {"name = \"mine\"\nbpm = 120\nend_row = 128\nmusic = \"m.mp3\"\n", "d/demo.toml:4: 'music' is a score"},
-        {head + "vertex = \"/etc/passwd\"\n" + scene, "d/demo.toml:7: 'vertex' is a path relative"},
+        {head + "vertex = \"/etc/passwd\"\n" + scene, "d/demo.toml:7: 'vertex' is a path inside the manifest's folder"},
+        {head + "logo = \"../../outside_secret.txt\"\n" + scene, "d/demo.toml:7: 'logo' is a path inside"},
+        {"name = \"mine\"\nbpm = 120\nend_row = 128\nmusic = \"m.score\"\ntracks = \"in/../../t.tracks\"\n",
+         "d/demo.toml:5: 'tracks' is a path inside"},
+        {head + "[[scene]]\nname = \"one\"\npasses = [\"one.fsh\", \"..\", \"three.fsh\", \"four.fsh\"]\n",
+         "d/demo.toml:9: scene 'one': a pass is a path inside the manifest's folder"},
+        {head + "version = \"1 beta\"\n" + scene, "d/demo.toml:7: a version is 1 to 32 letters"},
+        {"a" + std::string(40, '.') + "b = 1\n", "d/demo.toml:1: keys, arrays and inline tables nest at most 32 deep"},
+        {"x.y = " + std::string(33, '[') + std::string(33, ']') + "\n", "d/demo.toml:1: keys, arrays and inline tables"},
+        {"a = { b = { c = { d = 1 } } }\n" + head, "d/demo.toml:1: 'a' is not a key"},
         {head + scene + "[[track]]\nname = \"a..b\"\n", "d/demo.toml:11: 'a..b' is not a plain track name"},
         {head + scene + "[[track]]\nname = \"cam.dist\"\n", "d/demo.toml:11: track 'cam.dist': 'cam.dist' is not a "
                                                              "uniform's name; give 'uniform'"},
@@ -361,4 +372,63 @@ TEST(DemoFolder, TheMusicMustReachTheEndRowOnTheManifestsGrid)
     const std::string longer = with({ogg, {"end_row = 128", "end_row = 1200"}});
     EXPECT_EQ(longer.rfind(demo + "/demo.toml: end_row 1200 is past the music, which covers rows 0 to 1157", 0), 0u)
         << longer;
+}
+
+// Every file a manifest names stays in its folder, links followed; the
+// tune that ships is the render of the score as it is, whatever the files'
+// dates; and the release's name is the manifest's as its reader reads it.
+TEST(DemoFolder, ItsFilesStayInsideItAndWhatShipsIsWhatItsSourcesSay)
+{
+    TempDir dir;
+    const std::string demo = dir.file("glowy");
+    ASSERT_EQ(runTool({binary("orvanta-new"), demo}, 20).status, 0);
+    dir.write("outside.tracks", "track glow\n  0 1 step\n");
+    std::filesystem::rename(demo + "/demo.tracks", demo + "/inside.tracks");
+    ASSERT_EQ(symlink(dir.file("outside.tracks").c_str(), (demo + "/demo.tracks").c_str()), 0);
+    DemoFolder read;
+    std::string error;
+    EXPECT_FALSE(readDemoFolder(demo, diskReader(), read, error));
+    EXPECT_EQ(error, demo + "/demo.toml: tracks: demo.tracks leads out of the demo's folder through a link; a demo takes "
+                            "its files from inside its folder");
+    // A link that stays inside is the folder's own.
+    std::filesystem::remove(demo + "/demo.tracks");
+    ASSERT_EQ(symlink("inside.tracks", (demo + "/demo.tracks").c_str()), 0);
+    EXPECT_TRUE(readDemoFolder(demo, diskReader(), read, error)) << error;
+    const std::string manifest = readFile(demo + "/demo.toml");
+    std::ofstream(demo + "/demo.toml", std::ios::trunc) << "logo = \"../outside.tracks\"\n" << manifest;
+    const ToolRun secret = runTool({binary("orvanta-stage"), demo, dir.file("staged")}, 60);
+    EXPECT_EQ(secret.status, 1);
+    EXPECT_NE(secret.err.find("'logo' is a path inside the manifest's folder"), std::string::npos) << secret.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("staged")));
+
+    // A tune newer than its score but rendered from another is rendered
+    // again, the render told as it goes; the render of the score as it is
+    // ships as it is.
+    std::string single = manifest;
+    single.replace(single.find("name = \"glowy\""), 14, "name = 'glowy'\nversion = \"2.1\"");
+    std::ofstream(demo + "/demo.toml", std::ios::trunc) << single;
+    std::string score = readFile(demo + "/demo.score");
+    ASSERT_EQ(runTool({binary("tunegen"), demo + "/demo.score", "-o", demo + "/tune.ogg"}, 120).status, 0);
+    const std::string rendered = readFile(demo + "/tune.ogg");
+    const size_t note = score.find("C-");
+    ASSERT_NE(note, std::string::npos);
+    score[note] = 'D';
+    std::ofstream(demo + "/demo.score", std::ios::trunc) << score;
+    const std::filesystem::file_time_type later = std::filesystem::last_write_time(demo + "/demo.score") +
+                                                  std::chrono::hours(1);
+    std::filesystem::last_write_time(demo + "/tune.ogg", later);
+    const ToolRun staged = runTool({binary("orvanta-stage"), demo, dir.file("staged")}, 120);
+    ASSERT_EQ(staged.status, 0) << staged.err;
+    EXPECT_NE(staged.err.find("demo.score: rendering the tune, "), std::string::npos) << staged.err;
+    EXPECT_TRUE(tuneRendersScore(dir.file("staged/tune.ogg"), score));
+    EXPECT_NE(readFile(dir.file("staged/tune.ogg")), rendered);
+    ASSERT_EQ(runTool({binary("tunegen"), demo + "/demo.score", "-o", demo + "/tune.ogg"}, 120).status, 0);
+    const ToolRun again = runTool({binary("orvanta-stage"), demo, dir.file("again")}, 120);
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.err.find("rendering"), std::string::npos) << again.err;
+    EXPECT_EQ(readFile(dir.file("again/tune.ogg")), readFile(demo + "/tune.ogg"));
+
+    const ToolRun named = runTool({binary("orvanta-stage"), "--name", demo}, 20);
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(named.out, "glowy\n2.1\n");
 }

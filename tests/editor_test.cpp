@@ -448,3 +448,26 @@ TEST(TrackEditor, ASelectionMovesShiftsAndScalesAsOneEdit)
     ASSERT_TRUE(edit.editor->run("select all 0 1147"));
     EXPECT_NE(edit.said.find("selected 6 keys of 3 tracks"), std::string::npos);
 }
+
+// Rows are worked out without wrapping: a key scaled or moved past what a
+// tracks text holds is refused and the text stays as it was; a marker the
+// text puts before the music is said to be there, not gone to.
+TEST(TrackEditor, RowsNeverWrapAndMarkersOutsideTheMusicAreRefused)
+{
+    TempDir folder;
+    const std::string text = "track gain.r\n  0 0.5 linear\n  1431655806 1 step\n#mark early -5\n";
+    folder.write("t.tracks", text);
+    Editing edit(folder.file("t.tracks"));
+    ASSERT_TRUE(edit.editor->reload());
+    ASSERT_TRUE(edit.editor->run("select gain.r 1431655806 1431655806"));
+    EXPECT_FALSE(edit.editor->run("scale 3 1"));
+    EXPECT_NE(edit.said.find("would land past row 2147483647"), std::string::npos) << edit.said;
+    EXPECT_FALSE(edit.editor->run("move 999999"));
+    EXPECT_EQ(edit.editor->document().text(), text);
+
+    edit.row = 100;
+    edit.said.clear();
+    EXPECT_FALSE(edit.editor->run("goto early"));
+    EXPECT_NE(edit.said.find("marker early is at row -5, outside the music"), std::string::npos) << edit.said;
+    EXPECT_EQ(edit.row, 100);
+}

@@ -1,8 +1,9 @@
 // The demo and its tools against what a hostile or unlucky user does to
 // them: signals, full disks, broken shaders, folders and FIFOs where files
 // belong, truncated fonts, absurd lengths and rows, NaNs with payloads, and
-// tiny screens. Full disks are simulated with RLIMIT_FSIZE (bash's ulimit -f,
-// with SIGXFSZ ignored so that writes fail with EFBIG instead of killing).
+// tiny screens. Full disks are simulated with RLIMIT_FSIZE (bash's ulimit -f),
+// whose SIGXFSZ every tool ignores, so that a write past it fails as on a
+// full disk.
 #include "support/demo_process.h"
 #include "support/temp_dir.h"
 #include "support/track_bytes.h"
@@ -34,7 +35,7 @@ ToolRun tool(const std::string& name, std::vector<std::string> args, double seco
 // Runs a tool with files limited to `kilobytes`, as on a nearly full disk.
 ToolRun onFullDisk(int kilobytes, const std::vector<std::string>& command)
 {
-    std::string line = "ulimit -f " + std::to_string(kilobytes) + "; trap '' XFSZ; exec";
+    std::string line = "ulimit -f " + std::to_string(kilobytes) + "; exec";
     for (const std::string& word : command) line += " '" + word + "'";
     return runTool({"bash", "-c", line}, 300.0);
 }
@@ -66,8 +67,10 @@ TEST(Hardening, SignalsEndTheDemoAtOnce)
         auto demo = startDemo(folder, server, {"orvanta", ChildStdin::DevNull, "", true, {}});
         ASSERT_TRUE(demo->waitForStdout("; scene:", 60.0)) << demo->out() << demo->err();
         demo->sendSignal(signal);
-        const auto status = demo->waitExit(2.0);
-        ASSERT_TRUE(status.has_value()) << "still running 2 s after the signal";
+        // Bounds that hold on a loaded machine: that it ends is checked here,
+        // how soon is the bench's.
+        const auto status = demo->waitExit(10.0);
+        ASSERT_TRUE(status.has_value()) << "still running 10 s after the signal";
         EXPECT_EQ(*status, -signal);
     }
 
@@ -80,7 +83,7 @@ TEST(Hardening, SignalsEndTheDemoAtOnce)
     ASSERT_TRUE(demo->waitForStdout("undeclared", 60.0)) << demo->out();
     demo->collect(0.3);
     demo->sendSignal(SIGINT);
-    const auto status = demo->waitExit(2.0);
+    const auto status = demo->waitExit(10.0);
     ASSERT_TRUE(status.has_value()) << "Ctrl-C at the wait for a key must end it";
     EXPECT_EQ(*status, -SIGINT);
 }
@@ -93,7 +96,7 @@ TEST(Hardening, SignalsEndTheToolsAndLeaveNothingBehind)
     ChildProcess tunegen({{binary("tunegen"), score, "-o", dir.file("tune.ogg")}, "", {}});
     std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // into the render
     tunegen.sendSignal(SIGTERM);
-    EXPECT_EQ(tunegen.waitExit(2.0).value_or(0), -SIGTERM);
+    EXPECT_EQ(tunegen.waitExit(10.0).value_or(0), -SIGTERM);
     EXPECT_FALSE(fs::exists(dir.file("tune.ogg")));
     EXPECT_EQ(temporariesIn(dir.path()), std::vector<std::string>{});
 
@@ -111,8 +114,7 @@ TEST(Hardening, SignalsEndTheToolsAndLeaveNothingBehind)
         }, 120.0)) << capture.err();
         EXPECT_EQ(runningProcesses("ffmpeg", out), 1) << "encoding";
         capture.sendSignal(signal);
-        EXPECT_EQ(capture.waitExit(2.0).value_or(0), -signal);
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(capture.waitExit(10.0).value_or(0), -signal);
         EXPECT_EQ(runningProcesses("Xvfb", " " + size + "x24"), 0);
         EXPECT_EQ(runningProcesses("ffmpeg", out), 0);
         EXPECT_FALSE(fs::exists(out));
@@ -138,6 +140,7 @@ TEST(Hardening, AFullDiskFailsEveryWriterAndLeavesNothing)
         {"logogen", {binary("logogen"), font, "-o", dir.file("logo.png")}, dir.file("logo.png")},
         {"synctool", {binary("synctool"), "build", dir.file("t.tracks"), "-o", dir.path()}, dir.file("sync_a.track")},
         {"tunegen", {binary("tunegen"), dir.file("short.score"), "-o", dir.file("tune.ogg")}, dir.file("tune.ogg")},
+        {"orvanta-new", {binary("orvanta-new"), dir.file("glowy")}, dir.file("glowy")},
         {"capture stills",
          {binary("orvanta-capture"), "--stills", "64", "--out", dir.file("stills") + "/", "--size", "640x360", "--fps",
           "10", "--data", ORVANTA_RUN_DIR},
@@ -183,6 +186,7 @@ TEST(Hardening, NoWriterFollowsALinkPlantedAtATemporaryName)
         {"logogen", {binary("logogen"), font, "-o", dir.file("logo.png")}, dir.file("logo.png")},
         {"synctool", {binary("synctool"), "build", dir.file("t.tracks"), "-o", dir.path()}, dir.file("sync_a.track")},
         {"tunegen", {binary("tunegen"), dir.file("short.score"), "-o", dir.file("tune.ogg")}, dir.file("tune.ogg")},
+        {"orvanta-new", {binary("orvanta-new"), dir.file("glowy")}, dir.file("glowy")},
         {"capture", with({binary("orvanta-capture"), "--out", dir.file("v.mp4")}, small), dir.file("v.mp4")},
         {"capture part", with({binary("orvanta-capture"), "--part", "1/1", "--out", dir.file("p.mp4")}, small),
          dir.file("p.part1of1.mp4")},

@@ -1,7 +1,8 @@
-// The install: this build's install rules run into scratch prefixes (as one
-// component, so that the manifest a maker's own `make install` wrote stays
-// as it is), the installed programs started from / with nothing of the
-// build's around them, and the uninstall.
+// The install: this build's install (scripts/install.py, which `make
+// install` and `cmake --install` run) into scratch prefixes, each recorded
+// on its own beside the maker's own; the installed programs started from /
+// with nothing of the build's around them; the uninstall; and what neither
+// may ever replace or remove.
 #include "support/demo_process.h"
 #include "support/temp_dir.h"
 #include "support/x_server.h"
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <regex>
 #include <set>
 #include <string>
 #include <unistd.h>
@@ -18,17 +21,18 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string buildDir = fs::canonical(fs::path(ORVANTA_BIN_DIR) / "..").string();
-const std::string manifest = buildDir + "/install_manifest_orvanta.txt";
+const std::string installer = std::string(ORVANTA_SOURCE_DIR) + "/scripts/install.py";
 
-ToolRun install(const std::string& prefix)
+// The install as `make install` and `cmake --install` run it, with DESTDIR
+// when one is given.
+ToolRun install(const std::string& prefix, const std::string& destdir = "")
 {
-    return runTool({"cmake", "--install", buildDir, "--prefix", prefix, "--component", "orvanta"}, 120.0);
+    return runTool({"env", "DESTDIR=" + destdir, installer, "install", buildDir, "--prefix", prefix}, 120.0);
 }
 
-ToolRun uninstall()
+ToolRun uninstall(const std::string& prefix, const std::string& destdir = "")
 {
-    return runTool({"cmake", "-DMANIFEST=" + manifest, "-P", std::string(ORVANTA_SOURCE_DIR) + "/scripts/uninstall.cmake"},
-                   60.0);
+    return runTool({"env", "DESTDIR=" + destdir, installer, "uninstall", buildDir, "--prefix", prefix}, 60.0);
 }
 
 // Every path under `root`, relative to it, with each file's size.
@@ -118,26 +122,23 @@ TEST(Install, APrefixOfItsOwnPlaysFromAnywhereAndUninstallsToWhatWasThere)
     EXPECT_NE(odd.err.find("takes no options"), std::string::npos) << odd.err;
 
     // Uninstalled: what was there before, no more and no less.
-    const ToolRun removed = uninstall();
+    const ToolRun removed = uninstall(prefix.path());
     ASSERT_EQ(removed.status, 0) << removed.err;
     EXPECT_EQ(tree(prefix.path()), before);
-    EXPECT_FALSE(fs::exists(manifest));
+    EXPECT_NE(uninstall(prefix.path()).err.find("nothing to uninstall"), std::string::npos);
 
     // Staged under DESTDIR, as a package's build does it: the files land
     // under the stage, and the uninstall removes them from there, never a
     // file of the same name at the prefix itself.
     TempDir stage;
     prefix.write("bin/synctool", "the system's own\n");
-    const ToolRun staged =
-        runTool({"env", "DESTDIR=" + stage.path(), "cmake", "--install", buildDir, "--prefix", prefix.path(), "--component",
-                 "orvanta"},
-                120.0);
+    const ToolRun staged = install(prefix.path(), stage.path());
     ASSERT_EQ(staged.status, 0) << staged.err;
     EXPECT_TRUE(fs::exists(stage.path() + prefix.path() + "/bin/synctool"));
     EXPECT_TRUE(fs::exists(stage.path() + prefix.path() + "/share/orvanta/demo.toml"));
     EXPECT_FALSE(fs::exists(prefix.file("share")));
 
-    ASSERT_EQ(uninstall().status, 0);
+    ASSERT_EQ(uninstall(prefix.path(), stage.path()).status, 0);
     EXPECT_TRUE(fs::is_empty(stage.path())) << "the folders the install made went with it";
     EXPECT_EQ(readFile(prefix.file("bin/synctool")), "the system's own\n");
 }
@@ -169,3 +170,116 @@ TEST(Install, APrefixThatCannotBeWrittenIsRefusedBeforeAnyCopy)
     }
 }
 
+
+// What was there before an install is never replaced, and what a user
+// changed after it is never lost: refused, kept aside, kept by the
+// uninstall. Two prefixes installed from one build are two records.
+TEST(Install, NothingThatIsNotThisBuildsIsReplacedOrRemoved)
+{
+    TempDir prefix, other;
+    fs::create_directories(prefix.file("bin"));
+    prefix.write("bin/synctool", "a user's own synctool\n");
+    const ToolRun refused = install(prefix.path());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find(prefix.file("bin/synctool")), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("Nothing was installed"), std::string::npos) << refused.err;
+    EXPECT_EQ(readFile(prefix.file("bin/synctool")), "a user's own synctool\n");
+    EXPECT_FALSE(fs::exists(prefix.file("share"))) << "refused before the first folder is made";
+
+    prefix.remove("bin/synctool");
+    ASSERT_EQ(install(prefix.path()).status, 0);
+    ASSERT_EQ(install(other.path()).status, 0);
+    const std::string shader = prefix.file("share/orvanta/AA.fsh");
+    const std::string shipped = readFile(shader);
+    {
+        std::ofstream edit(shader, std::ios::app);
+        edit << "// a maker's note\n";
+    }
+    const ToolRun again = install(prefix.path());
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.out.find("kept " + shader + ".edited"), std::string::npos) << again.out;
+    EXPECT_EQ(readFile(shader + ".edited"), shipped + "// a maker's note\n");
+    EXPECT_EQ(readFile(shader), shipped);
+
+    // Edited after the install: the uninstall keeps it and says so, as it
+    // keeps the edited copy it never installed.
+    const std::string tracks = prefix.file("share/orvanta/sync_scene.track");
+    prefix.write("share/orvanta/sync_scene.track", "edited\n");
+    const ToolRun removed = uninstall(prefix.path());
+    ASSERT_EQ(removed.status, 0) << removed.err;
+    EXPECT_NE(removed.out.find("kept " + tracks + " (changed since it was installed)"), std::string::npos) << removed.out;
+    EXPECT_EQ(readFile(tracks), "edited\n");
+    EXPECT_TRUE(fs::exists(shader + ".edited"));
+    EXPECT_FALSE(fs::exists(shader));
+    EXPECT_FALSE(fs::exists(prefix.file("bin/synctool")));
+    // The other prefix's install is its own.
+    EXPECT_TRUE(fs::exists(other.file("bin/synctool")));
+    ASSERT_EQ(uninstall(other.path()).status, 0);
+    EXPECT_TRUE(fs::is_empty(other.path()));
+}
+
+// The prefix and the stage pass through make and the installer as they
+// are: a space, a quote, a ';' or a '$' is part of the folder's name, and a
+// line break is refused. `make web` takes its folder the same way.
+TEST(Install, AnyByteInAPrefixIsPartOfItsNameThroughMake)
+{
+    TempDir scratch;
+    const std::string odd = scratch.file("a b'c\"d;touch " + scratch.file("injected") + ";$HOME");
+    // Make reads "$$" on its command line as a '$'.
+    const std::string oddForMake = std::regex_replace(odd, std::regex("\\$"), "$$$$");
+    const auto make = [&](const std::vector<std::string>& words) {
+        // -o build: the tree under test is built already; nothing is remade.
+        std::vector<std::string> argv = {"env", "-u",  "MAKEFLAGS", "-u", "MFLAGS", "-u", "MAKELEVEL", "make", "-s",
+                                         "-o",  "build", "-C",      ORVANTA_SOURCE_DIR, "BUILD=" + buildDir};
+        argv.insert(argv.end(), words.begin(), words.end());
+        return runTool(argv, 120.0);
+    };
+    const ToolRun installed = make({"install", "PREFIX=" + oddForMake});
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    EXPECT_TRUE(fs::exists(odd + "/bin/synctool"));
+    EXPECT_FALSE(fs::exists(scratch.file("injected")));
+    const ToolRun removed = make({"uninstall", "PREFIX=" + oddForMake});
+    ASSERT_EQ(removed.status, 0) << removed.err;
+    EXPECT_FALSE(fs::exists(odd));
+
+    const ToolRun broken = runTool({installer, "install", buildDir, "--prefix", scratch.file("two\nlines")}, 60.0);
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_EQ(countOccurrences(broken.err, "\n"), 1u) << broken.err;
+    const ToolRun stage = install("/usr", scratch.file("stage;with$odd"));
+    ASSERT_EQ(stage.status, 0) << stage.err;
+    EXPECT_TRUE(fs::exists(scratch.file("stage;with$odd/usr/bin/tunegen")));
+    ASSERT_EQ(uninstall("/usr", scratch.file("stage;with$odd")).status, 0);
+    EXPECT_FALSE(fs::exists(scratch.file("stage;with$odd")));
+
+    // A page's folder that holds a maker's file is refused by that name,
+    // before anything is built, and keeps the file.
+    const std::string web = scratch.file("web;touch " + scratch.file("injected"));
+    fs::create_directories(web);
+    scratch.write("web;touch " + scratch.file("injected") + "/demo.tracks", "a maker's tracks\n");
+    const ToolRun page = make({"web", "WEB=" + web});
+    EXPECT_NE(page.status, 0);
+    EXPECT_NE(page.err.find(web + " holds what no build of the page made (demo.tracks)"), std::string::npos) << page.err;
+    EXPECT_EQ(readFile(web + "/demo.tracks"), "a maker's tracks\n");
+    EXPECT_FALSE(fs::exists(scratch.file("injected")));
+}
+
+// The build's own launchers play the build's run folder; a folder's player,
+// which has none there, says where a playable one is.
+TEST(Install, TheBuildsLaunchersPlayTheBuildsRunFolder)
+{
+    XServer server(320, 180);
+    ChildOptions options;
+    options.argv = {"stdbuf", "-oL", buildDir + "/launch/orvanta"};
+    options.workingDirectory = "/";
+    options.environment = glChildEnvironment();
+    options.environment.push_back({"DISPLAY", server.display()});
+    options.environment.push_back({"SDL_AUDIODRIVER", "none"});
+    ChildProcess demo(options);
+    ASSERT_TRUE(demo.waitForStdout("; scene:", 60.0)) << demo.out() << demo.err();
+    pressKeys(server.display(), {"Escape"});
+    EXPECT_EQ(demo.waitExit(20.0).value_or(-1), 0);
+
+    const ToolRun play = runTool({buildDir + "/launch/orvanta-play"}, 10.0, "/");
+    EXPECT_EQ(play.status, 1);
+    EXPECT_NE(play.err.find("make install"), std::string::npos) << play.err;
+}

@@ -327,8 +327,8 @@ TEST(Live, ScoreTuneAndLogoReloadWhileThePictureGoesOn)
 }
 
 // The sweep of stale staging folders in a shared temporary folder takes
-// only folders of this user's players that are gone, and only their links
-// and marker; it follows no link. An unusable TMPDIR falls back to /tmp.
+// only folders of this user's players that are gone, and all that is this
+// user's in them; it follows no link. An unusable TMPDIR falls back to /tmp.
 TEST(LiveStaging, TheSweepTakesOnlyWhatADeadPlayerLeft)
 {
     TempDir root, outside;
@@ -345,7 +345,7 @@ TEST(LiveStaging, TheSweepTakesOnlyWhatADeadPlayerLeft)
     auto folder = [&](const std::string& name, const std::string& marker) {
         fs::create_directory(root.file(name));
         fs::create_symlink(outside.file("keep.fsh"), root.file(name + "/hall.fsh"));
-        if (!marker.empty()) root.write(name + "/" + stagingMarker, marker);
+        if (!marker.empty()) root.write(name + "/" + stagingMarker("orvanta-live"), marker);
     };
     const std::string mine = "orvanta-live " + d + " " + namespaceLink + "\n";
     folder("orvanta-live-" + d + "-aaaaaa", mine);                                            // stale: goes
@@ -353,30 +353,34 @@ TEST(LiveStaging, TheSweepTakesOnlyWhatADeadPlayerLeft)
     folder("orvanta-live-" + std::to_string(getpid()) + "-cccccc",
            "orvanta-live " + std::to_string(getpid()) + " " + namespaceLink + "\n");           // alive
     folder("orvanta-live-" + d + "-dddddd", "orvanta-live " + d + " pid:[1]\n");              // another namespace
-    folder("orvanta-live-" + d + "-eeeeee", mine);
-    root.write("orvanta-live-" + d + "-eeeeee/notes.txt", "not the player's");               // not only links
+    folder("orvanta-live-" + d + "-eeeeee", mine);                                            // its files too
+    root.write("orvanta-live-" + d + "-eeeeee/.logo-text.png", "drawn");
+    fs::create_directories(root.file("orvanta-live-" + d + "-eeeeee/demo/deeper"));
+    root.write("orvanta-live-" + d + "-eeeeee/demo/deeper/scene.fsh", "copied");
+    folder("orvanta-capture-" + d + "-iiiiii", mine);                                         // another tool's
     folder("orvanta-live-1-ffffff", "orvanta-live 1 " + namespaceLink + "\n");               // PID 1 lives
     fs::create_symlink(outside.file("folder"), root.file("orvanta-live-" + d + "-gggggg"));   // a planted link
     fs::create_directory(root.file("orvanta-live-" + d + "-hhhhhh"));                          // marker is a link
-    fs::create_symlink(root.file("orvanta-live-" + d + "-aaaaaa/" + stagingMarker),
-                       root.file("orvanta-live-" + d + "-hhhhhh/" + stagingMarker));
+    fs::create_symlink(root.file("orvanta-live-" + d + "-aaaaaa/" + stagingMarker("orvanta-live")),
+                       root.file("orvanta-live-" + d + "-hhhhhh/" + stagingMarker("orvanta-live")));
 
-    EXPECT_EQ(sweepStaleStaging(root.path()), 1);
+    EXPECT_EQ(sweepStaleStaging(root.path(), "orvanta-live"), 2);
     EXPECT_FALSE(fs::exists(root.file("orvanta-live-" + d + "-aaaaaa")));
+    EXPECT_FALSE(fs::exists(root.file("orvanta-live-" + d + "-eeeeee")));
     for (const char* kept : {"bbbbbb", "dddddd", "hhhhhh"}) {
         EXPECT_TRUE(fs::is_directory(root.file("orvanta-live-" + d + "-" + kept))) << kept;
     }
     EXPECT_TRUE(fs::exists(root.file("orvanta-live-" + std::to_string(getpid()) + "-cccccc/hall.fsh")));
     EXPECT_TRUE(fs::exists(root.file("orvanta-live-1-ffffff/hall.fsh")));
-    EXPECT_EQ(readFile(root.file("orvanta-live-" + d + "-eeeeee/notes.txt")), "not the player's");
+    EXPECT_TRUE(fs::exists(root.file("orvanta-capture-" + d + "-iiiiii/hall.fsh"))) << "another tool's marker";
     EXPECT_TRUE(fs::is_symlink(root.file("orvanta-live-" + d + "-gggggg")));
     EXPECT_TRUE(fs::is_symlink(outside.file("folder/hall.fsh"))) << "followed a planted link";
     EXPECT_EQ(readFile(outside.file("keep.fsh")), "kept");
 
     std::string made, error;
-    ASSERT_TRUE(makeStagingFolder(root.path(), made, error)) << error;
+    ASSERT_TRUE(makeStagingFolder(root.path(), "orvanta-live", made, error)) << error;
     EXPECT_EQ(fs::status(made).permissions() & fs::perms::all, fs::perms::owner_all);
-    EXPECT_EQ(sweepStaleStaging(root.path()), 0) << "its own player is alive";
+    EXPECT_EQ(sweepStaleStaging(root.path(), "orvanta-live"), 0) << "its own player is alive";
 
     // TMPDIR a file, missing or empty: /tmp, and a note where it was set.
     const char* saved = std::getenv("TMPDIR");

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <regex>
 #include <set>
@@ -130,12 +131,15 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
         EXPECT_EQ(readFile(program).find(ORVANTA_SOURCE_DIR), std::string::npos);
     }
 
-    // The web folder, where the build has one, packed whole beside it.
+    // The web folder, where the build has one, packed whole beside it (the
+    // build's marker of its own folder aside).
     const fs::path web = fs::path(ORVANTA_BIN_DIR) / ".." / "web";
     if (fs::exists(web / "index.html")) {
         std::set<std::string> folder, packed;
         for (const auto& entry : fs::recursive_directory_iterator(web)) {
-            if (entry.is_regular_file()) folder.insert("orvanta-release-9.9-web/" + fs::relative(entry.path(), web).string());
+            if (entry.is_regular_file() && entry.path().filename() != ".orvanta-web") {
+                folder.insert("orvanta-release-9.9-web/" + fs::relative(entry.path(), web).string());
+            }
         }
         for (const std::string& name : lines(runTool({"python3", "-c", "import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist(), sep='\\n')",
                                                       out.file("orvanta-release-9.9-web.zip")}, 30.0).out)) {
@@ -164,24 +168,29 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
     }
 }
 
-// A demo folder's release: named after it, with orvanta-play and the folder
-// laid out as its data, playing from anywhere as Orvanta's does.
+// A demo folder's release: named after its manifest's name and version as
+// the manifest reader reads them (a name in single quotes too, and never
+// after a scene's name), with orvanta-play and the folder laid out as its
+// data, playing from anywhere as Orvanta's does.
 TEST(Release, AFolderDemoShipsWithItsOwnPlayer)
 {
     TempDir work;
     const std::string demo = work.file("glowy");
     ASSERT_EQ(runTool({binary("orvanta-new"), demo}, 30.0).status, 0);
+    std::string manifest = readFile(demo + "/demo.toml");
+    manifest.replace(manifest.find("name = \"glowy\""), 14, "name = 'glowy'\nversion = \"3.1\"");
+    std::ofstream(demo + "/demo.toml", std::ios::trunc) << manifest;
     TempDir out;
-    const ToolRun packed = runTool({"env", "ORVANTA_VERSION=2.0", "bash", std::string(ORVANTA_SOURCE_DIR) + "/scripts/release.sh",
+    const ToolRun packed = runTool({"env", "-u", "ORVANTA_VERSION", "bash", std::string(ORVANTA_SOURCE_DIR) + "/scripts/release.sh",
                                     fs::canonical(fs::path(ORVANTA_BIN_DIR) / "..").string(), out.path(), demo},
                                    300.0);
     ASSERT_EQ(packed.status, 0) << packed.err;
-    const std::string tarball = out.file("glowy-2.0-linux-x86_64.tar.gz");
+    const std::string tarball = out.file("glowy-3.1-linux-x86_64.tar.gz");
     ASSERT_TRUE(fs::exists(tarball)) << packed.out;
-    EXPECT_FALSE(fs::exists(out.file("glowy-2.0-web.zip"))) << "the build's page is Orvanta's, not the folder's";
+    EXPECT_FALSE(fs::exists(out.file("glowy-3.1-web.zip"))) << "the build's page is Orvanta's, not the folder's";
     TempDir unpacked;
     ASSERT_EQ(runTool({"tar", "-C", unpacked.path(), "-xzf", tarball}, 120.0).status, 0);
-    const fs::path root = fs::path(unpacked.path()) / "glowy-2.0-linux-x86_64";
+    const fs::path root = fs::path(unpacked.path()) / "glowy-3.1-linux-x86_64";
     for (const char* file : {"bin/orvanta-play", "libexec/orvanta/orvanta-play", "share/orvanta/demo/demo.toml",
                              "share/orvanta/scene.fsh", "share/orvanta/sync_glow.track", "share/orvanta/tune.ogg",
                              "share/orvanta/logo.png", "README.txt"}) {

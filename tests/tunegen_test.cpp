@@ -7,6 +7,7 @@
 #include "platform/audio/decode.h"
 #include "score.h"
 #include "synth.h"
+#include "tune_source.h"
 #include "vorbis_writer.h"
 
 #include "support/child_process.h"
@@ -198,9 +199,22 @@ TEST(Synth, ASectionIsTheWholeSongThereAtTheTunesLevels)
     ASSERT_EQ(tunegen({dir.file("s.score"), "-o", dir.file("tune.ogg")}).status, 0);
     std::vector<std::string> comments;
     ASSERT_TRUE(readOggComments(dir.file("tune.ogg"), comments));
-    ASSERT_EQ(comments.size(), 1u);
+    ASSERT_EQ(comments.size(), 3u);
     MasterLevels levels;
-    EXPECT_TRUE(parseLevels(comments[0].substr(comments[0].find('=') + 1), levels)) << comments[0];
+    EXPECT_TRUE(parseLevels(comments[2].substr(comments[2].find('=') + 1), levels)) << comments[2];
+    // The tune names the score it renders and the synthesizer that did: a
+    // byte of the score changed, or another synthesizer, and it is not
+    // that score's any more, whatever its date.
+    EXPECT_TRUE(tuneRendersScore(dir.file("tune.ogg"), text));
+    EXPECT_FALSE(tuneRendersScore(dir.file("tune.ogg"), text + " "));
+    std::vector<std::string> forged = tuneSourceComments(text);
+    forged[1] = "ORVANTA_SYNTH=0000000000000000";
+    ASSERT_TRUE(writeSilentOgg(dir.file("other.ogg"), 44100, 2, 0.5));
+    EXPECT_FALSE(tuneRendersScore(dir.file("other.ogg"), text));
+    ASSERT_TRUE(writeOggVorbis(dir.file("forged.ogg"), 44100, 2, 100, [](uint64_t, uint32_t) { return 0.0f; }, 0.1f,
+                               forged));
+    EXPECT_FALSE(tuneRendersScore(dir.file("forged.ogg"), text));
+    EXPECT_FALSE(tuneRendersScore(dir.file("missing.ogg"), text));
     for (const char* bad : {"compressor 1 gain 2", "compressor nan gain 1 ceiling -1", "compressor 1 gain 2 ceiling 3 x",
                             "compressor 1 gain 1e300 ceiling -1"}) {
         EXPECT_FALSE(parseLevels(bad, levels)) << bad;

@@ -21,6 +21,23 @@
     message.textContent = text;
   }
 
+  // What the program's abort says is for its developers (an assertion's
+  // expression, file and line): the console keeps it, and the page says
+  // what failed and what to try.
+  function stopped(what) {
+    console.error('Orvanta stopped: ' + what);
+    const text = String(what);
+    if (/glCheckFramebufferStatus|FRAMEBUFFER/i.test(text)) {
+      return fail('The demo stopped: this browser could not make the images it draws into at this window\'s size. ' +
+                  'Reload the page, or try a smaller window or another browser.');
+    }
+    if (/memory|Cannot enlarge/i.test(text)) {
+      return fail('The demo stopped: it ran out of memory in this browser. Close other tabs and reload the page.');
+    }
+    return fail('The demo stopped unexpectedly. Reload the page to try again; if it stops again, another browser ' +
+                'may play it (the browser\'s console says what went wrong).');
+  }
+
   // The desktop's GL 4.3 core becomes WebGL2; float targets need this extension.
   function checkWebGL() {
     const probe = document.createElement('canvas').getContext('webgl2');
@@ -76,7 +93,7 @@
       }, 300);
     },
     onRuntimeInitialized: () => runtimeInitialized(),
-    onAbort: (what) => fail('The demo stopped: ' + what),
+    onAbort: stopped,
   };
 
   function ready() {
@@ -93,11 +110,34 @@
     if (params.has('autostart')) begin();
   }
 
+  // A file that has not arrived within this many seconds will not: the
+  // page says which, rather than saying "loading" for good.
+  const loadSeconds = number('loadseconds', 30);
+  async function fetchWithin(url) {
+    const stop = new AbortController();
+    const timer = setTimeout(() => stop.abort(), loadSeconds * 1000);
+    try {
+      const response = await fetch(url, { signal: stop.signal });
+      return response.ok ? new Uint8Array(await response.arrayBuffer()) : null;
+    } catch (e) {
+      if (stop.signal.aborted) throw new Error(`${decodeURIComponent(url)} did not arrive within ${loadSeconds} s`);
+      return null;
+    } finally {
+      clearTimeout(timer);
+    }
+  }
+
   async function loadFiles() {
-    const list = await (await fetch('files.json')).json();
+    const listed = await fetchWithin('files.json');
+    if (!listed) throw new Error('files.json is missing');
+    const list = JSON.parse(new TextDecoder().decode(listed));
+    let arrived = 0;
     const loaded = await Promise.all(list.map(async (name) => {
-      const response = await fetch(name).catch(() => null);
-      return [name, response && response.ok ? new Uint8Array(await response.arrayBuffer()) : null];
+      // A name may hold what a URL reads otherwise ('#', '?', '%', a space).
+      const bytes = await fetchWithin(name.split('/').map(encodeURIComponent).join('/'));
+      arrived += 1;
+      message.textContent = `loading… ${arrived} of ${list.length} files`;
+      return [name, bytes];
     }));
     return loaded;
   }
@@ -109,7 +149,7 @@
     try {
       loaded = await loadFiles();
     } catch (e) {
-      return fail('The demo\'s files cannot be loaded: ' + e);
+      return fail('The demo\'s files cannot be loaded: ' + (e.message || e) + '. Reload the page to try again.');
     }
     state.missing = loaded.filter(([name, bytes]) => !bytes).map(([name]) => name);
     const needed = state.missing.filter((name) => name !== 'tune.ogg');
@@ -150,7 +190,7 @@
     try {
       Module.callMain([]);
     } catch (e) {
-      if (e !== 'unwind') return fail('The demo stopped: ' + e);
+      if (e !== 'unwind') return stopped(e);
     }
     if (state.state === 'error') return;
     // The held row's first picture, as the desktop's stills show it; read
@@ -181,6 +221,16 @@
     };
     requestAnimationFrame(follow);
   }
+
+  // A browser may take the GL context back (a driver reset, a GPU process
+  // that ran out of memory): every frame after it would fail.
+  canvas.addEventListener('webglcontextlost', (event) => {
+    event.preventDefault();
+    if (state.state !== 'error') {
+      fail('The browser stopped the demo\'s drawing (its WebGL context was lost, as a busy or reset graphics ' +
+           'driver can cause). Reload the page to play it again.');
+    }
+  });
 
   // The program itself, after Module is set up for it.
   const program = document.createElement('script');

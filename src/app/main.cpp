@@ -9,6 +9,8 @@
 
 #include <GL/freeglut.h>
 
+#include <cstdio>
+
 #if !defined(ORVANTA_SCREEN_WINDOW) || !defined(ORVANTA_SCENE_SCALE)
 #error "each executable defines ORVANTA_SCREEN_WINDOW and ORVANTA_SCENE_SCALE"
 #endif
@@ -19,7 +21,12 @@ int main(int argc, char** argv)
     startup.window = ORVANTA_SCREEN_WINDOW ? WindowMode::Screen : WindowMode::Fixed;
     startup.sceneScale = ORVANTA_SCENE_SCALE;
     std::string error;
-    startDemo(argc, argv, startup, error); // no data folder to enter: it cannot fail
+    // The compiled tables are checked like any description: a fault there
+    // ends the run before a window is asked for.
+    if (!startDemo(argc, argv, startup, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
     glutMainLoop();
     return 0;
 }

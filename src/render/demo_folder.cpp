@@ -1,8 +1,10 @@
 #include "render/demo_folder.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <set>
 
 #include <sys/stat.h>
@@ -154,6 +156,45 @@ private:
     std::set<std::string> claimed_, names_, told_;
 };
 
+// Whether `folder/file` stays inside `folder` once links are followed; a
+// file not there yet is judged by the nearest folder above it that is.
+bool staysInside(const std::string& folder, const std::string& file)
+{
+    std::unique_ptr<char, decltype(&std::free)> base(realpath(folder.c_str(), nullptr), &std::free);
+    if (!base) return true; // the reads say what is wrong with the folder
+    std::string path = file;
+    for (;;) {
+        std::unique_ptr<char, decltype(&std::free)> real(realpath((folder + "/" + path).c_str(), nullptr), &std::free);
+        if (real) {
+            const std::string inside = base.get(), found = real.get();
+            return found == inside || (found.compare(0, inside.size(), inside) == 0 && found[inside.size()] == '/') ||
+                   inside == "/";
+        }
+        const size_t slash = path.rfind('/');
+        if (slash == std::string::npos) return true;
+        path.resize(slash);
+    }
+}
+
+// Every file the manifest names lies in the folder, links followed: a
+// link out would ship, or take edits into, a file that is not the demo's.
+bool namesOnlyItsOwnFiles(const DemoManifest& m, const std::string& folder, const std::string& manifestFile,
+                          std::string& error)
+{
+    std::vector<std::pair<std::string, std::string>> named = {
+        {"music", m.music}, {"tracks", m.tracks}, {"logo", m.logo}, {"final", m.finalPass}, {"vertex", m.vertex}};
+    for (const ManifestScene& scene : m.scenes) {
+        for (const std::string& pass : scene.passes) named.emplace_back("scene '" + scene.name + "'", pass);
+    }
+    for (const auto& [key, file] : named) {
+        if (file.empty() || staysInside(folder, file)) continue;
+        error = manifestFile + ": " + key + ": " + file + " leads out of the demo's folder through a link; a demo " +
+                "takes its files from inside its folder";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool describeDemo(const DemoManifest& manifest, const std::string& folder, const std::string& manifestFile,
@@ -172,6 +213,7 @@ bool describeDemo(const DemoManifest& manifest, const std::string& folder, const
     d.timeTrack = manifest.timeTrack;
     d.sceneTrack = manifest.sceneTrack;
 
+    if (!namesOnlyItsOwnFiles(manifest, folder, manifestFile, error)) return false;
     Builder builder(demo, error);
     if (!builder.scan(folder, read)) return false;
     bool listed[2] = {false, false};

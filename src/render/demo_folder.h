@@ -19,7 +19,8 @@
 // `read` takes a path and fills its bytes, or says why not (a tool passes
 // its bounded reader of regular files). Failure: false and `error` naming
 // the file (and line) and what is wrong: the manifest (demo_manifest.h), a
-// shader that cannot be read, more than demoMostTracks tracks, a name that
+// file it names that a link leads out of the folder, a shader that cannot
+// be read, more than demoMostTracks tracks, a name that
 // is not a plain track name, or two tracks of one name. A uniform that
 // cannot be a track, or declared twice with another type or range, is a
 // note, and the shader still runs.

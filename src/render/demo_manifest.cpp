@@ -8,6 +8,7 @@
 #define TOML_ASSERT(expr) static_cast<void>(0)
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <set>
@@ -58,11 +59,13 @@ public:
         return true;
     }
 
-    // A file relative to the manifest's folder.
+    // A file relative to the manifest's folder, and inside it.
     void path(const toml::table& table, const char* key, std::string& out, bool needed)
     {
         if (!text(table, key, out, needed)) return;
-        if (out.empty() || out[0] == '/') fail(table.get(key), std::string("'") + key + "' is a path relative to the manifest's folder");
+        if (!pathInsideFolder(out)) {
+            fail(table.get(key), std::string("'") + key + "' is a path inside the manifest's folder (no '..', not from /)");
+        }
     }
 
     void number(const toml::table& table, const char* key, double& out, double low, double high, bool needed)
@@ -104,6 +107,16 @@ bool plainName(const std::string& name)
     if (name.empty() || name.size() > 64) return false;
     for (char c : name) {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-') return false;
+    }
+    return true;
+}
+
+// A version names a release's files.
+bool plainVersion(const std::string& version)
+{
+    if (version.empty() || version.size() > 32 || !std::isalnum(static_cast<unsigned char>(version[0]))) return false;
+    for (char c : version) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-' && c != '+') return false;
     }
     return true;
 }
@@ -156,8 +169,9 @@ void readScenes(const toml::table& root, Reader& reader, DemoManifest& manifest)
         if (reader.failed()) return;
         for (size_t p = 0; p < scenePassCount; ++p) {
             scene.passes[p] = list->get(p)->as_string()->get();
-            if (scene.passes[p].empty() || scene.passes[p][0] == '/' || scene.passes[p].find('\0') != std::string::npos) {
-                reader.fail(list->get(p), "scene '" + scene.name + "': a pass is a path relative to the manifest's folder");
+            if (!pathInsideFolder(scene.passes[p])) {
+                reader.fail(list->get(p), "scene '" + scene.name + "': a pass is a path inside the manifest's folder "
+                                          "(no '..', not from /)");
                 return;
             }
         }
@@ -203,7 +217,84 @@ void readTracks(const toml::table& root, Reader& reader, DemoManifest& manifest)
     }
 }
 
+// toml++ descends once a level of a key's dots, of nested arrays and of
+// inline tables, on the stack: a manifest of a few hundred kilobytes could
+// exhaust it. A scan first, over what is not in strings or comments, bounds
+// both before toml++ reads a byte. Returns the line of the first excess,
+// or 0.
+int tooDeep(const std::string& text)
+{
+    enum class In { Code, Comment, Basic, Literal, MultiBasic, MultiLiteral };
+    In in = In::Code;
+    int line = 1, depth = 0, dots = 0;
+    const auto opens = [&](size_t at, const char* quotes) { return text.compare(at, 3, quotes) == 0; };
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c == '\n') ++line;
+        switch (in) {
+        case In::Comment:
+            if (c == '\n') in = In::Code;
+            continue;
+        case In::Basic:
+            if (c == '\\') ++at;
+            else if (c == '"' || c == '\n') in = In::Code;
+            continue;
+        case In::Literal:
+            if (c == '\'' || c == '\n') in = In::Code;
+            continue;
+        case In::MultiBasic:
+            if (c == '\\') {
+                if (at + 1 < text.size() && text[at + 1] == '\n') ++line;
+                ++at;
+            } else if (opens(at, "\"\"\"")) {
+                at += 2;
+                in = In::Code;
+            }
+            continue;
+        case In::MultiLiteral:
+            if (opens(at, "'''")) {
+                at += 2;
+                in = In::Code;
+            }
+            continue;
+        case In::Code:
+            break;
+        }
+        if (c == '#') {
+            in = In::Comment;
+        } else if (c == '"') {
+            in = opens(at, "\"\"\"") ? In::MultiBasic : In::Basic;
+            if (in == In::MultiBasic) at += 2;
+        } else if (c == '\'') {
+            in = opens(at, "'''") ? In::MultiLiteral : In::Literal;
+            if (in == In::MultiLiteral) at += 2;
+        } else if (c == '.') {
+            if (++dots > manifestMostDepth) return line;
+        } else if (c == '[' || c == '{') {
+            dots = 0;
+            if (++depth > manifestMostDepth) return line;
+        } else if (c == ']' || c == '}') {
+            dots = 0;
+            depth = std::max(0, depth - 1);
+        } else if (c == '=' || c == ',' || c == '\n') {
+            dots = 0;
+        }
+    }
+    return 0;
+}
+
 } // namespace
+
+bool pathInsideFolder(const std::string& path)
+{
+    if (path.empty() || path[0] == '/' || path.find('\0') != std::string::npos) return false;
+    for (size_t at = 0; at <= path.size();) {
+        const size_t end = std::min(path.find('/', at), path.size());
+        if (path.compare(at, end - at, "..") == 0 && end - at == 2) return false;
+        at = end + 1;
+    }
+    return true;
+}
 
 bool plainTrackName(const std::string& name)
 {
@@ -221,6 +312,11 @@ bool plainTrackName(const std::string& name)
 bool parseManifest(const std::string& text, const std::string& file, DemoManifest& manifest, std::string& error)
 {
     manifest = DemoManifest();
+    if (const int line = tooDeep(text)) {
+        error = file + ":" + std::to_string(line) + ": keys, arrays and inline tables nest at most " +
+                std::to_string(manifestMostDepth) + " deep";
+        return false;
+    }
     toml::parse_result parsed = toml::parse(std::string_view(text), file);
     if (!parsed) {
         const toml::parse_error& failure = parsed.error();
@@ -230,12 +326,16 @@ bool parseManifest(const std::string& text, const std::string& file, DemoManifes
     const toml::table& root = parsed.table();
     Reader reader(file, root);
     reader.onlyKnown(root,
-                     {"name", "bpm", "rows_per_beat", "end_row", "music", "tracks", "logo", "logo_text", "final",
+                     {"name", "version", "bpm", "rows_per_beat", "end_row", "music", "tracks", "logo", "logo_text", "final",
                       "vertex", "time_track", "scene_track", "scene", "track"},
                      "of a demo's manifest");
     reader.text(root, "name", manifest.name, true);
     if (!reader.failed() && !plainName(manifest.name)) {
         reader.fail(root.get("name"), "a demo's name is 1 to 64 letters, digits, '_' and '-'");
+    }
+    if (reader.text(root, "version", manifest.version, false) && !reader.failed() && !plainVersion(manifest.version)) {
+        reader.fail(root.get("version"), "a version is 1 to 32 letters, digits, '.', '_', '+' and '-', starting with a "
+                                         "letter or a digit");
     }
     reader.number(root, "bpm", manifest.bpm, 1, manifestMostBpm, true);
     double rowsPerBeat = manifest.rowsPerBeat;

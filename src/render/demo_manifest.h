@@ -2,6 +2,7 @@
 // text with toml++. Paths in it are relative to its folder.
 //
 //     name = "mydemo"
+//     version = "1.2"                   # optional: names its release
 //     bpm = 122
 //     rows_per_beat = 4
 //     end_row = 1147.5
@@ -28,7 +29,9 @@
 //     if (!parseManifest(text, "mydemo/demo.toml", manifest, error)) report(error);
 //
 // Failure: false, and `error` is "FILE:LINE: what is wrong" (or "FILE: ..."
-// for what is missing): TOML that does not parse, a key it does not know, a
+// for what is missing): TOML that does not parse or nests deeper than
+// manifestMostDepth (a key of more dots, arrays or inline tables within one
+// another), a key it does not know, a
 // value of the wrong type or out of range, a scene without four passes, two
 // scenes or tracks of one name.
 #pragma once
@@ -56,6 +59,7 @@ struct ManifestTrack {
 
 struct DemoManifest {
     std::string name;
+    std::string version; // "" where the manifest gives none
     double bpm = 0;
     int rowsPerBeat = 4;
     double endRow = 0;
@@ -72,8 +76,14 @@ constexpr int manifestMostRowsPerBeat = 16;
 constexpr double manifestMostEndRow = 1 << 20;
 constexpr size_t manifestMostScenes = 64;
 constexpr size_t manifestFileLimit = 1 << 20;
+// A key's dots, and arrays and inline tables within one another.
+constexpr int manifestMostDepth = 32;
 
 bool parseManifest(const std::string& text, const std::string& file, DemoManifest& manifest, std::string& error);
+
+// A path a manifest may name: relative, with no ".." part (a link that
+// leads out of the folder is the folder reader's to refuse).
+bool pathInsideFolder(const std::string& path);
 
 // A track's name as the tracks text and the files take it: 1 to 64 letters,
 // digits, '_' and '.', starting with a letter or '_', with no empty part

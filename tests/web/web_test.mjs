@@ -7,7 +7,8 @@
 // CASE: timing (the row follows the audio clock, scenes change at the
 // desktop's rows, space pauses, escape ends), stills (held frames match the
 // desktop capture's), problems (a missing tune plays silently; a broken
-// shader, a missing track file and no WebGL2 each show their message),
+// shader, a missing track file, an abort, a file that never arrives and no
+// WebGL2 each show their message),
 // folder (a page laid out from a demo folder that orvanta-new made draws
 // that demo, as the desktop capture of the folder does).
 // Ends with "N passed, N failed".
@@ -230,6 +231,34 @@ async function problems() {
     check(shown[0] === 'error' && (shown[1] || '').includes(wanted) && shown[2] !== 'none',
       `${wanted}: a message on the page, not a black canvas: ${JSON.stringify(shown)}`);
     await close();
+  }
+  // The program's abort in an assertion's words, and a file that never
+  // arrives: each a message saying what failed and what to try, never the
+  // assertion's file and line, nor "loading" for good.
+  const aborting = copyOf(webDir);
+  fs.writeFileSync(path.join(aborting, 'orvanta.js'), `
+    Module.FS = { mkdirTree() {}, writeFile() {} };
+    Module.callMain = () => Module.onAbort('Assertion failed: glCheckFramebufferStatus(GL_FRAMEBUFFER) == ' +
+      'GL_FRAMEBUFFER_COMPLETE, at: src/render/render_targets.cpp,86');
+    Module.onRuntimeInitialized();`);
+  {
+    const { page, close } = await open(browser, aborting, '', undefined, ['error']);
+    const error = await page.evaluate(() => window.orvanta.error || '');
+    check(/Reload the page/.test(error) && !/render_targets|Assertion|\.cpp/.test(error),
+      `an abort says what failed and what to try, not where in the code: ${error}`);
+    await close();
+  }
+  {
+    const server = await serve(webDir);
+    const page = await browser.newPage({ viewport: { width: 320, height: 180 } });
+    await page.route('**/sync_scene.track', () => {}); // never answered
+    await page.goto(`http://127.0.0.1:${server.address().port}/index.html?loadseconds=1`);
+    await page.waitForFunction(() => window.orvanta.state === 'error', null, { timeout: 30000 }).catch(() => {});
+    const error = await page.evaluate(() => window.orvanta.error || document.getElementById('message').textContent);
+    check(error.includes('sync_scene.track did not arrive') && error.includes('Reload'),
+      `a file that never arrives is named: ${error}`);
+    await page.close();
+    server.close();
   }
   await browser.close();
   const bare = await browse(['--disable-3d-apis']);

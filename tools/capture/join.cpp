@@ -152,11 +152,21 @@ bool readPart(const std::string& path, PartTag& tag, std::string& error)
     return true;
 }
 
-bool partIsComplete(const CapturePlan& plan, const std::string& path, long first, long last)
+bool partIsComplete(const CapturePlan& plan, const std::string& path, long first, long last, std::string& why)
 {
-    PartTag tag;
-    std::string error;
-    return readPart(path, tag, error) && tag.text == partTag(plan, plan.part, plan.parts, first, last);
+    why.clear();
+    std::error_code missing;
+    if (!fs::exists(path, missing)) return false;
+    PartTag tag, wanted;
+    if (!readPart(path, tag, why)) return false;
+    if (!parsePartTag(partTag(plan, plan.part, plan.parts, first, last), wanted)) {
+        why = path + ": this render's tag does not read back";
+        return false;
+    }
+    if (tag.text == wanted.text) return true;
+    const std::string difference = partDifference(tag, wanted);
+    why = path + " is of " + (difference.empty() ? "other frames" : difference);
+    return false;
 }
 
 int joinParts(const CapturePlan& plan)
@@ -179,7 +189,7 @@ int joinParts(const CapturePlan& plan)
             return fail(path + " is part " + std::to_string(tag.part) + " of " + std::to_string(tag.parts) + ", " +
                         modelPath + " of " + std::to_string(model.parts));
         } else if (tag.job != model.job) {
-            return fail(path + " is of another render than " + modelPath + ": its settings differ");
+            return fail(path + " is of " + partDifference(tag, model) + " than " + modelPath);
         }
         if (!parts.emplace(tag.part, std::make_pair(path, tag)).second) {
             return fail("part " + std::to_string(tag.part) + " is given twice: " + parts[tag.part].first + " and " + path);
@@ -200,6 +210,16 @@ int joinParts(const CapturePlan& plan)
         next = part.second.last + 1;
     }
     if (next != model.plan.lastFrame + 1) return fail("the parts end at frame " + std::to_string(next - 1));
+    // The music joined to them is the demo's as it is now: the parts must
+    // show that state of it.
+    PartTag now = model;
+    now.plan.shown = plan.shown;
+    const std::string difference = partDifference(model, now);
+    if (!difference.empty()) {
+        const std::string demo = plan.demoFolder.empty() ? plan.dataDir : plan.demoFolder;
+        return fail("the parts show " + difference + " than " + demo + " holds now; render them again, or join "
+                    "them where the demo is as they show it");
+    }
 
     const std::string tune = (fs::path(plan.dataDir) / "tune.ogg").string();
     std::vector<std::string> inputs = plan.joined;

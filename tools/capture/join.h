@@ -21,11 +21,14 @@
 bool readPart(const std::string& path, PartTag& tag, std::string& error);
 
 // Whether `path` is a whole part that this run would write: the same part,
-// frames and settings.
-bool partIsComplete(const CapturePlan& plan, const std::string& path, long first, long last);
+// frames and settings, showing the demo as it is now (plan.shown). When it
+// is not, `why` says why ("" where there is no such file).
+bool partIsComplete(const CapturePlan& plan, const std::string& path, long first, long last, std::string& why);
 
 // Joins plan.joined into plan.out with the music from plan.dataDir: checks
-// that the parts are one render's, all there, each whole, and that their
-// frames follow on; copies their video and encodes the sound once. Returns
-// the exit status; on failure the message names the file or the missing part.
+// that the parts are one render's, all there, each whole, that their frames
+// follow on, and that they show the demo as it is now (plan.shown: the
+// music they are joined with is its music); copies their video and encodes
+// the sound once. Returns the exit status; on failure the message names the
+// file or the missing part, and what differs.
 int joinParts(const CapturePlan& plan);

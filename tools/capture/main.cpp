@@ -16,6 +16,8 @@
 #include "plan.h"
 #include "schedule.h"
 #include "progress.h"
+#include "shown.h"
+#include "staging.h"
 #include "stills.h"
 #include "usage.h"
 #include "xvfb.h"
@@ -88,10 +90,11 @@ int captureFrames()
     const std::string label =
         plan.parts > 0 ? "part " + std::to_string(plan.part) + "/" + std::to_string(plan.parts) + ": " : "";
     if (plan.output == CaptureOutput::Video) {
+        // What a capture killed outright left beside the output goes first;
+        // this one's stays locked while it is written.
+        sweepStaleTemporaries(out, ".mp4");
         std::string error;
         if (!createTemporary(out, ".mp4", temporary, error)) return fail(error);
-        close(temporary.fd);
-        temporary.fd = -1;
         if (!encoder.start(plan, temporary.path, frameSeconds(plan, first), count, tag)) {
             return fail("cannot start ffmpeg", &temporary);
         }
@@ -184,24 +187,47 @@ int main(int argc, char** argv)
         }
     }
     endOnSignals();
+    DemoDescription description;
+    std::string manifest;
     if (!plan.demoFolder.empty()) {
         // The folder laid out as a run folder, in a folder of the capture's
-        // own that goes with it however it ends.
-        const char* temporary = std::getenv("TMPDIR");
-        std::string staging = std::string(temporary && *temporary ? temporary : "/tmp") + "/orvanta-capture-XXXXXX";
-        if (!mkdtemp(staging.data())) return fail("cannot make a folder in " + staging.substr(0, staging.rfind('/')));
+        // own that goes with it however it ends, and that the next capture
+        // sweeps away if this one is killed outright.
+        std::string note, staging;
+        const std::string root = stagingRoot(note, error);
+        if (!note.empty()) std::fprintf(stderr, "orvanta-capture: %s\n", note.c_str());
+        if (root.empty()) return fail(error);
+        sweepStaleStaging(root, "orvanta-capture");
+        if (!makeStagingFolder(root, "orvanta-capture", staging, error)) return fail(error);
         holdFolder(staging);
         std::atexit(cleanUpNow);
         StagedDemo staged;
-        if (!stageDemoFolder(plan.demoFolder, staging, staged, error)) {
+        const auto progress = [](const std::string& line) { std::fprintf(stderr, "orvanta-capture: %s\n", line.c_str()); };
+        if (!stageDemoFolder(plan.demoFolder, staging, staged, error, false, progress)) {
             cleanUpNow();
             return fail(error);
         }
         folderDemo = staged.demo;
         plan.dataDir = staging;
+        description = folderDemo.description;
+        manifest = fs::absolute(plan.demoFolder).string() + "/demo.toml";
+    } else if (fs::exists(fs::path(plan.dataDir) / "demo.toml")) {
+        // Orvanta through its manifest where the run folder has it; the
+        // executables' tables, which a test holds equal to it, where not.
+        DemoFolder own;
+        std::string ignored;
+        if (readDemoFolder(plan.dataDir, textFileReader(), own, ignored)) {
+            description = own.description;
+            manifest = (fs::path(plan.dataDir) / "demo.toml").string();
+        }
     }
     if (!fs::exists(fs::path(plan.dataDir) / "tune.ogg")) {
         return fail("no tune.ogg in " + plan.dataDir + ": the music is the capture's clock");
+    }
+    if (!readShownState(plan.dataDir, description.scenes.empty() ? orvantaDescription() : description, manifest,
+                        plan.shown, error)) {
+        cleanUpNow();
+        return fail(error);
     }
     // Output paths are taken before the working directory changes.
     plan.out = fs::absolute(plan.out).string() + (plan.out.back() == '/' ? "/" : "");
@@ -215,10 +241,14 @@ int main(int argc, char** argv)
         if (!input.empty()) {
             return usageError("orvanta-capture", "the output " + out + " is the input " + input, captureUsageText().c_str());
         }
-        if (plan.resume && partIsComplete(plan, out, first, last)) {
+        std::string why;
+        if (plan.resume && partIsComplete(plan, out, first, last, why)) {
             std::fprintf(stderr, "part %d/%d: frames %ld-%ld in %s are complete: kept\n", plan.part, plan.parts, first,
                          last, out.c_str());
             return 0;
+        }
+        if (plan.resume && !why.empty()) {
+            std::fprintf(stderr, "part %d/%d: %s: rendering it again\n", plan.part, plan.parts, why.c_str());
         }
     }
 
@@ -245,17 +275,7 @@ int main(int argc, char** argv)
     startup.height = plan.height;
     startup.sceneScale = plan.sceneScale;
     startup.dataFolder = plan.dataDir;
-    if (!plan.demoFolder.empty()) {
-        startup.description = folderDemo.description;
-    } else {
-        // Orvanta through its manifest where the run folder has it; the
-        // executables' tables, which a test holds equal to it, where not.
-        DemoFolder own;
-        std::string ignored;
-        if (fs::exists(fs::path(plan.dataDir) / "demo.toml") && readDemoFolder(plan.dataDir, textFileReader(), own, ignored)) {
-            startup.description = own.description;
-        }
-    }
+    startup.description = description;
     int startupArgc = 1;
     // A broken shader is reported below; nothing may wait for a key.
     if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot read /dev/null");
@@ -266,9 +286,11 @@ int main(int argc, char** argv)
         return fail(error);
     }
     const std::vector<ProgramProblem> broken = brokenPrograms();
+    // Named as the maker has them: a folder's shaders, not their staged links.
+    const std::string sources = plan.demoFolder.empty() ? plan.dataDir : plan.demoFolder;
     for (const ProgramProblem& problem : broken) {
-        std::fprintf(stderr, "orvanta-capture: %s/%s does not compile:\n%s", plan.dataDir.c_str(),
-                     problem.file.c_str(), problem.log.c_str());
+        std::fprintf(stderr, "orvanta-capture: %s/%s does not compile:\n%s", sources.c_str(), problem.file.c_str(),
+                     problem.log.c_str());
     }
     if (!broken.empty()) {
         cleanUpNow();

@@ -82,6 +82,15 @@ const std::vector<JobField>& jobFields()
                                   value.find_first_not_of("0123456789.") == std::string::npos;
                        }});
         carried("audio");
+        // What the frames show: hashes of the demo's files.
+        for (size_t k = 0; k < std::size(demoStateKeys); ++k) {
+            std::string DemoState::* const field = demoStateFields[k];
+            out.push_back({demoStateKeys[k], [field](const CapturePlan& plan) { return plan.shown.*field; },
+                           [field](const std::string& value, CapturePlan& plan) {
+                               plan.shown.*field = value;
+                               return value.size() == 16 && value.find_first_not_of("0123456789abcdef") == std::string::npos;
+                           }});
+        }
         // An option the parts carry that the order above has not placed yet
         // goes last rather than being left out.
         for (const CaptureOption& option : captureOptions()) {
@@ -107,6 +116,18 @@ std::string partTag(const CapturePlan& plan, int part, int parts, long first, lo
 {
     return "orvanta-capture part=" + std::to_string(part) + "/" + std::to_string(parts) + " frames=" +
            std::to_string(first) + "-" + std::to_string(last) + "; " + jobText(plan);
+}
+
+std::string partDifference(const PartTag& a, const PartTag& b)
+{
+    std::string shown;
+    for (size_t k = 0; k < std::size(demoStateKeys); ++k) {
+        if (a.plan.shown.*demoStateFields[k] != b.plan.shown.*demoStateFields[k]) {
+            shown += std::string(shown.empty() ? "" : ", ") + demoStateKeys[k];
+        }
+    }
+    if (!shown.empty()) return "another state of the demo (its " + shown + " differ)";
+    return a.job == b.job ? "" : "another render's settings";
 }
 
 bool parsePartTag(const std::string& text, PartTag& tag)

@@ -29,3 +29,8 @@ std::string partPath(const std::string& out, int part, int parts);
 // every field as the command line would and fails on anything else.
 std::string partTag(const CapturePlan& plan, int part, int parts, long first, long last);
 bool parsePartTag(const std::string& text, PartTag& tag);
+
+// What sets two parts' tags apart, for a message: "another state of the
+// demo (its tracks, music differ)" where what they show differs, else
+// "another render's settings"; "" for one render's parts.
+std::string partDifference(const PartTag& a, const PartTag& b);

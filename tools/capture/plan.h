@@ -12,6 +12,23 @@
 
 enum class CaptureOutput { Video, Frames, Stills, ContactSheet, Join };
 
+// What the frames show, as a part's tag records it: a hash (files.h's
+// contentHash) of each kind of file the demo draws from, so that a part of
+// another demo, or of an older state of this one, is told from a part of
+// this render and can say what differs.
+struct DemoState {
+    std::string manifest; // demo.toml
+    std::string shaders;  // every shader the demo's programs are made of
+    std::string tracks;   // the track files
+    std::string logo;     // logo.png
+    std::string music;    // tune.ogg
+};
+
+// The kinds of file, in the tag's order, with their fields.
+constexpr const char* demoStateKeys[] = {"manifest", "shaders", "tracks", "logo", "music"};
+std::string DemoState::* const demoStateFields[] = {&DemoState::manifest, &DemoState::shaders, &DemoState::tracks,
+                                                    &DemoState::logo, &DemoState::music};
+
 // How the frames are rendered: in an X server of their own (Xvfb), through
 // EGL without one, or the first where Xvfb is installed, else the second.
 enum class CaptureGl { Auto, Xvfb, Egl };
@@ -51,6 +68,7 @@ struct CapturePlan {
     int parts = 0;
     bool resume = false;             // a part already complete is not rendered again
     std::vector<std::string> joined; // --join: the parts, joined into `out`
+    DemoState shown;                 // the demo rendered, as the run folder holds it
 };
 
 // Parses the command line. Failure: false with the one-line message a usage

@@ -84,6 +84,10 @@ void endOnSignals()
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    // A write past a file-size limit fails with EFBIG, reported with the
+    // file's name and its temporary removed, instead of killing the tool
+    // with the temporary left behind. Children inherit it.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 int holdTemporary(const std::string& path)

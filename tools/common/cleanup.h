@@ -8,7 +8,8 @@
 //
 // SIGINT, SIGTERM and SIGHUP then end the tool at once, with the signal's
 // own status (130, 143, 129 to a shell), after ending the children it holds
-// and removing the files and folders it holds. A tool that leaves another way calls
+// and removing the files and folders it holds. SIGXFSZ is ignored: a write
+// past a file-size limit fails as a full disk's does, and is reported. A tool that leaves another way calls
 // cleanUpNow() first. At most 16 of each are held at a time; slots are
 // meant for the short spans in which a file or a child exists.
 #pragma once

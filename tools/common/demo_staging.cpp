@@ -5,6 +5,7 @@
 #include "platform/audio/decode.h"
 #include "subprocess.h"
 #include "track_text.h"
+#include "tune_source.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -40,6 +41,42 @@ bool run(const std::vector<std::string>& argv, const std::string& what, std::str
     Subprocess child;
     if (!child.start(options) || child.wait() != 0) {
         error = what;
+        return false;
+    }
+    return true;
+}
+
+// tunegen's render of `score` into `out`, its "progress N%" lines passed on
+// as they come, a tenth at a time.
+bool render(const std::string& score, const std::string& out, const StagingProgress& progress, std::string& error)
+{
+    SubprocessOptions options;
+    options.argv = {besideThisProgram("tunegen"), score, "-o", out, "--progress"};
+    options.output = SubprocessStream::Pipe;
+    Subprocess child;
+    if (!child.start(options)) {
+        error = score + ": tunegen could not be started";
+        return false;
+    }
+    std::string pending;
+    int told = -10;
+    char chunk[512];
+    for (;;) {
+        const ssize_t n = read(child.output(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        pending.append(chunk, static_cast<size_t>(n));
+        for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+            int percent = 0;
+            if (std::sscanf(pending.c_str(), "progress %d%%", &percent) == 1 && percent >= told + 10 && progress) {
+                told = percent;
+                progress(score + ": rendering the tune, " + std::to_string(percent) + "%");
+            }
+        }
+        if (pending.size() > 4096) pending.clear();
+    }
+    if (child.wait() != 0) {
+        error = score + ": tunegen could not render it";
         return false;
     }
     return true;
@@ -117,7 +154,7 @@ bool musicCoversDemo(const DemoFolder& demo, std::string& error)
 }
 
 bool stageDemoFolder(const std::string& folderGiven, const std::string& staging, StagedDemo& staged, std::string& error,
-                     bool copies)
+                     bool copies, const StagingProgress& progress)
 {
     const std::string folder = fs::absolute(folderGiven).lexically_normal().string();
     if (!readDemoFolder(folder, textFileReader(), staged.demo, error) || !musicCoversDemo(staged.demo, error)) return false;
@@ -161,13 +198,14 @@ bool stageDemoFolder(const std::string& folderGiven, const std::string& staging,
     if (endsWith(m.music, ".ogg")) {
         if (!linkInto(staging, "tune.ogg", music, error, copies)) return false;
     } else {
-        std::error_code missing, old;
+        // The folder's tune where it is the render of the score as it is now,
+        // by this synthesizer; its date says nothing of that.
         const std::string tune = folder + "/tune.ogg";
-        const auto rendered = fs::last_write_time(tune, missing);
-        const auto written = fs::last_write_time(music, old);
-        if (!missing && !old && rendered >= written) {
+        std::string score;
+        if (!readWholeFile(music, score, error, textFileLimit)) return false;
+        if (tuneRendersScore(tune, score)) {
             if (!linkInto(staging, "tune.ogg", tune, error, copies)) return false;
-        } else if (!run({besideThisProgram("tunegen"), music, "-o", staging + "/tune.ogg"}, music + ": tunegen could not render it", error)) {
+        } else if (!render(music, staging + "/tune.ogg", progress, error)) {
             return false;
         }
     }

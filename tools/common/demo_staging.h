@@ -9,8 +9,10 @@
 //
 // `staging` is an empty folder the tool made (and removes). A track without
 // keys holds its annotation's default, else 0. The music is the folder's
-// Ogg file, or the tune of its score: the folder's tune.ogg where it is not
-// older than the score, else rendered by tunegen into the staging folder.
+// Ogg file, or the tune of its score: the folder's tune.ogg where it is the
+// render of the score as it is, by this synthesizer (tune_source.h), else
+// rendered by tunegen into the staging folder, its progress told through
+// `progress` (when given) a tenth at a time.
 // The logo is the folder's image, or its text drawn by logogen. Both tools
 // are taken from beside the running one.
 //
@@ -22,6 +24,7 @@
 
 #include "render/demo_folder.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,8 +40,10 @@ struct StagedDemo {
 // textFileLimit bytes (files.h).
 FileReader textFileReader();
 
+using StagingProgress = std::function<void(const std::string& line)>;
+
 bool stageDemoFolder(const std::string& folder, const std::string& staging, StagedDemo& staged, std::string& error,
-                     bool copies = false);
+                     bool copies = false, const StagingProgress& progress = nullptr);
 
 // The shader files a folder's description names (vertex, final pass, every
 // pass), each once. Failure: false where one lies under a folder of its own:

@@ -4,12 +4,17 @@
 
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -28,6 +33,18 @@ void appendBytes(void* context, void* data, int size)
 }
 
 } // namespace
+
+std::string contentHash(const std::string& bytes)
+{
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 0x100000001b3ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
 
 std::string describeSize(size_t bytes)
 {
@@ -168,10 +185,53 @@ bool createTemporary(const std::string& target, const std::string& suffix, Tempo
     const mode_t mode = stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) ? existing.st_mode & 07777
                                                                                           : maskedMode(0666);
     fchmod(fd, mode);
+    flock(fd, LOCK_EX | LOCK_NB);
     file.fd = fd;
     file.path = name;
     file.slot = slot;
     return true;
+}
+
+int sweepStaleTemporaries(const std::string& target, const std::string& suffix)
+{
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    const std::string head = target.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp-";
+    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) return 0;
+    const int listing = dup(folderFd);
+    DIR* entries = listing >= 0 ? fdopendir(listing) : nullptr;
+    if (!entries) {
+        if (listing >= 0) close(listing);
+        close(folderFd);
+        return 0;
+    }
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(entries)) {
+        const std::string name = entry->d_name;
+        if (name.size() != head.size() + 6 + suffix.size() || name.compare(0, head.size(), head) != 0 ||
+            name.compare(head.size() + 6, suffix.size(), suffix) != 0) {
+            continue;
+        }
+        const std::string random = name.substr(head.size(), 6);
+        if (std::all_of(random.begin(), random.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); })) {
+            names.push_back(name);
+        }
+    }
+    closedir(entries);
+    int removed = 0;
+    for (const std::string& name : names) {
+        const int fd = openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat info = {};
+        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == getuid() &&
+            flock(fd, LOCK_EX | LOCK_NB) == 0 && unlinkat(folderFd, name.c_str(), 0) == 0) {
+            ++removed;
+        }
+        close(fd);
+    }
+    close(folderFd);
+    return removed;
 }
 
 bool commitTemporary(TemporaryFile& file, const std::string& target, std::string& error)

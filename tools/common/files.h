@@ -32,6 +32,10 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
 // `output` does not exist yet.
 std::string inputWrittenBy(const std::string& output, const std::vector<std::string>& inputs);
 
+// A digest of `bytes` for telling one version of a file from another: 16
+// hex digits of FNV-1a, 64 bits. It catches changes, not forgeries.
+std::string contentHash(const std::string& bytes);
+
 // "8 MiB", "64 KiB", "100 bytes": a limit as a usage text states it.
 std::string describeSize(size_t bytes);
 
@@ -63,9 +67,16 @@ struct TemporaryFile {
 // Creates a new file beside `target`, named TARGET.tmp-XXXXXX`suffix`,
 // exclusively (O_EXCL: a name that exists, a link too, is never opened), and
 // holds it for removal on a signal. It takes the target's permissions when
-// the target exists, else those the umask leaves of 0666.
+// the target exists, else those the umask leaves of 0666. Its descriptor
+// holds a lock on it (flock) while it is open: a writer killed outright
+// (SIGKILL) leaves it unlocked for sweepStaleTemporaries to find.
 // Failure: false with `error` "cannot write TARGET: REASON"; nothing made.
 bool createTemporary(const std::string& target, const std::string& suffix, TemporaryFile& file, std::string& error);
+
+// Removes the temporaries of `target` (TARGET.tmp-XXXXXX`suffix`) that
+// writers killed before they could: regular files of this user's that no
+// open descriptor holds locked. Returns how many went.
+int sweepStaleTemporaries(const std::string& target, const std::string& suffix);
 
 // Renames the temporary over `target` and releases it. Failure: false with
 // `error`, the temporary removed.

@@ -123,6 +123,10 @@ bool TrackEditor::run(const std::string& line)
     if (command == "goto") {
         int32_t row = 0;
         if (const int32_t* marked = document_.marker(words[1])) {
+            if (*marked < 0 || *marked > document_.lastRow) {
+                return refuse("marker " + words[1] + " is at row " + std::to_string(*marked) + ", outside the music (0 to " +
+                              std::to_string(document_.lastRow) + ")");
+            }
             hooks_.moveTo(*marked);
             hooks_.say("at marker " + words[1] + ", row " + std::to_string(*marked));
             return true;

@@ -133,8 +133,16 @@ bool TrackEditor::transform(const Change& change, bool undoable, size_t& count)
         for (size_t k = 0; k < old.size(); ++k) {
             TrackKey key = old[k];
             if (std::find(rowsChosen.begin(), rowsChosen.end(), key.row) != rowsChosen.end()) {
-                key.row += change.rows;
-                if (change.factor != 1) key.row = static_cast<int32_t>(std::lround(at + (key.row - at) * change.factor));
+                // Worked out wide and checked: a row a text cannot hold is
+                // refused, never wrapped round into the music.
+                double row = static_cast<double>(key.row) + change.rows;
+                if (change.factor != 1) row = std::round(at + (row - at) * change.factor);
+                if (!(row >= INT32_MIN && row <= INT32_MAX)) {
+                    restore(before);
+                    return refuse(name + ": the key at row " + std::to_string(key.row) + " would land past row " +
+                                  std::to_string(row < 0 ? INT32_MIN : INT32_MAX) + ", the last a tracks text holds");
+                }
+                key.row = static_cast<int32_t>(row);
                 key.value = static_cast<float>(key.value + change.amount);
                 if (change.valueFactor != 1) key.value = static_cast<float>(mean + (key.value - mean) * change.valueFactor);
                 if (change.step > 0) {

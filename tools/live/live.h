@@ -47,6 +47,11 @@ struct Demo {
     std::string tuneFile; // a folder's Ogg music, staged as tune.ogg
     std::string logoFile; // a folder's logo, staged as logo.png
     std::string logoText; // or the text logogen draws it from
+    // The tracks text and the music as the manifest names them (not given
+    // on the command line): a save of the manifest that names others moves
+    // the editor, the watcher and the tune to those.
+    bool tracksFromManifest = false;
+    bool musicFromManifest = false;
 };
 
 struct Files {
@@ -216,6 +221,12 @@ void reloadTrackFiles();
 void reloadLogo();
 void reloadTune();
 bool sameFile(const std::string& a, const std::string& b);
+// The folders whose saves the player takes: the data folders, and those of
+// the tracks text and the score (and of what links lead them to).
+std::vector<std::string> watchedFolders();
+// Watches watchedFolders() from now on. Failure: false with `error`, the
+// folders watched before still watched.
+bool watchFolders(std::string& error);
 void takeChanges();
 
 // tunegen_child.cpp

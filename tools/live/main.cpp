@@ -246,19 +246,7 @@ int main(int argc, char** argv)
         if (tune.empty()) tune = LIVE.demo.folder.empty() ? resolve("tune.ogg") : LIVE.demo.folder + "/tune.ogg";
         LIVE.files.tunePath = tune.empty() ? LIVE.files.dataFolders.front() + "/tune.ogg" : tune;
     }
-    std::vector<std::string> watched = LIVE.files.dataFolders;
-    for (const std::string& file : {LIVE.files.tracks, LIVE.files.score}) {
-        if (file.empty()) continue;
-        watched.push_back(fs::path(file).parent_path().string());
-        // Through a link, saves land beside the file it points at.
-        std::error_code ignored;
-        const fs::path target = fs::canonical(file, ignored);
-        if (!ignored) watched.push_back(target.parent_path().string());
-    }
-    std::sort(watched.begin(), watched.end());
-    watched.erase(std::unique(watched.begin(), watched.end()), watched.end());
-    LIVE.watcher = std::make_unique<FolderWatcher>(watched);
-    if (!LIVE.watcher->ok()) return failToStart(LIVE.watcher->error());
+    if (!watchFolders(error)) return failToStart(error);
     endOnSignals();
     if (!makeStaging(error)) return failToStart(error);
     drawLogoText();
@@ -361,7 +349,7 @@ int main(int argc, char** argv)
     if (!startGui(error)) return failToStart(error);
 
     std::cout << "orvanta-live: watching";
-    for (const std::string& folder : watched) std::cout << " " << folder;
+    for (const std::string& folder : watchedFolders()) std::cout << " " << folder;
     std::cout << "; reading through " << LIVE.files.staging << "\n";
     // Whatever start-up could not build shows as an error at once.
     for (const ProgramProblem& problem : brokenPrograms()) {

@@ -4,7 +4,9 @@
 #include "live.h"
 
 #include "demo_staging.h"
+#include "files.h"
 #include "subprocess.h"
+#include "tune_source.h"
 
 #include "app/startup.h"
 #include "render/programs.h"
@@ -44,6 +46,50 @@ void takeDescription(const DemoDescription& description)
     demo.ranges.resize(demo.names.size());
 }
 
+// The manifest names another tracks text or other music: the editor, the
+// watcher and the tune move to them, where the command line did not name
+// its own. The files named before are left as they are.
+void followManifestFiles(const DemoManifest& m)
+{
+    Demo& demo = LIVE.demo;
+    const std::string tracks = demo.folder + "/" + m.tracks;
+    if (demo.tracksFromManifest && tracks != LIVE.files.tracks) {
+        std::string bytes, error;
+        if (!readWholeFile(tracks, bytes, error, textFileLimit)) {
+            setError("demo.toml", {error + "; edits still go to " + LIVE.files.tracks});
+            say(error + "; edits still go to " + LIVE.files.tracks);
+        } else {
+            // Edits not yet written belong to the text they were made in.
+            if (LIVE.editor->unwritten()) LIVE.editor->writeNow();
+            const std::string before = LIVE.files.tracks;
+            LIVE.files.tracks = tracks;
+            takeDescription(demo.description);
+            makeEditor();
+            reloadTrackText();
+            addUnreadTracks();
+            say("demo.toml: edits go to " + m.tracks + " now; " + before + " is left as it is");
+        }
+    }
+    const std::string music = demo.folder + "/" + m.music;
+    const std::string before = LIVE.files.score.empty() ? demo.tuneFile : LIVE.files.score;
+    if (demo.musicFromManifest && music != before) {
+        endTunegen();
+        const bool scored = endsWith(m.music, ".score");
+        LIVE.files.score = scored ? music : "";
+        demo.tuneFile = scored ? "" : music;
+        LIVE.files.tunePath = scored ? demo.folder + "/tune.ogg" : music;
+        stage("tune.ogg");
+        say("demo.toml: the music is " + m.music + " now; " + before + " is left as it is");
+        if (musicFromScoreNeeded()) {
+            startTunegen();
+        } else {
+            reloadTune();
+        }
+    }
+    std::string error;
+    if (!watchFolders(error)) say(error + "; the folders watched before are still watched");
+}
+
 } // namespace
 
 bool chooseDemo(std::string& error)
@@ -74,8 +120,10 @@ bool chooseDemo(std::string& error)
     LIVE.demo.ranges = read.ranges;
     const DemoManifest& m = read.manifest;
     options.dataFolders.insert(options.dataFolders.begin(), folder);
+    LIVE.demo.tracksFromManifest = options.tracks.empty();
     if (options.tracks.empty()) options.tracks = folder + "/" + m.tracks;
-    const bool scored = m.music.size() > 6 && m.music.compare(m.music.size() - 6, 6, ".score") == 0;
+    const bool scored = endsWith(m.music, ".score");
+    LIVE.demo.musicFromManifest = options.score.empty();
     if (scored && options.score.empty()) options.score = folder + "/" + m.music;
     if (!scored) LIVE.demo.tuneFile = folder + "/" + m.music;
     if (!m.logo.empty()) LIVE.demo.logoFile = folder + "/" + m.logo;
@@ -103,10 +151,8 @@ void drawLogoText()
 bool musicFromScoreNeeded()
 {
     if (LIVE.demo.folder.empty() || LIVE.files.score.empty()) return false;
-    std::error_code missing, old;
-    const auto tune = fs::last_write_time(LIVE.files.tunePath, missing);
-    const auto score = fs::last_write_time(LIVE.files.score, old);
-    return missing || (!old && tune < score);
+    std::string score, error;
+    return readWholeFile(LIVE.files.score, score, error, textFileLimit) && !tuneRendersScore(LIVE.files.tunePath, score);
 }
 
 void addUnreadTracks()
@@ -133,13 +179,18 @@ bool rescanDemo(const std::string& name)
     if (!readDemoFolder(demo.folder, textFileReader(), read, error) || !flatFiles(read, error) ||
         ((read.description.endRow != demo.description.endRow || read.description.rowRate != demo.description.rowRate) &&
          !musicCoversDemo(read, error))) {
-        // A shader that does not read is the shader's own error to show.
-        if (!manifest) return false;
-        setError("demo.toml", {error});
+        // A shader that cannot be read is refused where it lands; one that
+        // reads but makes a demo no tool takes (a uniform named as the
+        // chain's track, a track too many) is refused here, and said, as at
+        // start-up.
+        std::error_code kind;
+        if (!manifest && !fs::is_regular_file(demo.folder + "/" + name, kind)) return false;
+        setError(name, {error});
         say(error + " (the demo stays as it was)");
         return true;
     }
-    clearError("demo.toml");
+    clearError(name);
+    if (manifest) followManifestFiles(read.manifest);
     demo.ranges = read.ranges;
     if (sameDescription(read.description, demo.description)) return manifest;
     for (const std::string& note : read.notes) sayOnConsole(note);

@@ -51,8 +51,8 @@ bool makeStaging(std::string& error)
     const std::string root = stagingRoot(note, error);
     if (root.empty()) return false;
     if (!note.empty()) std::cout << "orvanta-live: " << note << "\n";
-    sweepStaleStaging(root);
-    if (!makeStagingFolder(root, LIVE.files.staging, error)) return false;
+    sweepStaleStaging(root, "orvanta-live");
+    if (!makeStagingFolder(root, "orvanta-live", LIVE.files.staging, error)) return false;
     // Its links and marker go with it, however the player ends.
     holdFolder(LIVE.files.staging);
     stageDemoFiles();
@@ -202,6 +202,33 @@ bool sameFile(const std::string& a, const std::string& b)
 {
     std::error_code error;
     return !a.empty() && !b.empty() && fs::equivalent(a, b, error);
+}
+
+std::vector<std::string> watchedFolders()
+{
+    std::vector<std::string> watched = LIVE.files.dataFolders;
+    for (const std::string& file : {LIVE.files.tracks, LIVE.files.score}) {
+        if (file.empty()) continue;
+        watched.push_back(fs::path(file).parent_path().string());
+        // Through a link, saves land beside the file it points at.
+        std::error_code ignored;
+        const fs::path target = fs::canonical(file, ignored);
+        if (!ignored) watched.push_back(target.parent_path().string());
+    }
+    std::sort(watched.begin(), watched.end());
+    watched.erase(std::unique(watched.begin(), watched.end()), watched.end());
+    return watched;
+}
+
+bool watchFolders(std::string& error)
+{
+    auto watcher = std::make_unique<FolderWatcher>(watchedFolders());
+    if (!watcher->ok()) {
+        error = watcher->error();
+        return false;
+    }
+    LIVE.watcher = std::move(watcher);
+    return true;
 }
 
 void takeChanges()

@@ -23,6 +23,10 @@ const char* const usage =
     "compiled from the tracks text, tune.ogg (rendered by tunegen from a score) and\n"
     "logo.png (drawn by logogen from a logo text), all copies, and demo/ holding the\n"
     "manifest and the shaders' sources. OUT appears whole or not at all.\n"
+    "\n"
+    "Usage: orvanta-stage --name DEMO\n"
+    "Prints the demo's name and its version, a line each, as its manifest gives them\n"
+    "(the version's line is empty where it gives none): what its release is named by.\n"
     "  --help   this text\n";
 
 } // namespace
@@ -30,16 +34,32 @@ const char* const usage =
 int main(int argc, char** argv)
 {
     std::string demo, out;
+    bool named = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(usage, stdout);
             return 0;
         }
+        if (arg == "--name") {
+            named = true;
+            continue;
+        }
         if (arg.size() > 1 && arg[0] == '-') return usageError("orvanta-stage", "unknown option '" + arg + "'", usage);
         if (demo.empty()) demo = arg;
         else if (out.empty()) out = arg;
         else return usageError("orvanta-stage", "a demo folder and an output folder, no more", usage);
+    }
+    if (named) {
+        if (demo.empty() || !out.empty()) return usageError("orvanta-stage", "--name takes a demo folder, no more", usage);
+        DemoFolder read;
+        std::string error;
+        if (!readDemoFolder(demo, textFileReader(), read, error)) {
+            std::fprintf(stderr, "orvanta-stage: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("%s\n%s\n", read.manifest.name.c_str(), read.manifest.version.c_str());
+        return 0;
     }
     if (out.empty()) return usageError("orvanta-stage", "a demo folder and an output folder are needed", usage);
     while (out.size() > 1 && out.back() == '/') out.pop_back();
@@ -59,7 +79,8 @@ int main(int argc, char** argv)
     const int staging = holdFolder(made);
     std::string error;
     StagedDemo staged;
-    if (!stageDemoFolder(demo, made, staged, error, true) || rename(made.c_str(), out.c_str()) != 0) {
+    const auto progress = [](const std::string& line) { std::fprintf(stderr, "orvanta-stage: %s\n", line.c_str()); };
+    if (!stageDemoFolder(demo, made, staged, error, true, progress) || rename(made.c_str(), out.c_str()) != 0) {
         if (error.empty()) error = "cannot make " + out + ": " + std::strerror(errno);
         cleanUpNow();
         std::fprintf(stderr, "orvanta-stage: %s\n", error.c_str());

@@ -5,6 +5,7 @@
 //   synctool dump FILE.track...
 //   synctool check FILE.track...
 //   synctool sample DIR TRACK ROW... [--base NAME]
+#include "cleanup.h"
 #include "files.h"
 #include "track_text.h"
 #include "usage.h"
@@ -216,6 +217,9 @@ int main(int argc, char** argv)
     if (argc < 2) return usageError("no command");
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
+    // Its temporaries go with it on a signal; a file-size limit is a write
+    // error like any other.
+    endOnSignals();
     if (command == "build") return build(args);
     if (command == "dump") return dump(args);
     if (command == "check") return check(args);

@@ -7,13 +7,16 @@
 // output file; the output appears only once it is completely written. The
 // file's comment records the levels it was mastered at, so that a section
 // of a later version of the score (the live player's quick render) can be
-// mastered as the whole tune was.
+// mastered as the whole tune was, and which score it is the render of
+// (tune_source.h), so that a tool finding it beside a score knows whether it
+// is that score's.
 #include "cleanup.h"
 #include "files.h"
 #include "master.h"
 #include "platform/audio/decode.h"
 #include "score.h"
 #include "synth.h"
+#include "tune_source.h"
 #include "usage.h"
 #include "vorbis_writer.h"
 
@@ -145,7 +148,7 @@ int renderSection(const Options& options, const Song& song)
     return 0;
 }
 
-int renderTune(const Options& options, const Song& song)
+int renderTune(const Options& options, const Song& song, const std::string& scoreText)
 {
     const auto start = std::chrono::steady_clock::now();
     const Mixdown mix = renderVoices(song, 0, songSamples(song), [&](double done) { report(options, 0.7 * done); });
@@ -167,10 +170,13 @@ int renderTune(const Options& options, const Song& song)
     double filePeakDb = 0;
     double loudness = 0;
     size_t frames = 0;
+    std::vector<std::string> comments = tuneSourceComments(scoreText);
     for (int attempt = 0;; ++attempt) {
         attempts = attempt + 1;
         MasterLevels levels;
         const std::vector<float> mastered = limit(song, prepared, song.ceiling - margin, &levels);
+        comments.resize(2);
+        comments.push_back(std::string(levelsTag) + describeLevels(levels));
         report(options, 0.8);
         frames = mastered.size() / 2;
         // Each attempt writes the file again from its start, through a
@@ -182,8 +188,7 @@ int renderTune(const Options& options, const Song& song)
                                             [&](uint64_t frame, uint32_t channel) {
                                                 return mastered[2 * frame + channel];
                                             },
-                                            static_cast<float>(options.quality),
-                                            {std::string(levelsTag) + describeLevels(levels)});
+                                            static_cast<float>(options.quality), comments);
         DecodedAudio decoded;
         if (!written || !decodeOggVorbis(temporary.path, decoded)) {
             discardTemporary(temporary);
@@ -260,5 +265,5 @@ int main(int argc, char** argv)
         return 1;
     }
     endOnSignals();
-    return options.section ? renderSection(options, song) : renderTune(options, song);
+    return options.section ? renderSection(options, song) : renderTune(options, song, text);
 }

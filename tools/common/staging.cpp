@@ -1,5 +1,6 @@
 #include "staging.h"
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -12,9 +13,9 @@
 #include <unistd.h>
 #include <vector>
 
-const char* const stagingMarker = ".orvanta-live";
-
 namespace {
+
+constexpr int deepestFolder = 4;
 
 bool writableFolder(const char* path)
 {
@@ -30,17 +31,20 @@ std::string pidNamespace()
     return n > 0 ? std::string(link, static_cast<size_t>(n)) : std::string("unknown");
 }
 
-std::string markerText(pid_t pid)
+std::string markerText(const std::string& program, pid_t pid)
 {
-    return "orvanta-live " + std::to_string(pid) + " " + pidNamespace() + "\n";
+    return program + " " + std::to_string(pid) + " " + pidNamespace() + "\n";
 }
 
-// The PID in a staging folder's name, or 0 when the name is not one.
-pid_t pidInName(const char* name)
+// The PID in the name of a staging folder of `program`, or 0 when the name
+// is not one.
+pid_t pidInName(const std::string& program, const char* name)
 {
+    const size_t head = program.size() + 1;
+    if (std::strncmp(name, (program + "-").c_str(), head) != 0) return 0;
     int pid = 0, used = 0;
-    if (std::sscanf(name, "orvanta-live-%d-%*6[A-Za-z0-9]%n", &pid, &used) != 1 ||
-        used != static_cast<int>(std::strlen(name)) || pid <= 0) {
+    if (std::sscanf(name + head, "%d-%*6[A-Za-z0-9]%n", &pid, &used) != 1 ||
+        used != static_cast<int>(std::strlen(name + head)) || pid <= 0 || !std::isdigit(static_cast<unsigned char>(name[head]))) {
         return 0;
     }
     return pid;
@@ -48,9 +52,9 @@ pid_t pidInName(const char* name)
 
 // The marker of the folder open as `folder`, when it is a regular file of
 // ours (never through a link).
-std::string readMarker(int folder)
+std::string readMarker(int folder, const std::string& program)
 {
-    const int fd = openat(folder, stagingMarker, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openat(folder, stagingMarker(program).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return "";
     struct stat info = {};
     char text[256] = {};
@@ -62,9 +66,10 @@ std::string readMarker(int folder)
     return n > 0 ? std::string(text, static_cast<size_t>(n)) : std::string();
 }
 
-// Removes the links and the marker in the folder `name` of `root`, then
-// the folder when that left it empty.
-bool removeStaleFolder(int root, const char* name)
+// Removes what the folder `name` of `root` holds of this user's (links,
+// files, and folders `depth` deep at most, none followed), then the folder
+// when that left it empty.
+bool removeStaleFolder(int root, const char* name, int depth)
 {
     const int folder = openat(root, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder < 0) return false;
@@ -75,16 +80,22 @@ bool removeStaleFolder(int root, const char* name)
         close(folder);
         return false;
     }
-    std::vector<std::string> links;
+    std::vector<std::string> files, folders;
     while (const dirent* entry = readdir(entries)) {
         struct stat info = {};
-        if (fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)) {
-            links.push_back(entry->d_name);
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0 ||
+            fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            continue;
+        }
+        if (S_ISLNK(info.st_mode) || (S_ISREG(info.st_mode) && info.st_uid == getuid())) {
+            files.push_back(entry->d_name);
+        } else if (S_ISDIR(info.st_mode) && info.st_uid == getuid() && depth > 1) {
+            folders.push_back(entry->d_name);
         }
     }
     closedir(entries);
-    for (const std::string& link : links) unlinkat(folder, link.c_str(), 0);
-    unlinkat(folder, stagingMarker, 0);
+    for (const std::string& file : files) unlinkat(folder, file.c_str(), 0);
+    for (const std::string& inner : folders) removeStaleFolder(folder, inner.c_str(), depth - 1);
     close(folder);
     return unlinkat(root, name, AT_REMOVEDIR) == 0;
 }
@@ -104,7 +115,12 @@ std::string stagingRoot(std::string& note, std::string& error)
     return "";
 }
 
-int sweepStaleStaging(const std::string& root)
+std::string stagingMarker(const std::string& program)
+{
+    return "." + program;
+}
+
+int sweepStaleStaging(const std::string& root, const std::string& program)
 {
     const int rootFd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd < 0) return 0;
@@ -118,7 +134,7 @@ int sweepStaleStaging(const std::string& root)
     std::vector<std::string> stale;
     const std::string here = pidNamespace();
     while (const dirent* entry = readdir(entries)) {
-        const pid_t pid = pidInName(entry->d_name);
+        const pid_t pid = pidInName(program, entry->d_name);
         struct stat info = {};
         if (pid == 0 || fstatat(rootFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(info.st_mode) ||
             info.st_uid != getuid()) {
@@ -126,29 +142,29 @@ int sweepStaleStaging(const std::string& root)
         }
         const int folder = openat(rootFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (folder < 0) continue;
-        const std::string marker = readMarker(folder);
+        const std::string marker = readMarker(folder, program);
         close(folder);
-        // Written by a player of that PID that saw PIDs as this one does.
-        if (marker != "orvanta-live " + std::to_string(pid) + " " + here + "\n") continue;
+        // Written by a run of that PID that saw PIDs as this one does.
+        if (marker != program + " " + std::to_string(pid) + " " + here + "\n") continue;
         if (kill(pid, 0) == 0 || errno != ESRCH) continue;
         stale.push_back(entry->d_name);
     }
     closedir(entries);
     int removed = 0;
-    for (const std::string& name : stale) removed += removeStaleFolder(rootFd, name.c_str()) ? 1 : 0;
+    for (const std::string& name : stale) removed += removeStaleFolder(rootFd, name.c_str(), deepestFolder) ? 1 : 0;
     close(rootFd);
     return removed;
 }
 
-bool makeStagingFolder(const std::string& root, std::string& folder, std::string& error)
+bool makeStagingFolder(const std::string& root, const std::string& program, std::string& folder, std::string& error)
 {
-    std::string pattern = root + "/orvanta-live-" + std::to_string(getpid()) + "-XXXXXX";
+    std::string pattern = root + "/" + program + "-" + std::to_string(getpid()) + "-XXXXXX";
     if (!mkdtemp(pattern.data())) {
         error = "cannot make a folder in " + root + ": " + std::strerror(errno);
         return false;
     }
-    const std::string marker = pattern + "/" + stagingMarker;
-    const std::string text = markerText(getpid());
+    const std::string marker = pattern + "/" + stagingMarker(program);
+    const std::string text = markerText(program, getpid());
     const int fd = open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     bool ok = fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     std::string why = ok ? "" : std::strerror(errno);
