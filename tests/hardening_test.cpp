@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <thread>
 #include <string>
@@ -130,6 +131,7 @@ TEST(Hardening, AFullDiskFailsEveryWriterAndLeavesNothing)
         const char* what;
         std::vector<std::string> command;
         std::string output;
+        int kilobytes = 32; // room for the capture's X server's keymap, not for its pictures
     };
     dir.write("t.tracks", "track a\n  0 1 step\n");
     // Eight bars: over 200 KB of Vorbis, so the writer is reached and refused.
@@ -138,9 +140,9 @@ TEST(Hardening, AFullDiskFailsEveryWriterAndLeavesNothing)
                              "pattern p 16\n  0: C-4\n  4: E-4\n  8: G-4:maj\nend\norder c lead\n  p*4\nend\n");
     const std::vector<Case> cases = {
         {"logogen", {binary("logogen"), font, "-o", dir.file("logo.png")}, dir.file("logo.png")},
-        {"synctool", {binary("synctool"), "build", dir.file("t.tracks"), "-o", dir.path()}, dir.file("sync_a.track")},
+        {"synctool", {binary("synctool"), "build", dir.file("t.tracks"), "-o", dir.path()}, dir.file("sync_a.track"), 0},
         {"tunegen", {binary("tunegen"), dir.file("short.score"), "-o", dir.file("tune.ogg")}, dir.file("tune.ogg")},
-        {"orvanta-new", {binary("orvanta-new"), dir.file("glowy")}, dir.file("glowy")},
+        {"orvanta-new", {binary("orvanta-new"), dir.file("glowy")}, dir.file("glowy"), 0},
         {"capture stills",
          {binary("orvanta-capture"), "--stills", "64", "--out", dir.file("stills") + "/", "--size", "640x360", "--fps",
           "10", "--data", ORVANTA_RUN_DIR},
@@ -152,8 +154,7 @@ TEST(Hardening, AFullDiskFailsEveryWriterAndLeavesNothing)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        // Room for the capture's X server's keymap, not for its pictures.
-        const ToolRun r = onFullDisk(c.output.find("sync_") != std::string::npos ? 0 : 32, c.command);
+        const ToolRun r = onFullDisk(c.kilobytes, c.command);
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_NE(r.err.find(c.output), std::string::npos) << "names the file: " << r.err;
         EXPECT_FALSE(fs::exists(c.output));
@@ -181,12 +182,13 @@ TEST(Hardening, NoWriterFollowsALinkPlantedAtATemporaryName)
         const char* what;
         std::vector<std::string> command;
         std::string output;
+        int kilobytes = 32; // room for the capture's X server's keymap, not for its pictures
     };
     const std::vector<Case> cases = {
         {"logogen", {binary("logogen"), font, "-o", dir.file("logo.png")}, dir.file("logo.png")},
-        {"synctool", {binary("synctool"), "build", dir.file("t.tracks"), "-o", dir.path()}, dir.file("sync_a.track")},
+        {"synctool", {binary("synctool"), "build", dir.file("t.tracks"), "-o", dir.path()}, dir.file("sync_a.track"), 0},
         {"tunegen", {binary("tunegen"), dir.file("short.score"), "-o", dir.file("tune.ogg")}, dir.file("tune.ogg")},
-        {"orvanta-new", {binary("orvanta-new"), dir.file("glowy")}, dir.file("glowy")},
+        {"orvanta-new", {binary("orvanta-new"), dir.file("glowy")}, dir.file("glowy"), 0},
         {"capture", with({binary("orvanta-capture"), "--out", dir.file("v.mp4")}, small), dir.file("v.mp4")},
         {"capture part", with({binary("orvanta-capture"), "--part", "1/1", "--out", dir.file("p.mp4")}, small),
          dir.file("p.part1of1.mp4")},
@@ -235,6 +237,15 @@ TEST(Hardening, TheCaptureNamesABrokenShaderAndNeverWaits)
     EXPECT_NE(capture.err().find("hall_b.fsh"), std::string::npos) << capture.err();
     EXPECT_NE(capture.err().find("nothing_here"), std::string::npos) << "the driver's log: " << capture.err();
     EXPECT_FALSE(fs::exists(out.file("s/row_0.png")));
+
+    // A folder's shader is named as the maker has it, not by its staged link.
+    const std::string demo = out.file("glowy");
+    ASSERT_EQ(tool("orvanta-new", {demo}).status, 0);
+    ASSERT_EQ(tool("tunegen", {demo + "/demo.score", "-o", demo + "/tune.ogg"}).status, 0);
+    std::ofstream(demo + "/trail.fsh", std::ios::app) << "this is not GLSL\n";
+    const ToolRun folder = tool("orvanta-capture", {demo, "--stills", "0", "--out", out.file("f") + "/", "--size", "160x90"});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_NE(folder.err.find("orvanta-capture: " + demo + "/trail.fsh does not compile"), std::string::npos) << folder.err;
 }
 
 // 5. Folders, truncated fonts, hour-long scores and huge sheets are errors.
@@ -477,4 +488,47 @@ TEST(Hardening, OutputsNeverOverwriteInputsNorLeaveTheirFolder)
     EXPECT_TRUE(fs::is_empty(dir.file("out")));
     EXPECT_FALSE(fs::exists(dir.file("escaped_a.track")));
     EXPECT_FALSE(fs::exists("/tmp/escaped_a.track"));
+}
+
+// 14. A capture killed outright (SIGKILL: no clean-up of its own) leaves
+// its staging folder and its temporary video behind, and takes its
+// children with it; the next capture sweeps both leftovers away.
+TEST(Hardening, AKilledCapturesLeftoversGoWithTheNextOne)
+{
+    TempDir dir, temporary;
+    const std::string demo = dir.file("glowy");
+    ASSERT_EQ(tool("orvanta-new", {demo}).status, 0);
+    ASSERT_EQ(tool("tunegen", {demo + "/demo.score", "-o", demo + "/tune.ogg"}).status, 0);
+    const auto leftovers = [&] {
+        std::vector<std::string> found;
+        for (const std::string& folder : {temporary.path(), dir.path()}) {
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                const std::string name = entry.path().filename().string();
+                if (name.rfind("orvanta-capture-", 0) == 0 || name.find(".tmp-") != std::string::npos) found.push_back(name);
+            }
+        }
+        return found;
+    };
+    const std::vector<std::string> command = {"env", "TMPDIR=" + temporary.path(), binary("orvanta-capture"), demo,
+                                              "--out", dir.file("clip.mp4"), "--size", "166x96", "--fps", "10"};
+    {
+        ChildProcess capture({command, "", {}});
+        ASSERT_TRUE(capture.waitFor([](const std::string&, const std::string& err) {
+            return err.find(" frames ") != std::string::npos;
+        }, 120.0)) << capture.err();
+        capture.sendSignal(SIGKILL);
+        EXPECT_EQ(capture.waitExit(10.0).value_or(0), -SIGKILL);
+    }
+    EXPECT_EQ(leftovers().size(), 2u);
+    for (int waited = 0; waited < 100 && runningProcesses("ffmpeg", dir.file("clip.mp4")) > 0; ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(runningProcesses("ffmpeg", dir.file("clip.mp4")), 0) << "ffmpeg ends with the capture";
+
+    std::vector<std::string> again = command;
+    again.insert(again.end(), {"--to-row", "8"});
+    const ToolRun next = runTool(again, 120.0);
+    ASSERT_EQ(next.status, 0) << next.err;
+    EXPECT_TRUE(fs::exists(dir.file("clip.mp4")));
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
 }

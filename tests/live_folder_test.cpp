@@ -102,3 +102,86 @@ TEST(LiveFolder, ANewDemoTakesAParameterAndASecondSceneWhileItPlays)
     live.press({});
     EXPECT_GT(red(live.pixel(306, 46)), 200);
 }
+
+// The player follows its manifest: a save naming another tracks text
+// moves the edits there, one naming another score renders and watches that
+// one, the files named before left as they are; a shader save that makes a
+// demo no tool takes is said, and the demo stays as it was.
+TEST(LiveFolder, TheManifestsFilesAreFollowedAndWhatNoToolTakesIsSaid)
+{
+    TempDir dir;
+    const std::string demo = dir.file("glowy");
+    ASSERT_EQ(runTool({binary("orvanta-new"), demo}, 20).status, 0);
+    ASSERT_EQ(runTool({binary("tunegen"), demo + "/demo.score", "-o", demo + "/tune.ogg"}, 120).status, 0);
+    LivePlayer live(dir, {demo}, ChildStdin::Pipe);
+    ASSERT_TRUE(live.started());
+    size_t mark = live.waitFor("demo.tracks: 6 of 6 tracks", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out() << live.process().err();
+
+    const std::string scene = readFile(demo + "/scene.fsh");
+    saveIn(demo, "scene.fsh", "uniform float scene;\n" + scene);
+    mark = live.waitFor("two tracks are named 'scene' (the demo stays as it was)", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    saveIn(demo, "scene.fsh", scene);
+    // A manifest nested past any reader's bound, as a crash of the player
+    // would have taken the maker's edits with it.
+    std::string deep;
+    for (int i = 0; i < 200000; ++i) deep += "x.";
+    saveIn(demo, "demo.toml", deep + "y = 1\n" + readFile(demo + "/demo.toml"));
+    mark = live.waitFor("nest at most 32 deep (the demo stays as it was)", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+
+    const std::string tracks = readFile(demo + "/demo.tracks");
+    saveIn(demo, "other.tracks", tracks);
+    std::string moved = readFile(demo + "/demo.toml").substr(deep.size() + 6);
+    moved.replace(moved.find("tracks = \"demo.tracks\""), 22, "tracks = \"other.tracks\"");
+    saveIn(demo, "demo.toml", moved);
+    mark = live.waitFor("demo.toml: edits go to other.tracks now; " + demo + "/demo.tracks is left as it is", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    live.process().writeStdin("key glow 0.25\n");
+    mark = live.waitFor("other.tracks: written", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    EXPECT_EQ(readFile(demo + "/demo.tracks"), tracks);
+    EXPECT_NE(readFile(demo + "/other.tracks"), tracks);
+
+    std::string score = readFile(demo + "/demo.score");
+    score[score.find("C-")] = 'D';
+    saveIn(demo, "other.score", score);
+    moved.replace(moved.find("music = \"demo.score\""), 20, "music = \"other.score\"");
+    saveIn(demo, "demo.toml", moved);
+    mark = live.waitFor("demo.toml: the music is other.score now", mark);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    mark = live.waitFor("other.score: rendered", mark, 120.0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    // The old score's saves are not the music's any more; the new one's are.
+    saveIn(demo, "demo.score", readFile(demo + "/demo.score") + "\n");
+    saveIn(demo, "other.score", score + "\n");
+    const size_t next = live.waitFor("other.score: ", mark, 60.0);
+    ASSERT_NE(next, std::string::npos) << live.process().out();
+    EXPECT_EQ(live.process().out().find("demo.score", mark), std::string::npos) << live.process().out().substr(mark);
+}
+
+// A player killed outright leaves its staging folder; the next one sweeps
+// it away, every file in it (the logo drawn from its text too).
+TEST(LiveFolder, AKilledPlayersStagingGoesWithTheNextOne)
+{
+    TempDir dir, temporary;
+    const std::string demo = dir.file("glowy");
+    ASSERT_EQ(runTool({binary("orvanta-new"), demo}, 20).status, 0);
+    ASSERT_EQ(runTool({binary("tunegen"), demo + "/demo.score", "-o", demo + "/tune.ogg"}, 120).status, 0);
+    LiveScreen screen;
+    screen.environment = {{"TMPDIR", temporary.path()}};
+    std::string staging;
+    {
+        LivePlayer killed(dir, {demo}, ChildStdin::DevNull, {}, screen);
+        ASSERT_TRUE(killed.started());
+        staging = killed.staging();
+        ASSERT_TRUE(std::filesystem::exists(staging + "/.logo-text.png")) << staging;
+        killed.process().sendSignal(SIGKILL);
+        killed.process().waitExit(10.0);
+    }
+    ASSERT_TRUE(std::filesystem::exists(staging + "/.logo-text.png"));
+    LivePlayer next(dir, {demo}, ChildStdin::DevNull, {}, screen);
+    ASSERT_TRUE(next.started());
+    EXPECT_FALSE(std::filesystem::exists(staging));
+}

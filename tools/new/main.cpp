@@ -146,6 +146,8 @@ int main(int argc, char** argv)
         if (std::strcmp(templateFiles[i].name, "demo.toml") == 0) bytes = withName(bytes, name);
         ok = writeNew(made + "/" + templateFiles[i].name, bytes, error);
     }
+    // Said of the folder the maker named, not of the one it is made in.
+    for (size_t at; !ok && (at = error.find(made)) != std::string::npos;) error.replace(at, made.size(), target);
     // An empty folder at the target is replaced whole.
     if (ok && rename(made.c_str(), target.c_str()) != 0) {
         ok = false;
