@@ -247,7 +247,10 @@ TEST_F(Scenes, FeedbackSettlesWhilePaused)
 // pass 2 0.1 s after the cut (against the same frames drawn with a history
 // that starts at the cut) is the same at both rates, and a beat after the
 // cut it is all but gone.
-TEST_F(Scenes, TrailsFadeWithTimeNotWithTheFrameCount)
+// One cut of the five a test, so that each stays short on a busy machine.
+class TrailsAtACut : public Scenes, public testing::WithParamInterface<int> {};
+
+TEST_P(TrailsAtACut, FadeWithTimeNotWithTheFrameCount)
 {
     std::vector<double> cuts;
     for (int row = 1; row <= static_cast<int>(endRow); ++row) {
@@ -257,41 +260,41 @@ TEST_F(Scenes, TrailsFadeWithTimeNotWithTheFrameCount)
         }
     }
     ASSERT_EQ(cuts.size(), 5u);
-    for (double cut : cuts) {
-        SCOPED_TRACE(cut);
-        const double start = cut / rowRate - 0.5;
-        double lingering[2] = {}, afterABeat[2] = {};
-        const int rates[2] = {30, 120};
-        for (int r = 0; r < 2; ++r) {
-            const int fps = rates[r];
-            const int atCut = fps / 2, soon = atCut + fps / 10, beat = atCut + fps / 2;
-            auto row = [&](int k) { return (start + static_cast<double>(k) / fps) * rowRate; };
-            // Across the cut, from half a second of the old scene.
-            std::vector<float> crossed, crossedBeat;
-            for (int k = 0; k <= beat; ++k) {
-                drawAt(row(k));
-                if (k == soon) crossed = captured.passes[2];
-            }
-            crossedBeat = captured.passes[2];
-            // The same frames from the cut on, after a jump that leaves
-            // nothing of the old scene in the history.
-            drawAt(cut - 20.0);
-            std::vector<float> fresh;
-            for (int k = atCut; k <= beat; ++k) {
-                drawAt(row(k));
-                if (k == soon) fresh = captured.passes[2];
-            }
-            lingering[r] = meanAbsoluteDifference(crossed, fresh);
-            afterABeat[r] = meanAbsoluteDifference(crossedBeat, captured.passes[2]);
+    const double cut = cuts[static_cast<size_t>(GetParam())];
+    const double start = cut / rowRate - 0.5;
+    double lingering[2] = {}, afterABeat[2] = {};
+    const int rates[2] = {30, 120};
+    for (int r = 0; r < 2; ++r) {
+        const int fps = rates[r];
+        const int atCut = fps / 2, soon = atCut + fps / 10, beat = atCut + fps / 2;
+        auto row = [&](int k) { return (start + static_cast<double>(k) / fps) * rowRate; };
+        // Across the cut, from half a second of the old scene.
+        std::vector<float> crossed, crossedBeat;
+        for (int k = 0; k <= beat; ++k) {
+            drawAt(row(k));
+            if (k == soon) crossed = captured.passes[2];
         }
-        // Within 10%, or both under a level of an 8-bit picture.
-        EXPECT_NEAR(lingering[0], lingering[1], std::max(0.1 * std::max(lingering[0], lingering[1]), 1.0 / 255))
-            << "30 fps " << lingering[0] << ", 120 fps " << lingering[1];
-        for (int r = 0; r < 2; ++r) {
-            EXPECT_LT(afterABeat[r], 0.1 * lingering[r] + 0.002) << rates[r] << " fps: the old scene outlives the cut";
+        crossedBeat = captured.passes[2];
+        // The same frames from the cut on, after a jump that leaves
+        // nothing of the old scene in the history.
+        drawAt(cut - 20.0);
+        std::vector<float> fresh;
+        for (int k = atCut; k <= beat; ++k) {
+            drawAt(row(k));
+            if (k == soon) fresh = captured.passes[2];
         }
+        lingering[r] = meanAbsoluteDifference(crossed, fresh);
+        afterABeat[r] = meanAbsoluteDifference(crossedBeat, captured.passes[2]);
+    }
+    // Within 10%, or both under a level of an 8-bit picture.
+    EXPECT_NEAR(lingering[0], lingering[1], std::max(0.1 * std::max(lingering[0], lingering[1]), 1.0 / 255))
+        << "30 fps " << lingering[0] << ", 120 fps " << lingering[1];
+    for (int r = 0; r < 2; ++r) {
+        EXPECT_LT(afterABeat[r], 0.1 * lingering[r] + 0.002) << rates[r] << " fps: the old scene outlives the cut";
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Scenes, TrailsAtACut, testing::Range(0, 5));
 
 // A still two rows after each cut as a capture draws it, at 30, 60 and 120
 // frames a second over the same 0.3 s of music: the trails read the same at
