@@ -218,6 +218,8 @@ TEST(DemoFolder, WhatCannotBePlayedIsRefusedWithItsFileAndLine)
         {"a" + std::string(40, '.') + "b = 1\n", "d/demo.toml:1: keys, arrays and inline tables nest at most 32 deep"},
         {"x.y = " + std::string(33, '[') + std::string(33, ']') + "\n", "d/demo.toml:1: keys, arrays and inline tables"},
         {"a = { b = { c = { d = 1 } } }\n" + head, "d/demo.toml:1: 'a' is not a key"},
+        {"caf\xC3\xA9 = 1\n" + head, "d/demo.toml:1: a character past ASCII outside a string or a comment"},
+        {"\xEF\xBB\xBF# caf\xC3\xA9\n" + head + "logo_text = \"CAF\xC3\x89\"\n" + scene, ""},
         {head + scene + "[[track]]\nname = \"a..b\"\n", "d/demo.toml:11: 'a..b' is not a plain track name"},
         {head + scene + "[[track]]\nname = \"cam.dist\"\n", "d/demo.toml:11: track 'cam.dist': 'cam.dist' is not a "
                                                              "uniform's name; give 'uniform'"},

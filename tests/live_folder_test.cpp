@@ -144,14 +144,18 @@ TEST(LiveFolder, TheManifestsFilesAreFollowedAndWhatNoToolTakesIsSaid)
     EXPECT_EQ(readFile(demo + "/demo.tracks"), tracks);
     EXPECT_NE(readFile(demo + "/other.tracks"), tracks);
 
+    // Another score, its tune rendered already (as the folder's tune.ogg):
+    // taken as it is, with nothing to render.
     std::string score = readFile(demo + "/demo.score");
     score[score.find("C-")] = 'D';
     saveIn(demo, "other.score", score);
+    ASSERT_EQ(runTool({binary("tunegen"), demo + "/other.score", "-o", dir.file("other.ogg")}, 120).status, 0);
+    std::filesystem::rename(dir.file("other.ogg"), demo + "/tune.ogg");
     moved.replace(moved.find("music = \"demo.score\""), 20, "music = \"other.score\"");
     saveIn(demo, "demo.toml", moved);
     mark = live.waitFor("demo.toml: the music is other.score now", mark);
     ASSERT_NE(mark, std::string::npos) << live.process().out();
-    mark = live.waitFor("other.score: rendered", mark, 120.0);
+    mark = live.waitFor("tune.ogg reloaded", mark);
     ASSERT_NE(mark, std::string::npos) << live.process().out();
     // The old score's saves are not the music's any more; the new one's are.
     saveIn(demo, "demo.score", readFile(demo + "/demo.score") + "\n");

@@ -46,7 +46,7 @@ std::vector<int16_t> samplesOf(const std::string& bytes)
 // square wave. Plain, long enough that the whole tune takes longer than 3 s
 // to render here; instrumented, the synthesizer is several times slower.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int leadBars = 16;
+constexpr int leadBars = 8;
 #else
 constexpr int leadBars = 64;
 #endif

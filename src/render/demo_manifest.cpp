@@ -217,18 +217,24 @@ void readTracks(const toml::table& root, Reader& reader, DemoManifest& manifest)
     }
 }
 
-// toml++ descends once a level of a key's dots, of nested arrays and of
-// inline tables, on the stack: a manifest of a few hundred kilobytes could
-// exhaust it. A scan first, over what is not in strings or comments, bounds
-// both before toml++ reads a byte. Returns the line of the first excess,
-// or 0.
-int tooDeep(const std::string& text)
+// What toml++ is never given, found by a scan over what is not in strings
+// or comments before it reads a byte. It descends once a level of a key's
+// dots, of nested arrays and of inline tables, on the stack: a manifest of a
+// few hundred kilobytes could exhaust it. And outside strings and comments
+// TOML is ASCII alone, where toml++ 3.3's test for other whitespace reaches
+// an unreachable branch for most characters past U+00A0.
+enum class Unreadable { None, TooDeep, NotAscii };
+
+Unreadable unreadable(const std::string& text, int& line)
 {
     enum class In { Code, Comment, Basic, Literal, MultiBasic, MultiLiteral };
     In in = In::Code;
-    int line = 1, depth = 0, dots = 0;
+    int depth = 0, dots = 0;
+    line = 1;
     const auto opens = [&](size_t at, const char* quotes) { return text.compare(at, 3, quotes) == 0; };
-    for (size_t at = 0; at < text.size(); ++at) {
+    // A byte-order mark, as some editors begin a UTF-8 file, is toml++'s to skip.
+    const size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (size_t at = start; at < text.size(); ++at) {
         const char c = text[at];
         if (c == '\n') ++line;
         switch (in) {
@@ -260,7 +266,9 @@ int tooDeep(const std::string& text)
         case In::Code:
             break;
         }
-        if (c == '#') {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return Unreadable::NotAscii;
+        } else if (c == '#') {
             in = In::Comment;
         } else if (c == '"') {
             in = opens(at, "\"\"\"") ? In::MultiBasic : In::Basic;
@@ -269,10 +277,10 @@ int tooDeep(const std::string& text)
             in = opens(at, "'''") ? In::MultiLiteral : In::Literal;
             if (in == In::MultiLiteral) at += 2;
         } else if (c == '.') {
-            if (++dots > manifestMostDepth) return line;
+            if (++dots > manifestMostDepth) return Unreadable::TooDeep;
         } else if (c == '[' || c == '{') {
             dots = 0;
-            if (++depth > manifestMostDepth) return line;
+            if (++depth > manifestMostDepth) return Unreadable::TooDeep;
         } else if (c == ']' || c == '}') {
             dots = 0;
             depth = std::max(0, depth - 1);
@@ -280,7 +288,7 @@ int tooDeep(const std::string& text)
             dots = 0;
         }
     }
-    return 0;
+    return Unreadable::None;
 }
 
 } // namespace
@@ -312,10 +320,17 @@ bool plainTrackName(const std::string& name)
 bool parseManifest(const std::string& text, const std::string& file, DemoManifest& manifest, std::string& error)
 {
     manifest = DemoManifest();
-    if (const int line = tooDeep(text)) {
+    int line = 0;
+    switch (unreadable(text, line)) {
+    case Unreadable::TooDeep:
         error = file + ":" + std::to_string(line) + ": keys, arrays and inline tables nest at most " +
                 std::to_string(manifestMostDepth) + " deep";
         return false;
+    case Unreadable::NotAscii:
+        error = file + ":" + std::to_string(line) + ": a character past ASCII outside a string or a comment";
+        return false;
+    case Unreadable::None:
+        break;
     }
     toml::parse_result parsed = toml::parse(std::string_view(text), file);
     if (!parsed) {

@@ -29,9 +29,10 @@
 //     if (!parseManifest(text, "mydemo/demo.toml", manifest, error)) report(error);
 //
 // Failure: false, and `error` is "FILE:LINE: what is wrong" (or "FILE: ..."
-// for what is missing): TOML that does not parse or nests deeper than
+// for what is missing): TOML that does not parse, nests deeper than
 // manifestMostDepth (a key of more dots, arrays or inline tables within one
-// another), a key it does not know, a
+// another) or holds a character past ASCII outside a string or a comment
+// (which TOML never allows there), a key it does not know, a
 // value of the wrong type or out of range, a scene without four passes, two
 // scenes or tracks of one name.
 #pragma once
