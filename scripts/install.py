@@ -80,15 +80,14 @@ def file_hash(path):
     return digest.hexdigest()
 
 
-def regular_hash(path):
-    """The hash of a regular file at `path` (never through a link), or None."""
+def what_is_at(path):
+    """None where nothing is at `path`; "" where something other than a
+    regular file is (a link is never followed); else the file's hash."""
     try:
         info = os.lstat(path)
     except FileNotFoundError:
         return None
-    if not stat.S_ISREG(info.st_mode):
-        return None
-    return file_hash(path)
+    return file_hash(path) if stat.S_ISREG(info.st_mode) else ""
 
 
 def write_atomically(path, data, mode):
@@ -232,10 +231,10 @@ def install(target):
     foreign, edited, current = [], [], set()
     for destination, (mode, source, digest) in sorted(planned.items()):
         path = target.path(destination)
-        if not os.path.lexists(path):
-            continue
-        there = regular_hash(path)
+        there = what_is_at(path)
         if there is None:
+            continue
+        if not there:
             foreign.append(shown(path) + " (not a regular file)")
         elif there == digest:
             # The very file it would write (after a `make clean` lost the
@@ -308,10 +307,10 @@ def uninstall(target):
     removed, kept = 0, []
     for destination, hashes in sorted(record["files"].items()):
         path = target.path(destination)
-        if not os.path.lexists(path):
-            continue
-        there = regular_hash(path)
+        there = what_is_at(path)
         if there is None:
+            continue
+        if not there:
             kept.append(shown(path) + " (not the file that was installed)")
         elif there not in hashes:
             kept.append(shown(path) + " (changed since it was installed)")

@@ -43,12 +43,13 @@ std::vector<int16_t> samplesOf(const std::string& bytes)
 }
 
 // A lead that plays a note on every beat, a saw; and the same with a
-// square wave. Plain, long enough that the whole tune takes longer than 3 s
-// to render here; instrumented, the synthesizer is several times slower.
+// square wave: long enough that the whole tune takes several times as long
+// to render as the bars under way (instrumented, the synthesizer is several
+// times slower, and fewer bars do).
 #if defined(__SANITIZE_ADDRESS__)
 constexpr int leadBars = 8;
 #else
-constexpr int leadBars = 64;
+constexpr int leadBars = 16;
 #endif
 
 std::string leadScore(const char* wave)
