@@ -230,15 +230,17 @@ int joinParts(const CapturePlan& plan)
     std::string list;
     for (const auto& [k, part] : parts) list += listed(fs::absolute(part.first).string());
     // ffmpeg reads the list and writes the video under names this run made
-    // exclusively beside the output.
+    // exclusively beside the output, where a join killed outright may have
+    // left its own.
+    for (const char* suffix : {".txt", ".mp4"}) sweepStaleTemporaries(plan.out, suffix);
     TemporaryFile listFile, video;
     std::string error;
     if (!createTemporary(plan.out, ".txt", listFile, error) || !createTemporary(plan.out, ".mp4", video, error)) {
         discardTemporary(listFile);
         return fail(error);
     }
-    close(video.fd);
-    video.fd = -1;
+    // The video's descriptor stays open, holding its lock, until it is
+    // renamed or removed.
     const bool listWritten = write(listFile.fd, list.data(), list.size()) == static_cast<ssize_t>(list.size());
     const long frames = model.plan.lastFrame - model.plan.firstFrame + 1;
     char seconds[64], duration[64];
