@@ -224,8 +224,8 @@ bool sameFile(const std::string& a, const std::string& b);
 // The folders whose saves the player takes: the data folders, and those of
 // the tracks text and the score (and of what links lead them to).
 std::vector<std::string> watchedFolders();
-// Watches watchedFolders() from now on. Failure: false with `error`, the
-// folders watched before still watched.
+// Watches watchedFolders() from now on, besides what it watched before.
+// Failure: false with `error`, the folders watched before still watched.
 bool watchFolders(std::string& error);
 void takeChanges();
 

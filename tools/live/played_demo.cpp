@@ -53,7 +53,12 @@ void followManifestFiles(const DemoManifest& m)
 {
     Demo& demo = LIVE.demo;
     const std::string tracks = demo.folder + "/" + m.tracks;
-    if (demo.tracksFromManifest && tracks != LIVE.files.tracks) {
+    const std::string music = demo.folder + "/" + m.music;
+    const std::string before = LIVE.files.score.empty() ? demo.tuneFile : LIVE.files.score;
+    const bool newTracks = demo.tracksFromManifest && tracks != LIVE.files.tracks;
+    const bool newMusic = demo.musicFromManifest && music != before;
+    if (!newTracks && !newMusic) return;
+    if (newTracks) {
         std::string bytes, error;
         if (!readWholeFile(tracks, bytes, error, textFileLimit)) {
             setError("demo.toml", {error + "; edits still go to " + LIVE.files.tracks});
@@ -61,18 +66,16 @@ void followManifestFiles(const DemoManifest& m)
         } else {
             // Edits not yet written belong to the text they were made in.
             if (LIVE.editor->unwritten()) LIVE.editor->writeNow();
-            const std::string before = LIVE.files.tracks;
+            const std::string old = LIVE.files.tracks;
             LIVE.files.tracks = tracks;
             takeDescription(demo.description);
             makeEditor();
             reloadTrackText();
             addUnreadTracks();
-            say("demo.toml: edits go to " + m.tracks + " now; " + before + " is left as it is");
+            say("demo.toml: edits go to " + m.tracks + " now; " + old + " is left as it is");
         }
     }
-    const std::string music = demo.folder + "/" + m.music;
-    const std::string before = LIVE.files.score.empty() ? demo.tuneFile : LIVE.files.score;
-    if (demo.musicFromManifest && music != before) {
+    if (newMusic) {
         endTunegen();
         const bool scored = endsWith(m.music, ".score");
         LIVE.files.score = scored ? music : "";
@@ -183,13 +186,15 @@ bool rescanDemo(const std::string& name)
         // reads but makes a demo no tool takes (a uniform named as the
         // chain's track, a track too many) is refused here, and said, as at
         // start-up.
+        // The folder's one description error, whichever save it came with:
+        // it names its file and line, and goes when the folder reads again.
         std::error_code kind;
         if (!manifest && !fs::is_regular_file(demo.folder + "/" + name, kind)) return false;
-        setError(name, {error});
+        setError("demo.toml", {error});
         say(error + " (the demo stays as it was)");
         return true;
     }
-    clearError(name);
+    clearError("demo.toml");
     if (manifest) followManifestFiles(read.manifest);
     demo.ranges = read.ranges;
     if (sameDescription(read.description, demo.description)) return manifest;

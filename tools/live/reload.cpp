@@ -222,12 +222,15 @@ std::vector<std::string> watchedFolders()
 
 bool watchFolders(std::string& error)
 {
-    auto watcher = std::make_unique<FolderWatcher>(watchedFolders());
-    if (!watcher->ok()) {
-        error = watcher->error();
-        return false;
+    if (!LIVE.watcher) {
+        LIVE.watcher = std::make_unique<FolderWatcher>(watchedFolders());
+        error = LIVE.watcher->error();
+        return LIVE.watcher->ok();
     }
-    LIVE.watcher = std::move(watcher);
+    // Added to the watch that runs, so that no save in flight is missed.
+    for (const std::string& folder : watchedFolders()) {
+        if (!LIVE.watcher->watchToo(folder, error)) return false;
+    }
     return true;
 }
 

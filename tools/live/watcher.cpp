@@ -32,6 +32,18 @@ FolderWatcher::FolderWatcher(const std::vector<std::string>& folders)
     }
 }
 
+bool FolderWatcher::watchToo(const std::string& folder, std::string& error)
+{
+    if (std::any_of(watches_.begin(), watches_.end(), [&](const auto& w) { return w.second == folder; })) return true;
+    const int wd = fd_ < 0 ? -1 : inotify_add_watch(fd_, folder.c_str(), fileEvents | folderEvents);
+    if (wd < 0) {
+        error = "cannot watch " + folder + ": " + std::strerror(fd_ < 0 ? EBADF : errno);
+        return false;
+    }
+    watches_.emplace_back(wd, folder);
+    return true;
+}
+
 FolderWatcher::~FolderWatcher()
 {
     if (fd_ >= 0) close(fd_);

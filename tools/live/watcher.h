@@ -31,6 +31,11 @@ public:
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
 
+    // Watches `folder` too from now on, as the folders given at the start
+    // are (nothing to do where its path is watched already). Failure: false
+    // with `error` naming it; the folders watched before still are.
+    bool watchToo(const std::string& folder, std::string& error);
+
     // The changes since the last call, each file once, in the order first
     // seen. Never blocks.
     std::vector<FileChange> poll();
