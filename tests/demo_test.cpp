@@ -32,7 +32,7 @@ protected:
     {
         if (demo && demo->running()) {
             pressKeys(server.display(), {"Escape"});
-            demo->waitExit(20.0);
+            demo->waitExit(60.0);
         }
         if (demo) {
             EXPECT_EQ(demo->err(), "") << "standard error stays empty";
@@ -153,7 +153,7 @@ TEST_F(Playback, EscapeEndsWithStatusZero)
     start();
     ASSERT_GE(waitForRow(1), 1);
     pressKeys(server.display(), {"Escape"});
-    const auto status = demo->waitExit(20.0);
+    const auto status = demo->waitExit(60.0);
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 0);
 }
@@ -166,7 +166,7 @@ TEST_F(Playback, RunEndsByItselfOnceTheRowPassesTheLastOne)
     // the end of the stream are refused and change nothing.
     std::vector<std::string> keys(228, "d");
     pressKeys(server.display(), keys, 2);
-    const auto status = demo->waitExit(30.0);
+    const auto status = demo->waitExit(60.0);
     ASSERT_TRUE(status.has_value()) << "still running at row " << statusLines(demo->out()).rows.back();
     EXPECT_EQ(*status, 0);
     const StatusLines lines = statusLines(demo->out());
@@ -186,7 +186,7 @@ TEST_F(Playback, MissingTuneStillDrawsFramesWithoutAMessage)
     }, 20.0));
     EXPECT_TRUE(demo->running());
     pressKeys(server.display(), {"Escape"});
-    const auto status = demo->waitExit(20.0);
+    const auto status = demo->waitExit(60.0);
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 0);
 }

@@ -171,7 +171,7 @@ TEST(Live, CommandsEditKeysTheFileFollowsAndUndoRestoresIt)
     mark = live.waitFor("edits not written: Escape again", mark);
     ASSERT_NE(mark, std::string::npos) << live.process().out();
     pressKeys(live.display(), {"Escape"});
-    EXPECT_EQ(live.process().waitExit(10.0).value_or(-1), 0);
+    EXPECT_EQ(live.process().waitExit(60.0).value_or(-1), 0);
     EXPECT_NE(readFile(text.file("t.tracks.unsaved")).find("  2:0:0   0.75  step\n"), std::string::npos);
 }
 
@@ -220,7 +220,7 @@ TEST(Live, AnEmptyTextTakesEditsAndTheKeysAndCommandLinesHold)
     mark = live.waitFor("edits not written: Escape again", mark);
     ASSERT_NE(mark, std::string::npos) << live.process().out();
     pressKeys(live.display(), {"Escape"});
-    EXPECT_EQ(live.process().waitExit(10.0).value_or(-1), 0) << live.process().out();
+    EXPECT_EQ(live.process().waitExit(60.0).value_or(-1), 0) << live.process().out();
     EXPECT_NE(live.process().out().find("edits kept in " + text.file("t.tracks.unsaved.2")), std::string::npos);
     EXPECT_NE(readFile(text.file("t.tracks.unsaved.2")).find("0.75"), std::string::npos);
 }
@@ -238,7 +238,7 @@ TEST(Live, AFloodOfCommandsLeavesFramesAndKeys)
     live.process().collect(3.0);
     EXPECT_GE(LivePlayer::frameLines(live.process().out(), mark), 15u) << "frames go on under the flood";
     pressKeys(live.display(), {"Escape"});
-    EXPECT_EQ(live.process().waitExit(10.0).value_or(-1), 0);
+    EXPECT_EQ(live.process().waitExit(60.0).value_or(-1), 0);
 }
 
 namespace {
@@ -412,7 +412,7 @@ TEST(Live, AMarkerIsKeptAcrossARestartAndReachedWithGoto)
         live.process().collect(1.5);
         EXPECT_EQ(readFile(text.file("t.tracks")), original + "#mark drop 5:2:0\n");
         pressKeys(live.display(), {"Escape"});
-        EXPECT_EQ(live.process().waitExit(10.0).value_or(-1), 0);
+        EXPECT_EQ(live.process().waitExit(60.0).value_or(-1), 0);
     }
     LivePlayer again(data, {"--tracks", text.file("t.tracks")}, ChildStdin::Pipe);
     ASSERT_TRUE(again.started());
@@ -497,7 +497,7 @@ TEST(Live, TheTrackNamesCanBeReadAt960x540)
                       std::to_string(layout.shownLines / 3), "--delay", "50", "5"};
         wheel.environment = {{"DISPLAY", live.display()}};
         ChildProcess xdotool(wheel);
-        xdotool.waitExit(30.0);
+        xdotool.waitExit(60.0);
         live.press({});
     }
     // The pages one under the other, read in one go.

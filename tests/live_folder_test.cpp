@@ -185,7 +185,7 @@ TEST(LiveFolder, AKilledPlayersStagingGoesWithTheNextOne)
         staging = killed.staging();
         ASSERT_TRUE(std::filesystem::exists(staging + "/.logo-text.png")) << staging;
         killed.process().sendSignal(SIGKILL);
-        killed.process().waitExit(10.0);
+        killed.process().waitExit(60.0);
     }
     ASSERT_TRUE(std::filesystem::exists(staging + "/.logo-text.png"));
     LivePlayer next(dir, {demo}, ChildStdin::DevNull, {}, screen);

@@ -164,7 +164,7 @@ TEST(Release, UnpackedAnywhereItPlaysOnWhatAStockDesktopHas)
         ASSERT_TRUE(demo.waitForStdout("; scene:", 60.0)) << demo.out() << demo.err();
         EXPECT_EQ(demo.out().rfind(expectedStartupTranscript(), 0), 0u) << "the same start-up as the build's";
         pressKeys(server.display(), {"Escape"});
-        EXPECT_EQ(demo.waitExit(10.0).value_or(-1), 0);
+        EXPECT_EQ(demo.waitExit(60.0).value_or(-1), 0);
     }
 }
 
@@ -208,5 +208,5 @@ TEST(Release, AFolderDemoShipsWithItsOwnPlayer)
     ASSERT_TRUE(player.waitForStdout("; scene:", 60.0)) << player.out() << player.err();
     EXPECT_NE(player.out().find("scene.fsh"), std::string::npos) << "the folder's shaders, not Orvanta's";
     pressKeys(server.display(), {"Escape"});
-    EXPECT_EQ(player.waitExit(10.0).value_or(-1), 0);
+    EXPECT_EQ(player.waitExit(60.0).value_or(-1), 0);
 }

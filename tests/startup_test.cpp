@@ -38,7 +38,7 @@ void closeAndExpectCleanExit(ChildProcess& demo, const XServer& server, WindowFa
         *facts = window;
     }
     requestWindowClose(server.display(), window.window);
-    auto status = demo.waitExit(30.0);
+    auto status = demo.waitExit(60.0);
     ASSERT_TRUE(status.has_value()) << "still running after the close request";
     EXPECT_EQ(*status, 0);
 }
@@ -63,7 +63,7 @@ TEST(Startup, GlewFailureEndsWithStatusOneAndOneLine)
     DemoOptions options;
     options.preload = testLibrary("fail_glew_init");
     auto demo = startDemo(folder, server, options);
-    auto status = demo->waitExit(30.0);
+    auto status = demo->waitExit(60.0);
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 1);
     EXPECT_EQ(demo->out(), "");

@@ -97,7 +97,7 @@ public:
     ~LivePlayer()
     {
         child_->sendSignal(SIGTERM);
-        child_->waitExit(10.0);
+        child_->waitExit(60.0);
     }
 
     ChildProcess& process() { return *child_; }
