@@ -289,6 +289,11 @@ TEST(Live, ThePanelScrubsPicksTracksAndDragsKeys)
     const PanelLayout start = panelAt(0);
     const int pictureX = static_cast<int>((start.picture.x0 + start.picture.x1) / 2);
     const int pictureY = static_cast<int>((start.picture.y0 + start.picture.y1) / 2);
+    // The frame takes its new size over the next frames, however slowly
+    // they come: the panel's first picture is waited for, frame by frame.
+    for (int frame = 0; frame < 200 && red(live.pixel(pictureX, static_cast<int>(start.ruler.y0) + 2)) >= 100; ++frame) {
+        ASSERT_TRUE(live.waitFrames(live.process().out().size(), 1));
+    }
     EXPECT_EQ(red(live.pixel(pictureX, pictureY)), 128) << "the picture, whole, above the panel";
     EXPECT_EQ(live.pixel(2, 2), 0x16181c) << "beside the picture: the panel's colour";
     EXPECT_LT(red(live.pixel(pictureX, static_cast<int>(start.ruler.y0) + 2)), 100) << "the panel is opaque";
