@@ -26,16 +26,26 @@ void saveIn(const std::string& folder, const std::string& name, const std::strin
     std::filesystem::rename(temporary, folder + "/" + name);
 }
 
+// A new demo folder, glowy, in `dir`, its tune rendered first, so that no
+// tune arrives (and is taken up by the music) while a test reads the
+// picture. Its path, or "" when it could not be made.
+std::string newDemoWithItsTune(const TempDir& dir)
+{
+    const std::string demo = dir.file("glowy");
+    const ToolRun made = runTool({binary("orvanta-new"), demo}, 20);
+    const ToolRun tune = runTool({binary("tunegen"), demo + "/demo.score", "-o", demo + "/tune.ogg"}, 120);
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(tune.status, 0) << tune.err;
+    return made.status == 0 && tune.status == 0 ? demo : "";
+}
+
 } // namespace
 
 TEST(LiveFolder, ANewDemoTakesAParameterAndASecondSceneWhileItPlays)
 {
     TempDir dir;
-    const std::string demo = dir.file("glowy");
-    ASSERT_EQ(runTool({binary("orvanta-new"), demo}, 20).status, 0);
-    // Its tune rendered first, so that no tune arrives (and is taken up by
-    // the music) while the test reads the picture.
-    ASSERT_EQ(runTool({binary("tunegen"), demo + "/demo.score", "-o", demo + "/tune.ogg"}, 120).status, 0);
+    const std::string demo = newDemoWithItsTune(dir);
+    ASSERT_FALSE(demo.empty());
     LivePlayer live(dir, {demo}, ChildStdin::Pipe);
     ASSERT_TRUE(live.started());
     size_t mark = live.waitFor("demo.tracks: 6 of 6 tracks", 0);
@@ -113,9 +123,8 @@ TEST(LiveFolder, ANewDemoTakesAParameterAndASecondSceneWhileItPlays)
 TEST(LiveFolder, TheManifestsFilesAreFollowedAndWhatNoToolTakesIsSaid)
 {
     TempDir dir;
-    const std::string demo = dir.file("glowy");
-    ASSERT_EQ(runTool({binary("orvanta-new"), demo}, 20).status, 0);
-    ASSERT_EQ(runTool({binary("tunegen"), demo + "/demo.score", "-o", demo + "/tune.ogg"}, 120).status, 0);
+    const std::string demo = newDemoWithItsTune(dir);
+    ASSERT_FALSE(demo.empty());
     LivePlayer live(dir, {demo}, ChildStdin::Pipe);
     ASSERT_TRUE(live.started());
     size_t mark = live.waitFor("demo.tracks: 6 of 6 tracks", 0);
@@ -173,9 +182,8 @@ TEST(LiveFolder, TheManifestsFilesAreFollowedAndWhatNoToolTakesIsSaid)
 TEST(LiveFolder, AKilledPlayersStagingGoesWithTheNextOne)
 {
     TempDir dir, temporary;
-    const std::string demo = dir.file("glowy");
-    ASSERT_EQ(runTool({binary("orvanta-new"), demo}, 20).status, 0);
-    ASSERT_EQ(runTool({binary("tunegen"), demo + "/demo.score", "-o", demo + "/tune.ogg"}, 120).status, 0);
+    const std::string demo = newDemoWithItsTune(dir);
+    ASSERT_FALSE(demo.empty());
     LiveScreen screen;
     screen.environment = {{"TMPDIR", temporary.path()}};
     std::string staging;
