@@ -224,7 +224,10 @@ int main(int argc, char** argv)
     if (!fs::exists(fs::path(plan.dataDir) / "tune.ogg")) {
         return fail("no tune.ogg in " + plan.dataDir + ": the music is the capture's clock");
     }
-    if (!readShownState(plan.dataDir, description.scenes.empty() ? orvantaDescription() : description, manifest,
+    // What the frames show, for the tags of parts and the join's check;
+    // a whole video, stills and sheets need none.
+    if ((plan.parts > 0 || plan.output == CaptureOutput::Join) &&
+        !readShownState(plan.dataDir, description.scenes.empty() ? orvantaDescription() : description, manifest,
                         plan.shown, error)) {
         cleanUpNow();
         return fail(error);

@@ -3,7 +3,6 @@
 #include "files.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <sys/stat.h>
 
 namespace {

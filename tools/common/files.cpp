@@ -192,6 +192,23 @@ bool createTemporary(const std::string& target, const std::string& suffix, Tempo
     return true;
 }
 
+std::vector<std::string> namesInFolder(int folderFd)
+{
+    std::vector<std::string> names;
+    // A descriptor of its own: closedir closes the one it reads through.
+    const int listing = dup(folderFd);
+    DIR* entries = listing >= 0 ? fdopendir(listing) : nullptr;
+    if (!entries) {
+        if (listing >= 0) close(listing);
+        return names;
+    }
+    while (const dirent* entry = readdir(entries)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) names.push_back(entry->d_name);
+    }
+    closedir(entries);
+    return names;
+}
+
 int sweepStaleTemporaries(const std::string& target, const std::string& suffix)
 {
     const size_t slash = target.rfind('/');
@@ -199,28 +216,14 @@ int sweepStaleTemporaries(const std::string& target, const std::string& suffix)
     const std::string head = target.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp-";
     const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0) return 0;
-    const int listing = dup(folderFd);
-    DIR* entries = listing >= 0 ? fdopendir(listing) : nullptr;
-    if (!entries) {
-        if (listing >= 0) close(listing);
-        close(folderFd);
-        return 0;
-    }
-    std::vector<std::string> names;
-    while (const dirent* entry = readdir(entries)) {
-        const std::string name = entry->d_name;
-        if (name.size() != head.size() + 6 + suffix.size() || name.compare(0, head.size(), head) != 0 ||
-            name.compare(head.size() + 6, suffix.size(), suffix) != 0) {
-            continue;
-        }
-        const std::string random = name.substr(head.size(), 6);
-        if (std::all_of(random.begin(), random.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); })) {
-            names.push_back(name);
-        }
-    }
-    closedir(entries);
     int removed = 0;
-    for (const std::string& name : names) {
+    for (const std::string& name : namesInFolder(folderFd)) {
+        const bool temporary = name.size() == head.size() + 6 + suffix.size() && name.compare(0, head.size(), head) == 0 &&
+                               name.compare(head.size() + 6, suffix.size(), suffix) == 0 &&
+                               std::all_of(name.begin() + static_cast<long>(head.size()),
+                                           name.begin() + static_cast<long>(head.size() + 6),
+                                           [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+        if (!temporary) continue;
         const int fd = openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat info = {};

@@ -73,6 +73,10 @@ struct TemporaryFile {
 // Failure: false with `error` "cannot write TARGET: REASON"; nothing made.
 bool createTemporary(const std::string& target, const std::string& suffix, TemporaryFile& file, std::string& error);
 
+// The names of what the folder open as `folderFd` holds, "." and ".."
+// aside; none when it cannot be listed. The descriptor stays the caller's.
+std::vector<std::string> namesInFolder(int folderFd);
+
 // Removes the temporaries of `target` (TARGET.tmp-XXXXXX`suffix`) that
 // writers killed before they could: regular files of this user's that no
 // open descriptor holds locked. Returns how many went.

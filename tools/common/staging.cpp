@@ -1,12 +1,13 @@
 #include "staging.h"
 
+#include "files.h"
+
 #include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -73,29 +74,15 @@ bool removeStaleFolder(int root, const char* name, int depth)
 {
     const int folder = openat(root, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder < 0) return false;
-    const int listing = dup(folder);
-    DIR* entries = listing >= 0 ? fdopendir(listing) : nullptr;
-    if (!entries) {
-        if (listing >= 0) close(listing);
-        close(folder);
-        return false;
-    }
-    std::vector<std::string> files, folders;
-    while (const dirent* entry = readdir(entries)) {
+    for (const std::string& entry : namesInFolder(folder)) {
         struct stat info = {};
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0 ||
-            fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-            continue;
-        }
+        if (fstatat(folder, entry.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (S_ISLNK(info.st_mode) || (S_ISREG(info.st_mode) && info.st_uid == getuid())) {
-            files.push_back(entry->d_name);
+            unlinkat(folder, entry.c_str(), 0);
         } else if (S_ISDIR(info.st_mode) && info.st_uid == getuid() && depth > 1) {
-            folders.push_back(entry->d_name);
+            removeStaleFolder(folder, entry.c_str(), depth - 1);
         }
     }
-    closedir(entries);
-    for (const std::string& file : files) unlinkat(folder, file.c_str(), 0);
-    for (const std::string& inner : folders) removeStaleFolder(folder, inner.c_str(), depth - 1);
     close(folder);
     return unlinkat(root, name, AT_REMOVEDIR) == 0;
 }
@@ -124,32 +111,24 @@ int sweepStaleStaging(const std::string& root, const std::string& program)
 {
     const int rootFd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd < 0) return 0;
-    const int listing = dup(rootFd);
-    DIR* entries = listing >= 0 ? fdopendir(listing) : nullptr;
-    if (!entries) {
-        if (listing >= 0) close(listing);
-        close(rootFd);
-        return 0;
-    }
     std::vector<std::string> stale;
     const std::string here = pidNamespace();
-    while (const dirent* entry = readdir(entries)) {
-        const pid_t pid = pidInName(program, entry->d_name);
+    for (const std::string& name : namesInFolder(rootFd)) {
+        const pid_t pid = pidInName(program, name.c_str());
         struct stat info = {};
-        if (pid == 0 || fstatat(rootFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(info.st_mode) ||
+        if (pid == 0 || fstatat(rootFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(info.st_mode) ||
             info.st_uid != getuid()) {
             continue;
         }
-        const int folder = openat(rootFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int folder = openat(rootFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (folder < 0) continue;
         const std::string marker = readMarker(folder, program);
         close(folder);
         // Written by a run of that PID that saw PIDs as this one does.
         if (marker != program + " " + std::to_string(pid) + " " + here + "\n") continue;
         if (kill(pid, 0) == 0 || errno != ESRCH) continue;
-        stale.push_back(entry->d_name);
+        stale.push_back(name);
     }
-    closedir(entries);
     int removed = 0;
     for (const std::string& name : stale) removed += removeStaleFolder(rootFd, name.c_str(), deepestFolder) ? 1 : 0;
     close(rootFd);

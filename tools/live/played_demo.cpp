@@ -185,9 +185,8 @@ bool rescanDemo(const std::string& name)
         // A shader that cannot be read is refused where it lands; one that
         // reads but makes a demo no tool takes (a uniform named as the
         // chain's track, a track too many) is refused here, and said, as at
-        // start-up.
-        // The folder's one description error, whichever save it came with:
-        // it names its file and line, and goes when the folder reads again.
+        // start-up: the folder's one description error, whichever save
+        // brought it, naming its file and line until the folder reads again.
         std::error_code kind;
         if (!manifest && !fs::is_regular_file(demo.folder + "/" + name, kind)) return false;
         setError("demo.toml", {error});
