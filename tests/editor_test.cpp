@@ -5,6 +5,7 @@
 #include "editor.h"
 #include "panel.h"
 #include "track_document.h"
+#include "waveform.h"
 
 #include "support/temp_dir.h"
 
@@ -26,7 +27,7 @@ const std::vector<std::string> names = {"scene", "gain.r", "gain.g", "lift.r", "
 
 // An editor of `path` with the row where a test puts it, and what it said.
 struct Editing {
-    explicit Editing(const std::string& path)
+    explicit Editing(const std::string& path, const std::vector<std::string>& trackNames = names)
     {
         EditorHooks hooks;
         hooks.row = [this] { return row; };
@@ -48,7 +49,7 @@ struct Editing {
             if (line.empty()) errors.erase(key);
             else errors[key] = line;
         };
-        editor = std::make_unique<TrackEditor>(path, names, hooks);
+        editor = std::make_unique<TrackEditor>(path, trackNames, hooks);
     }
     double row = 0;
     std::string said;
@@ -226,7 +227,8 @@ TEST(TrackDocument, KeepsTheBytesOfWhatAnEditDoesNotChange)
     EXPECT_EQ(after.rfind("track gain.r\r\n\t0\t0.50\tlinear\r\n\t20\t1\tcode:7\r\n", 0), 0u) << after;
     EXPECT_TRUE(parses(after));
     ASSERT_TRUE(edit.editor->run("key cam.rot.y 1"));
-    EXPECT_NE(edit.editor->document().text().find("\r\ntrack cam.rot.y\r\n  8 1 linear\r\n"), std::string::npos)
+    // A new track is written in the text's own style: tabs, CR LF.
+    EXPECT_NE(edit.editor->document().text().find("\r\ntrack cam.rot.y\r\n\t8\t1\tlinear\r\n"), std::string::npos)
         << edit.editor->document().text();
 }
 
@@ -434,7 +436,18 @@ TEST(TrackEditor, ASelectionMovesShiftsAndScalesAsOneEdit)
                                                "track gain.g\n  20 2 step\n  40 3 step\n"
                                                "track lift.r\n  16 9 linear\n");
     EXPECT_NE(edit.said.find("moved 3 keys by a beat"), std::string::npos);
-    EXPECT_FALSE(edit.editor->run("move 20")) << "gain.g's 20 would land past its key at 40";
+    // Onto a key not selected: it is replaced, said, and undone with it.
+    const std::string moved = edit.editor->document().text();
+    ASSERT_TRUE(edit.editor->run("move 20"));
+    EXPECT_NE(edit.editor->document().text().find("track gain.g\n  40 2 step\ntrack"), std::string::npos)
+        << edit.editor->document().text();
+    EXPECT_NE(edit.said.find("replaced 1 key (undo brings it back)"), std::string::npos) << edit.said;
+    ASSERT_TRUE(edit.editor->undo());
+    EXPECT_EQ(edit.editor->document().text(), moved);
+    // Of the keys the undone move selected, only gain.g's row 40 (the key
+    // the undo brought back) is still there to be selected.
+    EXPECT_EQ(edit.editor->selection(), (std::vector<std::pair<std::string, int32_t>>{{"gain.g", 40}}));
+    ASSERT_TRUE(edit.editor->run("select gain.* 8 36"));
     EXPECT_FALSE(edit.editor->run("move -30")) << "before the music";
     ASSERT_TRUE(edit.editor->run("shift 0.5"));
     EXPECT_NE(edit.editor->document().text().find("  20 1.5 linear\n  36 0.75 linear\n"), std::string::npos);
@@ -473,4 +486,112 @@ TEST(TrackEditor, RowsNeverWrapAndMarkersOutsideTheMusicAreRefused)
     EXPECT_FALSE(edit.editor->run("goto early"));
     EXPECT_NE(edit.said.find("marker early is at row -5, outside the music"), std::string::npos) << edit.said;
     EXPECT_EQ(edit.row, 100);
+}
+
+// Bulk edits on the demo as it ships: a selection moved onto keys it did
+// not select replaces them (said, and undone as one), and a beat inserted
+// anywhere pushes the last keys past the end of the music and keeps them
+// there, so that removing it gives the text back byte for byte.
+TEST(TrackEditor, BulkEditsWorkOnTheShippedDemo)
+{
+    TempDir folder;
+    const std::string demo = readFile(std::string(ORVANTA_DATA_DIR) + "/tracks/demo.tracks");
+    std::vector<TextTrack> tracks;
+    TextError error;
+    ASSERT_TRUE(parseTrackText(demo, "demo.tracks", tracks, error));
+    std::vector<std::string> all;
+    for (const TextTrack& track : tracks) all.push_back(track.name);
+    folder.write("demo.tracks", demo);
+    Editing edit(folder.file("demo.tracks"), all);
+    ASSERT_TRUE(edit.editor->reload());
+
+    ASSERT_TRUE(edit.editor->run("select gain.* 384 447"));
+    ASSERT_TRUE(edit.editor->run("move 4")) << edit.said;
+    EXPECT_NE(edit.said.find("; replaced "), std::string::npos) << edit.said;
+    EXPECT_TRUE(parses(edit.editor->document().text()));
+    ASSERT_TRUE(edit.editor->undo());
+    EXPECT_TRUE(edit.editor->document().text() == demo);
+
+    for (double row : {0.0, 500.0, 1100.0, 1144.0}) {
+        edit.row = row;
+        edit.said.clear();
+        ASSERT_TRUE(edit.editor->run("insert all 4")) << "row " << row << ": " << edit.said;
+        EXPECT_NE(edit.said.find("now lie past the end (row 1147), kept in the text"), std::string::npos) << edit.said;
+        std::vector<TextTrack> inserted;
+        ASSERT_TRUE(parseTrackText(edit.editor->document().text(), "demo.tracks", inserted, error));
+        const TextTrack* gain = nullptr;
+        for (const TextTrack& track : inserted) gain = track.name == "gain.r" ? &track : gain;
+        ASSERT_NE(gain, nullptr);
+        EXPECT_TRUE(std::any_of(gain->keys.begin(), gain->keys.end(), [](const TrackKey& k) { return k.row == 1148; }))
+            << "gain.r's key at 1144 lies at 1148";
+        ASSERT_TRUE(edit.editor->run("remove all 4")) << edit.said;
+        EXPECT_TRUE(edit.editor->document().text() == demo) << "row " << row << ": not the text byte for byte";
+    }
+    // The whole demo pushed past its end, and back.
+    edit.row = 0;
+    ASSERT_TRUE(edit.editor->run("insert all 1147"));
+    ASSERT_TRUE(edit.editor->run("remove all 1147"));
+    EXPECT_TRUE(edit.editor->document().text() == demo);
+}
+
+// What the inspector and a recorded fader write: keys set live are one
+// step of undo however many rows they cover; a copy keeps its shape across
+// lanes; a new track takes the text's aligned bar:beat:row.
+TEST(TrackEditor, LiveKeysPastesAcrossLanesAndNewTracksInTheTextsStyle)
+{
+    TempDir folder;
+    const std::string text = "track gain.r\n  0:0:0      0.5      linear\n  1:0:0      1        linear\n"
+                             "track gain.g\n  0:0:0      2        step\n";
+    folder.write("t.tracks", text);
+    Editing edit(folder.file("t.tracks"));
+    ASSERT_TRUE(edit.editor->reload());
+    ASSERT_TRUE(edit.editor->setKeyLive("gain.r", 4, 0.25f, true, 1));
+    for (int row = 5; row < 12; ++row) ASSERT_TRUE(edit.editor->setKeyLive("gain.r", row, 0.3f, false, 1));
+    ASSERT_TRUE(edit.editor->setKeyLive("gain.r", 4, 0.75f, false, 1)) << "a second pass writes over the first";
+    EXPECT_NE(edit.editor->document().text().find("  0:1:0      0.75     linear\n  0:1:1      0.3      linear\n"),
+              std::string::npos)
+        << edit.editor->document().text();
+    ASSERT_TRUE(edit.editor->undo());
+    EXPECT_EQ(edit.editor->document().text(), text) << "one pass, one step of undo";
+
+    ASSERT_TRUE(edit.editor->run("select gain.* 0 16"));
+    ASSERT_TRUE(edit.editor->setInterpolationOfKeys(2));
+    EXPECT_EQ(edit.editor->document().text().find("step"), std::string::npos) << edit.editor->document().text();
+    ASSERT_TRUE(edit.editor->undo());
+
+    // gain.r and gain.g copied from row 0 land on gain.g and lift.r at 32.
+    ASSERT_TRUE(edit.editor->copySelection());
+    edit.row = 32;
+    ASSERT_TRUE(edit.editor->pasteShape("gain.g")) << edit.said;
+    const std::string& pasted = edit.editor->document().text();
+    EXPECT_NE(pasted.find("  2:0:0      0.5      linear\n  3:0:0      1        linear\n"), std::string::npos) << pasted;
+    EXPECT_NE(pasted.find("track lift.r\n  2:0:0      2        step\n"), std::string::npos) << pasted;
+    EXPECT_FALSE(edit.editor->pasteShape("cam.rot.y")) << "the shape would run past the last track";
+    ASSERT_TRUE(edit.editor->undo());
+    EXPECT_EQ(edit.editor->document().text(), text);
+}
+
+// The panel's waveform: the level (root mean square) of each quarter row,
+// silence as nothing, and a render spliced in seen at once where it lands.
+TEST(Loudness, PeaksByQuarterRowFollowASplice)
+{
+    const int rate = 8000;
+    const double rowRate = 8.0; // 1000 frames a row
+    std::vector<int16_t> samples(2 * 4000, 0);
+    for (int f = 1000; f < 2000; ++f) samples[2 * f + 1] = static_cast<int16_t>(f % 2 ? 16384 : -16384);
+    Loudness loud = loudnessOf(samples.data(), 4000, 2, rate, rowRate);
+    ASSERT_EQ(loud.peaks.size(), 16u);
+    EXPECT_EQ(loud.peak(0, 1), 0.0f);
+    EXPECT_NEAR(loud.peak(1, 2), 0.5f, 1e-3);
+    EXPECT_NEAR(loud.peak(0.5, 1.25), 0.5f, 1e-3) << "a span takes its loudest quarter";
+    EXPECT_EQ(loud.peak(2, 4), 0.0f);
+    EXPECT_EQ(loud.peak(10, 20), 0.0f) << "past the tune";
+    std::vector<int16_t> loudPart(2 * 500, 32767);
+    spliceLoudness(loud, 3000, loudPart.data(), 500);
+    EXPECT_NEAR(loud.peak(3, 3.5), 1.0f, 1e-3);
+    EXPECT_EQ(loud.peak(3.5, 4), 0.0f);
+    std::vector<int16_t> quiet(2 * 1000, 0);
+    spliceLoudness(loud, 1000, quiet.data(), 1000);
+    EXPECT_EQ(loud.peak(1, 2), 0.0f) << "a quieter render replaces the peaks it covers";
+    EXPECT_TRUE(loudnessOf(samples.data(), 4000, 2, rate, 0).empty());
 }

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -204,5 +205,105 @@ TEST(Gui, ThePanelDrawsTheRowKeysSelectionAndMuteWhereItsLayoutSays)
     const PanelRect muteA = l.muteBox(0), muteB = l.muteBox(1);
     EXPECT_EQ(picture.at(muteA.x0 + 1, muteA.y0 + 1), 0xe6783cu);
     EXPECT_NE(picture.at(muteB.x0 + 1, muteB.y0 + 1), 0xe6783cu);
+    EXPECT_TRUE(takeGlErrors().empty());
+}
+
+namespace {
+
+// A smooth segment as the demo plays it: 0 at row 16 to 1 at row 112.
+float smoothAt(double row)
+{
+    const double t = std::clamp((row - 16) / 96, 0.0, 1.0);
+    return static_cast<float>(t * t * (3 - 2 * t));
+}
+
+// The middle of the curve's colour in a column of the curve view, or -1.
+float curveYAt(const Picture& picture, const PanelLayout& l, float x, unsigned colour)
+{
+    float sum = 0;
+    int count = 0;
+    for (float y = l.curve.y0 + 1; y < l.curve.y1 - 1; ++y) {
+        if (near(picture.at(x, y), colour, 60)) {
+            sum += y;
+            ++count;
+        }
+    }
+    return count ? sum / static_cast<float>(count) : -1;
+}
+
+} // namespace
+
+// What is drawn is what plays: the curve view follows a smooth segment
+// (not its chord), a key on the first row shown is drawn whole, the tune's
+// loudness lies under the lanes where the music is loud, the loop shows on
+// the ruler's band, and a marker's name is not overprinted by a section's.
+TEST(Gui, TheCurveKeysLoudnessAndLoopAreDrawnAsTheyPlay)
+{
+    startOnce();
+    takeGlErrors();
+    clearWindow(panelBackdrop[0], panelBackdrop[1], panelBackdrop[2]);
+
+    TextTrack a{"a", {{16, 0.0f, 2}, {112, 1.0f, 2}}, 1};
+    TextTrack b{"b", {{8, 0.5f, 0}}, 4};
+    PanelFacts facts;
+    facts.names = {"a", "b"};
+    facts.selected = 0;
+    facts.curves = {0};
+    facts.keys = [&](int track) { return track == 0 ? &a : &b; };
+    facts.value = [](int track, double row) { return track == 0 ? smoothAt(row) : 0.5f; };
+    // The curve view's height on the segment's slow start, where a chord
+    // strays furthest from the bend.
+    facts.fixedRange = true;
+    facts.low = 0;
+    facts.high = 0.45f;
+    facts.loop = true;
+    facts.loopFrom = 24;
+    facts.loopTo = 40;
+    facts.markers = {{12, "m"}};
+    facts.sections = {{12, "sectionname"}};
+    // Loud from row 20 to 28, silent elsewhere.
+    Loudness loud;
+    loud.framesPerRow = 100;
+    loud.peaks.assign(64 * Loudness::bucketsPerRow, 0.0f);
+    for (int q = 20 * Loudness::bucketsPerRow; q < 28 * Loudness::bucketsPerRow; ++q) loud.peaks[static_cast<size_t>(q)] = 1.0f;
+    facts.loudness = &loud;
+    PanelView view;
+    view.span = 48;
+    view.placed = true;
+    view.from = 8; // b's key stands on the first row shown
+    const PanelLayout l = layoutPanel(width, height, 30, view, facts.names, guiFontSize());
+    ASSERT_EQ(l.firstRow, 8);
+
+    guiBeginFrame(width, height);
+    drawPanel(l, facts, "header");
+    guiEndFrame();
+    const Picture picture;
+
+    const unsigned curve = 0x6edcff;
+    for (double row : {20.0, 26.0, 32.0, 38.0, 44.0, 50.0}) {
+        const float x = std::floor(l.xOfRow(row));
+        const float drawn = curveYAt(picture, l, x, curve);
+        ASSERT_GE(drawn, 0) << "row " << row;
+        EXPECT_NEAR(drawn, yOfValue(l.curve, smoothAt(l.rowOfX(x + 0.5f)), 0, 0.45f), 1.5f) << "row " << row;
+    }
+    // b's key at the view's first row, whole.
+    const float laneB = l.lineTop(1) + l.lane / 2;
+    EXPECT_EQ(picture.at(l.xOfRow(8), laneB), 0xffd650u);
+    EXPECT_EQ(picture.at(l.xOfRow(8) - 2, laneB), 0xffd650u);
+    // The loudness under the lanes: lighter where the tune is loud.
+    const float loudX = std::floor(l.xOfRow(24)) + 1, quietX = std::floor(l.xOfRow(34)) + 1;
+    const float middle = (l.ruler.y0 + l.lanes.y1) / 2;
+    EXPECT_NE(picture.at(loudX, middle + 5), picture.at(quietX, middle + 5));
+    // The loop on the ruler's band, inside it and not outside.
+    const float band = l.loopBand.y0 + 3;
+    EXPECT_GT(picture.at(l.xOfRow(32), band) >> 8 & 0xff, 100u);
+    EXPECT_LT(picture.at(l.xOfRow(44), band) >> 8 & 0xff, 100u);
+    // The marker's name stands where the section's would: the section's
+    // light grey does not show after the marker.
+    int grey = 0;
+    for (float x = l.xOfRow(12) + 8; x < l.xOfRow(12) + 60 && x < width; ++x) {
+        for (float y = l.ruler.y0 + 2; y < l.loopBand.y0 - 7; ++y) grey += near(picture.at(x, y), 0xdcdee2, 20) ? 1 : 0;
+    }
+    EXPECT_EQ(grey, 0) << "a section's name overprints the marker's";
     EXPECT_TRUE(takeGlErrors().empty());
 }

@@ -59,10 +59,11 @@ TEST(LiveEditing, TheDocumentChangesOnlyTheLinesOfTheKeysItEdits)
     EXPECT_NE(document.text().find("  2:1:0   1     linear\n"), std::string::npos) << document.text();
     ASSERT_TRUE(document.removeKey("scene", 0, message));
     EXPECT_EQ(document.text().find("  0 0 step"), std::string::npos);
+    // A track without keys, and a new one, take the text's own style.
     ASSERT_TRUE(document.setKey("scene", 8, 2.0f, -1, message));
-    EXPECT_NE(document.text().find("track scene\n  8 2 linear\n"), std::string::npos) << document.text();
+    EXPECT_NE(document.text().find("track scene\n  0:2:0   2     linear\n"), std::string::npos) << document.text();
     ASSERT_TRUE(document.setKey("grade.lift", 16, 0.35f, 3, message));
-    EXPECT_NE(document.text().find("\n\ntrack grade.lift\n  16 0.35 ramp\n"), std::string::npos) << document.text();
+    EXPECT_NE(document.text().find("\n\ntrack grade.lift\n  1:0:0   0.35  ramp\n"), std::string::npos) << document.text();
 
     // What the edits left in place is what the text parses to.
     std::vector<TextTrack> parsed;

@@ -84,6 +84,7 @@ public:
         for (int c = 0; c < p.uniform.components; ++c) {
             UniformRange range = p.uniform.range;
             range.initial[0] = p.uniform.range.initial[c];
+            range.colour = p.uniform.colour;
             if (!addTrack(name + "." + parts[c], uniform, c, p.passes, atHead, range, where)) return false;
         }
         return true;

@@ -30,6 +30,7 @@ struct UniformRange {
     bool given = false;
     float low = 0, high = 0;
     float initial[4] = {0, 0, 0, 0};
+    bool colour = false; // a component of a colour[...] (the editor shows a colour picker)
 };
 
 struct ShaderUniform {

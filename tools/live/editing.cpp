@@ -176,11 +176,12 @@ bool viewCommand(const std::vector<std::string>& words)
     if (command == "zoom") {
         char* end = nullptr;
         const double rows = std::strtod(words[1].c_str(), &end);
-        if (*end != '\0' || !(rows >= 4 && rows <= 4096)) return refuseView("zoom takes 4 to 4096 rows");
-        view.span = rows;
+        if (*end != '\0' || !(rows >= 8 && rows <= 1024)) return refuseView("zoom takes 8 to 1024 rows");
+        zoomView(view, rows, LIVE.row);
         say("the panel shows " + words[1] + " rows");
         return true;
     }
+    if (command == "split" || command == "loop" || command == "inspector" || command == "log") return paneCommand(words);
     if (command == "help") {
         for (const std::string& line : helpText()) sayOnConsole(line);
         return true;

@@ -186,11 +186,12 @@ bool TrackEditor::run(const std::string& line)
         const long rows = std::strtol(words[2].c_str(), &end, 10);
         if (*end != '\0' || rows < 1 || rows > document_.lastRow) return refuse("'" + words[2] + "' is not a count of rows");
         if (!targets(words[1], names)) return false;
-        if (!shift(names, static_cast<int32_t>(command == "insert" ? rows : -rows))) {
+        std::string said;
+        if (!shift(names, static_cast<int32_t>(command == "insert" ? rows : -rows), said)) {
             restore(before);
             return false;
         }
-        hooks_.say(command + " " + words[2] + " rows at row " + std::to_string(currentRow()) + " in " + words[1]);
+        hooks_.say(command + " " + words[2] + " rows at row " + std::to_string(currentRow()) + " in " + words[1] + said);
         return apply(before, words[1] == "all" ? "" : words[1]);
     }
     if (arguments(0, 0)) {
@@ -366,6 +367,7 @@ bool TrackEditor::travel(bool back)
     std::string text = document_.text();
     if (!(back ? history_.undo(text) : history_.redo(text))) return false;
     restore(text);
+    keepSelectedKeys();
     changedAll();
     hooks_.say(std::string(back ? "undone (" : "redone (") +
                std::to_string(back ? history_.undoSteps() : history_.redoSteps()) + " more)");

@@ -120,10 +120,28 @@ public:
     void setSelection(std::vector<std::pair<std::string, int32_t>> keys, bool quiet = false);
     const std::vector<std::pair<std::string, int32_t>>& selection() const { return selection_; }
     // Moves the selected keys by `rows` and their values by `amount`
-    // (rounded to `step`): a drag, whose first call is one step of undo and
-    // whose later calls join it. False, with nothing changed, where a key
-    // would leave the music or land on another.
+    // (rounded to `step`), both counted from where the drag began: a drag,
+    // whose first call is one step of undo and whose later calls join it.
+    // A key not selected where a selected one lands is replaced (as many
+    // as lastReplaced() says; an undo brings them back); a key the drag
+    // passed over and left is not. False, with the last good step kept,
+    // where a key would leave the music or two selected keys would meet.
     bool dragSelection(int32_t rows, double amount, float step, bool first);
+    size_t lastReplaced() const { return replaced_; }
+
+    // Sets the key of `track` at `row` to `value` (a new key where there is
+    // none): the inspector's slider, and a fader recorded as the music plays.
+    // The first call is one step of undo, the calls after it join it, so a
+    // pass of a hundred rows undoes at once. False where it was refused.
+    bool setKeyLive(const std::string& track, int32_t row, float value, bool first, int32_t interpolation = -1);
+    // The selected keys' (or, none selected, the key at or before the row's)
+    // interpolation, as one edit.
+    bool setInterpolationOfKeys(int32_t mode);
+
+    // Pastes what was copied with its shape: its first track (in the demo's
+    // order) onto `track`, each other one as many lanes below as it was,
+    // at the current row, replacing the keys of as long a span there.
+    bool pasteShape(const std::string& track);
     bool deleteSelection();
     // The selected keys to the clipboard, from the first selected row on:
     // one track's paste into any track, several tracks' with paste all.
@@ -184,8 +202,10 @@ private:
         double valueFactor = 1; // about their mean
         float step = 0;         // values rounded to it, when above 0
     };
-    bool transform(const Change& change, bool undoable, size_t& count);
-    bool shift(const std::vector<std::string>& names, int32_t rows);
+    bool transform(const Change& change, bool undoable, size_t& count, const std::string& amending = "");
+    void keepSelectedKeys(); // the selection, less keys the text no longer has
+    bool shift(const std::vector<std::string>& names, int32_t rows, std::string& said);
+    bool pasteOnto(const std::vector<std::string>& onto); // clipboard track c onto onto[c]
     bool apply(const std::string& before, const std::string& track, bool undoable = true);
     void restore(const std::string& text);
     void changedAll();
@@ -212,6 +232,9 @@ private:
     bool amendable_ = false; // the newest step is the last edit's
     size_t selected_ = 0;
     Clipboard clipboard_;
+    size_t replaced_ = 0;
+    std::string dragBase_; // the text and the selection as a selection drag began
+    std::vector<std::pair<std::string, int32_t>> dragBaseSelection_;
     std::chrono::steady_clock::time_point changed_;
     std::chrono::steady_clock::time_point lastTry_;
     std::chrono::steady_clock::time_point since_; // the oldest edit not written
@@ -230,6 +253,9 @@ struct EditorCommand {
     bool edits;
     bool view = false; // the player's view, not the text: run by the hook
 };
+
+// "; replaced 2 keys (undo brings them back)", or "" for none.
+std::string replacedText(size_t replaced);
 
 // The table, in the help's order, and the help's line made from it.
 const std::vector<EditorCommand>& editorCommands();

@@ -35,7 +35,11 @@ const std::vector<EditorCommand>& editorCommands()
         {"solo", "TRACK|PREFIX*", "hold all but these tracks (scene and time go on); again: back", 1, 1, false, true},
         {"unmute", "", "end every mute and solo", 0, 0, false, true},
         {"panel", "[on|off]", "show or hide the track panel; alone: the other way", 0, 1, false, true},
-        {"zoom", "ROWS", "rows the panel shows (4 to 4096)", 1, 1, false, true},
+        {"zoom", "ROWS", "rows the panel shows (8 to 1024)", 1, 1, false, true},
+        {"split", "F", "the picture's share of the height, 0.2 to 0.8 (kept for the demo)", 1, 1, false, true},
+        {"loop", "POS POS|off", "loop a span of rows; off: no loop", 1, 2, false, true},
+        {"inspector", "[on|off]", "the inspector: a slider (or colour) and the interpolation", 0, 1, false, true},
+        {"log", "[on|off]", "the log of messages, over the curve view", 0, 1, false, true},
         {"help", "", "print keys and commands here", 0, 0, false, true},
     };
     return commands;

@@ -72,6 +72,7 @@ bool TrackEditor::reload()
     loaded_ = true;
     diskRejected_ = false;
     rejected_.clear();
+    keepSelectedKeys();
     int found = 0;
     for (const std::string& track : trackNames_) {
         const TextTrack* keys = document_.find(track);

@@ -10,6 +10,9 @@
 
 namespace {
 
+// Marks, in a key's origin while a transform sorts them, the keys that move.
+constexpr int selectedOrigin = 1 << 30;
+
 bool readNumber(const std::string& word, double& value)
 {
     char* end = nullptr;
@@ -72,6 +75,13 @@ std::string rowsText(int32_t rows)
 
 } // namespace
 
+std::string replacedText(size_t replaced)
+{
+    if (replaced == 0) return "";
+    return "; replaced " + std::to_string(replaced) + (replaced == 1 ? " key" : " keys") + " (undo brings " +
+           (replaced == 1 ? "it" : "them") + " back)";
+}
+
 bool TrackEditor::changeSelection(const std::vector<std::string>& words)
 {
     if (selection_.empty()) return refuse("nothing is selected: select TRACK|PREFIX*|all POS POS first");
@@ -92,20 +102,22 @@ bool TrackEditor::changeSelection(const std::vector<std::string>& words)
     change.valueFactor = command == "scale" ? amount : 1;
     size_t count = 0;
     if (!transform(change, true, count)) return false;
+    const std::string replaced = replacedText(replaced_);
     if (command == "move") {
         hooks_.say("moved " + std::to_string(count) + " keys by " + rowsText(change.rows) +
-                   (change.rows < 0 ? " back" : ""));
+                   (change.rows < 0 ? " back" : "") + replaced);
     } else if (command == "shift") {
         hooks_.say("shifted " + std::to_string(count) + " keys by " + words[1]);
     } else {
         hooks_.say("scaled " + std::to_string(count) + " keys by " + words[1] + " in time about row " +
-                   std::to_string(currentRow()) + ", by " + words[2] + " in value about their mean");
+                   std::to_string(currentRow()) + ", by " + words[2] + " in value about their mean" + replaced);
     }
     return true;
 }
 
-bool TrackEditor::transform(const Change& change, bool undoable, size_t& count)
+bool TrackEditor::transform(const Change& change, bool undoable, size_t& count, const std::string& amending)
 {
+    replaced_ = 0;
     // The selected keys that still stand, track by track, and the mean of
     // their values for scaling.
     std::map<std::string, std::vector<int32_t>> chosen;
@@ -130,9 +142,14 @@ bool TrackEditor::transform(const Change& change, bool undoable, size_t& count)
     for (const auto& [name, rowsChosen] : chosen) {
         const std::vector<TrackKey>& old = document_.find(name)->keys;
         std::vector<std::pair<TrackKey, int>> keys;
+        std::vector<int32_t> landed;
         for (size_t k = 0; k < old.size(); ++k) {
             TrackKey key = old[k];
-            if (std::find(rowsChosen.begin(), rowsChosen.end(), key.row) != rowsChosen.end()) {
+            if (std::find(rowsChosen.begin(), rowsChosen.end(), key.row) == rowsChosen.end()) {
+                keys.emplace_back(key, static_cast<int>(k));
+                continue;
+            }
+            {
                 // Worked out wide and checked: a row a text cannot hold is
                 // refused, never wrapped round into the music.
                 double row = static_cast<double>(key.row) + change.rows;
@@ -153,9 +170,20 @@ bool TrackEditor::transform(const Change& change, bool undoable, size_t& count)
                     return refuse(name + ": a value would leave the range of a float");
                 }
                 moved.emplace_back(name, key.row);
+                landed.push_back(key.row);
             }
-            keys.emplace_back(key, static_cast<int>(k));
+            keys.emplace_back(key, static_cast<int>(k) | selectedOrigin);
         }
+        // A key not selected where a selected one lands gives way.
+        const size_t had = keys.size();
+        keys.erase(std::remove_if(keys.begin(), keys.end(),
+                                  [&](const auto& k) {
+                                      return !(k.second & selectedOrigin) &&
+                                             std::find(landed.begin(), landed.end(), k.first.row) != landed.end();
+                                  }),
+                   keys.end());
+        replaced_ += had - keys.size();
+        for (auto& k : keys) k.second &= ~selectedOrigin;
         std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first.row < b.first.row; });
         std::vector<TrackKey> sorted;
         std::vector<int> origin;
@@ -169,17 +197,74 @@ bool TrackEditor::transform(const Change& change, bool undoable, size_t& count)
         }
     }
     selection_ = moved;
-    return apply(before, "", undoable);
+    return apply(amending.empty() ? before : amending, "", undoable);
 }
 
 bool TrackEditor::dragSelection(int32_t rows, double amount, float step, bool first)
 {
+    // Each step is worked out from where the drag began, so that a key the
+    // selection passes over comes back when it moves on.
+    const std::string current = document_.text();
+    const auto currentSelection = selection_;
+    if (first || dragBase_.empty()) {
+        dragBase_ = current;
+        dragBaseSelection_ = selection_;
+    } else {
+        restore(dragBase_);
+        selection_ = dragBaseSelection_;
+    }
     Change change;
     change.rows = rows;
     change.amount = amount;
     change.step = amount != 0 ? step : 0;
     size_t count = 0;
-    return transform(change, first, count);
+    if (transform(change, first, count, first ? "" : current)) return true;
+    restore(current);
+    selection_ = currentSelection;
+    return false;
+}
+
+void TrackEditor::keepSelectedKeys()
+{
+    selection_.erase(std::remove_if(selection_.begin(), selection_.end(),
+                                    [&](const std::pair<std::string, int32_t>& key) {
+                                        const TextTrack* track = document_.find(key.first);
+                                        return !track || std::none_of(track->keys.begin(), track->keys.end(),
+                                                                      [&](const TrackKey& k) { return k.row == key.second; });
+                                    }),
+                     selection_.end());
+}
+
+bool TrackEditor::setKeyLive(const std::string& track, int32_t row, float value, bool first, int32_t interpolation)
+{
+    if (path_.empty()) return refuse(needsTracks);
+    if (!known(track)) return refuse("unknown track '" + track + "'");
+    const std::string before = document_.text();
+    std::string message;
+    if (!document_.setKey(track, row, value, interpolation, message)) return refuse(message);
+    return apply(before, track, first);
+}
+
+bool TrackEditor::setInterpolationOfKeys(int32_t mode)
+{
+    if (path_.empty()) return refuse(needsTracks);
+    if (selection_.empty()) return run("interp " + selected() + " " + interpolationName(mode));
+    const std::string before = document_.text();
+    std::string message;
+    size_t count = 0;
+    for (const auto& [name, row] : selection_) {
+        const TextTrack* track = document_.find(name);
+        if (!track || std::none_of(track->keys.begin(), track->keys.end(), [&](const TrackKey& k) { return k.row == row; })) {
+            continue;
+        }
+        if (!document_.setInterpolation(name, row, mode, message)) {
+            restore(before);
+            return refuse(message);
+        }
+        ++count;
+    }
+    hooks_.say(std::to_string(count) + (count == 1 ? " key " : " keys ") + interpolationName(mode));
+    return apply(before, "");
 }
 
 void TrackEditor::setSelection(std::vector<std::pair<std::string, int32_t>> keys, bool quiet)

@@ -57,6 +57,40 @@ bool TrackEditor::pasteInto(const std::vector<std::string>& names)
     if (clipboard_.length < 0) return refuse("nothing copied");
     const bool all = names.size() != 1 || clipboard_.all;
     if (all != clipboard_.all) return refuse(clipboard_.all ? "all tracks were copied: paste all" : "one track was copied: paste TRACK");
+    std::vector<std::string> onto;
+    for (const auto& copied : clipboard_.tracks) onto.push_back(all ? copied.first : names[0]);
+    return pasteOnto(onto);
+}
+
+bool TrackEditor::pasteShape(const std::string& track)
+{
+    if (path_.empty()) return refuse(needsTracks);
+    if (clipboard_.length < 0) return refuse("nothing copied");
+    if (!known(track)) return refuse("unknown track '" + track + "'");
+    // The copied tracks keep their distances in the demo's order.
+    size_t first = trackNames_.size();
+    for (const auto& copied : clipboard_.tracks) first = std::min(first, indexOf(copied.first));
+    if (first == trackNames_.size()) first = 0;
+    std::vector<std::string> onto;
+    for (const auto& copied : clipboard_.tracks) {
+        const size_t from = indexOf(copied.first);
+        const size_t to = indexOf(track) + (from == trackNames_.size() ? 0 : from - first);
+        if (to >= trackNames_.size()) {
+            return refuse("the copied keys span " + std::to_string(from - first + 1) + " lanes; from " + track +
+                          " they would run past the last track");
+        }
+        onto.push_back(trackNames_[to]);
+    }
+    const std::string before = document_.text();
+    if (!pasteOnto(onto)) {
+        restore(before);
+        return false;
+    }
+    return apply(before, "");
+}
+
+bool TrackEditor::pasteOnto(const std::vector<std::string>& onto)
+{
     const int32_t at = currentRow();
     const int32_t lastRow = document_.lastRow;
     // The span pasted over, as far as the music goes: keys past its end
@@ -65,7 +99,7 @@ bool TrackEditor::pasteInto(const std::vector<std::string>& names)
     std::string message;
     size_t landed = 0, pastEnd = 0;
     for (size_t c = 0; c < clipboard_.tracks.size(); ++c) {
-        const std::string& name = all ? clipboard_.tracks[c].first : names[0];
+        const std::string& name = onto[c];
         std::vector<TrackKey> landing;
         for (TrackKey key : clipboard_.tracks[c].second) {
             if (int64_t(at) + key.row > lastRow) {
@@ -116,11 +150,14 @@ bool TrackEditor::pasteInto(const std::vector<std::string>& names)
     return true;
 }
 
-bool TrackEditor::shift(const std::vector<std::string>& names, int32_t rows)
+bool TrackEditor::shift(const std::vector<std::string>& names, int32_t rows, std::string& said)
 {
     const int32_t at = currentRow();
     const int32_t lastRow = document_.lastRow;
     std::string message;
+    // Every key from the row on moves, those past the end of the music too,
+    // so that removing what was inserted gives the text back as it was.
+    long pastBefore = 0, pastAfter = 0, removed = 0;
     for (const std::string& name : names) {
         const TextTrack* track = document_.find(name);
         if (!track) continue;
@@ -128,20 +165,32 @@ bool TrackEditor::shift(const std::vector<std::string>& names, int32_t rows)
         std::vector<int> origin;
         for (size_t k = 0; k < track->keys.size(); ++k) {
             TrackKey key = track->keys[k];
-            // Keys past the end of the music are outside what is retimed.
-            if (key.row >= at && key.row <= lastRow) {
-                if (rows < 0 && key.row < at - rows) continue; // removed
-                key.row += rows;
-                if (key.row > lastRow) {
-                    return refuse(name + ": inserting " + std::to_string(rows) + " rows pushes the key at row " +
-                                  std::to_string(track->keys[k].row) + " past the end of the music (" +
-                                  std::to_string(lastRow) + ")");
+            pastBefore += key.row > lastRow ? 1 : 0;
+            if (key.row >= at) {
+                if (rows < 0 && int64_t(key.row) < int64_t(at) - rows) { // removed
+                    ++removed;
+                    continue;
                 }
+                const int64_t row = int64_t(key.row) + rows;
+                if (row > INT32_MAX) {
+                    return refuse(name + ": inserting " + std::to_string(rows) + " rows pushes the key at row " +
+                                  std::to_string(key.row) + " past row " + std::to_string(INT32_MAX) +
+                                  ", the last a tracks text holds");
+                }
+                key.row = static_cast<int32_t>(row);
             }
+            pastAfter += key.row > lastRow ? 1 : 0;
             keys.push_back(key);
             origin.push_back(static_cast<int>(k));
         }
-        if (!document_.rewriteTrack(name, keys, origin, message)) return refuse(message);
+        if (!document_.rewriteTrack(name, keys, origin, message, true)) return refuse(message);
+    }
+    if (removed > 0) said += "; " + std::to_string(removed) + (removed == 1 ? " key" : " keys") + " removed";
+    if (pastAfter != pastBefore && pastAfter > 0) {
+        said += "; " + std::to_string(pastAfter) + (pastAfter == 1 ? " key now lies" : " keys now lie") +
+                " past the end (row " + std::to_string(lastRow) + "), kept in the text";
+    } else if (pastAfter != pastBefore) {
+        said += "; no key lies past the end now";
     }
     return true;
 }

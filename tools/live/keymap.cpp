@@ -9,6 +9,7 @@
 #include <GL/freeglut.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace live {
 namespace {
@@ -46,7 +47,7 @@ void copyKeys(bool all)
 
 void zoomRows(double factor)
 {
-    LIVE.edit.view.span = std::clamp(LIVE.edit.view.span * factor, 8.0, 1024.0);
+    zoomView(LIVE.edit.view, LIVE.edit.view.span * factor, playerRow());
 }
 
 void zoomValues(float factor)
@@ -62,6 +63,12 @@ const std::vector<KeyPart> table = {
           [](int key, bool shift) {
               const int step = shift ? rowsPerBar : rowsPerBeat;
               moveTo(playerRow() + (key == specialKey(GLUT_KEY_LEFT) ? -step : step));
+          }},
+         {{ctrlKey(specialKey(GLUT_KEY_LEFT)), ctrlKey(specialKey(GLUT_KEY_RIGHT))}, "ctrl+left, ctrl+right",
+          "a row back, on",
+          [](int key, bool) {
+              const double row = std::round(playerRow());
+              moveTo(row + (key == ctrlKey(specialKey(GLUT_KEY_LEFT)) ? -1 : 1));
           }},
          {{specialKey(GLUT_KEY_PAGE_UP), specialKey(GLUT_KEY_PAGE_DOWN)}, "page up, down", "the cut before, after",
           [](int key, bool) { moveTo(key == specialKey(GLUT_KEY_PAGE_UP) ? cutBefore(playerRow()) : cutAfter(playerRow())); }},
@@ -108,6 +115,9 @@ const std::vector<KeyPart> table = {
          {{'C'}, "shift+c", "copy the bar (or loop) of every track", [](int, bool) { copyKeys(true); }},
          {{'v', 'V'}, "v", "paste at the row",
           [](int, bool) { editor().run("paste " + (editor().copiedAll() ? std::string("all") : editor().selected())); }},
+         {{3}, "ctrl+c", "copy the selection (else the bar or loop of the track)", [](int, bool) { copyKeys(false); }},
+         {{22}, "ctrl+v", "paste at the row onto the track under the pointer (else the picked one), the copy's shape kept",
+          [](int, bool) { pasteUnderPointer(); }},
          {{'n'}, "n, shift+n", "insert a beat at the row in the track, in all",
           [](int, bool) { editor().run("insert " + editor().selected() + " 4"); }},
          {{'N'}, "", "", [](int, bool) { editor().run("insert all 4"); }},
@@ -128,6 +138,9 @@ const std::vector<KeyPart> table = {
          {{'u', 'U'}, "u", "mute the track, again: back",
           [](int, bool) { editor().run("mute " + editor().selected()); }},
          {{'s', 'S'}, "s", "solo the track, again: back", [](int, bool) { editor().run("solo " + editor().selected()); }},
+         {{'e', 'E'}, "e", "the inspector: the value on a slider (held while playing: recorded), the interpolation",
+          [](int, bool) { editor().run("inspector"); }},
+         {{'`'}, "`", "the log of messages", [](int, bool) { editor().run("log"); }},
          {{'z'}, "z, shift+z", "zoom in, out in rows (the wheel over the lanes)", [](int, bool) { zoomRows(0.5); }},
          {{'Z'}, "", "", [](int, bool) { zoomRows(2.0); }},
          {{']'}, "] [", "zoom in, out in value (the wheel over the curves)", [](int, bool) { zoomValues(2.0f); }},
@@ -166,7 +179,9 @@ std::vector<std::string> helpText()
         }
     }
     lines.push_back("# Mouse");
-    lines.push_back("strip, ruler\tgo to the row under it; drag to scrub");
+    lines.push_back("strip, ruler\tgo to the row under it (the ruler: a whole row; shift: anywhere); drag to scrub");
+    lines.push_back("ruler's band\tdrag: a loop; drag inside it: move it; click: no loop");
+    lines.push_back("splitter\tdrag the bar over the panel: the picture's share of the height");
     lines.push_back("name\tpick the track; its M, S boxes mute, solo; a group's name folds it");
     lines.push_back("key\tselect it (shift: add or take away); drag to move the selection in time");
     lines.push_back("lane\tdrag a box: select the keys in it (shift: add)");

@@ -17,6 +17,12 @@ constexpr int specialKey(int glutKey)
     return 0x1000 + glutKey;
 }
 
+// A special key with ctrl held (ctrl+left), apart from the key alone.
+constexpr int ctrlKey(int key)
+{
+    return 0x10000 + key;
+}
+
 struct LiveKey {
     std::vector<int> keys;
     const char* label; // as the help shows it

@@ -21,6 +21,7 @@
 #include "resolution.h"
 #include "score.h"
 #include "watcher.h"
+#include "waveform.h"
 
 #include <chrono>
 #include <deque>
@@ -113,6 +114,17 @@ struct Stats {
     double fps = 0.0;
 };
 
+// A fader pass being recorded (recording.cpp).
+struct Recording {
+    bool active = false;
+    bool first = true;                // the next key written begins the step of undo
+    std::vector<std::string> tracks;  // one, or a colour's three
+    std::vector<float> values;        // held now
+    int lastRow = 0;                  // the last row written
+    int firstRow = 0, lastWritten = 0;
+    int written = 0;                  // rows written in this pass
+};
+
 // The editor's screen, mouse and command line (editing.cpp).
 struct Editing {
     bool panel = false; // the track panel
@@ -140,6 +152,19 @@ struct Editing {
     std::set<int> muted, soloed; // not saved
     int followedTrack = -1;      // the track the sheet last scrolled to
     bool help = false;      // the list of keys and commands
+    bool log = false;       // the messages' log, over the curve view
+    bool inspector = false; // the inspector, at the right of the curve view
+    bool inspectorFresh = false; // its control was just taken: the next edit is a step of undo
+    bool heldRange = false;      // its slider is held, over this range
+    float heldLow = 0, heldHigh = 1;
+    Recording recording;
+    bool splitting = false; // the splitter held
+    bool scrubExact = false; // shift held as the ruler was taken: rows between rows
+    int mouseX = -1, mouseY = -1; // where the pointer is, held or not
+    enum class LoopDrag { None, Draw, Move } loopDrag = LoopDrag::None;
+    double loopPressRow = 0;
+    double loopWas[2] = {0, 0};
+    bool loopDragged = false;
     bool prompting = false; // the command line is open
     std::string prompt;
     bool quitAsked = false; // Escape once with edits that cannot be written
@@ -147,7 +172,9 @@ struct Editing {
     CommandLines commandLines;
 };
 
-// What an action did, shown in the window for a few seconds.
+// What an action did: the newest shown in the window for a few seconds,
+// the last messageLogLength in the log (the `log` command).
+constexpr size_t messageLogLength = 200;
 struct Message {
     std::string text;
     Clock::time_point at;
@@ -170,6 +197,7 @@ struct Live {
     bool hidden = false; // the window is minimised or covered whole
     std::unique_ptr<TrackEditor> editor;
     Editing edit;
+    Loudness loudness; // the tune's, for the panel (loudness.cpp)
     double row = 0.0;
     int pendingWidth = 0;
     int pendingHeight = 0;
@@ -264,5 +292,26 @@ void onMouse(int button, int state, int x, int y);
 void onMotion(int x, int y);
 void onWheel(int direction, int x, int y);
 void followSelectedTrack();
+void pasteUnderPointer(); // ctrl+v: onto the lane under the pointer, else the picked track
+
+// recording.cpp: the inspector, drawn and its edits made; the fader pass
+// written at the rows the music passed, every frame.
+void inspect();
+void recordPass();
+
+// loudness.cpp: the tune's loudness worked out again (tune.ogg loaded or
+// replaced), and taken up when ready (every frame).
+void refreshLoudness();
+void pollLoudness();
+
+// view_state.cpp
+void loadViewState(); // the split kept for this demo
+void saveViewState();
+void setSplit(double split, bool kept);
+void setLoop(double from, double to); // a span under a row: no loop
+bool paneCommand(const std::vector<std::string>& words); // split, loop, inspector, log
+bool pressRoom(const PanelHit& hit);  // the splitter, the loop's band: true where taken
+bool dragRoom(int x, int y);
+bool releaseRoom();
 
 } // namespace live

@@ -55,8 +55,8 @@ void sayOnConsole(const std::string& line)
 void say(const std::string& line)
 {
     sayOnConsole(line);
-    // A flood of lines (a script's commands) keeps the last few.
-    if (LIVE.messages.size() >= 16) LIVE.messages.pop_front();
+    // The window shows the newest line; the log keeps the last ones.
+    if (LIVE.messages.size() >= messageLogLength) LIVE.messages.pop_front();
     LIVE.messages.push_back({line.substr(0, 400), Clock::now()});
 }
 
@@ -113,7 +113,9 @@ void onKey(unsigned char key, int, int)
 void onSpecialKey(int key, int, int)
 {
     LIVE.sizing.input = true;
-    pressKey(specialKey(key), (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0);
+    const int modifiers = glutGetModifiers();
+    const int code = (modifiers & GLUT_ACTIVE_CTRL) ? ctrlKey(specialKey(key)) : specialKey(key);
+    pressKey(code, (modifiers & GLUT_ACTIVE_SHIFT) != 0);
 }
 
 void onReshape(int width, int height)
@@ -153,10 +155,13 @@ void liveFrame()
     followSelectedTrack();
     placePicture();
     pollTunegen();
+    pollLoudness();
     takeChanges();
     pollCommands();
     LIVE.editor->tick();
     LIVE.row = advanceTime();
+    followRow(LIVE.edit.view, LIVE.row);
+    recordPass();
     updateTitle();
     if (sizing.input && sizing.sceneSeconds > slowFrameSeconds) {
         sizing.input = false;
@@ -294,6 +299,8 @@ int main(int argc, char** argv)
         const unsigned char tab = '\t';
         XRebindKeysym(display, XK_ISO_Left_Tab, nullptr, 0, &tab, 1);
     }
+    if (musicLoaded()) refreshLoudness();
+    loadViewState();
     glutDisplayFunc(liveFrame);
     glutKeyboardFunc(onKey);
     glutSpecialFunc(onSpecialKey);
@@ -319,7 +326,11 @@ int main(int argc, char** argv)
         guiMotion(x, y);
         onMotion(x, y);
     });
-    glutPassiveMotionFunc([](int x, int y) { guiMotion(x, y); });
+    glutPassiveMotionFunc([](int x, int y) {
+        guiMotion(x, y);
+        LIVE.edit.mouseX = x;
+        LIVE.edit.mouseY = y;
+    });
     // The close button asks nothing: edits go to the text, or to a file of
     // their own. The window goes whatever the player does, so where no
     // folder takes them, the text goes to standard error, the last place

@@ -43,6 +43,7 @@ PanelFacts panelFacts()
     facts.cuts = LIVE.time.cuts;
     facts.sections = sections();
     for (const TrackDocument::Marker& marker : editor.document().markers()) facts.markers.emplace_back(marker.row, marker.name);
+    facts.loudness = &LIVE.loudness;
     facts.loop = LIVE.time.loop;
     facts.loopFrom = LIVE.time.loopFrom;
     facts.loopTo = LIVE.time.loopTo;
@@ -131,7 +132,7 @@ void dragSelectionTo(int x, int y)
     if (edit.movingSelection) {
         const int rows = static_cast<int>(std::lround(layout.rowOfX(static_cast<float>(x)) - edit.dragRow));
         if (rows == edit.movedRows) return;
-        if (LIVE.editor->dragSelection(rows - edit.movedRows, 0, 0, !edit.selectionDragged)) {
+        if (LIVE.editor->dragSelection(rows, 0, 0, !edit.selectionDragged)) {
             edit.movedRows = rows;
             edit.selectionDragged = true;
         }
@@ -143,7 +144,7 @@ void dragSelectionTo(int x, int y)
     const double step = edit.dragStep;
     const double by = std::round((value - edit.dragValue) / step) * step;
     if (std::fabs(by - edit.shiftedBy) < step / 2) return;
-    if (LIVE.editor->dragSelection(0, by - edit.shiftedBy, static_cast<float>(step), !edit.selectionDragged)) {
+    if (LIVE.editor->dragSelection(0, by, static_cast<float>(step), !edit.selectionDragged)) {
         edit.shiftedBy = by;
         edit.selectionDragged = true;
     }
@@ -155,7 +156,8 @@ void endDrags()
     TrackEditor& editor = *LIVE.editor;
     if (edit.dragStarted) say(editor.selected() + ": key dragged to row " + std::to_string(edit.dragFrom));
     if (edit.selectionDragged && edit.movingSelection) {
-        say("moved " + std::to_string(editor.selection().size()) + " keys by " + std::to_string(edit.movedRows) + " rows");
+        say("moved " + std::to_string(editor.selection().size()) + " keys by " + std::to_string(edit.movedRows) + " rows" +
+            replacedText(editor.lastReplaced()));
     }
     if (edit.selectionDragged && edit.shiftingSelection) {
         say("shifted " + std::to_string(editor.selection().size()) + " keys by " +
@@ -253,8 +255,10 @@ void clickCurve(const PanelLayout& layout, const PanelHit& hit)
 void onMouse(int button, int state, int x, int y)
 {
     if (button != GLUT_LEFT_BUTTON) return;
+    LIVE.edit.mouseX = x;
+    LIVE.edit.mouseY = y;
     if (state == GLUT_UP) {
-        endDrags();
+        if (!releaseRoom()) endDrags();
         return;
     }
     if (!LIVE.edit.panel) return;
@@ -262,12 +266,15 @@ void onMouse(int button, int state, int x, int y)
     const PanelLayout layout = panelLayout();
     const PanelHit hit = hitPanel(layout, panelFacts(), static_cast<float>(x), static_cast<float>(y));
     TrackEditor& editor = *LIVE.editor;
+    if (pressRoom(hit)) return;
     switch (hit.where) {
     case PanelHit::Strip:
     case PanelHit::Ruler:
+        // The ruler lands on whole rows, as keys stand; shift: anywhere.
         LIVE.edit.scrubbing = true;
         LIVE.edit.scrubbingRuler = hit.where == PanelHit::Ruler;
-        moveTo(hit.row);
+        LIVE.edit.scrubExact = shift;
+        moveTo(hit.where == PanelHit::Ruler && !shift ? std::round(hit.row) : hit.row);
         break;
     case PanelHit::Header: openPrompt("filter " + LIVE.edit.view.filter); break;
     case PanelHit::Fold:
@@ -291,6 +298,8 @@ void onMouse(int button, int state, int x, int y)
         LIVE.edit.boxY0 = LIVE.edit.boxY1 = static_cast<float>(y);
         break;
     case PanelHit::Curve: clickCurve(layout, hit); break;
+    case PanelHit::Splitter:
+    case PanelHit::LoopBand:
     case PanelHit::Nothing: break;
     }
 }
@@ -298,9 +307,13 @@ void onMouse(int button, int state, int x, int y)
 void onMotion(int x, int y)
 {
     Editing& edit = LIVE.edit;
+    edit.mouseX = x;
+    edit.mouseY = y;
+    if (dragRoom(x, y)) return;
     if (edit.scrubbing) {
         if (edit.scrubbingRuler) {
-            moveTo(panelLayout().rowOfX(static_cast<float>(x)));
+            const double row = panelLayout().rowOfX(static_cast<float>(x));
+            moveTo(edit.scrubExact ? row : std::round(row));
         } else {
             moveTo(static_cast<double>(x) / LIVE.sizing.width * LIVE.demo.description.endRow);
         }
@@ -314,6 +327,18 @@ void onMotion(int x, int y)
     }
 }
 
+void pasteUnderPointer()
+{
+    TrackEditor& editor = *LIVE.editor;
+    std::string track = editor.selected();
+    if (LIVE.edit.panel && LIVE.edit.mouseX >= 0) {
+        const PanelHit hit = hitPanel(panelLayout(), panelFacts(), static_cast<float>(LIVE.edit.mouseX),
+                                      static_cast<float>(LIVE.edit.mouseY));
+        if ((hit.where == PanelHit::Lane || hit.where == PanelHit::Name) && hit.track >= 0) track = LIVE.demo.names[hit.track];
+    }
+    editor.pasteShape(track);
+}
+
 void onWheel(int direction, int x, int y)
 {
     if (!LIVE.edit.panel) return;
@@ -324,7 +349,8 @@ void onWheel(int direction, int x, int y)
         view.scroll = std::clamp(layout.firstLine - direction * 3, 0,
                                  std::max(0, static_cast<int>(layout.lines.size()) - layout.shownLines));
     } else if (layout.lanes.contains(fx, fy) || layout.ruler.contains(fx, fy)) {
-        view.span = std::clamp(view.span * (direction > 0 ? 0.8 : 1.25), 8.0, 1024.0);
+        // About the row under the pointer, which stays under it.
+        zoomView(view, view.span * (direction > 0 ? 0.8 : 1.25), layout.rowOfX(fx));
     } else if (layout.curve.contains(fx, fy) || layout.axis.contains(fx, fy)) {
         view.valueZoom = std::clamp(view.valueZoom * (direction > 0 ? 1.25f : 0.8f), 1.0f / 64, 64.0f);
     }

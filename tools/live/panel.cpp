@@ -45,12 +45,32 @@ std::vector<SheetLine> sheetLines(const std::vector<std::string>& names, const s
 
 float PanelLayout::xOfRow(double r) const
 {
-    return lanes.x0 + static_cast<float>((r - firstRow) / (lastRow - firstRow)) * lanes.width();
+    return lanes.x0 + margin + static_cast<float>((r - firstRow) / (lastRow - firstRow)) * (lanes.width() - 2 * margin);
 }
 
 double PanelLayout::rowOfX(float x) const
 {
-    return firstRow + (x - lanes.x0) / lanes.width() * (lastRow - firstRow);
+    return firstRow + (x - lanes.x0 - margin) / (lanes.width() - 2 * margin) * (lastRow - firstRow);
+}
+
+void followRow(PanelView& view, double row)
+{
+    const double span = std::clamp(view.span, 4.0, 4096.0);
+    if (!std::isfinite(row)) return;
+    if (view.placed && row >= view.from && row <= view.from + span) return;
+    const bool playedOn = view.placed && row > view.from + span && row - (view.from + span) < span / 4;
+    view.from = playedOn ? row - span / 20 : row - span / 2;
+    view.placed = true;
+}
+
+void zoomView(PanelView& view, double span, double anchor)
+{
+    span = std::clamp(span, 8.0, 1024.0);
+    if (view.placed) {
+        const double share = (anchor - view.from) / std::clamp(view.span, 4.0, 4096.0);
+        view.from = anchor - std::clamp(share, 0.0, 1.0) * span;
+    }
+    view.span = span;
 }
 
 int PanelLayout::lineAt(float y) const
@@ -91,15 +111,19 @@ PanelLayout layoutPanel(int width, int height, double row, const PanelView& view
     l.fontSize = fontSize;
     l.row = row;
     const double span = std::clamp(view.span, 4.0, 4096.0);
-    l.firstRow = row - span / 2;
-    l.lastRow = row + span / 2;
+    l.firstRow = view.placed ? view.from : row - span / 2;
+    l.lastRow = l.firstRow + span;
     const float w = static_cast<float>(width), h = static_cast<float>(height);
     const float line = std::round(fontSize + 6);
     l.lane = std::round(fontSize + 4);
-    // The panel takes about half the window; the picture keeps the rest, and
-    // never less than a fifth of it.
-    const float panelHeight = std::max(h * 0.52f, std::min(h * 0.8f, 5 * line + 2 * l.lane));
+    // The picture takes the maker's share of the height (the splitter's),
+    // the panel the rest; the panel never less than its header, ruler, two
+    // lanes and strip, the picture never less than a fifth.
+    const double split = std::clamp(std::isfinite(view.split) ? view.split : 0.5, leastSplit, mostSplit);
+    const float least = std::min(h * 0.8f, 6 + 5 * line + 2 * l.lane);
+    const float panelHeight = std::round(std::max(static_cast<float>(h * (1 - split)), least));
     l.panel = {0, h - panelHeight, w, h};
+    l.splitter = {0, l.panel.y0, w, l.panel.y0 + 6};
     const float space = l.panel.y0;
     float pictureWidth = w, pictureHeight = std::round(w * 9 / 16);
     if (pictureHeight > space) {
@@ -111,11 +135,13 @@ PanelLayout layoutPanel(int width, int height, double row, const PanelView& view
     // Names take about a fifth of the width: room for "saturation.r 0.125"
     // and the two boxes.
     const float namesWidth = std::min(std::max(w * 0.2f, fontSize * 13), w * 0.45f);
-    l.header = {0, l.panel.y0, w, l.panel.y0 + line};
-    l.ruler = {namesWidth, l.header.y1, w, l.header.y1 + line};
+    l.header = {0, l.splitter.y1, w, l.splitter.y1 + line};
+    l.ruler = {namesWidth, l.header.y1, w, l.header.y1 + line + 7};
+    l.loopBand = {namesWidth, l.ruler.y1 - 7, w, l.ruler.y1};
+    l.margin = std::round(l.lane * 0.5f + 2);
     l.strip = {0, h - line, w, h};
     const float body = l.strip.y0 - l.ruler.y1;
-    const float curveHeight = std::floor(body * 0.32f);
+    const float curveHeight = std::floor(body * 0.28f);
     l.lines = sheetLines(names, view.filter, view.folded);
     l.shownLines = std::max(1, static_cast<int>((body - curveHeight - 2) / l.lane));
     const int lineCount = static_cast<int>(l.lines.size());
@@ -223,6 +249,15 @@ PanelHit hitPanel(const PanelLayout& l, const PanelFacts& facts, float x, float 
         hit.row = std::clamp(static_cast<double>(x) / l.width * facts.lastRow, 0.0, facts.lastRow);
         return hit;
     }
+    if (l.splitter.contains(x, y)) {
+        hit.where = PanelHit::Splitter;
+        return hit;
+    }
+    if (l.loopBand.contains(x, y)) {
+        hit.where = PanelHit::LoopBand;
+        hit.row = std::clamp(l.rowOfX(x), 0.0, facts.lastRow);
+        return hit;
+    }
     if (l.header.contains(x, y)) {
         hit.where = PanelHit::Header;
         return hit;
@@ -293,8 +328,12 @@ std::vector<std::pair<int, int>> keysInBox(const PanelLayout& l, const PanelFact
     std::vector<std::pair<int, int>> keys;
     const float top = std::max(std::min(y0, y1), l.names.y0), bottom = std::min(std::max(y0, y1), l.names.y1 - 1);
     const double first = l.rowOfX(std::min(x0, x1)), last = l.rowOfX(std::max(x0, x1));
-    const int from = l.lineAt(top), to = l.lineAt(bottom);
+    // A line is in the box where the box reaches its keys' middle: a box
+    // that grazes the line above takes none of its keys.
+    int from = l.lineAt(top), to = l.lineAt(bottom);
     if (from < 0 || to < 0) return keys;
+    if (from != to && top > l.lineTop(from) + l.lane / 2) ++from;
+    if (from != to && bottom < l.lineTop(to) + l.lane / 2) --to;
     for (int line = from; line <= to; ++line) {
         for (int track : lineTracks(l, facts.names, line)) {
             const TextTrack* text = facts.keys(track);

@@ -3,7 +3,10 @@
 // and tests can aim the mouse. The panel is docked under the picture,
 // opaque; from its top:
 // - the header: the filter, the selection, what is muted or soloed;
-// - the ruler: bar numbers, the sections' names, the markers, the row;
+// - the splitter, dragged to share the height between picture and panel;
+// - the ruler: bar numbers, the sections' names, the markers, the row, and
+//   under them the loop's band; the tune's loudness lies under it and the
+//   lanes;
 // - the dope sheet: a line a track (its name, its value at the row, its
 //   mute and solo boxes; its keys in the lane on the right), tracks that
 //   share a name's first part ("cam" of "cam.rot.y") under a header line
@@ -19,6 +22,7 @@
 #pragma once
 
 #include "track_text.h"
+#include "waveform.h"
 
 #include <functional>
 #include <set>
@@ -50,7 +54,12 @@ std::vector<SheetLine> sheetLines(const std::vector<std::string>& names, const s
 
 // What the maker set, kept from frame to frame.
 struct PanelView {
-    double span = 64.0;        // rows shown, the row in the middle
+    double span = 64.0;        // rows shown
+    // The first row shown, once the view has been placed: it stays while
+    // the row moves inside it, so that what the mouse points at stays put.
+    bool placed = false;
+    double from = 0.0;
+    double split = 0.48;       // the picture's share of the window's height
     int scroll = 0;            // the first line of the sheet shown
     std::string filter;
     std::set<std::string> folded;
@@ -63,6 +72,7 @@ struct PanelLayout {
     PanelRect picture;          // the frame, 16:9, centred in the space above
     PanelRect panel;            // all of the panel
     PanelRect header, ruler;
+    PanelRect loopBand;         // the ruler's lowest band: the loop, dragged there
     PanelRect names, lanes;     // the dope sheet: names left, lanes right
     float lane = 0;             // a line's height
     std::vector<SheetLine> lines;
@@ -70,9 +80,13 @@ struct PanelLayout {
     int shownLines = 0;
     PanelRect axis, curve;      // the curve view: its value axis left
     PanelRect strip;
+    PanelRect splitter;         // the bar between the picture and the panel, dragged
     double row = 0, firstRow = 0, lastRow = 0;
     float fontSize = 13;
 
+    // Rows map onto the lanes less a margin at each end, so that a key on
+    // the first or the last row shown is drawn whole.
+    float margin = 8;
     float xOfRow(double r) const;
     double rowOfX(float x) const;
     // The line at a height of the sheet, or -1.
@@ -82,6 +96,19 @@ struct PanelLayout {
     PanelRect muteBox(int line) const;
     PanelRect soloBox(int line) const;
 };
+
+// Keeps `row` in the view: a view not placed yet centres it; a row that
+// leaves the view past its end, as the music plays on, turns the page
+// (the row near the left edge); a jump anywhere else centres it. A row
+// inside the view moves nothing.
+void followRow(PanelView& view, double row);
+
+// Shows `span` rows (8 to 1024), the row `anchor` staying where it is on
+// screen.
+void zoomView(PanelView& view, double span, double anchor);
+
+// The picture's share of the height that `split` may take.
+constexpr double leastSplit = 0.2, mostSplit = 0.8;
 
 // The interface's font size in pixels for a window `height` pixels high:
 // 13 up to 512 lines, then a pixel more for each 38 lines, 24 at most.
@@ -109,6 +136,7 @@ struct PanelFacts {
     std::vector<std::pair<double, std::string>> markers;
     bool loop = false;
     double loopFrom = 0, loopTo = 0;
+    const Loudness* loudness = nullptr;         // the tune's, drawn under the ruler and the lanes
     double lastRow = 1147.5;
     bool fixedRange = false;    // the curve view's value range held (through a drag)
     float low = 0, high = 1;
@@ -127,7 +155,7 @@ float yOfValue(const PanelRect& curve, float value, float low, float high);
 std::vector<double> axisTicks(double low, double high, int most);
 
 struct PanelHit {
-    enum Where { Nothing, Header, Ruler, Fold, Mute, Solo, Name, Lane, Curve, Strip } where = Nothing;
+    enum Where { Nothing, Splitter, Header, Ruler, LoopBand, Fold, Mute, Solo, Name, Lane, Curve, Strip } where = Nothing;
     double row = 0;   // the row under the point (the strip: of the whole demo)
     int line = -1;    // Fold, Mute, Solo, Name, Lane: the sheet's line
     int track = -1;   // Mute, Solo, Name, Lane: the line's track, or -1 for a group's header; Curve: the key's track

@@ -28,6 +28,9 @@ const ImU32 markerColour = IM_COL32(120, 230, 140, 255);
 const ImU32 mutedColour = IM_COL32(230, 120, 60, 255);
 const ImU32 soloColour = IM_COL32(90, 200, 255, 255);
 const ImU32 boxOff = IM_COL32(52, 56, 64, 255);
+const ImU32 loopColour = IM_COL32(70, 200, 80, 150);
+const ImU32 loudnessColour = IM_COL32(60, 110, 170, 38);
+const ImU32 splitterColour = IM_COL32(60, 64, 74, 255);
 
 // The curve view's tracks, the selected one first.
 const ImU32 curveColours[] = {IM_COL32(110, 220, 255, 255), IM_COL32(255, 150, 90, 255), IM_COL32(170, 255, 120, 255),
@@ -126,34 +129,86 @@ void gridLines(const PanelLayout& l, float y0, float y1)
     }
 }
 
+// The ruler's labels: markers first, then the sections' names, then bar
+// numbers, each where it does not meet one placed before it; the lesser
+// gives way. A label whose row lies left of the view stays at the left
+// edge while it fits before the next.
+struct Labels {
+    std::vector<std::pair<float, float>> taken;
+    bool place(float x0, float x1)
+    {
+        for (const auto& [a, b] : taken) {
+            if (x0 < b + 4 && x1 + 4 > a) return false;
+        }
+        taken.emplace_back(x0, x1);
+        return true;
+    }
+};
+
 void drawRuler(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
 {
     rowLine(0, l.ruler.x1, l.ruler.y1 - 1, laneRule);
-    gridLines(l, l.ruler.y1 - 5, l.ruler.y1);
+    gridLines(l, l.loopBand.y0 - 5, l.loopBand.y0);
+    if (facts.loop) {
+        const float x0 = std::max(l.lanes.x0, l.xOfRow(facts.loopFrom)), x1 = std::min(l.lanes.x1, l.xOfRow(facts.loopTo));
+        if (x1 > x0) guiFlatRect(x0, l.loopBand.y0 + 1, x1, l.loopBand.y1 - 1, loopColour);
+    }
+    Labels labels;
+    const float y = l.ruler.y0 + 2;
+    for (const auto& [row, name] : facts.markers) {
+        if (row < l.firstRow || row > l.lastRow) continue;
+        const float x = l.xOfRow(row);
+        guiFlatTriangle(x, l.loopBand.y0, x - 5, l.loopBand.y0 - 7, x + 5, l.loopBand.y0 - 7, markerColour);
+        const std::string shown = printableText(name);
+        if (labels.place(x + 6, std::min(l.ruler.x1, x + 6 + textWidth(shown)))) text(list, x + 6, y, markerColour, shown, &l.ruler);
+    }
+    for (size_t s = 0; s < facts.sections.size(); ++s) {
+        const auto& [row, name] = facts.sections[s];
+        const double next = s + 1 < facts.sections.size() ? facts.sections[s + 1].first : facts.lastRow;
+        if (next < l.firstRow || row > l.lastRow) continue;
+        const float x = l.xOfRow(row);
+        if (x >= l.ruler.x0) columnLine(std::floor(x), l.ruler.y0, l.loopBand.y0, textColour, 2);
+        const float at = std::max(x + 4, l.ruler.x0 + 2);
+        const float width = textWidth(name);
+        if (at + width > l.xOfRow(next)) continue;
+        if (labels.place(at, std::min(l.ruler.x1, at + width))) text(list, at, y, textColour, name, &l.ruler);
+    }
     // Bar numbers as positions count them (bar 24 is 24:0:0), as many as fit.
-    const float barWidth = static_cast<float>(l.lanes.width() / (l.lastRow - l.firstRow) * rowsPerBar);
+    const float barWidth = static_cast<float>((l.xOfRow(l.lastRow) - l.xOfRow(l.firstRow)) / (l.lastRow - l.firstRow) * rowsPerBar);
     int every = 1;
     while (barWidth * every < textWidth("0000") + 8) every *= 2;
     const int firstBar = std::max(0, static_cast<int>(std::ceil(l.firstRow / rowsPerBar)));
     for (int bar = firstBar / every * every; bar * rowsPerBar <= l.lastRow; bar += every) {
         if (bar * rowsPerBar < l.firstRow) continue;
         const float x = l.xOfRow(bar * rowsPerBar);
-        text(list, x + 2, l.ruler.y0 + 2, dimText, std::to_string(bar));
+        const std::string number = std::to_string(bar);
+        if (labels.place(x + 2, x + 2 + textWidth(number))) text(list, x + 2, y, dimText, number, &l.ruler);
     }
-    for (const auto& [row, name] : facts.sections) {
-        if (row < l.firstRow - 64 || row > l.lastRow) continue;
-        const float x = l.xOfRow(row);
-        if (x >= l.ruler.x0) columnLine(std::floor(x), l.ruler.y0, l.ruler.y1, textColour, 2);
-        text(list, x + 4 + textWidth("000"), l.ruler.y0 + 2, textColour, name, &l.ruler);
-    }
-    for (const auto& [row, name] : facts.markers) {
-        if (row < l.firstRow - 64 || row > l.lastRow) continue;
-        const float x = l.xOfRow(row);
-        if (x - 5 >= l.ruler.x0) {
-            guiFlatTriangle(x, l.ruler.y1, x - 5, l.ruler.y1 - 7, x + 5, l.ruler.y1 - 7, markerColour);
+}
+
+// The tune's loudness, mirrored about the middle of the ruler and the
+// lanes, a column every two pixels; columns of one height are one box.
+void drawLoudness(const PanelLayout& l, const PanelFacts& facts)
+{
+    if (!facts.loudness || facts.loudness->empty()) return;
+    const float top = l.ruler.y0, bottom = l.lanes.y1;
+    const float middle = (top + bottom) / 2, half = (bottom - top) / 2;
+    float runX = 0, runHalf = -1;
+    auto flush = [&](float x) {
+        if (runHalf >= 1) guiFlatRect(runX, std::round(middle - runHalf), x, std::round(middle + runHalf), loudnessColour);
+    };
+    for (float x = l.lanes.x0; x < l.lanes.x1; x += 2) {
+        const float peak = facts.loudness->peak(l.rowOfX(x), l.rowOfX(x + 2));
+        // A loud mix's level is about a quarter of full scale: that fills
+        // most of the band.
+        const float h = std::round(std::clamp(peak * 2.2f, 0.0f, 1.0f) * half * 0.85f);
+        if (h != runHalf) {
+            flush(x);
+            runX = x;
+            runHalf = h;
         }
-        text(list, x + 6, l.ruler.y0 + 2, markerColour, name, &l.ruler);
     }
+    flush(l.lanes.x1);
 }
 
 void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
@@ -201,8 +256,8 @@ void drawSheet(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
             const TextTrack* keys = facts.keys(track);
             for (size_t k = 0; keys && k < keys->keys.size(); ++k) {
                 const int row = keys->keys[k].row;
+                if (row < l.firstRow - 1e-6 || row > l.lastRow + 1e-6) continue;
                 const float x = l.xOfRow(row);
-                if (x - half - 5 < l.lanes.x0 || x + half + 5 > l.lanes.x1) continue;
                 const bool picked = facts.isSelected(track, row);
                 keyMark(nullptr, x, y0 + l.lane / 2, half, picked, picked ? selectedKey : row == here ? keyPicked : keyColour);
             }
@@ -263,28 +318,50 @@ void drawCurves(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
         const int track = facts.curves[c];
         const ImU32 colour = curveColours[c % std::size(curveColours)];
         // The curve as the demo samples it, a point every two pixels: its
-        // steps, ramps and smooth turns show as they play.
+        // steps, ramps and smooth turns show as they play. A stretch from
+        // the last point kept takes in each sample while every sample since
+        // lies within a quarter pixel of it (the slopes that allow each one
+        // narrow a window): flat and linear stretches become one segment,
+        // a smooth turn keeps its bend.
         std::vector<ImVec2> points;
+        ImVec2 candidate;
+        bool pending = false;
+        float least = -INFINITY, most = INFINITY;
+        auto add = [&](ImVec2 p) {
+            while (!points.empty()) {
+                const ImVec2 a = points.back();
+                const float dx = p.x - a.x, slope = (p.y - a.y) / dx;
+                if (slope >= least && slope <= most) {
+                    candidate = p;
+                    pending = true;
+                    least = std::max(least, (p.y - 0.25f - a.y) / dx);
+                    most = std::min(most, (p.y + 0.25f - a.y) / dx);
+                    return;
+                }
+                points.push_back(candidate);
+                pending = false;
+                least = -INFINITY;
+                most = INFINITY;
+            }
+            points.push_back(p);
+        };
+        auto finish = [&] {
+            if (pending) points.push_back(candidate);
+            pending = false;
+            least = -INFINITY;
+            most = INFINITY;
+            curveLine(list, points, colour);
+            points.clear();
+        };
         for (float x = l.curve.x0 + 1; x <= l.curve.x1 - 1; x += 2) {
             const float v = facts.value(track, l.rowOfX(x));
             if (!std::isfinite(v)) {
-                curveLine(list, points, colour);
-                points.clear();
+                finish();
                 continue;
             }
-            const ImVec2 point = at(x, std::clamp(yOfValue(l.curve, v, low, high), l.curve.y0 + 1, l.curve.y1 - 1));
-            // A point on the line through the two before it adds nothing
-            // but triangles: flat and linear stretches become one segment.
-            if (points.size() >= 2) {
-                const ImVec2 a = points[points.size() - 2], b = points.back();
-                const float cross = (b.x - a.x) * (point.y - a.y) - (b.y - a.y) * (point.x - a.x);
-                if (std::fabs(cross) <= 0.25f * (point.x - a.x)) points.back() = point;
-                else points.push_back(point);
-            } else {
-                points.push_back(point);
-            }
+            add(at(x, std::clamp(yOfValue(l.curve, v, low, high), l.curve.y0 + 1, l.curve.y1 - 1)));
         }
-        curveLine(list, points, colour);
+        finish();
         if (const TextTrack* keys = facts.keys(track)) {
             for (const TrackKey& key : keys->keys) {
                 if (key.row < l.firstRow || key.row > l.lastRow || !std::isfinite(key.value)) continue;
@@ -340,7 +417,9 @@ void drawPanel(const PanelLayout& l, const PanelFacts& facts, const std::string&
     ImDrawList* list = ImGui::GetBackgroundDrawList();
     // The panel's own colour is the window's backdrop, cleared with it.
     list->Flags &= ~(ImDrawListFlags_AntiAliasedLines | ImDrawListFlags_AntiAliasedFill);
+    guiFlatRect(0, l.splitter.y0 + 2, static_cast<float>(l.width), l.splitter.y1 - 2, splitterColour);
     text(list, 6, l.header.y0 + 3, textColour, headerLine);
+    drawLoudness(l, facts);
     drawRuler(list, l, facts);
     // Bar and beat lines down the lanes and the curves at once.
     gridLines(l, l.lanes.y0, l.curve.y1);

@@ -192,9 +192,12 @@ void reloadTune()
     }
     clearError("tune.ogg");
     if (silent) {
-        moveMusicTo(row);
-        if (!playingAtFullSpeed()) holdMusicAt(LIVE.time.heldRow);
+        // The player's own clock held the silent stream every frame; the
+        // tune takes over where it was, and plays if the player does.
+        holdMusicAt(playingAtFullSpeed() ? row : LIVE.time.heldRow);
+        if (playingAtFullSpeed()) resumeMusic();
     }
+    refreshLoudness();
     say("tune.ogg reloaded at row " + std::to_string(playerRow()));
 }
 

@@ -129,6 +129,25 @@ constexpr ImGuiWindowFlags plainWindow = ImGuiWindowFlags_NoDecoration | ImGuiWi
 
 const ImVec4 errorColour(1.0f, 0.35f, 0.3f, 1.0f);
 
+void message(const Message& m)
+{
+    const bool error = m.text.rfind("error: ", 0) == 0;
+    ImGui::TextColored(error ? errorColour : ImVec4(0.85f, 0.95f, 0.85f, 1.0f), "%s", printableText(m.text).c_str());
+}
+
+// The messages' log over the curve view, the newest at the bottom.
+void drawLog(const PanelLayout& l)
+{
+    ImGui::SetNextWindowPos(ImVec2(l.curve.x0, l.curve.y0), ImGuiCond_Always);
+    ImGui::SetNextWindowSize(ImVec2(l.curve.width(), l.curve.height()), ImGuiCond_Always);
+    ImGui::SetNextWindowBgAlpha(1.0f);
+    if (ImGui::Begin("log", nullptr, plainWindow & ~(ImGuiWindowFlags_NoInputs | ImGuiWindowFlags_AlwaysAutoResize))) {
+        for (const Message& m : LIVE.messages) message(m);
+        if (ImGui::GetScrollY() >= ImGui::GetScrollMaxY() - 1) ImGui::SetScrollHereY(1.0f);
+    }
+    ImGui::End();
+}
+
 void lines(const std::vector<std::string>& text, const ImVec4& colour)
 {
     for (const std::string& line : text) ImGui::TextColored(colour, "%s", printableText(line).c_str());
@@ -141,12 +160,15 @@ void drawHelp(int width, int height)
     const float h = static_cast<float>(height) - 16;
     ImGui::SetNextWindowPos(ImVec2((static_cast<float>(width) - w) / 2, 8), ImGuiCond_Always);
     ImGui::SetNextWindowSize(ImVec2(w, h), ImGuiCond_Always);
-    // Its backdrop is cleared, not drawn (gui.h): the help is fast to show.
-    guiFillBox((static_cast<float>(width) - w) / 2, 8, (static_cast<float>(width) + w) / 2, 8 + h, IM_COL32(18, 19, 22, 255));
-    ImGui::SetNextWindowBgAlpha(0.0f);
-    if (ImGui::Begin("Keys and commands (h closes, the wheel scrolls)", nullptr,
+    // Opaque, and ImGui's own: the panel's flat shapes and text lie under
+    // every ImGui window, so nothing of the panel shows through the help.
+    ImGui::SetNextWindowBgAlpha(1.0f);
+    ImGui::PushStyleColor(ImGuiCol_WindowBg, ImVec4(18 / 255.0f, 19 / 255.0f, 22 / 255.0f, 1.0f));
+    const bool open = ImGui::Begin("Keys and commands (h closes, the wheel scrolls)", nullptr,
                      ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoMove |
-                         ImGuiWindowFlags_NoResize)) {
+                         ImGuiWindowFlags_NoResize);
+    ImGui::PopStyleColor();
+    if (open) {
         if (ImGui::BeginTable("help", 2, ImGuiTableFlags_SizingStretchProp)) {
             ImGui::TableSetupColumn("key", ImGuiTableColumnFlags_WidthStretch, 0.38f);
             ImGui::TableSetupColumn("does", ImGuiTableColumnFlags_WidthStretch, 0.62f);
@@ -211,20 +233,13 @@ void drawOverlay()
     }
     // Bottom left of the picture: what the last actions did, and the
     // command line under them.
-    const auto now = Clock::now();
-    while (!LIVE.messages.empty() && (now - LIVE.messages.front().at > std::chrono::seconds(4) || LIVE.messages.size() > 4)) {
-        LIVE.messages.pop_front();
-    }
-    if (!LIVE.messages.empty() || LIVE.edit.prompting) {
+    const bool fresh = !LIVE.messages.empty() && Clock::now() - LIVE.messages.back().at < std::chrono::seconds(4);
+    if (fresh || LIVE.edit.prompting) {
         ImGui::SetNextWindowPos(ImVec2(area.x0 + 4, area.y1 - 4), ImGuiCond_Always, ImVec2(0, 1));
         ImGui::SetNextWindowBgAlpha(0.8f);
         if (ImGui::Begin("messages", nullptr, plainWindow)) {
             ImGui::PushTextWrapPos(std::max(120.0f, area.width() * 0.55f));
-            for (const Message& message : LIVE.messages) {
-                const bool error = message.text.rfind("error: ", 0) == 0;
-                ImGui::TextColored(error ? errorColour : ImVec4(0.85f, 0.95f, 0.85f, 1.0f), "%s",
-                                   printableText(message.text).c_str());
-            }
+            if (fresh) message(LIVE.messages.back());
             if (LIVE.edit.prompting) {
                 ImGui::TextColored(ImVec4(1, 1, 1, 1), ":%s_", printableText(LIVE.edit.prompt).c_str());
             }
@@ -232,6 +247,8 @@ void drawOverlay()
         }
         ImGui::End();
     }
+    if (LIVE.edit.log && LIVE.edit.panel) drawLog(panelLayout());
+    inspect();
     if (LIVE.edit.help) drawHelp(width, height);
     guiEndFrame();
 }

@@ -223,6 +223,24 @@ bool TrackDocument::rebuild(const std::vector<std::string>& lines, std::string& 
     return true;
 }
 
+std::string TrackDocument::styleLine() const
+{
+    for (size_t t = tracks_.size(); t-- > 0;) {
+        if (!keyLines_[t].empty()) return lines_[keyLines_[t].back()];
+    }
+    return "";
+}
+
+// A key line after `model`, else in the text's style, else plain.
+std::string TrackDocument::newKeyLine(const std::string& model, int32_t row, const std::string& value,
+                                      const std::string& mode) const
+{
+    std::string like = model.empty() ? styleLine() : model;
+    if (!like.empty() && like.back() == '\r') like.pop_back();
+    if (like.empty()) return "  " + std::to_string(row) + " " + value + " " + mode;
+    return keyLineLike(like, row, value, mode);
+}
+
 bool TrackDocument::checkRow(int32_t row, std::string& message) const
 {
     if (row >= 0 && row <= lastRow) return true;
@@ -259,8 +277,7 @@ bool TrackDocument::setKey(const std::string& name, int32_t row, float value, in
         if (!lines.empty() && lines.back().empty()) lines.pop_back();
         if (!lines.empty() && !lines.back().empty() && lines.back() != "\r") lines.push_back(newline);
         lines.push_back("track " + name + newline);
-        lines.push_back("  " + std::to_string(row) + " " + valueText + " " +
-                        interpolationName(interpolation < 0 ? 1 : interpolation) + newline);
+        lines.push_back(newKeyLine("", row, valueText, interpolationName(interpolation < 0 ? 1 : interpolation)) + newline);
         lines.emplace_back();
         return rebuild(lines, message);
     }
@@ -291,8 +308,7 @@ bool TrackDocument::setKey(const std::string& name, int32_t row, float value, in
                          : index < keys.size() ? keys[index].interpolation
                                                : 1;
     const std::string line =
-        (keys.empty() ? "  " + std::to_string(row) + " " + valueText + " " + interpolationText(mode)
-                      : keyLineLike(lines_[model], row, valueText, interpolationText(mode))) +
+        newKeyLine(keys.empty() ? "" : lines_[model], row, valueText, interpolationText(mode)) +
         newline;
     const size_t insertAt = hasBefore ? keyLines_[t][index - 1] + 1
                             : keys.empty() ? trackLines_[t] + 1
@@ -371,7 +387,7 @@ bool TrackDocument::moveKey(const std::string& name, int32_t from, int32_t to, s
 }
 
 bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<TrackKey>& keys,
-                                 const std::vector<int>& origin, std::string& message)
+                                 const std::vector<int>& origin, std::string& message, bool pastEnd)
 {
     const TextTrack* track = find(name);
     if (!track) {
@@ -381,7 +397,7 @@ bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<Trac
     for (size_t i = 0; i < keys.size(); ++i) {
         // A key the text has past the end of the music may stay there.
         const bool kept = origin[i] >= 0 && track->keys[static_cast<size_t>(origin[i])].row == keys[i].row;
-        if (!kept && !checkRow(keys[i].row, message)) return false;
+        if (!kept && !(pastEnd && keys[i].row > lastRow) && !checkRow(keys[i].row, message)) return false;
         if (i > 0 && keys[i].row <= keys[i - 1].row) {
             message = name + ": two keys on row " + std::to_string(keys[i].row);
             return false;
@@ -402,9 +418,7 @@ bool TrackDocument::rewriteTrack(const std::string& name, const std::vector<Trac
         for (; next < upTo; ++next) {
             const TrackKey& key = keys[next];
             const std::string value = shortestFloatText(key.value), mode = interpolationText(key.interpolation);
-            out.push_back((model.empty() ? "  " + std::to_string(key.row) + " " + value + " " + mode
-                                         : keyLineLike(model, key.row, value, mode)) +
-                          (crlf_ ? "\r" : ""));
+            out.push_back(newKeyLine(model, key.row, value, mode) + (crlf_ ? "\r" : ""));
             model = out.back();
         }
     };

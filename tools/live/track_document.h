@@ -57,9 +57,10 @@ public:
     // and interpolation rewritten where they changed), or is new (-1, a line
     // in the style of the key before it). Keys no key comes from lose their
     // lines. Refuses rows out of order, and rows outside the music except
-    // those of keys that stay where the text has them.
+    // those of keys that stay where the text has them (and, with `pastEnd`,
+    // rows past the music's end: a retime pushes keys there and keeps them).
     bool rewriteTrack(const std::string& track, const std::vector<TrackKey>& keys, const std::vector<int>& origin,
-                      std::string& message);
+                      std::string& message, bool pastEnd = false);
 
     // Markers: named rows, kept as comment lines "#mark NAME POS" that the
     // track parser passes over. A name is 1 to 64 letters, digits, '_', '-'
@@ -83,6 +84,10 @@ private:
     bool rebuild(const std::vector<std::string>& lines, std::string& message);
     static std::vector<Marker> findMarkers(const std::vector<std::string>& lines);
     bool checkRow(int32_t row, std::string& message) const;
+    // The text's own style for a key line where a track has none to follow:
+    // its last key line, or "" in a text without keys.
+    std::string styleLine() const;
+    std::string newKeyLine(const std::string& model, int32_t row, const std::string& value, const std::string& mode) const;
     // Single-key edits change a line and the keys in place, without parsing
     // the text again: a text of thousands of keys takes a hundred edits a
     // second. Line numbers after an inserted or erased line shift by one.

@@ -100,6 +100,10 @@ double advanceTime()
     // Without a tune (a folder's, until its score is rendered) the clock
     // is the player's own.
     if (playingAtFullSpeed() && musicLoaded()) {
+        // Playing means the music moves: a tune that arrived while the
+        // player's own clock ran (or any reload that left the stream held)
+        // plays on from here.
+        if (musicIsPaused()) resumeMusic();
         double row = currentRow();
         if (t.loop && (row > t.loopTo || row < t.loopFrom)) {
             moveMusicTo(t.loopFrom);

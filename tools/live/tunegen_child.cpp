@@ -122,7 +122,9 @@ bool spliceSection()
         samples[i] = static_cast<int16_t>(static_cast<uint16_t>(static_cast<unsigned char>(bytes[2 * i])) |
                                           static_cast<uint16_t>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8);
     }
-    return spliceMusic(static_cast<uint64_t>(t.fromFrame), samples.data(), samples.size() / 2);
+    if (!spliceMusic(static_cast<uint64_t>(t.fromFrame), samples.data(), samples.size() / 2)) return false;
+    spliceLoudness(LIVE.loudness, static_cast<uint64_t>(t.fromFrame), samples.data(), samples.size() / 2);
+    return true;
 }
 
 // The next stage after one that ended well.

@@ -1,0 +1,218 @@
+// The timeline's room and its loop: the splitter between the picture and
+// the panel (dragged, or `split F`, kept for the demo between runs in the
+// user's state folder), the loop dragged on the ruler's band (or `loop`),
+// and the panes the panel can show over its curve view (`inspector`, `log`).
+#include "live.h"
+
+#include "files.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace live {
+
+namespace {
+
+// The state folder's file for this demo's view: one a demo folder (or a
+// tracks text, for Orvanta's own), named by a hash of its path.
+std::string viewFile()
+{
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string folder;
+    if (state && *state == '/') folder = std::string(state) + "/orvanta";
+    else if (home && *home == '/') folder = std::string(home) + "/.local/state/orvanta";
+    else return "";
+    const std::string demo = !LIVE.demo.folder.empty() ? LIVE.demo.folder
+                             : !LIVE.files.tracks.empty() ? LIVE.files.tracks
+                                                          : std::string("orvanta");
+    return folder + "/view-" + contentHash(demo) + ".txt";
+}
+
+bool readSplit(const std::string& word, double& split)
+{
+    char* end = nullptr;
+    split = std::strtod(word.c_str(), &end);
+    return !word.empty() && *end == '\0' && split >= leastSplit && split <= mostSplit;
+}
+
+std::string splitText(double split)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%.2f", split);
+    return text;
+}
+
+} // namespace
+
+void loadViewState()
+{
+    const std::string path = viewFile();
+    std::string bytes, error;
+    std::error_code ignored;
+    if (path.empty() || !fs::is_regular_file(path, ignored) || !readWholeFile(path, bytes, error, 4096)) return;
+    double split = 0;
+    const size_t at = bytes.find("split ");
+    if (at == std::string::npos) return;
+    const std::string word = bytes.substr(at + 6, bytes.find('\n', at) - at - 6);
+    if (readSplit(word, split)) LIVE.edit.view.split = split;
+}
+
+void saveViewState()
+{
+    const std::string path = viewFile();
+    if (path.empty()) return;
+    std::error_code ignored;
+    fs::create_directories(fs::path(path).parent_path(), ignored);
+    std::string error;
+    if (!writeFileAtomically(path, "split " + splitText(LIVE.edit.view.split) + "\n", error)) {
+        sayOnConsole(error + "; the split holds for this run");
+    }
+}
+
+void setSplit(double split, bool kept)
+{
+    LIVE.edit.view.split = std::clamp(split, leastSplit, mostSplit);
+    if (kept) saveViewState();
+}
+
+void setLoop(double from, double to)
+{
+    Time& t = LIVE.time;
+    const double end = LIVE.demo.description.endRow;
+    from = std::clamp(std::round(from), 0.0, end);
+    to = std::clamp(std::round(to), 0.0, end);
+    if (to < from) std::swap(from, to);
+    if (to - from < 1) {
+        if (t.loop) say("loop off");
+        t.loop = false;
+        return;
+    }
+    t.loop = true;
+    t.loopFrom = from;
+    t.loopTo = to;
+    say("loop " + std::to_string(static_cast<int>(from)) + " to " + std::to_string(static_cast<int>(to)));
+    if (playerRow() < from || playerRow() > to) moveTo(from);
+}
+
+bool paneCommand(const std::vector<std::string>& words)
+{
+    const std::string& command = words[0];
+    if (command == "split") {
+        double split = 0;
+        if (!readSplit(words[1], split)) {
+            say("error: split takes the picture's share of the height, 0.2 to 0.8");
+            std::fprintf(stderr, "orvanta-live: split takes the picture's share of the height, 0.2 to 0.8\n");
+            return false;
+        }
+        setSplit(split, true);
+        LIVE.edit.panel = true;
+        say("the picture takes " + splitText(split) + " of the height");
+        return true;
+    }
+    if (command == "loop") {
+        int32_t from = 0, to = 0;
+        std::string message;
+        if (words.size() == 2 && words[1] == "off") {
+            setLoop(0, 0);
+            return true;
+        }
+        if (words.size() != 3 || !parseTrackPosition(words[1], from, message) || !parseTrackPosition(words[2], to, message) ||
+            to <= from) {
+            const std::string why = message.empty() ? "loop takes a span of rows, FROM before TO, or off" : message;
+            say("error: " + why);
+            std::fprintf(stderr, "orvanta-live: %s\n", why.c_str());
+            return false;
+        }
+        setLoop(from, to);
+        return true;
+    }
+    // inspector, log: on, off, or the other way.
+    bool& shown = command == "inspector" ? LIVE.edit.inspector : LIVE.edit.log;
+    if (words.size() > 1 && words[1] != "on" && words[1] != "off") {
+        say("error: " + command + " takes on or off");
+        return false;
+    }
+    shown = words.size() > 1 ? words[1] == "on" : !shown;
+    if (shown) LIVE.edit.panel = true;
+    say(std::string(command == "inspector" ? "the inspector " : "the log ") + (shown ? "shown" : "hidden"));
+    return true;
+}
+
+// The splitter and the loop's band under the mouse.
+bool pressRoom(const PanelHit& hit)
+{
+    Editing& edit = LIVE.edit;
+    if (hit.where == PanelHit::Splitter) {
+        edit.splitting = true;
+        return true;
+    }
+    if (hit.where != PanelHit::LoopBand) return false;
+    const Time& t = LIVE.time;
+    const double row = std::round(hit.row);
+    edit.loopDrag = Editing::LoopDrag::Draw;
+    edit.loopPressRow = row;
+    edit.loopDragged = false;
+    // Inside the loop: the drag moves it.
+    if (t.loop && row > t.loopFrom && row < t.loopTo) {
+        edit.loopDrag = Editing::LoopDrag::Move;
+        edit.loopWas[0] = t.loopFrom;
+        edit.loopWas[1] = t.loopTo;
+    }
+    return true;
+}
+
+bool dragRoom(int x, int y)
+{
+    Editing& edit = LIVE.edit;
+    if (edit.splitting) {
+        const double height = std::max(1, LIVE.sizing.height);
+        setSplit(static_cast<double>(y) / height, false);
+        return true;
+    }
+    if (edit.loopDrag == Editing::LoopDrag::None) return false;
+    const double row = std::round(std::clamp(panelLayout().rowOfX(static_cast<float>(x)), 0.0, LIVE.demo.description.endRow));
+    if (row == edit.loopPressRow && !edit.loopDragged) return true;
+    edit.loopDragged = true;
+    if (edit.loopDrag == Editing::LoopDrag::Draw) {
+        LIVE.time.loop = row != edit.loopPressRow;
+        LIVE.time.loopFrom = std::min(row, edit.loopPressRow);
+        LIVE.time.loopTo = std::max(row, edit.loopPressRow);
+        return true;
+    }
+    const double length = edit.loopWas[1] - edit.loopWas[0];
+    const double from = std::clamp(edit.loopWas[0] + row - edit.loopPressRow, 0.0, LIVE.demo.description.endRow - length);
+    LIVE.time.loopFrom = from;
+    LIVE.time.loopTo = from + length;
+    return true;
+}
+
+// A click on the band without a drag clears the loop; a drag sets it, and
+// the music goes into it where it played outside.
+bool releaseRoom()
+{
+    Editing& edit = LIVE.edit;
+    if (edit.splitting) {
+        edit.splitting = false;
+        saveViewState();
+        say("the picture takes " + splitText(edit.view.split) + " of the height");
+        return true;
+    }
+    if (edit.loopDrag == Editing::LoopDrag::None) return false;
+    edit.loopDrag = Editing::LoopDrag::None;
+    const Time& t = LIVE.time;
+    if (!edit.loopDragged || !t.loop) {
+        setLoop(0, 0);
+        return true;
+    }
+    setLoop(t.loopFrom, t.loopTo);
+    return true;
+}
+
+} // namespace live
