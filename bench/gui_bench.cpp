@@ -6,6 +6,7 @@
 // the frame's own passes apart: the median of 200 frames after 20 to warm
 // up.
 #include "gui.h"
+#include "inspector.h"
 #include "panel.h"
 #include "panel_draw.h"
 #include "track_document.h"
@@ -29,7 +30,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-enum class Load { Message, Panel, PanelAndHelp };
+enum class Load { Message, Panel, PanelLoudnessInspector, PanelAndHelp };
 
 double millisecondsAFrame(int width, int height, Load load, const TrackDocument& document)
 {
@@ -45,13 +46,31 @@ double millisecondsAFrame(int width, int height, Load load, const TrackDocument&
     // curve from the key at or before the row.
     facts.value = [&](int track, double row) {
         const TextTrack* keys = document.find(names[track]);
-        float value = 0;
-        for (size_t k = 0; keys && k < keys->keys.size() && keys->keys[k].row <= row; ++k) value = keys->keys[k].value;
-        return value;
+        if (!keys) return 0.0f;
+        // The key at or before the row, found as the demo's sampler finds
+        // it: by bisection.
+        const auto after = std::upper_bound(keys->keys.begin(), keys->keys.end(), row,
+                                            [](double r, const TrackKey& key) { return r < key.row; });
+        return after == keys->keys.begin() ? 0.0f : (after - 1)->value;
     };
     for (const TrackDocument::Marker& marker : document.markers()) facts.markers.emplace_back(marker.row, marker.name);
     facts.sections = {{0, "intro"}, {128, "build"}, {384, "drop"}, {640, "breakdown"}, {768, "climax"}, {1024, "outro"}};
     for (int track = 10; track < 14; ++track) facts.selection.emplace_back(track, 384);
+    // A tune's loudness: a kick on every beat over a steady bed.
+    Loudness loud;
+    loud.framesPerRow = 44100 / 8.1333;
+    for (int quarter = 0; quarter < 1148 * Loudness::bucketsPerRow; ++quarter) {
+        const int inBeat = quarter % (4 * Loudness::bucketsPerRow);
+        loud.peaks.push_back(0.12f + (inBeat < 3 ? 0.2f - 0.06f * static_cast<float>(inBeat) : 0.0f));
+    }
+    if (load == Load::PanelLoudnessInspector) facts.loudness = &loud;
+    InspectorFacts inspected;
+    inspected.track = names[7];
+    inspected.row = 300;
+    inspected.keyHere = true;
+    inspected.interpolation = 2;
+    inspected.value = 0.25f;
+    inspected.high = 1;
     std::vector<double> times;
     const int warm = 20, timed = 200;
     for (int frame = 0; frame < warm + timed; ++frame) {
@@ -65,10 +84,12 @@ double millisecondsAFrame(int width, int height, Load load, const TrackDocument&
         const Clock::time_point start = Clock::now();
         guiBeginFrame(width, height);
         const double row = 300 + frame * 0.5;
-        if (load != Load::Message) {
-            const PanelLayout layout = layoutPanel(width, height, row, PanelView(), names, guiFontSize());
-            drawPanel(layout, facts, "row 300   cam.rot.x   filter: none");
-        }
+        PanelView view;
+        view.inspector = load == Load::PanelLoudnessInspector;
+        const PanelLayout layout = layoutPanel(width, height, row, view, names, guiFontSize());
+        // As the player draws it: the panel, or the help over where it was.
+        if (load != Load::Message && load != Load::PanelAndHelp) drawPanel(layout, facts, "row 300   cam.rot.x   filter: none");
+        if (load == Load::PanelLoudnessInspector) drawInspector(layout, inspected);
         ImGui::SetNextWindowPos(ImVec2(4, static_cast<float>(height) / 2), ImGuiCond_Always);
         ImGui::Begin("messages", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_AlwaysAutoResize);
         ImGui::TextUnformatted("moved 12 keys by a beat");
@@ -131,9 +152,11 @@ int main(int argc, char** argv)
     for (const auto& [w, h] : {std::make_pair(1280, 720), std::make_pair(960, 540)}) {
         const double message = millisecondsAFrame(w, h, Load::Message, document);
         const double panel = millisecondsAFrame(w, h, Load::Panel, document);
+        const double inspector = millisecondsAFrame(w, h, Load::PanelLoudnessInspector, document);
         const double help = millisecondsAFrame(w, h, Load::PanelAndHelp, document);
-        std::printf("  %4dx%-4d  panel hidden %6.3f   panel open %6.3f (%+.3f)   panel and help %6.3f\n", w, h, message,
-                    panel, panel - message, help);
+        std::printf("  %4dx%-4d  panel hidden %6.3f   panel open %6.3f (%+.3f)   with loudness and inspector %6.3f"
+                    "   panel and help %6.3f\n",
+                    w, h, message, panel, panel - message, inspector, help);
     }
     // The window goes before its X server.
     glutDestroyWindow(window);

@@ -4,7 +4,6 @@
 // the lanes room and is kept for the demo, a loop is dragged on the ruler,
 // a fader pass is recorded as one edit, and keys are copied across lanes.
 #include "demo/tracks.h"
-#include "inspector.h"
 #include "panel.h"
 
 #include "support/child_process.h"
@@ -264,7 +263,10 @@ TEST(LiveTimeline, AFaderPassIsRecordedAsOneEditAndASecondPassReplacesIt)
     mark = centreOn(live, 32);
     live.process().writeStdin("key gain.r 0.5\n");
     const XWindowId window = findWindow(live.display(), "orvanta-live", 30.0).window;
-    const InspectorPlaces places = inspectorPlaces(gainPanel(0, 32));
+    PanelView view;
+    view.filter = "gain";
+    view.inspector = true;
+    const InspectorPlaces places = inspectorPlaces(layoutPanel(960, 540, 32, view, trackNames, panelFontSize(540)));
     const int y = static_cast<int>((places.control.y0 + places.control.y1) / 2);
     const int x0 = static_cast<int>(places.control.x0) + 10, x1 = static_cast<int>(places.control.x1) - 10;
 

@@ -1,22 +1,12 @@
 #include "inspector.h"
 
+#include "gui.h"
+
 #include <imgui.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-
-InspectorPlaces inspectorPlaces(const PanelLayout& l)
-{
-    InspectorPlaces p;
-    const float width = std::min(l.fontSize * 20, static_cast<float>(l.width) / 3);
-    p.window = {l.curve.x1 - width, l.curve.y0, l.curve.x1, l.curve.y1};
-    const float frame = std::round(l.fontSize + 6), pad = 8;
-    p.control = {p.window.x0 + pad, p.window.y0 + pad + l.fontSize + 6, p.window.x1 - pad, 0};
-    p.control.y1 = p.control.y0 + frame;
-    p.list = {p.control.x0, p.control.y1 + 6, p.control.x1, p.control.y1 + 6 + frame};
-    return p;
-}
 
 namespace {
 
@@ -38,9 +28,12 @@ InspectorAction drawInspector(const PanelLayout& layout, const InspectorFacts& f
     const PanelRect& place = places.window;
     ImGui::SetNextWindowPos(ImVec2(place.x0, place.y0), ImGuiCond_Always);
     ImGui::SetNextWindowSize(ImVec2(place.width(), place.height()), ImGuiCond_Always);
+    // Its backdrop is cleared, not drawn (gui.h): the curve view ends where
+    // it begins, so nothing of the panel lies under it.
+    guiFillBox(place.x0, place.y0, place.x1, place.y1, IM_COL32(30, 32, 38, 255));
+    ImGui::SetNextWindowBgAlpha(0.0f);
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(8, 8));
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(4, 3));
-    ImGui::SetNextWindowBgAlpha(1.0f);
     const ImGuiWindowFlags flags = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoSavedSettings |
                                    ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav |
                                    ImGuiWindowFlags_NoMove;

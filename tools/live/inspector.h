@@ -42,14 +42,6 @@ struct InspectorAction {
     int interpolation = -1;
 };
 
-// Where the inspector stands: the right of the curve view, as wide as
-// "smooth" and a slider need, at most a third of the window; and where its
-// slider (or colour) and its list of interpolations are, under its heading.
-struct InspectorPlaces {
-    PanelRect window, control, list;
-};
-InspectorPlaces inspectorPlaces(const PanelLayout& layout);
-
 // Draws the inspector (between guiBeginFrame and guiEndFrame) and returns
 // what the maker did with it this frame.
 InspectorAction drawInspector(const PanelLayout& layout, const InspectorFacts& facts);

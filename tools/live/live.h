@@ -153,7 +153,6 @@ struct Editing {
     int followedTrack = -1;      // the track the sheet last scrolled to
     bool help = false;      // the list of keys and commands
     bool log = false;       // the messages' log, over the curve view
-    bool inspector = false; // the inspector, at the right of the curve view
     bool inspectorFresh = false; // its control was just taken: the next edit is a step of undo
     bool heldRange = false;      // its slider is held, over this range
     float heldLow = 0, heldHigh = 1;

@@ -151,7 +151,25 @@ PanelLayout layoutPanel(int width, int height, double row, const PanelView& view
     l.lanes = {namesWidth, l.ruler.y1, w, sheetBottom};
     l.axis = {0, sheetBottom + 2, namesWidth, l.strip.y0 - 2};
     l.curve = {namesWidth, sheetBottom + 2, w, l.strip.y0 - 2};
+    // The inspector takes the curve view's right end, as wide as "smooth"
+    // and a slider need, at most a third of the window.
+    if (view.inspector) {
+        const float inspectorWidth = std::round(std::min(fontSize * 20, w / 3));
+        l.inspector = {w - inspectorWidth, l.curve.y0, w, l.curve.y1};
+        l.curve.x1 = l.inspector.x0 - 2;
+    }
     return l;
+}
+
+InspectorPlaces inspectorPlaces(const PanelLayout& l)
+{
+    InspectorPlaces p;
+    p.window = l.inspector;
+    const float frame = std::round(l.fontSize + 6), pad = 8;
+    p.control = {p.window.x0 + pad, p.window.y0 + pad + l.fontSize + 6, p.window.x1 - pad, 0};
+    p.control.y1 = p.control.y0 + frame;
+    p.list = {p.control.x0, p.control.y1 + 6, p.control.x1, p.control.y1 + 6 + frame};
+    return p;
 }
 
 bool PanelFacts::isSelected(int track, int row) const

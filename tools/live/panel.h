@@ -5,8 +5,7 @@
 // - the header: the filter, the selection, what is muted or soloed;
 // - the splitter, dragged to share the height between picture and panel;
 // - the ruler: bar numbers, the sections' names, the markers, the row, and
-//   under them the loop's band; the tune's loudness lies under it and the
-//   lanes;
+//   under them the loop's band; the tune's loudness lies behind them;
 // - the dope sheet: a line a track (its name, its value at the row, its
 //   mute and solo boxes; its keys in the lane on the right), tracks that
 //   share a name's first part ("cam" of "cam.rot.y") under a header line
@@ -60,6 +59,7 @@ struct PanelView {
     bool placed = false;
     double from = 0.0;
     double split = 0.48;       // the picture's share of the window's height
+    bool inspector = false;    // the inspector stands at the curve view's right
     int scroll = 0;            // the first line of the sheet shown
     std::string filter;
     std::set<std::string> folded;
@@ -79,6 +79,7 @@ struct PanelLayout {
     int firstLine = 0;          // the view's scroll, held inside the lines
     int shownLines = 0;
     PanelRect axis, curve;      // the curve view: its value axis left
+    PanelRect inspector;        // right of the curve view, where it is shown (else empty)
     PanelRect strip;
     PanelRect splitter;         // the bar between the picture and the panel, dragged
     double row = 0, firstRow = 0, lastRow = 0;
@@ -136,7 +137,7 @@ struct PanelFacts {
     std::vector<std::pair<double, std::string>> markers;
     bool loop = false;
     double loopFrom = 0, loopTo = 0;
-    const Loudness* loudness = nullptr;         // the tune's, drawn under the ruler and the lanes
+    const Loudness* loudness = nullptr;         // the tune's, drawn in the ruler
     double lastRow = 1147.5;
     bool fixedRange = false;    // the curve view's value range held (through a drag)
     float low = 0, high = 1;
@@ -153,6 +154,14 @@ float yOfValue(const PanelRect& curve, float value, float low, float high);
 // Values for the axis: round numbers (1, 2 or 5 times a power of ten
 // apart) inside [low, high], at most `most` of them.
 std::vector<double> axisTicks(double low, double high, int most);
+
+// Where the inspector stands (the layout's, with PanelView::inspector), and
+// where its slider (or colour) and its list of interpolations are, under
+// its heading (inspector.h draws them there).
+struct InspectorPlaces {
+    PanelRect window, control, list;
+};
+InspectorPlaces inspectorPlaces(const PanelLayout& layout);
 
 struct PanelHit {
     enum Where { Nothing, Splitter, Header, Ruler, LoopBand, Fold, Mute, Solo, Name, Lane, Curve, Strip } where = Nothing;

@@ -29,7 +29,7 @@ const ImU32 mutedColour = IM_COL32(230, 120, 60, 255);
 const ImU32 soloColour = IM_COL32(90, 200, 255, 255);
 const ImU32 boxOff = IM_COL32(52, 56, 64, 255);
 const ImU32 loopColour = IM_COL32(70, 200, 80, 150);
-const ImU32 loudnessColour = IM_COL32(60, 110, 170, 38);
+const ImU32 loudnessColour = IM_COL32(70, 130, 200, 90);
 const ImU32 splitterColour = IM_COL32(60, 64, 74, 255);
 
 // The curve view's tracks, the selected one first.
@@ -118,13 +118,15 @@ void boxHeadings(ImDrawList* list, const PanelLayout& l)
     text(list, (solo.x0 + solo.x1 - textWidth("S")) / 2, y, dimText, "S");
 }
 
-// Bar and beat lines over a band, thinned where they would crowd.
-void gridLines(const PanelLayout& l, float y0, float y1)
+// Bar and beat lines over a band, thinned where they would crowd, left of
+// `right`.
+void gridLines(const PanelLayout& l, float y0, float y1, float right = 1e9f)
 {
     const double pixelsPerRow = l.lanes.width() / (l.lastRow - l.firstRow);
     const int step = pixelsPerRow * rowsPerBeat >= 6 ? rowsPerBeat : pixelsPerRow * rowsPerBar >= 6 ? rowsPerBar : rowsPerBar * 8;
     for (int r = static_cast<int>(std::ceil(l.firstRow / step)) * step; r <= l.lastRow; r += step) {
         const float x = std::floor(l.xOfRow(r));
+        if (x >= right) break;
         columnLine(x, y0, y1, r % rowsPerBar == 0 ? barLine : beatLine);
     }
 }
@@ -186,22 +188,25 @@ void drawRuler(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
     }
 }
 
-// The tune's loudness, mirrored about the middle of the ruler and the
-// lanes, a column every two pixels; columns of one height are one box.
+// The tune's loudness in the ruler, behind its labels and over the loop's
+// band, mirrored about its middle, a column every four pixels (columns of
+// one height are one box): the beats and the sections show right over the
+// keys, at a cost a software renderer hardly feels (a band as tall as the
+// lanes would cost a third of the panel).
 void drawLoudness(const PanelLayout& l, const PanelFacts& facts)
 {
     if (!facts.loudness || facts.loudness->empty()) return;
-    const float top = l.ruler.y0, bottom = l.lanes.y1;
+    const float top = l.ruler.y0 + 1, bottom = l.ruler.y1 - 1;
     const float middle = (top + bottom) / 2, half = (bottom - top) / 2;
     float runX = 0, runHalf = -1;
     auto flush = [&](float x) {
         if (runHalf >= 1) guiFlatRect(runX, std::round(middle - runHalf), x, std::round(middle + runHalf), loudnessColour);
     };
-    for (float x = l.lanes.x0; x < l.lanes.x1; x += 2) {
-        const float peak = facts.loudness->peak(l.rowOfX(x), l.rowOfX(x + 2));
+    for (float x = l.lanes.x0; x < l.lanes.x1; x += 4) {
+        const float peak = facts.loudness->peak(l.rowOfX(x), l.rowOfX(x + 4));
         // A loud mix's level is about a quarter of full scale: that fills
         // most of the band.
-        const float h = std::round(std::clamp(peak * 2.2f, 0.0f, 1.0f) * half * 0.85f);
+        const float h = std::round(std::clamp(peak * 3.0f, 0.0f, 1.0f) * half);
         if (h != runHalf) {
             flush(x);
             runX = x;
@@ -303,7 +308,7 @@ void curveLine(ImDrawList* list, const std::vector<ImVec2>& points, ImU32 colour
 
 void drawCurves(ImDrawList* list, const PanelLayout& l, const PanelFacts& facts)
 {
-    rowLine(0, l.curve.x1, l.curve.y0 - 2, laneRule);
+    rowLine(0, static_cast<float>(l.width), l.curve.y0 - 2, laneRule);
     float low = 0, high = 1;
     curveRange(l, facts, low, high);
     // The value axis: round values, labelled, with faint lines across.
@@ -421,13 +426,15 @@ void drawPanel(const PanelLayout& l, const PanelFacts& facts, const std::string&
     text(list, 6, l.header.y0 + 3, textColour, headerLine);
     drawLoudness(l, facts);
     drawRuler(list, l, facts);
-    // Bar and beat lines down the lanes and the curves at once.
-    gridLines(l, l.lanes.y0, l.curve.y1);
+    // Bar and beat lines down the lanes and the curves at once (as far as
+    // the curves go).
+    gridLines(l, l.lanes.y0, l.lanes.y1);
+    gridLines(l, l.lanes.y1, l.curve.y1, l.curve.x1);
     drawSheet(list, l, facts);
     boxHeadings(list, l);
     drawCurves(list, l, facts);
     drawStrip(list, l, facts);
     // The row, through the ruler, the lanes and the curves, over the keys.
     const float x = l.xOfRow(l.row);
-    guiFlatRect(x - 1, l.ruler.y0, x + 1, l.curve.y1, hereColour);
+    guiFlatRect(x - 1, l.ruler.y0, x + 1, x + 1 < l.curve.x1 ? l.curve.y1 : l.lanes.y1, hereColour);
 }

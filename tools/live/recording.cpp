@@ -138,7 +138,7 @@ void recordPass()
 
 void inspect()
 {
-    if (!LIVE.edit.inspector || !LIVE.edit.panel) return;
+    if (!LIVE.edit.view.inspector || !LIVE.edit.panel) return;
     const InspectorFacts facts = inspectorFacts();
     const InspectorAction did = drawInspector(panelLayout(), facts);
     LIVE.edit.heldRange = did.held;

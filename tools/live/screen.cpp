@@ -160,14 +160,14 @@ void drawHelp(int width, int height)
     const float h = static_cast<float>(height) - 16;
     ImGui::SetNextWindowPos(ImVec2((static_cast<float>(width) - w) / 2, 8), ImGuiCond_Always);
     ImGui::SetNextWindowSize(ImVec2(w, h), ImGuiCond_Always);
-    // Opaque, and ImGui's own: the panel's flat shapes and text lie under
-    // every ImGui window, so nothing of the panel shows through the help.
-    ImGui::SetNextWindowBgAlpha(1.0f);
-    ImGui::PushStyleColor(ImGuiCol_WindowBg, ImVec4(18 / 255.0f, 19 / 255.0f, 22 / 255.0f, 1.0f));
+    // Its backdrop is cleared, not drawn (gui.h): the help is fast to show.
+    // The panel's flat shapes would lie over a cleared box, so the panel is
+    // not drawn while the help shows.
+    guiFillBox((static_cast<float>(width) - w) / 2, 8, (static_cast<float>(width) + w) / 2, 8 + h, IM_COL32(18, 19, 22, 255));
+    ImGui::SetNextWindowBgAlpha(0.0f);
     const bool open = ImGui::Begin("Keys and commands (h closes, the wheel scrolls)", nullptr,
                      ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoMove |
                          ImGuiWindowFlags_NoResize);
-    ImGui::PopStyleColor();
     if (open) {
         if (ImGui::BeginTable("help", 2, ImGuiTableFlags_SizingStretchProp)) {
             ImGui::TableSetupColumn("key", ImGuiTableColumnFlags_WidthStretch, 0.38f);
@@ -202,7 +202,8 @@ void drawOverlay()
     const int width = LIVE.sizing.width, height = LIVE.sizing.height;
     guiBeginFrame(width, height);
     const PanelRect& area = LIVE.sizing.area;
-    if (LIVE.edit.panel) {
+    // The help covers the panel: the panel is not drawn under it.
+    if (LIVE.edit.panel && !LIVE.edit.help) {
         const PanelLayout layout = panelLayout();
         drawPanel(layout, panelFacts(), panelHeader());
         if (LIVE.edit.boxing) {

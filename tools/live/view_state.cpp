@@ -134,7 +134,7 @@ bool paneCommand(const std::vector<std::string>& words)
         return true;
     }
     // inspector, log: on, off, or the other way.
-    bool& shown = command == "inspector" ? LIVE.edit.inspector : LIVE.edit.log;
+    bool& shown = command == "inspector" ? LIVE.edit.view.inspector : LIVE.edit.log;
     if (words.size() > 1 && words[1] != "on" && words[1] != "off") {
         say("error: " + command + " takes on or off");
         return false;
