@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -77,21 +78,36 @@ TEST(Manual, EveryOptionOfEveryHelpIsInItsPage)
     }
 }
 
-// The player's keys as its --help lists them are the keys the editor's page
-// lists, under the same names.
-TEST(Manual, ThePlayersKeysAreTheEditorPagesKeys)
+// The player's keys, mouse and commands as its --help (and so its manual
+// page) lists them, from the tables the window's help is made from, are
+// what the editor's page lists, under the same names.
+TEST(Manual, ThePlayersKeysMouseAndCommandsAreTheEditorPages)
 {
     const std::string help = helpOf("orvanta-live");
-    const size_t keys = help.find("\nKeys:\n");
-    ASSERT_NE(keys, std::string::npos) << help;
     const std::string page = readFile(std::string(ORVANTA_SOURCE_DIR) + "/docs/editor.md");
-    std::istringstream lines(help.substr(keys + 7));
-    int count = 0;
-    for (std::string line; std::getline(lines, line) && line.rfind("  ", 0) == 0; ++count) {
-        const std::string label = line.substr(2, line.find("  ", 2) - 2);
-        EXPECT_NE(page.find("\n| " + label + " | "), std::string::npos) << label << " is not in docs/editor.md";
+    // The commands are listed in the page's block, each with its arguments.
+    const size_t block = page.find("## Commands");
+    ASSERT_NE(block, std::string::npos);
+    const std::string commands = page.substr(block, page.find("```\n", page.find("```\n", block) + 4) - block);
+    int counts[3] = {0, 0, 0};
+    const char* const parts[3] = {"\nKeys:\n", "\nMouse:\n", "\nCommands:\n"};
+    for (int part = 0; part < 3; ++part) {
+        const size_t at = help.find(parts[part]);
+        ASSERT_NE(at, std::string::npos) << parts[part] << help;
+        std::istringstream lines(help.substr(at + std::strlen(parts[part])));
+        for (std::string line; std::getline(lines, line) && line.rfind("  ", 0) == 0;) {
+            const std::string name = line.substr(2, line.find("  ", 2) - 2);
+            if (part < 2) {
+                EXPECT_NE(page.find("\n| " + name + " | "), std::string::npos) << name << " is not in docs/editor.md";
+            } else if (name != "POS") {
+                EXPECT_NE(commands.find(name), std::string::npos) << name << " is not in docs/editor.md's commands";
+            }
+            ++counts[part];
+        }
     }
-    EXPECT_GE(count, 10);
+    EXPECT_GE(counts[0], 30);
+    EXPECT_GE(counts[1], 8);
+    EXPECT_GE(counts[2], 30);
 }
 
 // The score the music page teaches with is one tunegen takes.

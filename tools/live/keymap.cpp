@@ -196,4 +196,25 @@ std::vector<std::string> helpText()
     return lines;
 }
 
+std::string helpForUsage()
+{
+    std::string out;
+    std::string heading;
+    for (const std::string& line : helpText()) {
+        if (line.rfind("# ", 0) == 0) {
+            // The keys' parts are one list; the mouse and the commands
+            // lists of their own.
+            const std::string next = line.rfind("# Mouse", 0) == 0 ? "Mouse" : line.rfind("# Commands", 0) == 0 ? "Commands" : "Keys";
+            if (next != heading) out += "\n" + next + ":\n";
+            heading = next;
+            continue;
+        }
+        const size_t tab = line.find('\t');
+        std::string name = line.substr(0, tab);
+        name.resize(std::max<size_t>(name.size() + 2, 22), ' ');
+        out += "  " + name + (tab == std::string::npos ? "" : line.substr(tab + 1)) + "\n";
+    }
+    return out;
+}
+
 } // namespace live

@@ -43,4 +43,9 @@ bool pressKey(int key, bool shift);
 // Every key and every command, a line each, as the help shows them.
 std::vector<std::string> helpText();
 
+// The same, as --help (and so the manual page) lists them: a heading a
+// part ("Keys:", "Mouse:", "Commands:"), a line an entry, its name and
+// what it does two spaces apart.
+std::string helpForUsage();
+
 } // namespace live

@@ -226,6 +226,7 @@ int main(int argc, char** argv)
     if (!parseLiveOptions(argc, argv, options, error)) return usageError("orvanta-live", error, liveUsage);
     if (options.help) {
         std::fputs(liveUsage, stdout);
+        std::fputs(helpForUsage().c_str(), stdout);
         return 0;
     }
     if (!chooseDemo(error)) {

@@ -36,18 +36,8 @@ const char* const liveUsage =
     "  --help              this text\n"
     "Shaders, track texts and scores are read up to 8 MiB, logos up to 64 MiB and 8192\n"
     "pixels a side; a larger file keeps the last good version.\n"
-    "\nKeys:\n"
-    "  space                pause and play\n"
-    "  left / right         a beat back or on (with shift: a bar)\n"
-    "  page up / page down  the previous or the next cut\n"
-    "  home                 the start\n"
-    "  1 to 9               the sections: Orvanta's six, a folder's scenes\n"
-    "  l                    loop the section\n"
-    "  - / +                slower and faster (1, 1/2, 1/4)\n"
-    "  o                    the overlay of figures\n"
-    "  t                    the track panel\n"
-    "  h or ?               every key and command\n"
-    "  escape               quit\n";
+    "\nThe keys, the mouse and the commands follow, from the tables the window's help\n"
+    "(h) and the command line use.\n";
 
 namespace {
 
