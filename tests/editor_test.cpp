@@ -511,6 +511,14 @@ TEST(TrackEditor, BulkEditsWorkOnTheShippedDemo)
     EXPECT_TRUE(parses(edit.editor->document().text()));
     ASSERT_TRUE(edit.editor->undo());
     EXPECT_TRUE(edit.editor->document().text() == demo);
+    // A bar pasted over the next: the keys it replaced are counted.
+    ASSERT_TRUE(edit.editor->run("copy gain.r 384 399"));
+    edit.row = 400;
+    edit.said.clear();
+    ASSERT_TRUE(edit.editor->run("paste gain.r"));
+    EXPECT_NE(edit.said.find("; replaced "), std::string::npos) << edit.said;
+    ASSERT_TRUE(edit.editor->undo());
+    EXPECT_TRUE(edit.editor->document().text() == demo);
 
     for (double row : {0.0, 500.0, 1100.0, 1144.0}) {
         edit.row = row;

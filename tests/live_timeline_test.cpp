@@ -394,3 +394,26 @@ TEST(LiveTimeline, CtrlCAndCtrlVCopyKeysOntoTheLaneUnderThePointer)
     EXPECT_TRUE(fileHolds(live, text.file("t.tracks"), "track gain.g\n  1:0:0   0.5   step\n  1:1:0   0.75  step\n"))
         << readFile(text.file("t.tracks"));
 }
+
+// Four actions in a row leave one line over the picture, not a stack of
+// them; the log keeps them all.
+TEST(LiveTimeline, MessagesDoNotStackOverThePicture)
+{
+    TempDir data, text;
+    writeTestScene(data, blankPass, solidColour("1.0, 0.0, 0.0"));
+    text.write("t.tracks", "track scene\n  0 0 step\n");
+    LivePlayer live(data, {"--tracks", text.file("t.tracks")}, ChildStdin::Pipe);
+    ASSERT_TRUE(live.started());
+    live.process().writeStdin("pause\nmark one\nmark two\nmark three\nmark four\n");
+    size_t mark = live.waitFor("marker four at row", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    live.press({});
+    // The message box darkens the red picture at its bottom left.
+    int dark = 0;
+    for (int y = 60; y < 180; ++y) dark += red(live.pixel(12, y)) < 150 ? 1 : 0;
+    EXPECT_GT(dark, 10) << "a message shows";
+    EXPECT_LT(dark, 40) << "one line, not four";
+    live.process().writeStdin("log\n");
+    mark = live.waitFor("the log shown", mark);
+    EXPECT_NE(mark, std::string::npos) << live.process().out();
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 bool TrackEditor::targets(const std::string& word, std::vector<std::string>& names)
 {
@@ -97,7 +98,7 @@ bool TrackEditor::pasteOnto(const std::vector<std::string>& onto)
     // stay where they are.
     const int32_t end = static_cast<int32_t>(std::min<int64_t>(int64_t(at) + clipboard_.length, lastRow));
     std::string message;
-    size_t landed = 0, pastEnd = 0;
+    size_t landed = 0, pastEnd = 0, replaced = 0;
     for (size_t c = 0; c < clipboard_.tracks.size(); ++c) {
         const std::string& name = onto[c];
         std::vector<TrackKey> landing;
@@ -125,6 +126,10 @@ bool TrackEditor::pasteOnto(const std::vector<std::string>& onto)
                 origin.push_back(-1);
             }
             if (old[k].row >= at && old[k].row <= end) {
+                const bool same = p < landing.size() && landing[p].row == old[k].row &&
+                                  landing[p].interpolation == old[k].interpolation &&
+                                  std::memcmp(&landing[p].value, &old[k].value, sizeof(float)) == 0;
+                replaced += same ? 0 : 1;
                 // Pasted over; a key pasted onto it keeps its line, so that
                 // the same key pasted again writes nothing.
                 if (p < landing.size() && landing[p].row == old[k].row) {
@@ -146,7 +151,8 @@ bool TrackEditor::pasteOnto(const std::vector<std::string>& onto)
     hooks_.say("pasted " + std::to_string(landed) + " keys at row " + std::to_string(at) +
                (pastEnd ? "; " + std::to_string(pastEnd) + " fell past the last row (" + std::to_string(lastRow) +
                               ") and were left out"
-                        : ""));
+                        : "") +
+               replacedText(replaced));
     return true;
 }
 
