@@ -1,7 +1,8 @@
 // libFuzzer target: the track panel's geometry under any window, names,
 // filter and point. The input is a window size, a row, a span and a point
 // (two bytes each), then names separated by newlines, a NUL and a filter.
-// Nothing may crash, every sheet line must stand for a track or a group
+// Nothing may crash, the view keeps its span in bounds and the inspector
+// right of the curves, every sheet line must stand for a track or a group
 // the names have, every line shown must lie inside the sheet, every key a
 // box finds must be a key, and printable text must be valid UTF-8 with no
 // control byte.
@@ -62,7 +63,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     view.filter = filter.substr(0, PanelView::filterLimit);
     view.scroll = static_cast<int>(y) - 100;
     if (!names.empty()) view.folded.insert(trackGroup(names.front()));
+    // The splitter anywhere (even outside its range), the inspector shown
+    // or not, the view placed by the row and zoomed about the point.
+    view.split = static_cast<double>(static_cast<int>(x) % 1200) / 1000.0 - 0.1;
+    view.inspector = (static_cast<int>(y) & 1) != 0;
+    followRow(view, row);
+    zoomView(view, span, row + x / 64.0);
+    if (!(view.span >= 8 && view.span <= 1024) || !std::isfinite(view.from)) std::abort();
     const PanelLayout layout = layoutPanel(width, height, row, view, names, panelFontSize(height));
+    if (width > 0 && height > 0 && layout.splitter.y0 < -1) std::abort();
+    if (view.inspector) {
+        const InspectorPlaces places = inspectorPlaces(layout);
+        if (places.window.x0 < layout.curve.x1 || places.window.x1 > static_cast<float>(width) + 1) std::abort();
+    }
     for (const SheetLine& line : layout.lines) {
         if (line.track >= static_cast<int>(names.size())) std::abort();
         if (line.track >= 0 && trackGroup(names[static_cast<size_t>(line.track)]) != line.group && !line.group.empty()) {

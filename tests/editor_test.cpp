@@ -603,3 +603,35 @@ TEST(Loudness, PeaksByQuarterRowFollowASplice)
     EXPECT_EQ(loud.peak(1, 2), 0.0f) << "a quieter render replaces the peaks it covers";
     EXPECT_TRUE(loudnessOf(samples.data(), 4000, 2, rate, 0).empty());
 }
+
+// A box across the lanes takes a lane's keys where it reaches the lane's
+// middle, so a box begun low in one lane does not take the lane above; a
+// box inside one lane takes that lane's. The view stays put while the row
+// moves inside it, turns the page as the music plays on past it, and
+// centres a jump.
+TEST(Panel, BoxesTakeTheLanesTheyReachAndTheViewFollowsOnlyALeavingRow)
+{
+    const std::vector<std::string> lanes = {"a", "b", "c"};
+    TextTrack a{"a", {{10, 0, 1}}, 1}, b{"b", {{10, 0, 1}}, 2}, c{"c", {{10, 0, 1}}, 3};
+    PanelFacts facts;
+    facts.names = lanes;
+    facts.keys = [&](int track) { return track == 0 ? &a : track == 1 ? &b : &c; };
+    PanelView view;
+    followRow(view, 8);
+    const PanelLayout l = layoutPanel(960, 540, 8, view, lanes, panelFontSize(540));
+    const float x0 = l.xOfRow(6), x1 = l.xOfRow(14);
+    const float lowInA = l.lineTop(0) + l.lane * 0.8f, middleOfB = l.lineTop(1) + l.lane * 0.6f;
+    EXPECT_EQ(keysInBox(l, facts, x0, lowInA, x1, middleOfB), (std::vector<std::pair<int, int>>{{1, 10}}));
+    EXPECT_EQ(keysInBox(l, facts, x0, l.lineTop(2) + 2, x1, l.lineTop(2) + 5), (std::vector<std::pair<int, int>>{{2, 10}}));
+    EXPECT_EQ(keysInBox(l, facts, x0, l.lineTop(0) + 2, x1, l.lineTop(2) + l.lane - 2).size(), 3u);
+
+    EXPECT_DOUBLE_EQ(view.from, 8 - 32);
+    followRow(view, 30);
+    EXPECT_DOUBLE_EQ(view.from, -24) << "a row inside the view moves nothing";
+    followRow(view, 41);
+    EXPECT_NEAR(view.from, 41 - 64 / 20.0, 1e-9) << "played on past the end: the page turns";
+    followRow(view, 600);
+    EXPECT_DOUBLE_EQ(view.from, 600 - 32) << "a jump is centred";
+    zoomView(view, 16, 600);
+    EXPECT_DOUBLE_EQ(view.from, 600 - 8) << "zoomed about the row, which stays where it was";
+}

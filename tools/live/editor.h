@@ -18,9 +18,10 @@
 //     select TRACK|PREFIX*|all POS POS | deselect | move ROWS | shift VALUE |
 //     scale TIME VALUE | undo | redo | save | play | pause |
 //     filter [TEXT] | fold GROUP|all | unfold GROUP|all | mute TRACK|PREFIX* |
-//     solo TRACK|PREFIX* | unmute | panel [on|off] | zoom ROWS | help
-// The last nine are the player's view, not the text's: the editor checks
-// them against the table and hands them to the view hook.
+//     solo TRACK|PREFIX* | unmute | panel [on|off] | zoom ROWS | split F |
+//     loop POS POS|off | inspector [on|off] | log [on|off] | help
+// The last thirteen are the player's view, not the text's: the editor
+// checks them against the table and hands them to the view hook.
 // POS is a row or bar:beat:row, MODE step, linear, smooth or ramp. A
 // marker names a row (the current one when no POS is given); it is kept in
 // the tracks text as a comment line ("#mark NAME POS") that synctool and
@@ -28,15 +29,17 @@
 // select picks the keys of a span in one track, the tracks a prefix names
 // ("gain.*") or all; move shifts them in time, shift in value, and scale
 // stretches them in time about the current row and in value about their
-// mean, each as one edit that refuses what would leave the music or land
-// on another key. A key is
+// mean, each as one edit that refuses what would leave the music or put
+// two selected keys on one row; a key not selected where a selected one
+// lands is replaced (said, and undone with the edit). A key is
 // set, deleted or changed at the current row (interp: the key at or before
 // it). copy takes the keys of a span; paste puts them at the current row,
 // in place of the keys of as long a span there; insert shifts the keys from
 // the current row on later, remove deletes that many rows' keys and shifts
-// the rest back: retiming a section. Keys past the last row stay where
-// they are. A bad command changes nothing and says why; an edit that
-// changes nothing is no step of undo.
+// the rest back: retiming a section. Keys a retime pushes past the last row
+// stay in the text there (and say so), so that removing what was inserted
+// gives the text back byte for byte. A bad command changes nothing and says
+// why; an edit that changes nothing is no step of undo.
 //
 // The maker's file is never overwritten with what they have not seen:
 // - A save from outside wins over edits not written yet; the editor's

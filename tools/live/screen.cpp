@@ -248,9 +248,12 @@ void drawOverlay()
         }
         ImGui::End();
     }
-    if (LIVE.edit.log && LIVE.edit.panel) drawLog(panelLayout());
-    inspect();
-    if (LIVE.edit.help) drawHelp(width, height);
+    if (LIVE.edit.help) {
+        drawHelp(width, height);
+    } else {
+        if (LIVE.edit.log && LIVE.edit.panel) drawLog(panelLayout());
+        inspect();
+    }
     guiEndFrame();
 }
 
