@@ -306,3 +306,4 @@ TEST(Gui, TheCurveKeysLoudnessAndLoopAreDrawnAsTheyPlay)
     EXPECT_EQ(grey, 0) << "a section's name overprints the marker's";
     EXPECT_TRUE(takeGlErrors().empty());
 }
+

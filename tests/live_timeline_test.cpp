@@ -417,3 +417,43 @@ TEST(LiveTimeline, MessagesDoNotStackOverThePicture)
     mark = live.waitFor("the log shown", mark);
     EXPECT_NE(mark, std::string::npos) << live.process().out();
 }
+
+// On a new folder's demo: the inspector shows the colour[...] parameter
+// tint as a swatch of its colour at the row, and the slider[0, 0.6, 3]
+// parameter glow as a slider whose grab stands at its value.
+TEST(LiveTimeline, TheInspectorShowsAColourPickerAndASliderOverTheDeclaredRange)
+{
+    TempDir dir;
+    const std::string demo = dir.file("glowy");
+    ASSERT_EQ(runTool({binary("orvanta-new"), demo}, 20).status, 0);
+    ASSERT_EQ(runTool({binary("tunegen"), demo + "/demo.score", "-o", demo + "/tune.ogg"}, 120).status, 0);
+    LivePlayer live(dir, {demo}, ChildStdin::Pipe, {}, bigScreen());
+    ASSERT_TRUE(live.started());
+    live.process().writeStdin("pause\ngoto 0\ncopy tint.r 0 0\ninspector on\n");
+    size_t mark = live.waitFor("the inspector shown", 0);
+    ASSERT_NE(mark, std::string::npos) << live.process().out();
+    live.press({});
+    PanelView view;
+    view.inspector = true;
+    const InspectorPlaces places = inspectorPlaces(layoutPanel(960, 540, 0, view, {"scene"}, panelFontSize(540)));
+    const int y = static_cast<int>((places.control.y0 + places.control.y1) / 2);
+    // tint at row 0 is its first key: 1, 0.55, 0.2.
+    int swatch = 0;
+    for (int x = static_cast<int>(places.control.x0); x < places.control.x1; ++x) {
+        const long c = live.pixel(x, y);
+        swatch += std::abs(red(c) - 255) < 6 && std::abs(green(c) - 140) < 6 && std::abs(blue(c) - 51) < 6 ? 1 : 0;
+    }
+    EXPECT_GT(swatch, 4) << "no swatch of tint's colour";
+
+    // glow at 4:0:0 is 2, two thirds of its declared range.
+    live.process().writeStdin("goto 4:0:0\ncopy glow 0 0\n");
+    mark = live.waitFor("copied", mark);
+    live.press({});
+    int grab = -1;
+    for (int x = static_cast<int>(places.control.x0); x < places.control.x1 && grab < 0; ++x) {
+        const long c = live.pixel(x, y);
+        if (blue(c) > 200 && red(c) < 120) grab = x;
+    }
+    ASSERT_GE(grab, 0) << "no slider";
+    EXPECT_NEAR((grab - places.control.x0) / places.control.width(), 2.0 / 3.0, 0.08);
+}
