@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,26 @@ LiveScreen bigScreen(const TempDir* state = nullptr)
     if (state) screen.environment.emplace_back("XDG_STATE_HOME", state->path());
     return screen;
 }
+
+// A 960x540 player whose picture shows the gain track, editing `tracks`
+// as t.tracks in a folder of its own, commands on its standard input, its
+// state folder `state` where given.
+struct GainTimeline {
+    explicit GainTimeline(const std::string& tracks, const TempDir* state = nullptr)
+    {
+        writeTestScene(data, gainPass, showPassFour);
+        text.write("t.tracks", tracks);
+        live = start(state);
+    }
+    std::unique_ptr<LivePlayer> start(const TempDir* state = nullptr) const
+    {
+        return std::make_unique<LivePlayer>(data, std::vector<std::string>{"--tracks", file()}, ChildStdin::Pipe,
+                                            std::vector<std::string>{}, bigScreen(state));
+    }
+    std::string file() const { return text.file("t.tracks"); }
+    TempDir data, text;
+    std::unique_ptr<LivePlayer> live;
+};
 
 // Waits until `text` is in the tracks text on disk.
 bool fileHolds(LivePlayer& live, const std::string& path, const std::string& text)
@@ -111,7 +132,9 @@ TEST(LiveTimeline, ThePlayheadMovesOnWhenTheTuneArrivesMidPlay)
     const ToolRun made = runTool({binary("orvanta-new"), demo}, 20);
     ASSERT_EQ(made.status, 0) << made.err;
     ASSERT_FALSE(fs::exists(demo + "/tune.ogg"));
-    LivePlayer live(dir, {demo}, ChildStdin::Pipe);
+    // Looping, so that however long the render takes on a loaded machine,
+    // the music has not run to its end when the tune arrives.
+    LivePlayer live(dir, {demo, "--loop", "0:120"}, ChildStdin::Pipe);
     ASSERT_TRUE(live.started());
     size_t mark = live.waitFor("tune.ogg reloaded at row", 0, 120);
     ASSERT_NE(mark, std::string::npos) << live.process().out() << live.process().err();
@@ -131,10 +154,8 @@ TEST(LiveTimeline, AClickKeepsTheViewTheRulerAndCtrlArrowsLandOnRowsAndTheHelpCo
 {
     const std::string original = "track scene\n  0 0 step\ntrack gain.r\n  0:0:0   0.5   step\n"
                                  "  1:0:0   0.5   step\n  4:0:0   0.5   step\n";
-    TempDir data, text;
-    writeTestScene(data, gainPass, showPassFour);
-    text.write("t.tracks", original);
-    LivePlayer live(data, {"--tracks", text.file("t.tracks")}, ChildStdin::Pipe, {}, bigScreen());
+    GainTimeline timeline(original);
+    LivePlayer& live = *timeline.live;
     ASSERT_TRUE(live.started());
     live.process().writeStdin("pause\nfilter gain\n");
     size_t mark = live.waitFor("tracks holding 'gain'", 0);
@@ -151,7 +172,7 @@ TEST(LiveTimeline, AClickKeepsTheViewTheRulerAndCtrlArrowsLandOnRowsAndTheHelpCo
                                        {keyX + static_cast<int>(std::lround(4 * perRow)), middleOf(l, line)}});
     mark = live.waitFor("moved 1 keys by 4 rows", mark);
     ASSERT_NE(mark, std::string::npos) << live.process().out();
-    EXPECT_TRUE(fileHolds(live, text.file("t.tracks"), "  1:1:0   0.5   step\n")) << readFile(text.file("t.tracks"));
+    EXPECT_TRUE(fileHolds(live, timeline.file(), "  1:1:0   0.5   step\n")) << readFile(timeline.file());
 
     // The ruler between rows 10 and 11: row 10 or 11, never between.
     const int rulerY = static_cast<int>(l.ruler.y0 + 4);
@@ -184,11 +205,10 @@ TEST(LiveTimeline, TheSplitterGivesTheLanesRoomAndIsKeptForTheDemo)
     EXPECT_GE(roomy.shownLines, 12);
     EXPECT_GE(roomy.lane, 17.0f) << "lanes stay readable";
 
-    TempDir data, text, state;
-    writeTestScene(data, gainPass, showPassFour);
-    text.write("t.tracks", "track scene\n  0 0 step\n");
+    TempDir state;
+    GainTimeline timeline("track scene\n  0 0 step\n", &state);
     {
-        LivePlayer live(data, {"--tracks", text.file("t.tracks")}, ChildStdin::Pipe, {}, bigScreen(&state));
+        LivePlayer& live = *timeline.live;
         ASSERT_TRUE(live.started());
         live.process().writeStdin("split 0.3\n");
         size_t mark = live.waitFor("the picture takes 0.30 of the height", 0);
@@ -202,7 +222,9 @@ TEST(LiveTimeline, TheSplitterGivesTheLanesRoomAndIsKeptForTheDemo)
     }
     view.split = 0.45;
     const PanelLayout kept = layoutPanel(960, 540, 0, view, trackNames, panelFontSize(540));
-    LivePlayer again(data, {"--tracks", text.file("t.tracks")}, ChildStdin::Pipe, {}, bigScreen(&state));
+    timeline.live.reset();
+    const std::unique_ptr<LivePlayer> restarted = timeline.start(&state);
+    LivePlayer& again = *restarted;
     ASSERT_TRUE(again.started());
     again.process().writeStdin("panel on\n");
     size_t mark = again.waitFor("the track panel shown", 0);
@@ -219,10 +241,8 @@ TEST(LiveTimeline, TheSplitterGivesTheLanesRoomAndIsKeptForTheDemo)
 // the band takes it away.
 TEST(LiveTimeline, ALoopDraggedOnTheRulerHoldsTheMusic)
 {
-    TempDir data, text;
-    writeTestScene(data, gainPass, showPassFour);
-    text.write("t.tracks", "track scene\n  0 0 step\n");
-    LivePlayer live(data, {"--tracks", text.file("t.tracks")}, ChildStdin::Pipe, {}, bigScreen());
+    GainTimeline timeline("track scene\n  0 0 step\n");
+    LivePlayer& live = *timeline.live;
     ASSERT_TRUE(live.started());
     live.process().writeStdin("pause\nfilter gain\n");
     size_t mark = live.waitFor("tracks holding 'gain'", 0);
@@ -252,10 +272,8 @@ TEST(LiveTimeline, ALoopDraggedOnTheRulerHoldsTheMusic)
 TEST(LiveTimeline, AFaderPassIsRecordedAsOneEditAndASecondPassReplacesIt)
 {
     const std::string original = "track scene\n  0 0 step\ntrack gain.r\n  0:0:0   0.5   linear\n";
-    TempDir data, text;
-    writeTestScene(data, gainPass, showPassFour);
-    text.write("t.tracks", original);
-    LivePlayer live(data, {"--tracks", text.file("t.tracks")}, ChildStdin::Pipe, {}, bigScreen());
+    GainTimeline timeline(original);
+    LivePlayer& live = *timeline.live;
     ASSERT_TRUE(live.started());
     live.process().writeStdin("pause\nfilter gain\ninspector on\n");
     size_t mark = live.waitFor("the inspector shown", 0);
@@ -271,15 +289,15 @@ TEST(LiveTimeline, AFaderPassIsRecordedAsOneEditAndASecondPassReplacesIt)
     const int x0 = static_cast<int>(places.control.x0) + 10, x1 = static_cast<int>(places.control.x1) - 10;
 
     // Paused: the slider sets gain.r's key at row 32.
-    ASSERT_TRUE(fileHolds(live, text.file("t.tracks"), "  2:0:0   0.5 ")) << readFile(text.file("t.tracks"));
+    ASSERT_TRUE(fileHolds(live, timeline.file(), "  2:0:0   0.5 ")) << readFile(timeline.file());
     dragMouse(live.display(), window, {{x1, y}});
     EXPECT_TRUE(live.process().waitFor([&](const std::string&, const std::string&) {
-        const std::string now = readFile(text.file("t.tracks"));
+        const std::string now = readFile(timeline.file());
         return now.find("  2:0:0   ") != std::string::npos && now.find("  2:0:0   0.5 ") == std::string::npos;
-    }, 30.0)) << "the key took the slider's value: " << readFile(text.file("t.tracks"));
+    }, 30.0)) << "the key took the slider's value: " << readFile(timeline.file());
     live.process().writeStdin("undo\n");
-    ASSERT_TRUE(fileHolds(live, text.file("t.tracks"), "  2:0:0   0.5 "));
-    const std::string beforePasses = readFile(text.file("t.tracks"));
+    ASSERT_TRUE(fileHolds(live, timeline.file(), "  2:0:0   0.5 "));
+    const std::string beforePasses = readFile(timeline.file());
 
     // Playing: a pass of about two seconds.
     live.process().writeStdin("play\n");
@@ -299,7 +317,7 @@ TEST(LiveTimeline, AFaderPassIsRecordedAsOneEditAndASecondPassReplacesIt)
     TextError error;
     std::string recorded;
     live.process().waitFor([&](const std::string&, const std::string&) {
-        recorded = readFile(text.file("t.tracks"));
+        recorded = readFile(timeline.file());
         tracks.clear();
         return parseTrackText(recorded, "t.tracks", tracks, error) && tracks.size() == 2 &&
                static_cast<int>(tracks[1].keys.size()) >= rows + 1;
@@ -332,7 +350,7 @@ TEST(LiveTimeline, AFaderPassIsRecordedAsOneEditAndASecondPassReplacesIt)
     std::vector<TextTrack> again;
     std::string replaced;
     live.process().waitFor([&](const std::string&, const std::string&) {
-        replaced = readFile(text.file("t.tracks"));
+        replaced = readFile(timeline.file());
         again.clear();
         if (replaced == afterPass || !parseTrackText(replaced, "t.tracks", again, error) || again.size() != 2) return false;
         // Written through to the pass's last row.
@@ -358,7 +376,7 @@ TEST(LiveTimeline, AFaderPassIsRecordedAsOneEditAndASecondPassReplacesIt)
     }
     // Two passes, two steps of undo, back to the text before them.
     live.process().writeStdin("undo\nundo\n");
-    EXPECT_TRUE(fileIs(live, text.file("t.tracks"), beforePasses)) << readFile(text.file("t.tracks"));
+    EXPECT_TRUE(fileIs(live, timeline.file(), beforePasses)) << readFile(timeline.file());
 }
 
 // Ctrl+C copies the selected keys, ctrl+V pastes them at the row onto the
@@ -367,10 +385,8 @@ TEST(LiveTimeline, CtrlCAndCtrlVCopyKeysOntoTheLaneUnderThePointer)
 {
     const std::string original = "track scene\n  0 0 step\ntrack gain.r\n  0:0:0   0.5   step\n"
                                  "  0:1:0   0.75  step\n";
-    TempDir data, text;
-    writeTestScene(data, gainPass, showPassFour);
-    text.write("t.tracks", original);
-    LivePlayer live(data, {"--tracks", text.file("t.tracks")}, ChildStdin::Pipe, {}, bigScreen());
+    GainTimeline timeline(original);
+    LivePlayer& live = *timeline.live;
     ASSERT_TRUE(live.started());
     live.process().writeStdin("pause\nfilter gain\n");
     size_t mark = centreOn(live, 16);
@@ -391,8 +407,8 @@ TEST(LiveTimeline, CtrlCAndCtrlVCopyKeysOntoTheLaneUnderThePointer)
     move.environment = {{"DISPLAY", live.display()}};
     ChildProcess(move).waitExit(30.0);
     mark = live.press({"ctrl+v"});
-    EXPECT_TRUE(fileHolds(live, text.file("t.tracks"), "track gain.g\n  1:0:0   0.5   step\n  1:1:0   0.75  step\n"))
-        << readFile(text.file("t.tracks"));
+    EXPECT_TRUE(fileHolds(live, timeline.file(), "track gain.g\n  1:0:0   0.5   step\n  1:1:0   0.75  step\n"))
+        << readFile(timeline.file());
 }
 
 // Four actions in a row leave one line over the picture, not a stack of

@@ -207,6 +207,9 @@ private:
     };
     bool transform(const Change& change, bool undoable, size_t& count, const std::string& amending = "");
     void keepSelectedKeys(); // the selection, less keys the text no longer has
+    // Runs `edit` on each selected key the text still has, counting them; a
+    // refusal puts the text back as it was and is said (false).
+    bool eachSelectedKey(size_t& count, const std::function<bool(const std::string&, int32_t, std::string&)>& edit);
     bool shift(const std::vector<std::string>& names, int32_t rows, std::string& said);
     bool pasteOnto(const std::vector<std::string>& onto); // clipboard track c onto onto[c]
     bool apply(const std::string& before, const std::string& track, bool undoable = true);

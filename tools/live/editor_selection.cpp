@@ -6,6 +6,7 @@
 #include <cmath>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <map>
 
 namespace {
@@ -245,23 +246,36 @@ bool TrackEditor::setKeyLive(const std::string& track, int32_t row, float value,
     return apply(before, track, first);
 }
 
-bool TrackEditor::setInterpolationOfKeys(int32_t mode)
+bool TrackEditor::eachSelectedKey(size_t& count,
+                                  const std::function<bool(const std::string&, int32_t, std::string&)>& edit)
 {
-    if (path_.empty()) return refuse(needsTracks);
-    if (selection_.empty()) return run("interp " + selected() + " " + interpolationName(mode));
     const std::string before = document_.text();
     std::string message;
-    size_t count = 0;
+    count = 0;
     for (const auto& [name, row] : selection_) {
         const TextTrack* track = document_.find(name);
         if (!track || std::none_of(track->keys.begin(), track->keys.end(), [&](const TrackKey& k) { return k.row == row; })) {
             continue;
         }
-        if (!document_.setInterpolation(name, row, mode, message)) {
+        if (!edit(name, row, message)) {
             restore(before);
             return refuse(message);
         }
         ++count;
+    }
+    return true;
+}
+
+bool TrackEditor::setInterpolationOfKeys(int32_t mode)
+{
+    if (path_.empty()) return refuse(needsTracks);
+    if (selection_.empty()) return run("interp " + selected() + " " + interpolationName(mode));
+    const std::string before = document_.text();
+    size_t count = 0;
+    if (!eachSelectedKey(count, [&](const std::string& name, int32_t row, std::string& message) {
+            return document_.setInterpolation(name, row, mode, message);
+        })) {
+        return false;
     }
     hooks_.say(std::to_string(count) + (count == 1 ? " key " : " keys ") + interpolationName(mode));
     return apply(before, "");
@@ -286,18 +300,11 @@ bool TrackEditor::deleteSelection()
     if (path_.empty()) return refuse(needsTracks);
     if (selection_.empty()) return refuse("nothing is selected");
     const std::string before = document_.text();
-    std::string message;
     size_t count = 0;
-    for (const auto& [name, row] : selection_) {
-        const TextTrack* track = document_.find(name);
-        if (!track || std::none_of(track->keys.begin(), track->keys.end(), [&](const TrackKey& k) { return k.row == row; })) {
-            continue;
-        }
-        if (!document_.removeKey(name, row, message)) {
-            restore(before);
-            return refuse(message);
-        }
-        ++count;
+    if (!eachSelectedKey(count, [&](const std::string& name, int32_t row, std::string& message) {
+            return document_.removeKey(name, row, message);
+        })) {
+        return false;
     }
     selection_.clear();
     hooks_.say("deleted " + std::to_string(count) + (count == 1 ? " key" : " keys"));
