@@ -181,7 +181,10 @@ bool viewCommand(const std::vector<std::string>& words)
         say("the panel shows " + words[1] + " rows");
         return true;
     }
-    if (command == "split" || command == "loop" || command == "inspector" || command == "log") return paneCommand(words);
+    if (command == "split" || command == "loop" || command == "inspector" || command == "log") {
+        std::string error;
+        return paneCommand(words, error) || refuseView(error);
+    }
     if (command == "help") {
         for (const std::string& line : helpText()) sayOnConsole(line);
         return true;

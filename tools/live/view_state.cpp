@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -101,14 +100,13 @@ void setLoop(double from, double to)
     if (playerRow() < from || playerRow() > to) moveTo(from);
 }
 
-bool paneCommand(const std::vector<std::string>& words)
+bool paneCommand(const std::vector<std::string>& words, std::string& error)
 {
     const std::string& command = words[0];
     if (command == "split") {
         double split = 0;
         if (!readSplit(words[1], split)) {
-            say("error: split takes the picture's share of the height, 0.2 to 0.8");
-            std::fprintf(stderr, "orvanta-live: split takes the picture's share of the height, 0.2 to 0.8\n");
+            error = "split takes the picture's share of the height, 0.2 to 0.8";
             return false;
         }
         setSplit(split, true);
@@ -117,17 +115,15 @@ bool paneCommand(const std::vector<std::string>& words)
         return true;
     }
     if (command == "loop") {
-        int32_t from = 0, to = 0;
-        std::string message;
         if (words.size() == 2 && words[1] == "off") {
+            if (!LIVE.time.loop) say("no loop");
             setLoop(0, 0);
             return true;
         }
-        if (words.size() != 3 || !parseTrackPosition(words[1], from, message) || !parseTrackPosition(words[2], to, message) ||
+        int32_t from = 0, to = 0;
+        if (words.size() != 3 || !parseTrackPosition(words[1], from, error) || !parseTrackPosition(words[2], to, error) ||
             to <= from) {
-            const std::string why = message.empty() ? "loop takes a span of rows, FROM before TO, or off" : message;
-            say("error: " + why);
-            std::fprintf(stderr, "orvanta-live: %s\n", why.c_str());
+            if (error.empty()) error = "loop takes a span of rows, FROM before TO, or off";
             return false;
         }
         setLoop(from, to);
@@ -136,7 +132,7 @@ bool paneCommand(const std::vector<std::string>& words)
     // inspector, log: on, off, or the other way.
     bool& shown = command == "inspector" ? LIVE.edit.view.inspector : LIVE.edit.log;
     if (words.size() > 1 && words[1] != "on" && words[1] != "off") {
-        say("error: " + command + " takes on or off");
+        error = command + " takes on or off";
         return false;
     }
     shown = words.size() > 1 ? words[1] == "on" : !shown;
