@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 namespace live {
 
@@ -67,7 +68,16 @@ std::string panelHeader()
     const TrackEditor& editor = *LIVE.editor;
     const PanelView& view = LIVE.edit.view;
     std::string line = position(LIVE.row) + "   " + editor.selected();
-    if (!editor.selection().empty()) line += "   " + std::to_string(editor.selection().size()) + " keys selected";
+    if (!editor.selection().empty()) {
+        // What the header counts is what is highlighted; keys of tracks the
+        // filter leaves out are counted apart.
+        std::set<int> shown;
+        for (const SheetLine& sheet : sheetLines(trackNameList(), view.filter, {})) shown.insert(sheet.track);
+        size_t hidden = 0;
+        for (const auto& [name, row] : editor.selection()) hidden += shown.count(trackIndex(name)) ? 0 : 1;
+        line += "   " + std::to_string(editor.selection().size() - hidden) + " keys selected";
+        if (hidden > 0) line += " (" + std::to_string(hidden) + " more, filtered out)";
+    }
     line += "   filter: " + (view.filter.empty() ? std::string("none (f)") : "'" + view.filter + "'");
     if (!LIVE.edit.muted.empty()) line += "   " + std::to_string(LIVE.edit.muted.size()) + " muted";
     if (!LIVE.edit.soloed.empty()) line += "   " + std::to_string(LIVE.edit.soloed.size()) + " soloed";

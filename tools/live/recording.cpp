@@ -129,7 +129,10 @@ void recordPass()
 {
     Recording& r = LIVE.edit.recording;
     if (!r.active) return;
-    if (!playingAtFullSpeed()) {
+    // The pass ends with the music, and with the inspector out of sight
+    // (hidden, the panel hidden, the help over it): nothing holds its
+    // slider any more.
+    if (!playingAtFullSpeed() || !LIVE.edit.view.inspector || !LIVE.edit.panel || LIVE.edit.help) {
         endRecording();
         return;
     }
