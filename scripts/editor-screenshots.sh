@@ -10,6 +10,14 @@
 #     scripts/editor-screenshots.sh [FOLDER]      # after make build
 set -euo pipefail
 
+if [[ "${1:-}" == "--help" ]]; then
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    exit 0
+fi
+if (($# > 1)); then
+    echo "usage: scripts/editor-screenshots.sh [FOLDER]" >&2
+    exit 2
+fi
 here=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$here/docs}
 live=$here/build/bin/orvanta-live
@@ -22,7 +30,9 @@ mkdir -p "$out"
 work=$(mktemp -d)
 server=
 player=
+partial=
 finish() {
+    [ -n "$partial" ] && rm -f "$partial"
     [ -n "$player" ] && kill "$player" 2>/dev/null && wait "$player" 2>/dev/null || true
     [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null || true
     rm -rf "$work"
@@ -64,9 +74,14 @@ say() {
     sleep "${WAIT:-3}"
 }
 
+# A picture of the screen, written whole beside its place and renamed over
+# it.
 shot() {
     local size=$1 file=$2
-    ffmpeg -loglevel error -y -f x11grab -video_size "$size" -i "$DISPLAY" -frames:v 1 -q:v 3 "$out/$file"
+    partial=$(mktemp --suffix=.jpg "$out/.$file.XXXXXX")
+    ffmpeg -loglevel error -y -f x11grab -video_size "$size" -i "$DISPLAY" -frames:v 1 -q:v 3 "$partial"
+    mv -f "$partial" "$out/$file"
+    partial=
     echo "editor-screenshots: $out/$file"
 }
 

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -93,12 +94,13 @@ bool fileIs(LivePlayer& live, const std::string& path, const std::string& text)
     return live.process().waitFor([&](const std::string&, const std::string&) { return readFile(path) == text; }, 30.0);
 }
 
-// Waits until the rows of the frames after `mark` span at least `rows`.
+// Waits until the frames after `mark` have shown more than `rows` rows (a
+// loop's wrap included).
 bool rowsMove(LivePlayer& live, size_t mark, int rows)
 {
     return live.process().waitFor([&](const std::string&, const std::string&) {
         const std::vector<int> seen = live.rows(mark);
-        return !seen.empty() && *std::max_element(seen.begin(), seen.end()) - seen.front() >= rows;
+        return static_cast<int>(std::set<int>(seen.begin(), seen.end()).size()) > rows;
     }, 30.0);
 }
 

@@ -298,8 +298,9 @@ void pasteUnderPointer(); // ctrl+v: onto the lane under the pointer, else the p
 void inspect();
 void recordPass();
 
-// loudness.cpp: the tune's loudness worked out again (tune.ogg loaded or
-// replaced), and taken up when ready (every frame).
+// loudness.cpp: the tune's loudness to be worked out again (tune.ogg loaded
+// or replaced); every frame, a decode begun while the panel shows, and one
+// that is done taken up.
 void refreshLoudness();
 void pollLoudness();
 

@@ -1,7 +1,8 @@
-// The tune's loudness under the panel's lanes: worked out from tune.ogg on
-// a thread of its own whenever the music is loaded, so that a frame never
-// waits for a decode; a quick render spliced into the music updates the
-// rows it covers at once.
+// The tune's loudness in the panel's ruler: worked out from tune.ogg on a
+// thread of its own when the music is loaded and the panel shows (a player
+// whose panel stays hidden never decodes it), so that a frame never waits
+// for a decode; a quick render spliced into the music updates the rows it
+// covers at once.
 #include "live.h"
 
 #include "platform/audio/decode.h"
@@ -17,7 +18,7 @@ namespace {
 
 struct LoudnessJob {
     std::future<Loudness> job;
-    bool again = false; // the tune changed while a decode ran
+    bool stale = false; // the tune changed since the last decode began
 } JOB;
 
 void startJob()
@@ -25,7 +26,7 @@ void startJob()
     std::error_code error;
     const std::string path = fs::absolute("tune.ogg", error).string();
     const double rowRate = LIVE.demo.description.rowRate;
-    JOB.again = false;
+    JOB.stale = false;
     JOB.job = std::async(std::launch::async, [path, rowRate] {
         DecodedAudio audio;
         if (path.empty() || !decodeOggVorbis(path, audio) || audio.channels == 0) return Loudness();
@@ -38,18 +39,15 @@ void startJob()
 
 void refreshLoudness()
 {
-    if (JOB.job.valid()) {
-        JOB.again = true;
-        return;
-    }
-    startJob();
+    JOB.stale = true;
 }
 
 void pollLoudness()
 {
-    if (!JOB.job.valid() || JOB.job.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
-    LIVE.loudness = JOB.job.get();
-    if (JOB.again) startJob();
+    if (JOB.job.valid() && JOB.job.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        LIVE.loudness = JOB.job.get();
+    }
+    if (JOB.stale && !JOB.job.valid() && LIVE.edit.panel) startJob();
 }
 
 } // namespace live
