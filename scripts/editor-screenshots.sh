@@ -80,6 +80,7 @@ shot() {
     local size=$1 file=$2
     partial=$(mktemp --suffix=.jpg "$out/.$file.XXXXXX")
     ffmpeg -loglevel error -y -f x11grab -video_size "$size" -i "$DISPLAY" -frames:v 1 -q:v 3 "$partial"
+    chmod "$(printf '%04o' $((0666 & ~$(umask))))" "$partial"
     mv -f "$partial" "$out/$file"
     partial=
     echo "editor-screenshots: $out/$file"
