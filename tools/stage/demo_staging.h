@@ -1,4 +1,4 @@
-// tools/common/demo_staging: a demo folder laid out as the demo reads its
+// tools/stage/demo_staging: a demo folder laid out as the demo reads its
 // run folder, for the tools that render one: links to its shaders, its
 // tracks text compiled into track files, its music and its logo.
 //
