@@ -6,7 +6,7 @@
 // the frame's own passes apart: the median of 200 frames after 20 to warm
 // up.
 #include "gui.h"
-#include "inspector.h"
+#include "value_pane.h"
 #include "panel.h"
 #include "panel_draw.h"
 #include "track_document.h"

@@ -111,7 +111,7 @@ range=$(sed -n 's/.*recorded gain.r at [0-9]* rows, \([0-9]*\) to \([0-9]*\).*/\
 say "pause" "goto 0"
 say "goto $((range + 31))"
 say "select gain.r $range $((range + 64))" "goto $range"
-shot 960x540 inspector-960.jpg
+shot 960x540 fader-pass-960.jpg
 
 # The panel at 1280x720: two keys of the drop selected, their curves.
 start 1280x720

@@ -157,7 +157,7 @@ std::vector<double> axisTicks(double low, double high, int most);
 
 // Where the inspector stands (the layout's, with PanelView::inspector), and
 // where its slider (or colour) and its list of interpolations are, under
-// its heading (inspector.h draws them there).
+// its heading (value_pane.h draws them there).
 struct InspectorPlaces {
     PanelRect window, control, list;
 };

@@ -5,7 +5,7 @@
 #include "live.h"
 
 #include "demo/tracks.h"
-#include "inspector.h"
+#include "value_pane.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "inspector.h"
+#include "value_pane.h"
 
 #include "gui.h"
 
