@@ -55,8 +55,9 @@ void initDemo(const DemoStartup& startup, const DemoDescription& description)
     if (windowSystem) {
         recordWindowSize(startup.window != WindowMode::Windowed);
     } else {
-        useWindowSize(startup.width, startup.height);
+        setFrameDimensions(startup.width, startup.height);
     }
+    allocateDepthBuffers(static_cast<int>(frameSize().windowWidth), static_cast<int>(frameSize().windowHeight));
 }
 
 void presentNothing()

@@ -1,7 +1,5 @@
 #include "render/frame_size.h"
 
-#include "render/render_targets.h"
-
 #include <GL/freeglut.h>
 
 namespace {
@@ -34,13 +32,4 @@ void recordWindowSize(bool fullScreen)
     const bool switched = !fullScreen || glutGet(GLUT_FULL_SCREEN) != 0;
     FRAME.windowWidth = static_cast<float>(glutGet(switched ? GLUT_WINDOW_WIDTH : GLUT_SCREEN_WIDTH));
     FRAME.windowHeight = static_cast<float>(glutGet(switched ? GLUT_WINDOW_HEIGHT : GLUT_SCREEN_HEIGHT));
-    // One reading of the size serves every target, the depth buffers
-    // included, so no pass is clipped to a size read earlier.
-    allocateDepthBuffers(static_cast<int>(FRAME.windowWidth), static_cast<int>(FRAME.windowHeight));
-}
-
-void useWindowSize(int width, int height)
-{
-    setFrameDimensions(width, height);
-    allocateDepthBuffers(width, height);
 }

@@ -32,12 +32,10 @@ void setSceneRenderScale(float scale);
 // frame on (render_screen.h: resizeFrame, setFrameSize).
 void setFrameDimensions(int width, int height);
 
-// Reads the window's size, once the window exists, and gives the pass depth
-// buffers storage of that size. With `fullScreen` (the switch to full screen
-// asked for at start-up, which takes effect once the main loop runs) it is
-// the screen's size until the switch has happened; otherwise the window's.
+// Reads the window's size, once the window exists. With `fullScreen` (the
+// switch to full screen asked for at start-up, which takes effect once the
+// main loop runs) it is the screen's size until the switch has happened;
+// otherwise the window's. The depth buffers take their storage from this one
+// reading (render_targets.h: allocateDepthBuffers), so no pass is clipped to
+// a size read earlier.
 void recordWindowSize(bool fullScreen);
-
-// Takes width x height as the window's size, for a context without a window,
-// and gives the depth buffers their storage as recordWindowSize does.
-void useWindowSize(int width, int height);
