@@ -5,7 +5,7 @@
 // start of ImGui's frame to the end of its drawing on the GPU (glFinish),
 // the frame's own passes apart: the median of 200 frames after 20 to warm
 // up.
-#include "gui.h"
+#include "desktop_gui.h"
 #include "value_pane.h"
 #include "panel.h"
 #include "panel_draw.h"
@@ -134,7 +134,7 @@ int main(int argc, char** argv)
     glewExperimental = GL_TRUE;
     if (glewInit() != GLEW_OK) return 1;
     std::string error;
-    if (!startGui(error)) {
+    if (!startGui(desktopGuiSettings(), error)) {
         std::fprintf(stderr, "gui_bench: %s\n", error.c_str());
         return 1;
     }

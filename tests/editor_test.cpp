@@ -3,6 +3,7 @@
 #include "command_lines.h"
 #include "edit_history.h"
 #include "editor.h"
+#include "file_text.h"
 #include "panel.h"
 #include "track_document.h"
 #include "waveform.h"
@@ -49,7 +50,7 @@ struct Editing {
             if (line.empty()) errors.erase(key);
             else errors[key] = line;
         };
-        editor = std::make_unique<TrackEditor>(path, trackNames, hooks);
+        editor = std::make_unique<TrackEditor>(fileText(path), trackNames, hooks);
     }
     double row = 0;
     std::string said;

@@ -2,7 +2,7 @@
 // whole pixels, blend, sit between the cleared boxes and ImGui's drawing and
 // leave the frame's GL state as they found it; the track panel puts the row,
 // keys, the selection and mute where its layout says.
-#include "gui.h"
+#include "desktop_gui.h"
 #include "panel.h"
 #include "panel_draw.h"
 
@@ -29,7 +29,7 @@ void startOnce()
     static bool started = false;
     if (started) return;
     std::string error;
-    ASSERT_TRUE(startGui(error)) << error;
+    ASSERT_TRUE(startGui(desktopGuiSettings(), error)) << error;
     started = true;
 }
 

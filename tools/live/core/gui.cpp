@@ -1,12 +1,10 @@
 #include "gui.h"
 
-#include "files.h"
 #include "panel.h"
 
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 #include <imgui.h>
-#include <imgui_freetype.h>
 #include <backends/imgui_impl_glut.h>
 #include <backends/imgui_impl_opengl3.h>
 
@@ -16,9 +14,6 @@
 #include <vector>
 
 namespace {
-
-// A font file past this is not the font the build named.
-constexpr size_t fontFileLimit = 16u << 20;
 
 struct Box {
     float x0, y0, x1, y1;
@@ -30,7 +25,9 @@ struct FlatVertex {
     unsigned colour; // bytes R, G, B, A
 };
 
-const char* const flatVertexShader = R"(#version 330 core
+// Written so that desktop GL 3.3 and GL ES 3.0 (WebGL2) both compile them,
+// after the version line the host names.
+const char* const flatVertexShader = R"(
 layout(location = 0) in vec2 position;
 layout(location = 1) in vec4 colour;
 uniform vec2 size;
@@ -42,7 +39,8 @@ void main()
 }
 )";
 
-const char* const flatFragmentShader = R"(#version 330 core
+const char* const flatFragmentShader = R"(
+precision mediump float;
 in vec4 tint;
 out vec4 colour;
 void main()
@@ -57,7 +55,7 @@ struct Gui {
     std::vector<FlatVertex> flat; // this frame's triangles, in order
     GLuint flatProgram = 0, flatArray = 0, flatBuffer = 0;
     GLint flatSize = -1;
-    std::string fontBytes; // the atlas reads the font from here
+    GuiSettings settings; // the atlas reads the font from its bytes
     float fontSize = 0;
 } GUI;
 
@@ -65,14 +63,12 @@ void loadFont(float size)
 {
     ImGuiIO& io = ImGui::GetIO();
     io.Fonts->Clear();
-    // FreeType's hinting keeps small letters apart ("o" from "a") at the
-    // sizes a 960x540 window gets.
-    io.Fonts->FontBuilderIO = ImGuiFreeType::GetBuilderForFreeType();
-    io.Fonts->FontBuilderFlags = ImGuiFreeTypeBuilderFlags_LightHinting;
+    if (GUI.settings.fontBuilder) io.Fonts->FontBuilderIO = GUI.settings.fontBuilder;
+    io.Fonts->FontBuilderFlags = GUI.settings.fontBuilderFlags;
     ImFontConfig config;
     config.FontDataOwnedByAtlas = false;
-    if (GUI.fontBytes.empty() ||
-        !io.Fonts->AddFontFromMemoryTTF(GUI.fontBytes.data(), static_cast<int>(GUI.fontBytes.size()), size, &config)) {
+    std::string& font = GUI.settings.font;
+    if (font.empty() || !io.Fonts->AddFontFromMemoryTTF(font.data(), static_cast<int>(font.size()), size, &config)) {
         ImFontConfig own;
         own.SizePixels = std::round(size);
         io.Fonts->AddFontDefault(&own);
@@ -80,10 +76,11 @@ void loadFont(float size)
     GUI.fontSize = size;
 }
 
-GLuint compiled(GLenum kind, const char* source)
+GLuint compiled(GLenum kind, const char* body)
 {
     const GLuint shader = glCreateShader(kind);
-    glShaderSource(shader, 1, &source, nullptr);
+    const char* source[] = {GUI.settings.glsl.c_str(), body};
+    glShaderSource(shader, 2, source, nullptr);
     glCompileShader(shader);
     GLint ok = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -164,7 +161,7 @@ void drawFlatShapes(int width, int height)
 
 } // namespace
 
-bool startGui(std::string& error)
+bool startGui(GuiSettings settings, std::string& error)
 {
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
@@ -177,9 +174,8 @@ bool startGui(std::string& error)
     style.WindowRounding = 2;
     style.WindowBorderSize = 0;
     style.Colors[ImGuiCol_WindowBg].w = 0.92f;
-    std::string ignored;
-    if (!readWholeFile(ORVANTA_UI_FONT, GUI.fontBytes, ignored, fontFileLimit)) GUI.fontBytes.clear();
-    if (!ImGui_ImplGLUT_Init() || !ImGui_ImplOpenGL3_Init("#version 330 core")) {
+    GUI.settings = std::move(settings);
+    if (!ImGui_ImplGLUT_Init() || !ImGui_ImplOpenGL3_Init(GUI.settings.glsl.c_str())) {
         error = "the interface's OpenGL 3 back end did not start";
         ImGui::DestroyContext();
         return false;

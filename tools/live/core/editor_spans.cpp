@@ -65,7 +65,7 @@ bool TrackEditor::pasteInto(const std::vector<std::string>& names)
 
 bool TrackEditor::pasteShape(const std::string& track)
 {
-    if (path_.empty()) return refuse(needsTracks);
+    if (!store_) return refuse(needsTracks);
     if (clipboard_.length < 0) return refuse("nothing copied");
     if (!known(track)) return refuse("unknown track '" + track + "'");
     // The copied tracks keep their distances in the demo's order.

@@ -1,5 +1,6 @@
-// live/live: the live player's state and the calls its rooms make of each
-// other. The player is one program in rooms: main.cpp (start-up, the
+// live/desktop/live: the desktop player's state and the calls its rooms
+// make of each other. The player is the desktop's host of the editor's core
+// (tools/live/core), in rooms: main.cpp (start-up, the
 // window and the frame), keymap.cpp (the keys, in one table), screen.cpp
 // (the interface over the frame, drawn with gui.h, and the frame's size,
 // chosen by resolution.h), reload.cpp (the staging folder's links, errors

@@ -1,9 +1,11 @@
-// live/gui: the player's interface toolkit, Dear ImGui with its GLUT and
-// OpenGL 3 back ends. It owns the ImGui context and the font: DejaVu Sans
-// at a size that follows the window's height (ImGui's own font where the
-// file cannot be read), so that text stays readable from 960x540 up.
+// live/core/gui: the editor's interface toolkit, Dear ImGui with its GLUT
+// and OpenGL 3 back ends, on desktop GL and on WebGL2 alike. It owns the
+// ImGui context and the font: the one the host hands it (DejaVu Sans on the
+// desktop) at a size that follows the window's height (ImGui's own font
+// where none is given or it does not read), so that text stays readable
+// from 960x540 up.
 //
-//     startGui();                          // once, with the window's context current
+//     startGui(settings, error);           // once, with the window's context current
 //     guiBeginFrame(width, height);        // then ImGui:: calls
 //     guiEndFrame();                       // draws into framebuffer 0
 //     if (!guiWantsMouse()) ...            // the click is the player's
@@ -15,9 +17,21 @@
 
 #include <string>
 
+struct ImFontBuilderIO;
+
+// What differs between hosts.
+struct GuiSettings {
+    // The GLSL version line the context compiles: "#version 330 core" on
+    // the desktop, "#version 300 es" under WebGL2.
+    std::string glsl = "#version 330 core";
+    std::string font;                              // a TrueType font's bytes; empty: ImGui's own
+    const ImFontBuilderIO* fontBuilder = nullptr;  // nullptr: ImGui's own rasteriser
+    unsigned fontBuilderFlags = 0;
+};
+
 // Failure: false and why (the back end or the flat shapes' program would
 // not start); the player then shows no interface beyond its console.
-bool startGui(std::string& error);
+bool startGui(GuiSettings settings, std::string& error);
 bool guiStarted();
 
 void guiBeginFrame(int width, int height);

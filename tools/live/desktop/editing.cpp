@@ -1,5 +1,6 @@
 // The live player's track editor: its keys, command line, panel and mouse.
 #include "live.h"
+#include "file_text.h"
 
 #include "demo/clock.h"
 #include "demo/tracks.h"
@@ -77,8 +78,7 @@ void makeEditor()
         else clearError(key);
     };
     hooks.view = viewCommand;
-    LIVE.editor = std::make_unique<TrackEditor>(
-        LIVE.files.tracks, trackNameList(), hooks);
+    LIVE.editor = std::make_unique<TrackEditor>(fileText(LIVE.files.tracks), trackNameList(), hooks);
     LIVE.editor->setLastRow(static_cast<int32_t>(LIVE.demo.description.endRow));
 }
 

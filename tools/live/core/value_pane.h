@@ -1,4 +1,4 @@
-// live/value_pane: the inspector, at the right of the panel's curve view: the
+// live/core/value_pane: the inspector, at the right of the panel's curve view: the
 // selected track's value at the row (its key's, where one stands there) on a
 // slider over the parameter's range, or three tracks of a colour[...] on a
 // colour picker, and the interpolation of the key at or before the row (or

@@ -1,4 +1,4 @@
-// live/panel: the track panel's geometry, with no drawing in it, so that
+// live/core/panel: the track panel's geometry, with no drawing in it, so that
 // what is drawn (panel_draw.cpp) and where a click lands (hitPanel) agree,
 // and tests can aim the mouse. The panel is docked under the picture,
 // opaque; from its top:

@@ -1,4 +1,4 @@
-// live/keymap: the player's keys as one table, which the key handlers look
+// live/desktop/keymap: the player's keys as one table, which the key handlers look
 // keys up in and the help is made from, beside the command table, so that
 // neither the help nor the keys can lack what the other has.
 //

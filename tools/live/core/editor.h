@@ -1,10 +1,10 @@
-// live/editor: the live player's track editor. It holds the --tracks text as
-// a TrackDocument, takes edits from keys and from a small command language,
+// live/core/editor: the track editor. It holds the tracks text as a
+// TrackDocument, takes edits from keys and from a small command language,
 // keeps the last 256 edits (at most 64 MiB of them) for undo, hands every
 // changed track to the demo at once, and writes the text back within a
 // second, atomically, changing only the lines of the keys that changed.
 //
-//     TrackEditor editor(path, names, hooks); // path "": no --tracks, edits refused
+//     TrackEditor editor(std::move(store), names, hooks); // nullptr: no tracks text, edits refused
 //     editor.reload();                       // at start and on a save from outside
 //     editor.run("key gain.r 0.5 linear");   // or a key: editor.nudge(+1, false)
 //     editor.tick();                         // every frame: writes what is due
@@ -41,7 +41,9 @@
 // gives the text back byte for byte. A bad command changes nothing and says
 // why; an edit that changes nothing is no step of undo.
 //
-// The maker's file is never overwritten with what they have not seen:
+// The text comes and goes through the host's store (text_store.h), so the
+// editor is the same on the desktop and in the browser. The maker's text is
+// never overwritten with what they have not seen:
 // - A save from outside wins over edits not written yet; the editor's
 //   version goes on the undo list, so undo brings it back.
 // - While the file on disk does not parse (a typo saved from outside, or a
@@ -49,17 +51,18 @@
 //   file is left alone, until it parses again (the saved file wins) or
 //   `save` says to write: the text that did not parse is first kept as
 //   NAME.rejected beside it (a link is replaced, its target left alone).
-// - Edits that cannot be written at all go to a file of their own:
-//   NAME.unsaved beside the text, else in the user's state folder
-//   ($XDG_STATE_HOME/orvanta, ~/.local/state/orvanta), else in the
-//   temporary folder.
+// - Edits that cannot be written at all go to a text of their own:
+//   NAME.unsaved beside the text, else where the host keeps such texts
+//   (the desktop: the user's state folder, else the temporary folder).
 #pragma once
 
 #include "edit_history.h"
+#include "text_store.h"
 #include "track_document.h"
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -80,7 +83,7 @@ struct EditorHooks {
 
 class TrackEditor {
 public:
-    TrackEditor(std::string path, std::vector<std::string> trackNames, EditorHooks hooks);
+    TrackEditor(std::unique_ptr<TextStore> store, std::vector<std::string> trackNames, EditorHooks hooks);
 
     // The demo's tracks changed (a folder's shader declared one more, or
     // one fewer): the editor takes these names, in this order, keeps the
@@ -92,7 +95,7 @@ public:
     // told otherwise).
     void setLastRow(int32_t row);
 
-    // Reads the text from disk: at start, and when it was saved from
+    // Reads the text from its store: at start, and when it was saved from
     // outside. The editor's own writes are recognised and change nothing.
     // Failure (unreadable, does not parse): false, the tracks as they were.
     bool reload();
@@ -162,15 +165,15 @@ public:
     // could be written.
     bool save();
 
-    // Writes the text as a file of its own, where it can (see above).
-    // Returns that file's path, or "" when nowhere took it.
+    // Writes the text as a text of its own, where it can (see above).
+    // Returns where it went, or "" when nowhere took it.
     std::string writeUnsaved();
 
     bool unwritten() const { return document_.text() != written_; }
     const std::string& selected() const { return trackNames_[selected_]; }
     const TrackDocument& document() const { return document_; }
 
-    bool editable() const { return !path_.empty(); }
+    bool editable() const { return store_ != nullptr; }
     // The file on disk does not parse; edits wait in memory.
     bool diskRejected() const { return diskRejected_; }
     bool copiedAll() const { return clipboard_.all; }
@@ -224,8 +227,8 @@ private:
     bool known(const std::string& track) const;
     const TrackKey* keyAtOrBefore(const std::string& track, int32_t row) const;
 
-    std::string path_;
-    std::string name_; // the file's name, for messages
+    std::unique_ptr<TextStore> store_;
+    std::string name_; // the text's name, for messages
     std::vector<std::string> trackNames_;
     EditorHooks hooks_;
     TrackDocument document_;

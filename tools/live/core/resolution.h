@@ -1,4 +1,4 @@
-// live/resolution: the size the live player draws the frame at, chosen to
+// live/core/resolution: the size the live player draws the frame at, chosen to
 // hold the frame rate on any machine.
 //
 // A level is a scale of the whole chain against the window and a scale of

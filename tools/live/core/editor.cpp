@@ -1,15 +1,11 @@
 #include "editor.h"
 
-#include "files.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <sstream>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -38,8 +34,8 @@ const char* const TrackEditor::needsTracks =
     "editing keys needs --tracks FILE.tracks; make one from the track files with "
     "synctool dump DIR/sync_*.track > FILE.tracks";
 
-TrackEditor::TrackEditor(std::string path, std::vector<std::string> trackNames, EditorHooks hooks)
-    : path_(std::move(path)), name_(fs::path(path_).filename().string()), trackNames_(std::move(trackNames)),
+TrackEditor::TrackEditor(std::unique_ptr<TextStore> store, std::vector<std::string> trackNames, EditorHooks hooks)
+    : store_(std::move(store)), name_(store_ ? store_->name() : ""), trackNames_(std::move(trackNames)),
       hooks_(std::move(hooks))
 {
 }
@@ -117,7 +113,7 @@ bool TrackEditor::run(const std::string& line)
         return refuse("'" + line.substr(0, 200) + "' is not a command: " + editorCommandHelp());
     }
     if (entry->view) return hooks_.view ? hooks_.view(words) : refuse("'" + command + "' needs the player's window");
-    if (entry->edits && path_.empty()) return refuse(needsTracks);
+    if (entry->edits && !store_) return refuse(needsTracks);
     const std::string before = document_.text();
     std::string message, track;
     if (command == "goto") {
@@ -251,7 +247,7 @@ void TrackEditor::select(const std::string& track)
 
 int32_t TrackEditor::dragKey(int32_t from, int32_t to, float value, bool first, const std::string& typed)
 {
-    if (path_.empty()) {
+    if (!store_) {
         refuse(needsTracks);
         return -1;
     }
@@ -335,7 +331,7 @@ void TrackEditor::deleteKey()
 
 void TrackEditor::moveKey(int rows)
 {
-    if (path_.empty()) {
+    if (!store_) {
         refuse(needsTracks);
         return;
     }

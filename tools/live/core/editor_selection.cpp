@@ -238,7 +238,7 @@ void TrackEditor::keepSelectedKeys()
 
 bool TrackEditor::setKeyLive(const std::string& track, int32_t row, float value, bool first, int32_t interpolation)
 {
-    if (path_.empty()) return refuse(needsTracks);
+    if (!store_) return refuse(needsTracks);
     if (!known(track)) return refuse("unknown track '" + track + "'");
     const std::string before = document_.text();
     std::string message;
@@ -268,7 +268,7 @@ bool TrackEditor::eachSelectedKey(size_t& count,
 
 bool TrackEditor::setInterpolationOfKeys(int32_t mode)
 {
-    if (path_.empty()) return refuse(needsTracks);
+    if (!store_) return refuse(needsTracks);
     if (selection_.empty()) return run("interp " + selected() + " " + interpolationName(mode));
     const std::string before = document_.text();
     size_t count = 0;
@@ -297,7 +297,7 @@ void TrackEditor::setSelection(std::vector<std::pair<std::string, int32_t>> keys
 
 bool TrackEditor::deleteSelection()
 {
-    if (path_.empty()) return refuse(needsTracks);
+    if (!store_) return refuse(needsTracks);
     if (selection_.empty()) return refuse("nothing is selected");
     const std::string before = document_.text();
     size_t count = 0;

@@ -1,4 +1,4 @@
-// live/options: the live player's command line, parsed and checked.
+// live/desktop/options: the live player's command line, parsed and checked.
 #pragma once
 
 #include "demo/timeline.h"

@@ -3,14 +3,6 @@
 // cannot go where it belongs in a file of its own.
 #include "editor.h"
 
-#include "files.h"
-
-#include <cstdlib>
-#include <filesystem>
-#include <sys/stat.h>
-
-namespace fs = std::filesystem;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -21,19 +13,13 @@ constexpr auto writeDelay = std::chrono::milliseconds(100);
 constexpr auto maxDelay = std::chrono::milliseconds(800);
 constexpr auto retryDelay = std::chrono::seconds(1);
 
-bool isLink(const std::string& path)
-{
-    struct stat info = {};
-    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-}
-
 } // namespace
 
 bool TrackEditor::reload()
 {
-    if (path_.empty()) return true;
+    if (!store_) return true;
     std::string bytes, message;
-    if (!readWholeFile(path_, bytes, message, textFileLimit)) {
+    if (!store_->read(bytes, message)) {
         hooks_.showError(name_, message);
         hooks_.say(message);
         return false;
@@ -103,7 +89,7 @@ void TrackEditor::tick()
 bool TrackEditor::diskChanged()
 {
     std::string bytes, message;
-    if (!loaded_ || !readWholeFile(path_, bytes, message, textFileLimit) || bytes == written_) return false;
+    if (!loaded_ || !store_->read(bytes, message) || bytes == written_) return false;
     reload();
     return true;
 }
@@ -120,11 +106,9 @@ bool TrackEditor::writeNow()
 bool TrackEditor::writeText()
 {
     // Through a link, the file it points at is written, and the link stays.
-    std::error_code ignored;
-    const fs::path target = fs::canonical(path_, ignored);
     std::string message;
     lastTry_ = Clock::now();
-    if (!writeFileAtomically(ignored ? path_ : target.string(), document_.text(), message)) {
+    if (!store_->write(document_.text(), false, message)) {
         if (!failing_) hooks_.say(name_ + ": not written: " + message + "; the edits are kept");
         hooks_.showError(name_ + " write", name_ + ": not written: " + message + "; the edits are kept");
         failing_ = true;
@@ -142,21 +126,19 @@ bool TrackEditor::save()
     if (!diskRejected_) return writeNow();
     // Read again: the maker may have mended it meanwhile.
     std::string bytes, message;
-    if (readWholeFile(path_, bytes, message, textFileLimit) && bytes != rejected_ && reload()) return writeNow();
-    if (isLink(path_)) {
+    if (store_->read(bytes, message) && bytes != rejected_ && reload()) return writeNow();
+    const std::string target = store_->linkTarget();
+    if (!target.empty()) {
         // The link's target is not this editor's to write: the link gives
         // way to the tracks text, and what it pointed at stays as it was.
-        std::error_code ignored;
-        const std::string target = fs::read_symlink(path_, ignored).string();
-        if (!writeFileAtomically(path_, document_.text(), message)) {
+        if (!store_->write(document_.text(), true, message)) {
             hooks_.say(name_ + ": not written: " + message);
             return false;
         }
         hooks_.say(name_ + " pointed at " + target + ", which is not a tracks text; " + name_ +
                    " is now a file of its own, " + target + " is left as it was");
     } else {
-        const std::string kept =
-            writeNewFile(fs::path(path_).parent_path().string(), name_ + ".rejected", rejected_, message);
+        const std::string kept = store_->keepBeside("rejected", rejected_, message);
         if (kept.empty()) {
             hooks_.say(name_ + ": not written: the text that did not parse cannot be kept (" + message + ")");
             return false;
@@ -173,20 +155,8 @@ bool TrackEditor::save()
 
 std::string TrackEditor::writeUnsaved()
 {
-    std::vector<std::string> folders = {fs::path(path_).parent_path().string()};
-    const char* state = std::getenv("XDG_STATE_HOME");
-    const char* home = std::getenv("HOME");
-    if (state && *state == '/') folders.push_back(std::string(state) + "/orvanta");
-    else if (home && *home == '/') folders.push_back(std::string(home) + "/.local/state/orvanta");
-    const char* temporary = std::getenv("TMPDIR");
-    folders.push_back(temporary && *temporary == '/' ? temporary : "/tmp");
-    for (size_t f = 0; f < folders.size(); ++f) {
-        const std::string& folder = folders[f];
-        std::error_code ignored;
-        if (f == 1 && folders.size() == 3) fs::create_directories(folder, ignored); // the state folder
-        std::string message;
-        const std::string written = writeNewFile(folder, name_ + ".unsaved", document_.text(), message);
-        if (!written.empty()) return written;
-    }
-    return "";
+    if (!store_) return "";
+    std::string message;
+    const std::string kept = store_->keepBeside("unsaved", document_.text(), message);
+    return kept.empty() ? store_->keepElsewhere(document_.text()) : kept;
 }

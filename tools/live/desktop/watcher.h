@@ -1,4 +1,4 @@
-// live/watcher: which files of some folders were written, without waiting.
+// live/desktop/watcher: which files of some folders were written, without waiting.
 //
 //     FolderWatcher watcher({"data", "build/run"});
 //     for (const FileChange& change : watcher.poll()) reload(change.folder, change.name);

@@ -1,4 +1,4 @@
-// live/waveform: the tune's loudness as the panel draws it under the ruler
+// live/core/waveform: the tune's loudness as the panel draws it under the ruler
 // and the lanes: the root mean square of each quarter row, 0 to 1 (a full
 // scale square wave), worked out from the samples that play (the whole tune
 // when it is loaded, and each quick render spliced into it). Its envelope

@@ -1,4 +1,4 @@
-// live/command_lines: commands on the player's standard input, cut into
+// live/core/command_lines: commands on the player's standard input, cut into
 // lines a bounded amount at a time, so that no flood of them can hold up a
 // frame or grow without end.
 //

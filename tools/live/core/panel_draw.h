@@ -1,4 +1,4 @@
-// live/panel_draw: draws the track panel (panel.h gives where) into ImGui's
+// live/core/panel_draw: draws the track panel (panel.h gives where) into ImGui's
 // background draw list, between guiBeginFrame and guiEndFrame, under the
 // interface's windows. `headerLine` is the header's text.
 #pragma once

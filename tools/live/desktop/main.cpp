@@ -13,7 +13,7 @@
 // folder).
 #include "live.h"
 
-#include "gui.h"
+#include "desktop_gui.h"
 
 #include "cleanup.h"
 #include "files.h"
@@ -358,7 +358,7 @@ int main(int argc, char** argv)
     LIVE.sizing.area = wholeWindow(LIVE.sizing.width, LIVE.sizing.height);
     applyFrameSize();
     setSwapInterval(options.vsync);
-    if (!startGui(error)) return failToStart(error);
+    if (!startGui(desktopGuiSettings(), error)) return failToStart(error);
 
     std::cout << "orvanta-live: watching";
     for (const std::string& folder : watchedFolders()) std::cout << " " << folder;

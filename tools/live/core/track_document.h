@@ -1,4 +1,4 @@
-// live/track_document: the tracks text as the editor holds it. It is parsed
+// live/core/track_document: the tracks text as the editor holds it. It is parsed
 // for its keys and kept line by line, so that an edit rewrites only the
 // lines of the keys it changes: comments, blank lines, the order of the
 // tracks and the spelling of every other line stay as they were written.

@@ -1,4 +1,4 @@
-// live/edit_history: the track editor's undo and redo. Each step keeps the
+// live/core/edit_history: the track editor's undo and redo. Each step keeps the
 // edit itself, the bytes it replaced and the bytes it put in their place,
 // not a copy of the whole text: a key nudged in a text of megabytes costs a
 // few dozen bytes. At most 256 steps and 64 MiB of them are kept; the
