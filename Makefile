@@ -16,14 +16,15 @@ JOBS       ?= $(shell nproc)
 FONT       := /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 PREFIX     ?= /usr/local
 WEB        := $(BUILD)/web
+STUDIO     := $(BUILD)/studio
 PORT       ?= 8000
 RELEASE_DIR := $(BUILD)
 # What a maker names on the command line reaches the recipes through the
 # environment, and each recipe quotes it: a value holding a space, a quote,
 # a ';' or a '$' is one argument, never shell code.
-export PREFIX DESTDIR DEMO WEB PORT RELEASE_DIR JOBS FUZZ_SECONDS
+export PREFIX DESTDIR DEMO WEB STUDIO PORT RELEASE_DIR JOBS FUZZ_SECONDS
 
-.PHONY: all deps build demo live web serve release install uninstall test bench sanitize fuzz ci clean
+.PHONY: all deps build demo live web serve studio serve-studio release install uninstall test bench sanitize fuzz ci clean
 
 all: build
 
@@ -66,6 +67,21 @@ web: build
 serve: web
 	scripts/serve-web.py --port "$$PORT" "$$WEB"
 
+# Orvanta Studio: the editor, the shaders and the manifest in any browser,
+# the demos kept in it. build/studio is a folder any static web server
+# serves (no special headers; nothing fetched from elsewhere as it runs):
+# the editor's core built with Emscripten on Dear ImGui from Debian's source
+# package (fetched through apt with the project's own sources list under
+# build-web/, never the machine's), the page's script with CodeMirror 6
+# bundled from npm. `make serve-studio` serves it on this machine (PORT).
+# STUDIO=DIR lays it out there instead, as WEB= does for the page.
+
+studio: build
+	scripts/build-studio.sh $(BUILD) "$$STUDIO"
+
+serve-studio: studio
+	scripts/serve-web.py --port "$$PORT" "$$STUDIO"
+
 # The browser tests' driver, from npm at the locked version; it drives
 # Debian's chromium and downloads no browser of its own.
 WEB_DRIVER := tests/web/node_modules/playwright-core/package.json
@@ -95,10 +111,10 @@ uninstall:
 
 # Each suite ends with its ten slowest tests and the share of its time-out
 # each took (scripts/run-tests.sh).
-test: build web $(WEB_DRIVER)
+test: build web studio $(WEB_DRIVER)
 	$(XVFB) scripts/run-tests.sh $(BUILD) -j "$$JOBS"
 
-bench: build web $(WEB_DRIVER)
+bench: build web studio $(WEB_DRIVER)
 	$(BUILD)/bin/sync_bench
 	$(BUILD)/bin/audio_bench
 	cd $(BUILD) && $(XVFB) ./bin/startup_bench
@@ -109,6 +125,7 @@ bench: build web $(WEB_DRIVER)
 	cd $(BUILD)/run && ../bin/orvanta-capture --out /tmp/orvanta-capture-bench.mp4 --size 640x360 --fps 30 --to-row 128
 	rm -f /tmp/orvanta-capture-bench.mp4
 	node bench/web_bench.mjs "$$WEB" $(BUILD)/bin/orvanta
+	node bench/studio_bench.mjs "$$STUDIO"
 
 # The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer:
 # any report aborts the process it happens in and fails its test. The

@@ -30,7 +30,7 @@ if [ ! -f "$tree/build.ninja" ]; then
   emcmake cmake -S "$root/web" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release > "$tree/configure.log" 2>&1 ||
     { cat "$tree/configure.log" >&2; exit 1; }
 fi
-cmake --build "$tree"
+cmake --build "$tree" --target orvanta
 
 staging=$(mktemp -d "${out%/}.new-XXXXXX")
 trap 'rm -rf "$staging"' EXIT

@@ -3,7 +3,7 @@
 #include "command_lines.h"
 #include "edit_history.h"
 #include "editor.h"
-#include "file_text.h"
+#include "support/text_store_for.h"
 #include "panel.h"
 #include "track_document.h"
 #include "waveform.h"
@@ -50,7 +50,7 @@ struct Editing {
             if (line.empty()) errors.erase(key);
             else errors[key] = line;
         };
-        editor = std::make_unique<TrackEditor>(fileText(path), trackNames, hooks);
+        editor = std::make_unique<TrackEditor>(textStoreFor(path), trackNames, hooks);
     }
     double row = 0;
     std::string said;
@@ -150,8 +150,13 @@ TEST(TrackEditor, NeverWritesOverAFileThatDoesNotParse)
     ASSERT_TRUE(edit.editor->save());
     EXPECT_EQ(readFile(folder.file("t.tracks.rejected")), typo);
     EXPECT_EQ(readFile(folder.file("t.tracks.rejected.2")), typo + "#2\n");
+}
 
-    // A link to a file that is not a tracks text.
+// A link to a file that is not a tracks text: the desktop's store writes the
+// link's own place and leaves what it pointed at alone.
+TEST(TrackEditor, ALinkToAnotherFileGivesWayAndItsTargetIsLeftAlone)
+{
+    TempDir folder;
     folder.write("notes.txt", "my notes\n");
     fs::create_symlink(folder.file("notes.txt"), folder.file("l.tracks"));
     Editing linked(folder.file("l.tracks"));

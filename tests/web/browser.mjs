@@ -6,7 +6,8 @@ import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
 
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.json': 'application/json' };
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.json': 'application/json',
+                '.css': 'text/css', '.png': 'image/png', '.ogg': 'audio/ogg' };
 
 // Serves `folder` (an absolute path) and nothing outside it.
 export function serve(folder) {

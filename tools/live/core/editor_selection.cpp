@@ -254,7 +254,8 @@ bool TrackEditor::eachSelectedKey(size_t& count,
     count = 0;
     for (const auto& [name, row] : selection_) {
         const TextTrack* track = document_.find(name);
-        if (!track || std::none_of(track->keys.begin(), track->keys.end(), [&](const TrackKey& k) { return k.row == row; })) {
+        const int32_t at = row; // a structured binding cannot be captured in C++17
+        if (!track || std::none_of(track->keys.begin(), track->keys.end(), [at](const TrackKey& k) { return k.row == at; })) {
             continue;
         }
         if (!edit(name, row, message)) {

@@ -274,7 +274,11 @@ void guiMotion(int x, int y)
 
 void guiWheel(int direction, int x, int y)
 {
-    if (GUI.started) ImGui_ImplGLUT_MouseWheelFunc(0, direction, x, y);
+    // The GLUT back end's wheel call is freeglut's alone; this is what it does.
+    if (!GUI.started) return;
+    ImGuiIO& io = ImGui::GetIO();
+    io.MousePos = ImVec2(static_cast<float>(x), static_cast<float>(y));
+    io.MouseWheel += direction > 0 ? 1.0f : direction < 0 ? -1.0f : 0.0f;
 }
 
 bool guiWantsMouse()

@@ -1,0 +1,364 @@
+// Orvanta Studio in a real browser: Debian's chromium (WebGL2 through
+// SwiftShader), driven by playwright-core with real keys and clicks; the
+// page served from build/studio on 127.0.0.1; each case in a new browser
+// profile, so its demos start empty.
+//
+//   node studio_test.mjs CASE STUDIO_DIR [DESKTOP_BIN_DIR]
+//
+// CASE: template (a new demo from the template plays and is named), edit (a
+// uniform typed into the shader becomes a lane whose key changes the
+// picture; an error typed is marked on its line while the last good picture
+// draws; a reload keeps the work), capture (the downloaded zip captured by
+// orvanta-capture DIR --stills matches the page's still), folders (a desktop
+// folder's zip opens; each bad input is refused with the demo playing on).
+// Ends with "N passed, N failed".
+import { browse, serve } from './browser.mjs';
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import zlib from 'node:zlib';
+
+const [caseName, studioArg, binArg] = process.argv.slice(2);
+const studioDir = path.resolve(studioArg || '');
+const binDir = binArg && path.resolve(binArg);
+let passed = 0, failed = 0;
+const temporaries = [];
+let keep = false;
+function temporary() {
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'orvanta-studio-'));
+  temporaries.push(folder);
+  return folder;
+}
+function check(ok, what) {
+  if (ok) {
+    passed += 1;
+  } else {
+    failed += 1;
+    keep = true;
+    console.log('FAILED: ' + what);
+  }
+}
+
+// ---- pictures -------------------------------------------------------------------
+
+function pngPixels(bytes) {
+  // 8-bit RGB or RGBA, not interlaced, as chromium and the capture write them.
+  let at = 8, width = 0, height = 0, channels = 4;
+  const chunks = [];
+  while (at < bytes.length) {
+    const length = bytes.readUInt32BE(at);
+    const type = bytes.toString('latin1', at + 4, at + 8);
+    const data = bytes.subarray(at + 8, at + 8 + length);
+    if (type === 'IHDR') {
+      width = data.readUInt32BE(0);
+      height = data.readUInt32BE(4);
+      channels = data[9] === 6 ? 4 : 3;
+    } else if (type === 'IDAT') {
+      chunks.push(data);
+    }
+    at += 12 + length;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(chunks));
+  const stride = width * channels;
+  const out = Buffer.alloc(width * height * 3);
+  let previous = Buffer.alloc(stride);
+  for (let y = 0; y < height; ++y) {
+    const filter = raw[y * (stride + 1)];
+    const line = Buffer.from(raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1)));
+    for (let x = 0; x < stride; ++x) {
+      const a = x >= channels ? line[x - channels] : 0, b = previous[x], c = x >= channels ? previous[x - channels] : 0;
+      const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+      const predictor = [0, a, b, (a + b) >> 1, pa <= pb && pa <= pc ? a : pb <= pc ? b : c][filter];
+      line[x] = (line[x] + predictor) & 255;
+    }
+    for (let x = 0; x < width; ++x) line.copy(out, (y * width + x) * 3, x * channels, x * channels + 3);
+    previous = line;
+  }
+  return { width, height, rgb: out };
+}
+
+function fromDataUrl(url) {
+  return pngPixels(Buffer.from(url.slice(url.indexOf(',') + 1), 'base64'));
+}
+
+function psnr(a, b) {
+  if (a.width !== b.width || a.height !== b.height) return 0;
+  let sum = 0;
+  for (let i = 0; i < a.rgb.length; ++i) sum += (a.rgb[i] - b.rgb[i]) ** 2;
+  const mse = sum / a.rgb.length;
+  return mse === 0 ? 99 : 10 * Math.log10((255 * 255) / mse);
+}
+
+function meanDifference(a, b) {
+  let sum = 0;
+  for (let i = 0; i < a.rgb.length; ++i) sum += Math.abs(a.rgb[i] - b.rgb[i]);
+  return sum / a.rgb.length;
+}
+
+// ---- zips made here, for what the page must refuse --------------------------------
+
+function crc32(bytes) {
+  let crc = ~0;
+  for (const byte of bytes) {
+    crc ^= byte;
+    for (let k = 0; k < 8; ++k) crc = (crc >>> 1) ^ (0xedb88320 & -(crc & 1));
+  }
+  return ~crc >>> 0;
+}
+
+// entries: [{ name, data (Buffer), link, size (the size the directory claims) }]
+function makeZip(entries) {
+  const locals = [], centrals = [];
+  let offset = 0;
+  for (const entry of entries) {
+    const name = Buffer.from(entry.name, 'utf8');
+    const packed = zlib.deflateRawSync(entry.data);
+    const size = entry.size ?? entry.data.length;
+    const crc = crc32(entry.data);
+    const local = Buffer.alloc(30);
+    local.writeUInt32LE(0x04034b50, 0);
+    local.writeUInt16LE(20, 4);
+    local.writeUInt16LE(8, 8);
+    local.writeUInt32LE(crc, 14);
+    local.writeUInt32LE(packed.length, 18);
+    local.writeUInt32LE(size, 22);
+    local.writeUInt16LE(name.length, 26);
+    const central = Buffer.alloc(46);
+    central.writeUInt32LE(0x02014b50, 0);
+    central.writeUInt16LE((3 << 8) | 20, 4);
+    central.writeUInt16LE(20, 6);
+    central.writeUInt16LE(8, 10);
+    central.writeUInt32LE(crc, 16);
+    central.writeUInt32LE(packed.length, 20);
+    central.writeUInt32LE(size, 24);
+    central.writeUInt16LE(name.length, 28);
+    central.writeUInt32LE(((entry.link ? 0o120777 : 0o100644) << 16) >>> 0, 38);
+    central.writeUInt32LE(offset, 42);
+    locals.push(local, name, packed);
+    centrals.push(central, name);
+    offset += 30 + name.length + packed.length;
+  }
+  const directory = Buffer.concat(centrals);
+  const end = Buffer.alloc(22);
+  end.writeUInt32LE(0x06054b50, 0);
+  end.writeUInt16LE(entries.length, 8);
+  end.writeUInt16LE(entries.length, 10);
+  end.writeUInt32LE(directory.length, 12);
+  end.writeUInt32LE(offset, 16);
+  return Buffer.concat([...locals, directory, end]);
+}
+
+function folderEntries(folder, prefix) {
+  return fs.readdirSync(folder).sort().map((name) => ({ name: prefix + name, data: fs.readFileSync(path.join(folder, name)) }));
+}
+
+function unzipInto(zip, folder) {
+  execFileSync('python3', ['-c', 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])', zip, folder]);
+}
+
+// ---- the page ---------------------------------------------------------------------
+
+async function openStudio(browser) {
+  const context = await browser.newContext({ viewport: { width: 1280, height: 720 } });
+  const page = await context.newPage();
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(error.message));
+  await page.goto(`http://127.0.0.1:${server.address().port}/index.html`);
+  await page.waitForFunction(() => window.studio && window.studio.ready, null, { timeout: 60000 });
+  return { context, page, problems };
+}
+
+const framesGoOn = async (page) => {
+  const before = await page.evaluate(() => studio.frames);
+  await page.waitForTimeout(600);
+  return (await page.evaluate(() => studio.frames)) > before;
+};
+
+// Real keys into the text pane: the text after `line` (1-based, at its end).
+async function typeAfterLine(page, line, text) {
+  await page.click('#editor .cm-content');
+  await page.keyboard.press('Control+Home');
+  for (let i = 1; i < line; ++i) await page.keyboard.press('ArrowDown');
+  await page.keyboard.press('End');
+  await page.keyboard.press('Enter');
+  await page.keyboard.type(text, { delay: 5 });
+}
+
+async function template(browser) {
+  const { page, problems } = await openStudio(browser);
+  const facts = await page.evaluate(() => ({
+    title: document.title, demos: studio.demos(), tracks: studio.tracks(), files: studio.files(),
+    shown: document.getElementById('path').textContent, loaded: studio.loadSeconds,
+  }));
+  check(facts.demos.length === 1 && facts.demos[0].name === 'mydemo', `one new demo, mydemo: ${JSON.stringify(facts.demos)}`);
+  check(facts.title.startsWith('mydemo'), `the title names the demo: ${facts.title}`);
+  for (const track of ['glow', 'tint.r', 'tint.g', 'tint.b']) check(facts.tracks.includes(track), `a lane for ${track}`);
+  for (const file of ['demo.toml', 'scene.fsh', 'demo.tracks', 'tune.ogg']) check(facts.files.includes(file), `the folder holds ${file}`);
+  check(facts.shown === 'scene.fsh', `the text pane opens on the first pass: ${facts.shown}`);
+  check(facts.loaded > 0 && facts.loaded < 10, `the first frame within 10 s: ${facts.loaded}`);
+  check(await framesGoOn(page), 'frames go on');
+  const rows = [await page.evaluate(() => studio.row)];
+  await page.waitForTimeout(1000);
+  rows.push(await page.evaluate(() => studio.row));
+  check(rows[1] > rows[0], `the row moves: ${rows}`);
+  // A still is a picture of the demo: not black, not one colour.
+  const still = fromDataUrl(await page.evaluate(() => studio.still(16, 160, 90)));
+  const values = new Set(still.rgb);
+  check(still.width === 160 && values.size > 20, `the still shows the demo (${values.size} values)`);
+  // A command line runs as orvanta-live reads them, and says what it did.
+  const said = await page.evaluate(() => studio.run('key glow 2'));
+  check(/glow/.test(said) || said === '', `key glow 2 said: ${said}`);
+  const bad = await page.evaluate(() => studio.run('key nosuchtrack 1'));
+  check(/^error:/m.test(bad), `an unknown track is refused: ${bad}`);
+  check(problems.length === 0, `no page errors: ${problems}`);
+}
+
+async function edit(browser) {
+  const { page, context, problems } = await openStudio(browser);
+  const before = fromDataUrl(await page.evaluate(() => studio.still(16, 160, 90)));
+  // A uniform with its annotation, typed into the shader, used by its last line.
+  const source = await page.evaluate(() => studio.read('scene.fsh'));
+  const lines = source.split('\n');
+  const last = lines.lastIndexOf('}') + 1; // the closing brace of main, 1-based
+  await typeAfterLine(page, last - 1, 'fragColor.rgb += vec3(wobble);');
+  await typeAfterLine(page, 1, 'uniform float wobble; // slider[0, 0, 1]');
+  await page.waitForFunction(() => studio.tracks().includes('wobble'), null, { timeout: 5000 }).catch(() => {});
+  const tracks = await page.evaluate(() => studio.tracks());
+  check(tracks.includes('wobble'), `the typed uniform is a lane: ${tracks}`);
+  check((await page.evaluate(() => studio.errors())).length === 0,
+        `the typed shader compiles: ${JSON.stringify(await page.evaluate(() => studio.errors()))}`);
+  const atDefault = fromDataUrl(await page.evaluate(() => studio.still(16, 160, 90)));
+  check(psnr(atDefault, before) > 30, `at its default (0) the picture is as before: ${psnr(atDefault, before).toFixed(1)} dB`);
+  await page.evaluate(() => studio.run('goto 0'));
+  const said = await page.evaluate(() => studio.run('key wobble 1'));
+  const keyed = fromDataUrl(await page.evaluate(() => studio.still(16, 160, 90)));
+  check(meanDifference(keyed, before) > 40, `its key changes the picture (${meanDifference(keyed, before).toFixed(1)}; ${said})`);
+
+  // An error typed: marked on its line, the last good picture drawing.
+  await typeAfterLine(page, 3, 'this is not glsl');
+  await page.waitForTimeout(800);
+  const errors = await page.evaluate(() => studio.errors());
+  const marked = errors.find((e) => e.file === 'scene.fsh');
+  check(marked && marked.line === 4, `the error is on line 4: ${JSON.stringify(errors)}`);
+  const gutter = await page.locator('#editor .cm-lint-marker-error').count();
+  check(gutter >= 1, `the text pane marks it (${gutter} markers)`);
+  check(await framesGoOn(page), 'frames go on while it does not compile');
+  const broken = fromDataUrl(await page.evaluate(() => studio.still(16, 160, 90)));
+  check(psnr(broken, keyed) > 30, `the last good picture draws: ${psnr(broken, keyed).toFixed(1)} dB`);
+  // Mended with Ctrl+Z (the pane's undo) and Ctrl+S: the mark goes.
+  await page.click('#editor .cm-content');
+  for (let i = 0; i < 20 && /not glsl/.test(await page.evaluate(() => document.querySelector('#editor .cm-content').innerText)); ++i) {
+    await page.keyboard.press('Control+z');
+  }
+  await page.keyboard.press('Control+s');
+  await page.waitForTimeout(500);
+  check((await page.evaluate(() => studio.errors())).length === 0, 'undone and saved, the error is gone');
+
+  // A reload keeps the work: the shader as typed, the key set.
+  await page.reload();
+  await page.waitForFunction(() => window.studio && window.studio.ready, null, { timeout: 60000 });
+  const kept = await page.evaluate(async () => ({ source: await studio.read('scene.fsh'), tracks: studio.tracks(),
+                                                  text: await studio.read('demo.tracks'), demos: studio.demos() }));
+  check(kept.source.includes('uniform float wobble') && kept.source.includes('+= vec3(wobble)'), 'the shader is kept');
+  check(kept.tracks.includes('wobble') && /wobble/.test(kept.text), 'the lane and its key are kept');
+  check(kept.demos.length === 1, `still one demo: ${JSON.stringify(kept.demos)}`);
+  check(problems.length === 0, `no page errors: ${problems}`);
+  await context.close();
+}
+
+async function capture(browser) {
+  const { page, problems } = await openStudio(browser);
+  await page.evaluate(() => studio.run('goto 0'));
+  await page.evaluate(() => studio.run('key glow 2.5'));
+  const rows = [24, 72];
+  const stills = [];
+  for (const row of rows) stills.push(fromDataUrl(await page.evaluate((r) => studio.still(r, 320, 180), row)));
+  const bytes = Buffer.from(await page.evaluate(async () => Array.from(await studio.download())));
+  const work = temporary();
+  fs.writeFileSync(path.join(work, 'mydemo.zip'), bytes);
+  unzipInto(path.join(work, 'mydemo.zip'), work);
+  const folder = path.join(work, 'mydemo');
+  check(fs.existsSync(path.join(folder, 'demo.toml')) && fs.existsSync(path.join(folder, 'tune.ogg')),
+        'the zip holds the folder under its name');
+  check(/glow/.test(fs.readFileSync(path.join(folder, 'demo.tracks'), 'utf8')), 'the key set is in its tracks text');
+  execFileSync(path.join(binDir, 'orvanta-capture'),
+               [folder, '--stills', rows.join(','), '--size', '320x180', '--out', path.join(work, 'stills') + '/'],
+               { stdio: ['ignore', 'ignore', 'pipe'] });
+  for (let i = 0; i < rows.length; ++i) {
+    const desktop = pngPixels(fs.readFileSync(path.join(work, 'stills', `row_${rows[i]}.png`)));
+    const db = psnr(stills[i], desktop);
+    console.log(`row ${rows[i]}: the page's still against orvanta-capture's: ${db.toFixed(1)} dB`);
+    check(db > 30, `row ${rows[i]}: the page draws what the desktop captures (${db.toFixed(1)} dB)`);
+  }
+  check(problems.length === 0, `no page errors: ${problems}`);
+}
+
+async function folders(browser) {
+  const { page, problems } = await openStudio(browser);
+  const work = temporary();
+  // A folder orvanta-new made on the desktop, zipped as a desktop zips it.
+  const made = path.join(work, 'spheres');
+  execFileSync(path.join(binDir, 'orvanta-new'), [made], { stdio: 'ignore' });
+  fs.appendFileSync(path.join(made, 'scene.fsh'), '// from the desktop\n');
+  const zip = makeZip(folderEntries(made, 'spheres/'));
+  const opened = await page.evaluate((b) => studio.open(new Uint8Array(b)), Array.from(zip));
+  check(/spheres: opened/.test(opened), `a desktop folder's zip opens: ${opened}`);
+  const facts = await page.evaluate(async () => ({ title: document.title, demos: studio.demos(), tracks: studio.tracks(),
+                                                   source: await studio.read('scene.fsh') }));
+  check(facts.title.startsWith('spheres') && facts.demos.length === 2, `it is a second demo: ${JSON.stringify(facts.demos)}`);
+  check(facts.source.endsWith('// from the desktop\n') && facts.tracks.includes('glow'), 'its files as they were');
+
+  // Each bad input: refused with one message saying which and why; the demo
+  // that played plays on, nothing stored changes.
+  const good = folderEntries(made, 'bad/');
+  const big = Buffer.alloc(17 << 20);
+  const cases = [
+    ['a path outside its folder', [...good, { name: '../evil.fsh', data: Buffer.from('x') }], /evil\.fsh: its path leads outside/],
+    ['an absolute path', [...good, { name: '/etc/evil', data: Buffer.from('x') }], /outside the folder/],
+    ['a link', [...good, { name: 'bad/link.fsh', data: Buffer.from('/etc/passwd'), link: true }], /link\.fsh: it is a link/],
+    ['an entry over 16 MiB', [...good, { name: 'bad/huge.png', data: big }], /huge\.png: it is over 16 MiB/],
+    ['a whole over 64 MiB', [...good, ...[1, 2, 3, 4, 5].map((n) => ({ name: `bad/part${n}.png`, data: Buffer.alloc(15 << 20) }))],
+     /over 64 MiB/],
+    ['text that is not UTF-8', [...good.filter((e) => !e.name.endsWith('scene.fsh')),
+                                { name: 'bad/scene.fsh', data: Buffer.from([0x23, 0xff, 0xfe, 0x0a]) }], /scene\.fsh: it is not UTF-8/],
+    ['a manifest that does not read', [...good.filter((e) => !e.name.endsWith('demo.toml')),
+                                       { name: 'bad/demo.toml', data: Buffer.from('name = "bad"\nbpm = "fast"\n') }],
+     /manifest does not read: .*demo\.toml/],
+    ['not a zip', null, /not a zip/],
+  ];
+  for (const [what, entries, expected] of cases) {
+    const bytes = entries ? makeZip(entries) : Buffer.from('this is no zip at all');
+    const message = await page.evaluate((b) => studio.open(new Uint8Array(b)), Array.from(bytes));
+    check(expected.test(message) && /^refused: /.test(message) && /spheres plays on/.test(message),
+          `${what}: refused, saying why: ${message}`);
+    const after = await page.evaluate(() => ({ demos: studio.demos().length, title: document.title, files: studio.files() }));
+    check(after.demos === 2 && after.title.startsWith('spheres') && !after.files.includes('evil.fsh'),
+          `${what}: nothing stored changed, the demo plays on`);
+  }
+  check(await framesGoOn(page), 'frames go on after the refusals');
+  const status = await page.locator('#status').textContent();
+  check(/refused/.test(status), `the page says it: ${status}`);
+  check(problems.length === 0, `no page errors: ${problems}`);
+}
+
+const cases = { template, edit, capture, folders };
+if (!cases[caseName] || !fs.existsSync(path.join(studioDir, 'orvanta-studio.wasm'))) {
+  console.log('usage: node studio_test.mjs template|edit|capture|folders STUDIO_DIR [DESKTOP_BIN_DIR]');
+  process.exit(2);
+}
+const server = await serve(studioDir);
+const browser = await browse();
+try {
+  await cases[caseName](browser);
+} catch (error) {
+  failed += 1;
+  keep = true;
+  console.log('FAILED: ' + (error.stack || error));
+} finally {
+  await browser.close();
+  server.close();
+  if (!keep) for (const folder of temporaries) fs.rmSync(folder, { recursive: true, force: true });
+}
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);

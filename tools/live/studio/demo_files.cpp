@@ -1,0 +1,353 @@
+// The open demo's folder: read and described, its shaders made the page's,
+// the demo drawn from it, and each save the page writes taken as the
+// desktop player takes a save: the last good demo and programs draw on
+// while a file does not read or compile, its errors kept by file and line.
+#include "studio.h"
+
+#include "page_text.h"
+
+#include "app/startup.h"
+#include "demo/clock.h"
+#include "demo/tracks.h"
+#include "render/programs.h"
+#include "render/render_screen.h"
+
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <sys/stat.h>
+
+namespace studio {
+
+namespace {
+
+constexpr size_t sourceLimit = size_t(8) << 20;
+
+bool isFile(const std::string& path)
+{
+    struct stat info = {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool readFile(const std::string& path, std::string& bytes, std::string& error, const std::string& name)
+{
+    struct stat info = {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = name + ": not in the demo";
+        return false;
+    }
+    if (static_cast<size_t>(info.st_size) > sourceLimit) {
+        error = name + ": larger than 8 MiB";
+        return false;
+    }
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = name + ": cannot be read";
+        return false;
+    }
+    bytes.assign(static_cast<size_t>(info.st_size), '\0');
+    const size_t got = bytes.empty() ? 0 : std::fread(&bytes[0], 1, bytes.size(), file);
+    std::fclose(file);
+    bytes.resize(got);
+    return true;
+}
+
+bool writeFile(const std::string& path, const std::string& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+// The folder's files, and Orvanta's final pass and vertex shader where the
+// folder has none of its own, as the desktop finds them in its data folder.
+FileReader folderReader()
+{
+    return [](const std::string& path, std::string& bytes, std::string& error) {
+        const std::string name = path.substr(path.find_last_of('/') + 1);
+        if (!isFile(path) && isFile("/studio/source/" + name)) return readFile("/studio/source/" + name, bytes, error, name);
+        return readFile(path, bytes, error, name);
+    };
+}
+
+std::vector<std::string> shaderFiles(const DemoDescription& d)
+{
+    std::vector<std::string> files = {d.vertexFile, d.finalPass};
+    for (const SceneDescription& scene : d.scenes) files.insert(files.end(), scene.passes.begin(), scene.passes.end());
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    return files;
+}
+
+// Lays `name` out in /run as the page compiles it. False with its error
+// kept where the folder's version cannot be taken; the one in /run stays.
+bool stageShader(const std::string& name)
+{
+    std::string source, error, es;
+    const std::string own = "/demo/" + name;
+    if (!isFile(own) && isFile("/studio/es/" + name)) {
+        if (!readFile("/studio/es/" + name, es, error, name)) return false;
+    } else if (!readFile(own, source, error, name)) {
+        state().errors[name] = {{0, error}};
+        return false;
+    } else if (!shaderForPage(source, es, error)) {
+        state().errors[name] = {fileError(name, name + ":" + error)};
+        return false;
+    }
+    return writeFile("/run/" + name, es);
+}
+
+bool sameDemo(const DemoDescription& a, const DemoDescription& b)
+{
+    if (a.rowRate != b.rowRate || a.endRow != b.endRow || a.vertexFile != b.vertexFile || a.finalPass != b.finalPass ||
+        a.sceneTrack != b.sceneTrack || a.timeTrack != b.timeTrack || a.scenes.size() != b.scenes.size() ||
+        a.tracks.size() != b.tracks.size()) {
+        return false;
+    }
+    for (size_t s = 0; s < a.scenes.size(); ++s) {
+        if (a.scenes[s].passes != b.scenes[s].passes) return false;
+    }
+    for (size_t t = 0; t < a.tracks.size(); ++t) {
+        const TrackDescription &x = a.tracks[t], &y = b.tracks[t];
+        if (x.name != y.name || x.uniform != y.uniform || x.component != y.component || x.passes != y.passes ||
+            x.atHead != y.atHead) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void noteBrokenPrograms()
+{
+    for (const ProgramProblem& problem : brokenPrograms()) {
+        std::vector<ShaderError> lines = shaderErrors(problem.log);
+        if (lines.empty()) lines.push_back({0, "does not compile"});
+        state().errors[problem.file] = lines;
+    }
+}
+
+void makeEditor()
+{
+    Studio& s = state();
+    EditorHooks hooks;
+    hooks.row = [] { return state().row; };
+    hooks.moveTo = [](double row) {
+        state().row = row;
+        if (musicIsPaused()) holdMusicAt(row);
+        else moveMusicTo(row);
+    };
+    hooks.setPaused = [](bool paused) {
+        if (paused == musicIsPaused()) return;
+        if (paused) holdMusicAt(state().row);
+        else resumeMusic();
+    };
+    hooks.keysChanged = [](const std::string& name, const TextTrack*) {
+        const auto& names = state().names;
+        const auto at = std::find(names.begin(), names.end(), name);
+        if (at != names.end()) pushTrack(static_cast<int>(at - names.begin()));
+    };
+    hooks.valueAt = [](const std::string& name) {
+        const auto& names = state().names;
+        const auto at = std::find(names.begin(), names.end(), name);
+        return at == names.end() ? 0.0f : sampleTrackAt(static_cast<int>(at - names.begin()), state().row);
+    };
+    hooks.say = [](const std::string& line) { say(line); };
+    hooks.showError = [](const std::string& key, const std::string& line) {
+        auto& errors = state().errors;
+        const std::string file = key.substr(0, key.find(' '));
+        if (line.empty()) {
+            errors.erase(file);
+            return;
+        }
+        errors[file] = {fileError(file, line)};
+    };
+    hooks.view = viewCommand;
+    s.editor = std::make_unique<TrackEditor>(pageText("/demo", s.tracksText), s.names, hooks);
+    s.editor->setLastRow(static_cast<int32_t>(s.folder.description.endRow));
+    if (!s.tracksText.empty() && !isFile("/demo/" + s.tracksText)) {
+        // A folder whose tracks text is missing starts an empty one.
+        std::string message;
+        pageText("/demo", s.tracksText)->write("", false, message);
+    }
+    s.editor->reload();
+}
+
+void takeFolder(const DemoFolder& read)
+{
+    Studio& s = state();
+    s.folder = read;
+    s.names.clear();
+    for (const TrackDescription& track : read.description.tracks) s.names.push_back(track.name);
+    if (s.editor) {
+        s.editor->setTrackNames(s.names);
+        s.editor->setLastRow(static_cast<int32_t>(read.description.endRow));
+    }
+}
+
+} // namespace
+
+void say(const std::string& line)
+{
+    state().said.push_back(line);
+    state().lastMessage = line;
+    std::cerr << line << "\n";
+}
+
+void pushTrack(int index)
+{
+    Studio& s = state();
+    if (index < 0 || index >= static_cast<int>(s.names.size()) || !s.editor) return;
+    const TextTrack* track = s.editor->document().find(s.names[static_cast<size_t>(index)]);
+    const bool empty = !track || track->keys.empty();
+    const auto& ranges = s.folder.ranges;
+    const bool given = static_cast<size_t>(index) < ranges.size() && ranges[static_cast<size_t>(index)].given;
+    if (empty && given) {
+        // A parameter without keys stands at its declared default.
+        const TrackKey first{0, ranges[static_cast<size_t>(index)].initial[0], 0};
+        setTrackKeys(index, &first, 1);
+    } else {
+        setTrackKeys(index, empty ? nullptr : track->keys.data(), empty ? 0 : static_cast<int>(track->keys.size()));
+    }
+}
+
+bool checkFolder(const std::string& folder, std::string& error)
+{
+    DemoFolder read;
+    return readDemoFolder(folder, folderReader(), read, error) && checkDescription(read.description, error);
+}
+
+bool openFolder(std::string& error)
+{
+    Studio& s = state();
+    DemoFolder read;
+    if (!readDemoFolder("/demo", folderReader(), read, error)) return false;
+    if (!checkDescription(read.description, error)) return false;
+    s.errors.clear();
+    for (const std::string& file : shaderFiles(read.description)) stageShader(file);
+    const std::string logo = !read.manifest.logo.empty() && isFile("/demo/" + read.manifest.logo)
+                                 ? "/demo/" + read.manifest.logo
+                                 : "/studio/logo.png";
+    std::string bytes, ignored;
+    if (readFile(logo, bytes, ignored, "logo")) writeFile("/run/logo.png", bytes);
+    std::streambuf* console = std::cout.rdbuf(nullptr);
+    bool drawn = true;
+    if (!s.started) {
+        DemoStartup startup;
+        startup.window = WindowMode::Windowed;
+        startup.width = std::max(1, s.sizing.width);
+        startup.height = std::max(1, s.sizing.height);
+        startup.sceneScale = 1.0f;
+        startup.dataFolder = "/run";
+        startup.description = read.description;
+        static int argc = 1;
+        static char name[] = "orvanta-studio";
+        static char* argv[] = {name, nullptr};
+        drawn = startDemo(argc, argv, startup, error);
+        s.started = drawn;
+    } else {
+        drawn = redescribeDemo(read.description, error);
+        std::string message;
+        if (drawn && !replaceLogo("/run/logo.png", message)) say("logo: " + message);
+        reopenMusic();
+    }
+    std::cout.rdbuf(console);
+    if (!drawn) return false;
+    s.tracksText = read.manifest.tracks;
+    takeFolder(read);
+    s.editor.reset();
+    makeEditor();
+    for (size_t t = 0; t < s.names.size(); ++t) pushTrack(static_cast<int>(t));
+    noteBrokenPrograms();
+    s.view = PanelView();
+    s.row = 0;
+    holdMusicAt(0);
+    resumeMusic();
+    say(read.manifest.name + ": " + std::to_string(read.description.scenes.size()) + " scene" +
+        (read.description.scenes.size() == 1 ? "" : "s") + ", " + std::to_string(s.names.size()) + " tracks");
+    return true;
+}
+
+void takeSave(const std::string& name)
+{
+    Studio& s = state();
+    if (!s.started) return;
+    if (name == s.tracksText) {
+        s.editor->reload();
+        return;
+    }
+    const bool manifest = name == "demo.toml";
+    const bool shader = name.size() > 4 && (name.compare(name.size() - 4, 4, ".fsh") == 0 ||
+                                            name.compare(name.size() - 4, 4, ".vsh") == 0);
+    if (name == s.folder.manifest.logo) {
+        std::string message;
+        if (replaceLogo(("/demo/" + name).c_str(), message)) say(name + ": the logo replaced");
+        else say(name + ": " + message);
+        return;
+    }
+    if (!manifest && !shader) return;
+    DemoFolder read;
+    std::string error;
+    if (!readDemoFolder("/demo", folderReader(), read, error) || !checkDescription(read.description, error)) {
+        // The last good demo draws on; the error stands on its file.
+        const std::string file = error.rfind(name + ":", 0) == 0 || error.find(name) != std::string::npos ? name : "demo.toml";
+        s.errors[file] = {fileError(file, error)};
+        say(error + " (the demo stays as it was)");
+        return;
+    }
+    s.errors.erase("demo.toml");
+    if (!sameDemo(read.description, s.folder.description)) {
+        s.errors.clear();
+        for (const std::string& file : shaderFiles(read.description)) stageShader(file);
+        std::streambuf* console = std::cout.rdbuf(nullptr);
+        const bool drawn = redescribeDemo(read.description, error);
+        std::cout.rdbuf(console);
+        if (!drawn) {
+            s.errors["demo.toml"] = {fileError("demo.toml", error)};
+            say(error + " (the demo stays as it was)");
+            return;
+        }
+        const size_t before = s.names.size();
+        takeFolder(read);
+        s.tracksText = read.manifest.tracks;
+        for (size_t t = 0; t < s.names.size(); ++t) pushTrack(static_cast<int>(t));
+        noteBrokenPrograms();
+        if (s.row > read.description.endRow) holdMusicAt(0);
+        say(name + ": " + std::to_string(read.description.scenes.size()) + " scenes, " + std::to_string(s.names.size()) +
+            " tracks (" + std::to_string(before) + " before)");
+        return;
+    }
+    s.folder.ranges = read.ranges;
+    if (!shader) return;
+    s.errors.erase(name);
+    if (!stageShader(name)) {
+        say(name + ": " + s.errors[name].front().message + "; the last good version stays");
+        return;
+    }
+    std::string vertex, ignored;
+    readFile("/run/" + s.folder.description.vertexFile, vertex, ignored, "vertex");
+    int rebuilt = 0;
+    for (int i = 0; i < programCount(); ++i) {
+        if (name != programVertexShaderFile() && name != programFragmentFile(i)) continue;
+        std::string fragment, log;
+        readFile("/run/" + programFragmentFile(i), fragment, ignored, name);
+        GLenum stage = 0;
+        if (!rebuildProgram(i, vertex.c_str(), fragment.c_str(), log, stage)) {
+            const std::string culprit = stage == GL_VERTEX_SHADER ? programVertexShaderFile() : programFragmentFile(i);
+            s.errors[culprit] = shaderErrors(log);
+            if (s.errors[culprit].empty()) s.errors[culprit] = {{0, "does not compile"}};
+            continue;
+        }
+        ++rebuilt;
+    }
+    if (s.errors.count(name)) {
+        const ShaderError& first = s.errors[name].front();
+        say(name + ":" + std::to_string(first.line) + ": " + first.message + " (the last good version draws)");
+    } else {
+        say(name + ": " + std::to_string(rebuilt) + " program" + (rebuilt == 1 ? "" : "s") + " rebuilt");
+    }
+}
+
+} // namespace studio

@@ -1,0 +1,226 @@
+// The editor's panel in the page: placed under the picture, drawn by the
+// core (panel_draw.h) over the frame, and the mouse over it: a click on a
+// lane picks its track and moves the row there, a drag on the ruler or the
+// strip scrubs, the wheel zooms the lanes' rows.
+#include "studio.h"
+
+#include "gui.h"
+#include "panel_draw.h"
+
+#include "demo/clock.h"
+#include "demo/timeline.h"
+#include "demo/tracks.h"
+#include "render/render_screen.h"
+
+#include <imgui.h>
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace studio {
+
+namespace {
+
+int trackIndex(const std::string& name)
+{
+    const auto& names = state().names;
+    const auto at = std::find(names.begin(), names.end(), name);
+    return at == names.end() ? -1 : static_cast<int>(at - names.begin());
+}
+
+PanelLayout layout()
+{
+    const Studio& s = state();
+    return layoutPanel(s.sizing.width, s.sizing.height, s.row, s.view, s.names, guiFontSize());
+}
+
+PanelFacts facts()
+{
+    Studio& s = state();
+    PanelFacts f;
+    f.names = s.names;
+    f.selected = std::max(0, trackIndex(s.editor->selected()));
+    f.curves.push_back(f.selected);
+    for (const auto& [name, row] : s.editor->selection()) {
+        const int track = trackIndex(name);
+        if (track >= 0) f.selection.emplace_back(track, row);
+    }
+    f.keys = [](int track) { return state().editor->document().find(state().names[static_cast<size_t>(track)]); };
+    f.value = [](int track, double row) { return sampleTrackAt(track, row); };
+    for (const TrackDocument::Marker& marker : s.editor->document().markers()) f.markers.emplace_back(marker.row, marker.name);
+    f.lastRow = s.folder.description.endRow;
+    const auto& ranges = s.folder.ranges;
+    if (static_cast<size_t>(f.selected) < ranges.size() && ranges[static_cast<size_t>(f.selected)].given) {
+        f.fixedRange = true;
+        f.low = ranges[static_cast<size_t>(f.selected)].low;
+        f.high = ranges[static_cast<size_t>(f.selected)].high;
+    }
+    f.valueZoom = s.view.valueZoom;
+    return f;
+}
+
+std::string header()
+{
+    const Studio& s = state();
+    const double rowsPerBeat = std::max(1, s.folder.manifest.rowsPerBeat);
+    const int row = static_cast<int>(std::floor(s.row));
+    const int beat = static_cast<int>(row / rowsPerBeat);
+    char position[64];
+    std::snprintf(position, sizeof position, "row %d  (%d:%d:%d)", row, beat / 4, beat % 4,
+                  row % static_cast<int>(rowsPerBeat));
+    return std::string(position) + "   " + s.editor->selected() + "   " + std::to_string(static_cast<int>(s.view.span)) +
+           " rows";
+}
+
+void moveTo(double row)
+{
+    Studio& s = state();
+    s.row = std::clamp(row, 0.0, s.folder.description.endRow);
+    if (musicIsPaused()) holdMusicAt(s.row);
+    else moveMusicTo(s.row);
+}
+
+} // namespace
+
+void placePicture()
+{
+    Studio& s = state();
+    Sizing& sizing = s.sizing;
+    const PanelRect area = s.panel && guiStarted() ? layout().picture : wholeWindow(sizing.width, sizing.height);
+    const bool moved = area.x0 != sizing.area.x0 || area.y0 != sizing.area.y0 || area.x1 != sizing.area.x1 ||
+                       area.y1 != sizing.area.y1;
+    if (moved) {
+        sizing.area = area;
+        sizing.control->setWindow(std::max(1, static_cast<int>(area.width())), std::max(1, static_cast<int>(area.height())));
+    }
+    const FrameChoice choice = sizing.control->choice();
+    if (!moved && choice == sizing.applied) return;
+    setFrameSize(choice.width, choice.height, choice.sceneScale, sizing.width, sizing.height);
+    if (area.width() >= sizing.width && area.height() >= sizing.height) {
+        setShownArea(0, 0, 0, 0);
+    } else {
+        setShownArea(static_cast<int>(area.x0), sizing.height - static_cast<int>(area.y1), static_cast<int>(area.width()),
+                     static_cast<int>(area.height()), panelBackdrop[0], panelBackdrop[1], panelBackdrop[2]);
+    }
+    sizing.applied = choice;
+}
+
+void drawInterface()
+{
+    Studio& s = state();
+    if (s.still || !guiStarted() || !s.editor) return;
+    guiBeginFrame(s.sizing.width, s.sizing.height);
+    if (s.panel) drawPanel(layout(), facts(), header());
+    if (!s.lastMessage.empty()) {
+        const PanelRect& area = s.sizing.area;
+        ImGui::SetNextWindowPos(ImVec2(area.x0 + 4, area.y1 - 4), ImGuiCond_Always, ImVec2(0, 1));
+        ImGui::SetNextWindowBgAlpha(0.6f);
+        const ImGuiWindowFlags plain = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoInputs |
+                                       ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings |
+                                       ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav;
+        if (ImGui::Begin("message", nullptr, plain)) ImGui::TextUnformatted(printableText(s.lastMessage).c_str());
+        ImGui::End();
+    }
+    guiEndFrame();
+}
+
+void onMouse(int button, int down, int x, int y)
+{
+    Studio& s = state();
+    guiMouse(button, down ? GLUT_DOWN : GLUT_UP, x, y);
+    if (!s.panel || !s.editor) return;
+    if (!down) {
+        s.scrubbing = false;
+        return;
+    }
+    if (button != GLUT_LEFT_BUTTON) return;
+    const PanelLayout l = layout();
+    const PanelHit hit = hitPanel(l, facts(), static_cast<float>(x), static_cast<float>(y));
+    switch (hit.where) {
+    case PanelHit::Ruler:
+    case PanelHit::LoopBand:
+    case PanelHit::Strip:
+        s.scrubbing = true;
+        moveTo(std::round(hit.row));
+        break;
+    case PanelHit::Name:
+    case PanelHit::Lane:
+        if (hit.track >= 0) s.editor->select(s.names[static_cast<size_t>(hit.track)]);
+        if (hit.where == PanelHit::Lane) moveTo(hit.key >= 0 ? hit.key : std::round(hit.row));
+        break;
+    case PanelHit::Fold:
+        if (s.view.folded.count(hit.group)) s.view.folded.erase(hit.group);
+        else s.view.folded.insert(hit.group);
+        break;
+    default:
+        break;
+    }
+}
+
+void onMotion(int x, int y)
+{
+    Studio& s = state();
+    guiMotion(x, y);
+    if (!s.scrubbing) return;
+    const PanelLayout l = layout();
+    const PanelHit hit = hitPanel(l, facts(), static_cast<float>(x), static_cast<float>(l.ruler.y0 + 1));
+    if (hit.where == PanelHit::Ruler) moveTo(std::round(hit.row));
+}
+
+void onWheel(int direction, int x, int y)
+{
+    Studio& s = state();
+    guiWheel(direction, x, y);
+    if (!s.panel) return;
+    const PanelLayout l = layout();
+    if (!l.lanes.contains(static_cast<float>(x), static_cast<float>(y)) &&
+        !l.ruler.contains(static_cast<float>(x), static_cast<float>(y))) {
+        return;
+    }
+    zoomView(s.view, s.view.span * (direction > 0 ? 0.8 : 1.25), l.rowOfX(static_cast<float>(x)));
+}
+
+bool viewCommand(const std::vector<std::string>& words)
+{
+    Studio& s = state();
+    const std::string& command = words[0];
+    if (command == "panel") {
+        s.panel = words.size() < 2 ? !s.panel : words[1] == "on";
+        say(std::string("panel ") + (s.panel ? "shown" : "hidden"));
+        return true;
+    }
+    if (command == "zoom" && words.size() == 2) {
+        char* end = nullptr;
+        const double span = std::strtod(words[1].c_str(), &end);
+        if (end == words[1].c_str() || *end || !(span >= 8 && span <= 1024)) {
+            say("error: zoom takes 8 to 1024 rows");
+            return false;
+        }
+        zoomView(s.view, span, s.row);
+        say("zoom: " + words[1] + " rows");
+        return true;
+    }
+    if (command == "split" && words.size() == 2) {
+        char* end = nullptr;
+        const double split = std::strtod(words[1].c_str(), &end);
+        if (end == words[1].c_str() || *end || !(split >= leastSplit && split <= mostSplit)) {
+            say("error: split takes 0.2 to 0.8");
+            return false;
+        }
+        s.view.split = split;
+        say("split: " + words[1]);
+        return true;
+    }
+    if (command == "filter") {
+        s.view.filter = words.size() > 1 ? words[1].substr(0, PanelView::filterLimit) : "";
+        say(s.view.filter.empty() ? "filter: none" : "filter: " + s.view.filter);
+        return true;
+    }
+    say("error: " + command + " is the desktop player's alone for now");
+    return false;
+}
+
+} // namespace studio

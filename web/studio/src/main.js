@@ -1,0 +1,548 @@
+// Orvanta Studio's page: the demos kept in the browser (store.js), the open
+// one laid out in the program's file system and drawn with its panel
+// (orvanta-studio.wasm), its files listed and edited in the text pane
+// (text_pane.js), zips in and out (zip.js), and window.studio for tests and
+// scripts, whose calls the page's own widgets make too.
+import * as store from './store.js';
+import { readZip, checkFolder, writeZip, ZipRefusal } from './zip.js';
+import { TextPane } from './text_pane.js';
+
+const $ = (id) => document.getElementById(id);
+const canvas = $('canvas');
+const encoder = new TextEncoder();
+const decoder = new TextDecoder();
+const textFile = /\.(toml|fsh|vsh|glsl|tracks|score|md|txt)$/i;
+
+const page = {
+  program: null,      // the Emscripten module, once it runs
+  template: null,     // Map of the template's files
+  id: '',             // the open demo's
+  name: '',
+  files: new Map(),   // the open demo's files, as the maker has them
+  unkept: new Set(),  // paths the browser's storage has not taken yet
+  shown: '',
+  demos: [],
+  started: false,
+  loadedAt: 0,
+};
+
+function status(text, error) {
+  $('status').textContent = text;
+  $('status').className = error ? 'error' : '';
+}
+
+function screen(name, message, error) {
+  $('screenName').textContent = name;
+  $('screenMessage').textContent = message;
+  $('screen').className = error ? 'error' : '';
+}
+
+// ---- the program --------------------------------------------------------------
+
+const audio = { buffer: null, context: null };
+
+function loadProgram() {
+  return new Promise((resolve, reject) => {
+    window.Module = {
+      canvas,
+      print: (line) => console.log(line),
+      printErr: (line) => console.warn(line),
+      orvantaAudio: audio,
+      noInitialRun: false,
+      studioKeep: (name) => keptByProgram(name),
+      onRuntimeInitialized: () => resolve(window.Module),
+      onAbort: (what) => reject(new Error('the studio\'s program stopped: ' + what)),
+    };
+    const script = document.createElement('script');
+    script.src = 'orvanta-studio.js';
+    script.onerror = () => reject(new Error('orvanta-studio.js is missing'));
+    document.body.appendChild(script);
+  });
+}
+
+const call = {
+  string: (name, ...args) => page.program.UTF8ToString(page.program['_' + name](...args)),
+  withText: (name, text) => page.program.ccall(name, 'string', ['string'], [text]),
+};
+
+function fs() {
+  return page.program.FS;
+}
+
+function clearFolder(path) {
+  const FS = fs();
+  if (!FS.analyzePath(path).exists) {
+    FS.mkdirTree(path);
+    return;
+  }
+  for (const name of FS.readdir(path)) {
+    if (name === '.' || name === '..') continue;
+    const full = path + '/' + name;
+    if (FS.isDir(FS.stat(full).mode)) {
+      clearFolder(full);
+      FS.rmdir(full);
+    } else {
+      FS.unlink(full);
+    }
+  }
+}
+
+function layOut(path, files) {
+  clearFolder(path);
+  for (const [name, bytes] of files) {
+    if (name.includes('/')) fs().mkdirTree(path + '/' + name.slice(0, name.lastIndexOf('/')));
+    fs().writeFile(path + '/' + name, bytes);
+  }
+}
+
+async function fetchBytes(url) {
+  const response = await fetch(url);
+  if (!response.ok) throw new Error(`${url} is missing`);
+  return new Uint8Array(await response.arrayBuffer());
+}
+
+async function loadBuildFiles() {
+  const names = JSON.parse(decoder.decode(await fetchBytes('template.json')));
+  const template = new Map();
+  await Promise.all(names.map(async (name) => template.set(name, await fetchBytes('template/' + encodeURIComponent(name)))));
+  const studioFiles = ['font.ttf', 'logo.png', 'source/AA.fsh', 'source/test.vsh', 'es/AA.fsh', 'es/test.vsh'];
+  const fetched = await Promise.all(studioFiles.map(async (name) => [name, await fetchBytes('files/' + name)]));
+  return { template, studio: new Map(fetched) };
+}
+
+async function decodeTune(bytes) {
+  audio.buffer = null;
+  if (!bytes || !audio.context) return;
+  try {
+    audio.buffer = await audio.context.decodeAudioData(bytes.slice().buffer);
+  } catch (e) {
+    audio.buffer = null; // a tune this browser cannot decode: the silent clock
+  }
+}
+
+function resize() {
+  const ratio = Math.min(window.devicePixelRatio || 1, 2);
+  const width = Math.max(1, Math.round(canvas.clientWidth * ratio));
+  const height = Math.max(1, Math.round(canvas.clientHeight * ratio));
+  if (width === canvas.width && height === canvas.height && page.started) return;
+  canvas.width = width;
+  canvas.height = height;
+  if (page.program) page.program._studio_resize(width, height);
+}
+
+// ---- the demo open ------------------------------------------------------------
+
+function errors() {
+  return page.program && page.started ? JSON.parse(call.string('studio_errors')) : [];
+}
+
+function refreshMarks() {
+  const list = errors();
+  pane.mark(list);
+  for (const item of $('files').children) {
+    item.classList.toggle('bad', list.some((e) => e.file === item.dataset.path));
+  }
+  return list;
+}
+
+function listFiles() {
+  const nav = $('files');
+  nav.textContent = '';
+  for (const path of [...page.files.keys()].sort()) {
+    const item = document.createElement('div');
+    item.textContent = path;
+    item.dataset.path = path;
+    item.title = path;
+    item.className = path === page.shown ? 'open' : '';
+    item.onclick = () => studio.show(path);
+    nav.appendChild(item);
+  }
+  refreshMarks();
+}
+
+function listDemos() {
+  const select = $('demos');
+  select.textContent = '';
+  for (const demo of page.demos) {
+    const option = document.createElement('option');
+    option.value = demo.id;
+    option.textContent = demo.name;
+    option.selected = demo.id === page.id;
+    select.appendChild(option);
+  }
+}
+
+function nameDemo(name) {
+  page.name = name;
+  document.title = `${name} · Orvanta Studio`;
+  $('screenName').textContent = name;
+}
+
+async function keep(path) {
+  page.unkept.add(path);
+  const waiting = [...page.unkept];
+  for (const each of waiting) {
+    const bytes = page.files.get(each);
+    if (!bytes) {
+      page.unkept.delete(each);
+      continue;
+    }
+    try {
+      await store.saveFile(page.id, each, bytes);
+      page.unkept.delete(each);
+    } catch (e) {
+      const why = store.isQuotaError(e) ? 'the browser\'s storage is full' : (e.message || String(e));
+      status(`not kept: ${why}; the work stays in this page (Download keeps it), and is kept with the next save`, true);
+      return false;
+    }
+  }
+  return true;
+}
+
+// The program wrote a file of the folder (the editor's tracks text).
+function keptByProgram(name) {
+  const bytes = fs().readFile('/demo/' + name);
+  page.files.set(name, bytes);
+  if (name === page.shown && !pane.pending) pane.show(name, decoder.decode(bytes));
+  if (![...$('files').children].some((item) => item.dataset.path === name)) listFiles();
+  keep(name);
+}
+
+// Lays the folder out and draws it; "" or why it could not.
+async function showDemo(id, name, files) {
+  page.id = id;
+  page.files = files;
+  page.unkept.clear();
+  nameDemo(name);
+  layOut('/demo', files);
+  clearFolder('/run');
+  await decodeTune(files.get('tune.ogg'));
+  // The program reads the tune's name only to know it is there.
+  if (audio.buffer) fs().writeFile('/run/tune.ogg', files.get('tune.ogg'));
+  resize();
+  const why = call.string('studio_open');
+  if (why) return why;
+  page.started = true;
+  page.shown = '';
+  // The first scene's first pass, where the work mostly is.
+  const manifest = files.has('demo.toml') ? decoder.decode(files.get('demo.toml')) : '';
+  const pass = /^\s*passes\s*=\s*\[\s*"([^"]+)"/m.exec(manifest);
+  studio.show(pass && files.has(pass[1]) ? pass[1] : files.has('demo.toml') ? 'demo.toml' : [...files.keys()][0]);
+  listFiles();
+  listDemos();
+  store.setLast(id).catch(() => {});
+  return '';
+}
+
+async function newDemo() {
+  const id = await store.newDemoId();
+  const files = new Map(page.template);
+  const manifest = decoder.decode(files.get('demo.toml'));
+  const named = /^name\s*=\s*"([^"]*)"/m.exec(manifest);
+  const taken = new Set(page.demos.map((demo) => demo.name));
+  let name = named ? named[1] : 'mydemo';
+  for (let n = 2; taken.has(name); ++n) name = `${named ? named[1] : 'mydemo'}${n}`;
+  await store.saveMeta(id, { name, created: Date.now() });
+  for (const [path, bytes] of files) await store.saveFile(id, path, bytes);
+  page.demos = await store.listDemos();
+  const why = await showDemo(id, name, files);
+  if (why) throw new Error(why);
+  status(`${name}: a new demo from the template`);
+}
+
+async function openStored(id) {
+  const demo = page.demos.find((each) => each.id === id);
+  const files = await store.loadFiles(id);
+  const was = { id: page.id, name: page.name, files: page.files };
+  const why = await showDemo(id, demo ? demo.name : id, files);
+  if (why) {
+    // A stored demo that does not read any more: the one before plays on.
+    if (was.id) await showDemo(was.id, was.name, was.files);
+    status(`${demo ? demo.name : id} does not open: ${why}`, true);
+    return false;
+  }
+  status(`${page.name} opened`);
+  return true;
+}
+
+// A folder from outside (a zip's, a picker's, a drop's): checked whole
+// before it is stored as a new demo; nothing stored is replaced.
+async function takeFolder(name, files) {
+  checkFolder(files);
+  layOut('/incoming', files);
+  const why = call.withText('studio_check', '/incoming');
+  clearFolder('/incoming');
+  if (why) throw new ZipRefusal(`its manifest does not read: ${why}`);
+  const id = await store.newDemoId();
+  try {
+    await store.saveMeta(id, { name, created: Date.now() });
+    for (const [path, bytes] of files) await store.saveFile(id, path, bytes);
+  } catch (e) {
+    await store.removeDemo(id).catch(() => {});
+    throw new Error(store.isQuotaError(e) ? 'the browser\'s storage is full' : (e.message || String(e)));
+  }
+  page.demos = await store.listDemos();
+  const opened = await showDemo(id, name, files);
+  if (opened) throw new Error(opened);
+  return `${name}: opened, ${files.size} files`;
+}
+
+async function openBytes(bytes, fallbackName) {
+  try {
+    const folder = readZip(bytes, fallbackName || 'opened');
+    const message = await takeFolder(folder.name, folder.files);
+    status(message);
+    return message;
+  } catch (e) {
+    const message = `refused: ${e.message || e} (${page.name} plays on)`;
+    status(message, true);
+    return message;
+  }
+}
+
+// ---- the text pane and the files --------------------------------------------------
+
+const pane = new TextPane($('editor'), (path, text) => studio.write(path, text));
+
+function flipToPng(pointer, width, height) {
+  const heap = page.program.HEAPU8;
+  const image = new ImageData(width, height);
+  const row = width * 4;
+  for (let y = 0; y < height; ++y) {
+    image.data.set(heap.subarray(pointer + (height - 1 - y) * row, pointer + (height - y) * row), y * row);
+  }
+  const out = document.createElement('canvas');
+  out.width = width;
+  out.height = height;
+  out.getContext('2d').putImageData(image, 0, 0);
+  return out.toDataURL('image/png');
+}
+
+const studio = {
+  ready: false,
+  get frames() {
+    return page.started ? page.program._studio_frames() : 0;
+  },
+  get fps() {
+    return page.started ? page.program._studio_fps() : 0;
+  },
+  get row() {
+    return page.started ? page.program._studio_row() : 0;
+  },
+  get loadSeconds() {
+    return page.loadedAt;
+  },
+  tracks() {
+    return page.started ? JSON.parse(call.string('studio_tracks')) : [];
+  },
+  run(line) {
+    const said = call.withText('studio_run', String(line));
+    if (said) status(said.split('\n').pop(), /^error:/.test(said.split('\n').pop()));
+    return Promise.resolve(said);
+  },
+  files() {
+    return [...page.files.keys()].sort();
+  },
+  read(path) {
+    const bytes = page.files.get(path);
+    return Promise.resolve(bytes === undefined ? null : decoder.decode(bytes));
+  },
+  // A save from the text pane: the folder's file replaced, the program told,
+  // the browser's storage given it. Resolves to what the program said.
+  async write(path, text) {
+    if (!/^[^/\\][^\\]*$/.test(path) || path.split('/').includes('..')) throw new Error(`${path}: not a path in the folder`);
+    const bytes = encoder.encode(text);
+    page.files.set(path, bytes);
+    if (path.includes('/')) fs().mkdirTree('/demo/' + path.slice(0, path.lastIndexOf('/')));
+    fs().writeFile('/demo/' + path, bytes);
+    if (path === page.shown && pane.text() !== text) pane.show(path, text);
+    const said = call.withText('studio_saved', path);
+    const list = refreshMarks();
+    const mine = list.filter((e) => e.file === path);
+    if (mine.length) status(`${path}:${mine[0].line}: ${mine[0].message}`, true);
+    else if (said) status(said.split('\n').pop());
+    if (![...$('files').children].some((item) => item.dataset.path === path)) listFiles();
+    await keep(path);
+    return said;
+  },
+  show(path) {
+    const bytes = page.files.get(path);
+    if (bytes === undefined) return Promise.resolve(false);
+    page.shown = path;
+    $('path').textContent = path;
+    if (textFile.test(path)) pane.show(path, decoder.decode(bytes));
+    else pane.show(path, `(${path}: ${bytes.length} bytes, not text)`);
+    for (const item of $('files').children) item.className = item.dataset.path === path ? 'open' : '';
+    refreshMarks();
+    return Promise.resolve(true);
+  },
+  errors() {
+    return errors();
+  },
+  still(row, width, height) {
+    const pointer = page.program._studio_still(Number(row), width | 0, height | 0);
+    if (!pointer) return Promise.reject(new Error('no still at that size (16 to 4096 a side)'));
+    return Promise.resolve(flipToPng(pointer, width | 0, height | 0));
+  },
+  download() {
+    return Promise.resolve(writeZip(page.name, page.files));
+  },
+  open(bytes) {
+    return openBytes(bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes));
+  },
+  demos() {
+    return page.demos.map((demo) => ({ id: demo.id, name: demo.name, open: demo.id === page.id }));
+  },
+  newDemo() {
+    return newDemo().then(() => page.name);
+  },
+  async switchTo(id) {
+    return openStored(id);
+  },
+  async rename(name) {
+    name = String(name).trim();
+    if (!name || /[/\\]/.test(name)) throw new Error('a name without slashes');
+    await store.saveMeta(page.id, { name, created: (page.demos.find((d) => d.id === page.id) || {}).created || Date.now() });
+    page.demos = await store.listDemos();
+    nameDemo(name);
+    listDemos();
+    return name;
+  },
+  async remove(id) {
+    await store.removeDemo(id);
+    page.demos = await store.listDemos();
+    if (id === page.id) {
+      if (page.demos.length) await openStored(page.demos[page.demos.length - 1].id);
+      else await newDemo();
+    }
+    listDemos();
+  },
+};
+window.studio = studio;
+
+// ---- the page's own widgets ---------------------------------------------------------
+
+function wire() {
+  $('new').onclick = () => studio.newDemo().catch((e) => status(String(e.message || e), true));
+  $('demos').onchange = (event) => studio.switchTo(event.target.value);
+  $('open').onclick = () => $('zipInput').click();
+  $('openFolder').onclick = () => $('folderInput').click();
+  $('zipInput').onchange = async (event) => {
+    const file = event.target.files[0];
+    event.target.value = '';
+    if (file) await openBytes(new Uint8Array(await file.arrayBuffer()), file.name.replace(/\.zip$/i, ''));
+  };
+  $('folderInput').onchange = async (event) => {
+    const chosen = [...event.target.files];
+    event.target.value = '';
+    if (!chosen.length) return;
+    const top = chosen[0].webkitRelativePath.split('/')[0];
+    const files = new Map();
+    for (const file of chosen) files.set(file.webkitRelativePath.slice(top.length + 1), new Uint8Array(await file.arrayBuffer()));
+    try {
+      status(await takeFolder(top, files));
+    } catch (e) {
+      status(`refused: ${e.message || e} (${page.name} plays on)`, true);
+    }
+  };
+  $('download').onclick = async () => {
+    const bytes = await studio.download();
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([bytes], { type: 'application/zip' }));
+    link.download = `${page.name}.zip`;
+    link.click();
+    setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+  };
+  $('rename').onclick = () => {
+    const name = prompt('The demo\'s name', page.name);
+    if (name) studio.rename(name).catch((e) => status(String(e.message || e), true));
+  };
+  $('remove').onclick = () => {
+    $('confirmText').textContent = `Remove ${page.name} from this browser? Download it first to keep a copy.`;
+    $('confirm').onclose = () => {
+      if ($('confirm').returnValue === 'yes') studio.remove(page.id);
+    };
+    $('confirm').showModal();
+  };
+  // A zip or a folder dropped on the page.
+  document.addEventListener('dragover', (event) => event.preventDefault());
+  document.addEventListener('drop', async (event) => {
+    event.preventDefault();
+    const file = event.dataTransfer.files[0];
+    if (file && /\.zip$/i.test(file.name)) await openBytes(new Uint8Array(await file.arrayBuffer()), file.name.replace(/\.zip$/i, ''));
+  });
+  // The canvas's mouse and keys go to the program; the text pane keeps its own.
+  const at = (event) => {
+    const rect = canvas.getBoundingClientRect();
+    return [Math.round((event.clientX - rect.left) * canvas.width / rect.width),
+            Math.round((event.clientY - rect.top) * canvas.height / rect.height)];
+  };
+  canvas.addEventListener('mousedown', (event) => {
+    canvas.focus();
+    page.program._studio_mouse(event.button, 1, ...at(event));
+    event.preventDefault();
+  });
+  window.addEventListener('mouseup', (event) => page.started && page.program._studio_mouse(event.button, 0, ...at(event)));
+  canvas.addEventListener('mousemove', (event) => page.program._studio_motion(...at(event)));
+  canvas.addEventListener('wheel', (event) => {
+    page.program._studio_wheel(event.deltaY < 0 ? 1 : -1, ...at(event));
+    event.preventDefault();
+  }, { passive: false });
+  canvas.addEventListener('keydown', (event) => {
+    if (event.key === ' ') {
+      page.program._studio_toggle();
+      event.preventDefault();
+    }
+  });
+  new ResizeObserver(() => page.started && resize()).observe($('stage'));
+  // The browser plays sound only after a gesture.
+  const wake = () => audio.context && audio.context.resume().catch(() => {});
+  window.addEventListener('pointerdown', wake);
+  window.addEventListener('keydown', wake);
+}
+
+async function boot() {
+  const started = performance.now();
+  if (!document.createElement('canvas').getContext('webgl2')) {
+    screen('Orvanta Studio', 'This browser has no WebGL2: the studio cannot draw here.', true);
+    return;
+  }
+  try {
+    audio.context = new (window.AudioContext || window.webkitAudioContext)();
+  } catch (e) {
+    audio.context = null; // no sound device: the silent clock
+  }
+  wire();
+  try {
+    const [program, built] = await Promise.all([loadProgram(), loadBuildFiles()]);
+    page.program = program;
+    page.template = built.template;
+    layOut('/studio', built.studio);
+    page.demos = await store.listDemos();
+    const last = await store.getLast();
+    if (page.demos.some((demo) => demo.id === last)) {
+      if (!(await openStored(last))) await newDemo();
+    } else if (page.demos.length) {
+      await openStored(page.demos[page.demos.length - 1].id);
+    } else {
+      await newDemo();
+    }
+  } catch (e) {
+    screen(page.name || 'Orvanta Studio', String(e.message || e), true);
+    return;
+  }
+  $('screen').className = 'hidden';
+  canvas.focus();
+  // Ready once the first frame has been drawn.
+  const firstFrame = () => {
+    if (page.program._studio_frames() > 0) {
+      page.loadedAt = (performance.now() - started) / 1000;
+      studio.ready = true;
+      return;
+    }
+    requestAnimationFrame(firstFrame);
+  };
+  firstFrame();
+}
+
+boot();
