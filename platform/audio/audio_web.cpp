@@ -11,13 +11,14 @@
 
 namespace {
 
-constexpr uint32_t musicHandle = 1;
-
 // The state lives on the page: Module.orvantaAudio, made by the page.
 EM_JS(int, webAudioOpen, (), {
     const a = Module.orvantaAudio || (Module.orvantaAudio = {});
+    // A stream opened again (a new version of the tune) replaces the one
+    // playing: its sound stops here, not when the old handle is freed.
+    if (a.stopSource) a.stopSource();
     a.rate = a.buffer ? a.buffer.sampleRate : 44100;
-    a.length = a.buffer ? a.buffer.length : Math.round(150 * a.rate);
+    a.length = a.buffer ? a.buffer.length : Math.round((a.silentSeconds || 150) * a.rate);
     a.playing = false;
     a.offset = 0;
     a.now = () => (a.context && a.context.state === 'running') ? a.context.currentTime : performance.now() / 1000;
@@ -85,11 +86,14 @@ EM_JS(void, webAudioSeek, (double frame), {
 struct WebAudio {
     bool initialised = false;
     bool open = false;
+    // The page plays one stream: each one opened gets a handle of its own,
+    // so that freeing the one it replaced leaves it playing.
+    uint32_t handle = 0;
 } state;
 
 bool live(uint32_t handle)
 {
-    return state.open && handle == musicHandle;
+    return state.open && handle != 0 && handle == state.handle;
 }
 
 } // namespace
@@ -110,7 +114,9 @@ uint32_t BASS_StreamCreateFile(bool fromMemory, const void* file, uint64_t offse
 {
     if (!state.initialised || fromMemory || !file || offset != 0 || length != 0) return 0;
     state.open = webAudioOpen() != 0;
-    return state.open ? musicHandle : 0;
+    if (!state.open) return 0;
+    state.handle = state.handle == UINT32_MAX ? 1 : state.handle + 1;
+    return state.handle;
 }
 
 bool BASS_ChannelPlay(uint32_t handle, bool restart)
@@ -164,7 +170,7 @@ bool BASS_StreamFree(uint32_t handle)
 bool BASS_Free(void)
 {
     if (!state.initialised) return false;
-    if (state.open) BASS_StreamFree(musicHandle);
+    if (state.open) BASS_StreamFree(state.handle);
     state.initialised = false;
     return true;
 }

@@ -10,7 +10,9 @@
 // picture; an error typed is marked on its line while the last good picture
 // draws; a reload keeps the work), capture (the downloaded zip captured by
 // orvanta-capture DIR --stills matches the page's still), folders (a desktop
-// folder's zip opens; each bad input is refused with the demo playing on).
+// folder's zip opens; each bad input is refused with the demo playing on),
+// workspace (the panel under the mouse, a scene added to the manifest, a
+// full storage, the demos' list).
 // Ends with "N passed, N failed".
 import { browse, serve } from './browser.mjs';
 import { execFileSync } from 'node:child_process';
@@ -198,6 +200,11 @@ async function template(browser) {
   check(facts.shown === 'scene.fsh', `the text pane opens on the first pass: ${facts.shown}`);
   check(facts.loaded > 0 && facts.loaded < 10, `the first frame within 10 s: ${facts.loaded}`);
   check(await framesGoOn(page), 'frames go on');
+  // The folder's tune, decoded while the demo drew on the silent clock,
+  // takes the music over where it stood.
+  await page.waitForFunction(() => Module.orvantaAudio.buffer !== null, null, { timeout: 10000 }).catch(() => {});
+  const tune = await page.evaluate(() => [Module.orvantaAudio.buffer && Module.orvantaAudio.buffer.duration, studio.row]);
+  check(tune[0] > 10 && tune[1] >= 0, `the tune plays the music (${tune})`);
   const rows = [await page.evaluate(() => studio.row)];
   await page.waitForTimeout(1000);
   rows.push(await page.evaluate(() => studio.row));
@@ -342,9 +349,115 @@ async function folders(browser) {
   check(problems.length === 0, `no page errors: ${problems}`);
 }
 
-const cases = { template, edit, capture, folders };
+// Canvas pixels to page coordinates, for real clicks.
+async function aim(page, x, y) {
+  return page.evaluate(([x, y]) => {
+    const canvas = document.getElementById('canvas');
+    const rect = canvas.getBoundingClientRect();
+    return [rect.left + x * rect.width / canvas.width, rect.top + y * rect.height / canvas.height];
+  }, [x, y]);
+}
+
+async function workspace(browser) {
+  // The browser's storage refuses writes while the page's flag says so, as
+  // a full quota does.
+  const context = await browser.newContext({ viewport: { width: 1280, height: 720 } });
+  await context.addInitScript(() => {
+    const write = FileSystemWritableFileStream.prototype.write;
+    FileSystemWritableFileStream.prototype.write = function (...args) {
+      if (window.storageFull) return Promise.reject(new DOMException('the quota is used up', 'QuotaExceededError'));
+      return write.apply(this, args);
+    };
+  });
+  const page = await context.newPage();
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(error.message));
+  await page.goto(`http://127.0.0.1:${server.address().port}/index.html`);
+  await page.waitForFunction(() => window.studio && window.studio.ready, null, { timeout: 60000 });
+
+  // The panel under real clicks: a track's name picks it, space on the
+  // canvas pauses, the ruler moves the row, the wheel zooms the lanes.
+  let layout = await page.evaluate(() => studio.layout());
+  const glow = layout.lines.find((line) => line.name === 'glow');
+  await page.mouse.click(...await aim(page, layout.names[0] + 20, glow.top + layout.lane / 2));
+  layout = await page.evaluate(() => studio.layout());
+  check(layout.selected === 'glow', `a click on glow's name picks it: ${layout.selected}`);
+  await page.keyboard.press(' ');
+  const held = await page.evaluate(() => studio.row);
+  await page.waitForTimeout(500);
+  check(Math.abs((await page.evaluate(() => studio.row)) - held) < 0.01, 'space on the canvas pauses');
+  const target = layout.firstRow + (layout.lastRow - layout.firstRow) * 0.75;
+  const x = layout.lanes[0] + (layout.lanes[2] - layout.lanes[0]) * 0.75;
+  await page.mouse.click(...await aim(page, x, (layout.ruler[1] + layout.ruler[3]) / 2));
+  const row = await page.evaluate(() => studio.row);
+  check(Math.abs(row - target) < 3, `a click on the ruler moves the row there: ${row} for ${target.toFixed(1)}`);
+  const span = layout.lastRow - layout.firstRow;
+  await page.mouse.move(...await aim(page, x, layout.lanes[1] + 5));
+  await page.mouse.wheel(0, -120);
+  await page.waitForTimeout(200);
+  layout = await page.evaluate(() => studio.layout());
+  check(layout.lastRow - layout.firstRow < span, `the wheel zooms in: ${span} to ${layout.lastRow - layout.firstRow}`);
+
+  // A scene added to the manifest plays from the next frame.
+  const red = '#version 430 core\nuniform vec2 iResolution;\nout vec4 fragColor;\n' +
+              'void main() { fragColor = vec4(1.0, 0.0, 0.0, 1.0); }\n';
+  await page.evaluate((text) => studio.write('red.fsh', text), red);
+  const manifest = await page.evaluate(() => studio.read('demo.toml'));
+  const said = await page.evaluate((text) => studio.write('demo.toml', text),
+    manifest + '\n[[scene]]\nname = "red"\npasses = ["red.fsh", "trail.fsh", "focus.fsh", "grade.fsh"]\n');
+  check(/2 scenes/.test(said), `the manifest's second scene is taken: ${said}`);
+  await page.evaluate(() => studio.run('goto 0'));
+  await page.evaluate(() => studio.run('key scene 1'));
+  const picture = fromDataUrl(await page.evaluate(() => studio.still(16, 160, 90)));
+  let redness = 0;
+  for (let i = 0; i < picture.rgb.length; i += 3) redness += picture.rgb[i] - (picture.rgb[i + 1] + picture.rgb[i + 2]) / 2;
+  check(redness / (picture.rgb.length / 3) > 100, `scene 1 draws the new pass: ${(redness / (picture.rgb.length / 3)).toFixed(0)}`);
+  const broken = await page.evaluate((text) => studio.write('demo.toml', text), manifest + '\n[[scene\n');
+  const errors = await page.evaluate(() => studio.errors());
+  check(errors.some((e) => e.file === 'demo.toml' && e.line > 0), `a manifest that does not read is marked on its line: ${JSON.stringify(errors)}`);
+  check(/stays as it was/.test(broken) && await framesGoOn(page), `the demo plays on: ${broken}`);
+  await page.evaluate((text) => studio.write('demo.toml', text), manifest);
+
+  // Storage full: said, the work stays in the page, and is kept once it can be.
+  await page.evaluate(() => { window.storageFull = true; });
+  const source = await page.evaluate(() => studio.read('scene.fsh'));
+  await page.evaluate((text) => studio.write('scene.fsh', text), source + '// kept later\n');
+  const full = await page.locator('#status').textContent();
+  check(/storage is full/.test(full) && /stays in this page/.test(full), `a full storage is said: ${full}`);
+  check((await page.evaluate(() => studio.read('scene.fsh'))).endsWith('// kept later\n'), 'the work stays in the page');
+  await page.evaluate(() => { window.storageFull = false; });
+  await page.evaluate(async () => studio.write('README.md', (await studio.read('README.md')) + '\n'));
+  await page.reload();
+  await page.waitForFunction(() => window.studio && window.studio.ready, null, { timeout: 60000 });
+  check((await page.evaluate(() => studio.read('scene.fsh'))).endsWith('// kept later\n'),
+        'the next save kept what the full storage refused');
+
+  // The demos' list under real clicks: a new one, renamed, then removed
+  // after a confirmation; the first stays.
+  await page.click('#new');
+  await page.waitForFunction(() => studio.demos().length === 2, null, { timeout: 10000 }).catch(() => {});
+  check((await page.evaluate(() => studio.demos())).length === 2, 'New makes a second demo');
+  page.once('dialog', (dialog) => dialog.accept('tunnel'));
+  await page.click('#rename');
+  await page.waitForFunction(() => document.title.startsWith('tunnel'), null, { timeout: 5000 }).catch(() => {});
+  check((await page.title()).startsWith('tunnel'), `renamed, the title says so: ${await page.title()}`);
+  await page.click('#remove');
+  await page.click('#confirm button[value=cancel]');
+  await page.waitForTimeout(300);
+  check((await page.evaluate(() => studio.demos())).length === 2, 'Keep it keeps it');
+  await page.click('#remove');
+  await page.click('#confirmYes');
+  await page.waitForFunction(() => studio.demos().length === 1 && studio.demos()[0].open, null, { timeout: 10000 })
+    .catch(() => {});
+  const left = await page.evaluate(() => studio.demos());
+  check(left.length === 1 && left[0].name === 'mydemo' && left[0].open, `removed, the other opens: ${JSON.stringify(left)}`);
+  check(problems.length === 0, `no page errors: ${problems}`);
+  await context.close();
+}
+
+const cases = { template, edit, capture, folders, workspace };
 if (!cases[caseName] || !fs.existsSync(path.join(studioDir, 'orvanta-studio.wasm'))) {
-  console.log('usage: node studio_test.mjs template|edit|capture|folders STUDIO_DIR [DESKTOP_BIN_DIR]');
+  console.log('usage: node studio_test.mjs template|edit|capture|folders|workspace STUDIO_DIR [DESKTOP_BIN_DIR]');
   process.exit(2);
 }
 const server = await serve(studioDir);

@@ -157,6 +157,13 @@ EMSCRIPTEN_KEEPALIVE void studio_wheel(int direction, int x, int y)
     if (STUDIO.started) studio::onWheel(direction, x, y);
 }
 
+// The page decoded the demo's tune after it opened: the music takes it
+// where the silent clock stood.
+EMSCRIPTEN_KEEPALIVE int studio_tune()
+{
+    return STUDIO.started && reopenMusic() ? 1 : 0;
+}
+
 // Space on the canvas: the music paused or played on.
 EMSCRIPTEN_KEEPALIVE void studio_toggle()
 {
@@ -209,6 +216,13 @@ EMSCRIPTEN_KEEPALIVE const char* studio_errors()
         }
     }
     result += "]";
+    return result.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* studio_layout()
+{
+    static std::string result;
+    result = STUDIO.started ? studio::layoutText() : "{}";
     return result.c_str();
 }
 

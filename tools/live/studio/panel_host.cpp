@@ -85,6 +85,29 @@ void moveTo(double row)
 
 } // namespace
 
+std::string layoutText()
+{
+    Studio& s = state();
+    if (!s.panel || !guiStarted()) return "{}";
+    const PanelLayout l = layout();
+    const auto rect = [](const PanelRect& r) {
+        char text[96];
+        std::snprintf(text, sizeof text, "[%.1f,%.1f,%.1f,%.1f]", r.x0, r.y0, r.x1, r.y1);
+        return std::string(text);
+    };
+    std::string lines;
+    for (int line = l.firstLine; line < l.firstLine + l.shownLines && line < static_cast<int>(l.lines.size()); ++line) {
+        const SheetLine& sheet = l.lines[static_cast<size_t>(line)];
+        const std::string name = sheet.track >= 0 ? s.names[static_cast<size_t>(sheet.track)] : sheet.group;
+        lines += std::string(lines.empty() ? "" : ",") + "{\"name\":\"" + printableText(name) + "\",\"top\":" +
+                 std::to_string(l.lineTop(line)) + "}";
+    }
+    return "{\"picture\":" + rect(l.picture) + ",\"ruler\":" + rect(l.ruler) + ",\"lanes\":" + rect(l.lanes) +
+           ",\"names\":" + rect(l.names) + ",\"lane\":" + std::to_string(l.lane) +
+           ",\"firstRow\":" + std::to_string(l.firstRow) + ",\"lastRow\":" + std::to_string(l.lastRow) +
+           ",\"selected\":\"" + printableText(s.editor->selected()) + "\",\"lines\":[" + lines + "]}";
+}
+
 void placePicture()
 {
     Studio& s = state();

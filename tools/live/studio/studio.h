@@ -82,5 +82,8 @@ void onMouse(int button, int down, int x, int y);
 void onMotion(int x, int y);
 void onWheel(int direction, int x, int y);
 bool viewCommand(const std::vector<std::string>& words);
+// Where the panel's parts are, in the canvas's pixels, and the track picked,
+// as JSON: for tests and scripts that aim the mouse.
+std::string layoutText();
 
 } // namespace studio

@@ -39,7 +39,8 @@ function screen(name, message, error) {
 
 // ---- the program --------------------------------------------------------------
 
-const audio = { buffer: null, context: null };
+// Without a tune the clock runs silently, for as long as a demo may last.
+const audio = { buffer: null, context: null, silentSeconds: 3600 };
 
 function loadProgram() {
   return new Promise((resolve, reject) => {
@@ -111,12 +112,11 @@ async function loadBuildFiles() {
 }
 
 async function decodeTune(bytes) {
-  audio.buffer = null;
-  if (!bytes || !audio.context) return;
+  if (!bytes || !audio.context) return null;
   try {
-    audio.buffer = await audio.context.decodeAudioData(bytes.slice().buffer);
+    return await audio.context.decodeAudioData(bytes.slice().buffer);
   } catch (e) {
-    audio.buffer = null; // a tune this browser cannot decode: the silent clock
+    return null; // a tune this browser cannot decode: the silent clock
   }
 }
 
@@ -208,6 +208,18 @@ function keptByProgram(name) {
   keep(name);
 }
 
+// Ready once the program has drawn its first frame.
+function whenFirstFrame() {
+  if (page.program._studio_frames() > 0) {
+    performance.mark('studio-first-frame');
+    page.loadedAt = performance.now() / 1000;
+    $('screen').className = 'hidden';
+    studio.ready = true;
+    return;
+  }
+  requestAnimationFrame(whenFirstFrame);
+}
+
 // Lays the folder out and draws it; "" or why it could not.
 async function showDemo(id, name, files) {
   page.id = id;
@@ -216,12 +228,24 @@ async function showDemo(id, name, files) {
   nameDemo(name);
   layOut('/demo', files);
   clearFolder('/run');
-  await decodeTune(files.get('tune.ogg'));
-  // The program reads the tune's name only to know it is there.
-  if (audio.buffer) fs().writeFile('/run/tune.ogg', files.get('tune.ogg'));
+  audio.buffer = null;
+  // The program reads the tune's name only to know it is there: until the
+  // folder's tune is decoded, and for a folder without one, the clock runs
+  // silently.
+  fs().writeFile('/run/tune.ogg', new Uint8Array(0));
   resize();
   const why = call.string('studio_open');
+  performance.mark('studio-opened');
   if (why) return why;
+  if (!studio.ready) whenFirstFrame();
+  // The tune is decoded while the demo already draws on the silent clock,
+  // and takes over where it stands.
+  const tune = files.get('tune.ogg');
+  decodeTune(tune).then((buffer) => {
+    if (page.id !== id || !buffer) return;
+    audio.buffer = buffer;
+    page.program._studio_tune();
+  });
   page.started = true;
   page.shown = '';
   // The first scene's first pass, where the work mostly is.
@@ -242,12 +266,24 @@ async function newDemo() {
   const taken = new Set(page.demos.map((demo) => demo.name));
   let name = named ? named[1] : 'mydemo';
   for (let n = 2; taken.has(name); ++n) name = `${named ? named[1] : 'mydemo'}${n}`;
-  await store.saveMeta(id, { name, created: Date.now() });
-  for (const [path, bytes] of files) await store.saveFile(id, path, bytes);
-  page.demos = await store.listDemos();
+  // Stored while it already draws: a new demo is the template's files.
+  const stored = (async () => {
+    await store.saveMeta(id, { name, created: Date.now() });
+    for (const [path, bytes] of files) await store.saveFile(id, path, bytes);
+  })();
+  page.demos = [...page.demos, { id, name, created: Date.now() }];
   const why = await showDemo(id, name, files);
   if (why) throw new Error(why);
-  status(`${name}: a new demo from the template`);
+  try {
+    await stored;
+    status(`${name}: a new demo from the template`);
+  } catch (e) {
+    for (const path of files.keys()) page.unkept.add(path);
+    status(`${name}: not kept yet (${store.isQuotaError(e) ? 'the browser\'s storage is full' : e.message || e}); ` +
+           'the work stays in this page, and is kept with the next save', true);
+  }
+  page.demos = await store.listDemos();
+  listDemos();
 }
 
 async function openStored(id) {
@@ -379,6 +415,11 @@ const studio = {
   errors() {
     return errors();
   },
+  // Where the panel's parts are on the canvas (its pixels), for scripts
+  // that aim the mouse.
+  layout() {
+    return page.started ? JSON.parse(call.string('studio_layout')) : {};
+  },
   still(row, width, height) {
     const pointer = page.program._studio_still(Number(row), width | 0, height | 0);
     if (!pointer) return Promise.reject(new Error('no still at that size (16 to 4096 a side)'));
@@ -502,7 +543,7 @@ function wire() {
 }
 
 async function boot() {
-  const started = performance.now();
+  const mark = (name) => performance.mark('studio-' + name);
   if (!document.createElement('canvas').getContext('webgl2')) {
     screen('Orvanta Studio', 'This browser has no WebGL2: the studio cannot draw here.', true);
     return;
@@ -514,7 +555,8 @@ async function boot() {
   }
   wire();
   try {
-    const [program, built] = await Promise.all([loadProgram(), loadBuildFiles()]);
+    const [program, built] = await Promise.all([loadProgram().then((p) => (mark('program'), p)),
+                                                loadBuildFiles().then((b) => (mark('files'), b))]);
     page.program = program;
     page.template = built.template;
     layOut('/studio', built.studio);
@@ -533,16 +575,6 @@ async function boot() {
   }
   $('screen').className = 'hidden';
   canvas.focus();
-  // Ready once the first frame has been drawn.
-  const firstFrame = () => {
-    if (page.program._studio_frames() > 0) {
-      page.loadedAt = (performance.now() - started) / 1000;
-      studio.ready = true;
-      return;
-    }
-    requestAnimationFrame(firstFrame);
-  };
-  firstFrame();
 }
 
 boot();
