@@ -149,7 +149,7 @@ $(FUZZ)/build.ninja: | deps
 fuzz: deps $(FUZZ)/build.ninja
 	cmake --build $(FUZZ) -j "$$JOBS"
 	mkdir -p $(FUZZ)/corpus/font && cp -f $(FONT) $(FUZZ)/corpus/font/
-	for target in track_reader track_text score font part_tag track_document panel demo_folder; do \
+	for target in track_reader track_text score font part_tag track_document panel demo_folder shader_es; do \
 	  mkdir -p $(FUZZ)/corpus/$$target && \
 	  $(FUZZ)/bin/$${target}_fuzz -max_total_time="$$FUZZ_SECONDS" -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ)/ \

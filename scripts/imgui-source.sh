@@ -37,7 +37,9 @@ apt-get "$@" update > "$apt/update.log" 2>&1 || { cat "$apt/update.log" >&2; exi
   { cat "$apt/source.log" >&2; exit 1; }
 tarball=$(ls "$apt/download"/imgui_"$upstream".orig.tar.* | head -n 1)
 work=$(mktemp -d "$build/imgui-unpack-XXXXXX")
-trap 'rm -rf "$work"' EXIT INT TERM
+trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work"; trap - INT; kill -INT $$' INT
+trap 'rm -rf "$work"; trap - TERM; kill -TERM $$' TERM
 tar -xf "$tarball" -C "$work"
 [ -f "$work/imgui-$plain/imgui.h" ] || { echo "scripts/imgui-source.sh: $tarball holds no imgui.h" >&2; exit 1; }
 echo "$version" > "$work/imgui-$plain/.version"

@@ -70,6 +70,11 @@ TEST(StudioShaders, EachDriversLogIsReadOntoItsLine)
     EXPECT_EQ(errors[2].line, 9);
     EXPECT_EQ(errors[3].line, 0);
     EXPECT_TRUE(shaderErrors("").empty());
+    // A line number past any shader's is no line, whatever the driver says.
+    const auto huge = shaderErrors("ERROR: 0:99999999999999999999: x\n0:2147483648(1): y\n");
+    ASSERT_EQ(huge.size(), 2u);
+    EXPECT_EQ(huge[0].line, 0);
+    EXPECT_EQ(huge[1].line, 0);
 
     EXPECT_EQ(fileError("demo.toml", "demo.toml:4: bpm must be a number").line, 4);
     EXPECT_EQ(fileError("demo.toml", "/demo/demo.toml:17: unknown key").line, 17);

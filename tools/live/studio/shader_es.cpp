@@ -20,6 +20,59 @@ bool blank(const std::string& line)
     return true;
 }
 
+
+// Digits at `at`, as a number of at most a million (a longer run reads as
+// none): a log's line numbers are the driver's, not to be trusted whole.
+bool number(const std::string& text, size_t& at, int& value)
+{
+    const size_t start = at;
+    long long read = 0;
+    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) && at - start < 9) {
+        read = read * 10 + (text[at] - '0');
+        ++at;
+    }
+    if (at == start || (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])))) return false;
+    value = read <= 1000000 ? static_cast<int>(read) : 0;
+    return true;
+}
+
+bool literal(const std::string& text, size_t& at, const char* expected)
+{
+    const std::string want = expected;
+    if (text.compare(at, want.size(), want) != 0) return false;
+    at += want.size();
+    return true;
+}
+
+// One log line's line number and message: ANGLE's "ERROR: 0:12: m",
+// Mesa's "0:12(5): m", NVIDIA's "0(12) : m". False for other lines.
+bool located(const std::string& line, int& where, std::string& message, bool& warning)
+{
+    int source = 0, column = 0;
+    size_t at = 0;
+    warning = false;
+    if (literal(line, at, "ERROR: ") || (warning = literal(line, at, "WARNING: "))) {
+        if (number(line, at, source) && literal(line, at, ":") && number(line, at, where) && literal(line, at, ": ")) {
+            message = line.substr(at);
+            return true;
+        }
+        return false;
+    }
+    if (!number(line, at, source)) return false;
+    const size_t afterSource = at;
+    if (literal(line, at, ":") && number(line, at, where) && literal(line, at, "(") && number(line, at, column) &&
+        literal(line, at, "): ")) {
+        message = line.substr(at);
+        return true;
+    }
+    at = afterSource;
+    if (literal(line, at, "(") && number(line, at, where) && literal(line, at, ") : ")) {
+        message = line.substr(at);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool shaderForPage(const std::string& source, std::string& es, std::string& why)
@@ -38,9 +91,12 @@ bool shaderForPage(const std::string& source, std::string& es, std::string& why)
             continue;
         }
         int version = 0;
-        char profile[16] = {};
-        if (std::sscanf(text.c_str() + first, "#version %d %15s", &version, profile) < 1) break;
-        const std::string kind = profile;
+        size_t at = first;
+        if (!literal(text, at, "#version")) break;
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+        if (!number(text, at, version)) version = 0;
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+        std::string kind = text.substr(at, text.find_first_of(" \t\r", at) - at);
         if (version == 300 && kind == "es") {
             es = source;
             return true;
@@ -59,6 +115,7 @@ bool shaderForPage(const std::string& source, std::string& es, std::string& why)
     return true;
 }
 
+
 std::vector<ShaderError> shaderErrors(const std::string& log)
 {
     std::vector<ShaderError> errors;
@@ -67,20 +124,14 @@ std::vector<ShaderError> shaderErrors(const std::string& log)
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (blank(line) || line.find_first_not_of('\0') == std::string::npos) continue;
-        int source = 0, number = 0, column = 0, used = 0;
-        ShaderError error;
-        if (std::sscanf(line.c_str(), "ERROR: %d:%d: %n", &source, &number, &used) == 2 && used > 0) {
-            error = {number, line.substr(static_cast<size_t>(used))};
-        } else if (std::sscanf(line.c_str(), "WARNING: %d:%d: %n", &source, &number, &used) == 2 && used > 0) {
-            continue;
-        } else if (std::sscanf(line.c_str(), "%d:%d(%d): %n", &source, &number, &column, &used) == 3 && used > 0) {
-            error = {number, line.substr(static_cast<size_t>(used))};
-        } else if (std::sscanf(line.c_str(), "%d(%d) : %n", &source, &number, &used) == 2 && used > 0) {
-            error = {number, line.substr(static_cast<size_t>(used))};
+        int where = 0;
+        std::string message;
+        bool warning = false;
+        if (located(line, where, message, warning)) {
+            if (!warning) errors.push_back({where, message});
         } else {
-            error = {0, line};
+            errors.push_back({0, line});
         }
-        errors.push_back(error);
     }
     return errors;
 }
@@ -89,12 +140,9 @@ ShaderError fileError(const std::string& file, const std::string& error)
 {
     const size_t at = error.find(file + ":");
     if (at != std::string::npos) {
-        const char* digits = error.c_str() + at + file.size() + 1;
-        char* end = nullptr;
-        const long number = std::strtol(digits, &end, 10);
-        if (end != digits && *end == ':' && number > 0 && number < 1000000) {
-            return {static_cast<int>(number), error};
-        }
+        size_t digits = at + file.size() + 1;
+        int line = 0;
+        if (number(error, digits, line) && digits < error.size() && error[digits] == ':' && line > 0) return {line, error};
     }
     return {0, error};
 }

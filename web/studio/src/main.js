@@ -214,6 +214,7 @@ function whenFirstFrame() {
     performance.mark('studio-first-frame');
     page.loadedAt = performance.now() / 1000;
     $('screen').className = 'hidden';
+    canvas.focus();
     studio.ready = true;
     return;
   }
@@ -338,7 +339,9 @@ async function openBytes(bytes, fallbackName) {
 
 // ---- the text pane and the files --------------------------------------------------
 
-const pane = new TextPane($('editor'), (path, text) => studio.write(path, text));
+// The pane's own saves: what it shows is already the text, and the maker
+// may have typed on since.
+const pane = new TextPane($('editor'), (path, text) => save(path, text, true));
 
 function flipToPng(pointer, width, height) {
   const heap = page.program.HEAPU8;
@@ -352,6 +355,23 @@ function flipToPng(pointer, width, height) {
   out.height = height;
   out.getContext('2d').putImageData(image, 0, 0);
   return out.toDataURL('image/png');
+}
+
+async function save(path, text, fromPane) {
+  if (!/^[^/\\][^\\]*$/.test(path) || path.split('/').includes('..')) throw new Error(`${path}: not a path in the folder`);
+  const bytes = encoder.encode(text);
+  page.files.set(path, bytes);
+  if (path.includes('/')) fs().mkdirTree('/demo/' + path.slice(0, path.lastIndexOf('/')));
+  fs().writeFile('/demo/' + path, bytes);
+  if (!fromPane && path === page.shown && pane.text() !== text) pane.show(path, text);
+  const said = call.withText('studio_saved', path);
+  const list = refreshMarks();
+  const mine = list.filter((e) => e.file === path);
+  if (mine.length) status(`${path}:${mine[0].line}: ${mine[0].message}`, true);
+  else if (said) status(said.split('\n').pop());
+  if (![...$('files').children].some((item) => item.dataset.path === path)) listFiles();
+  await keep(path);
+  return said;
 }
 
 const studio = {
@@ -383,23 +403,10 @@ const studio = {
     const bytes = page.files.get(path);
     return Promise.resolve(bytes === undefined ? null : decoder.decode(bytes));
   },
-  // A save from the text pane: the folder's file replaced, the program told,
-  // the browser's storage given it. Resolves to what the program said.
-  async write(path, text) {
-    if (!/^[^/\\][^\\]*$/.test(path) || path.split('/').includes('..')) throw new Error(`${path}: not a path in the folder`);
-    const bytes = encoder.encode(text);
-    page.files.set(path, bytes);
-    if (path.includes('/')) fs().mkdirTree('/demo/' + path.slice(0, path.lastIndexOf('/')));
-    fs().writeFile('/demo/' + path, bytes);
-    if (path === page.shown && pane.text() !== text) pane.show(path, text);
-    const said = call.withText('studio_saved', path);
-    const list = refreshMarks();
-    const mine = list.filter((e) => e.file === path);
-    if (mine.length) status(`${path}:${mine[0].line}: ${mine[0].message}`, true);
-    else if (said) status(said.split('\n').pop());
-    if (![...$('files').children].some((item) => item.dataset.path === path)) listFiles();
-    await keep(path);
-    return said;
+  // A save, as from the text pane: the folder's file replaced, the program
+  // told, the browser's storage given it. Resolves to what the program said.
+  write(path, text) {
+    return save(path, text, false);
   },
   show(path) {
     const bytes = page.files.get(path);
@@ -555,13 +562,17 @@ async function boot() {
   }
   wire();
   try {
-    const [program, built] = await Promise.all([loadProgram().then((p) => (mark('program'), p)),
-                                                loadBuildFiles().then((b) => (mark('files'), b))]);
+    const loading = Promise.all([loadProgram().then((p) => (mark('program'), p)),
+                                 loadBuildFiles().then((b) => (mark('files'), b))]);
+    // The start screen names the demo that opens while the rest loads.
+    page.demos = await store.listDemos();
+    const last = await store.getLast();
+    const opening = page.demos.find((demo) => demo.id === last) || page.demos[page.demos.length - 1];
+    screen(opening ? opening.name : 'a new demo', 'loading…');
+    const [program, built] = await loading;
     page.program = program;
     page.template = built.template;
     layOut('/studio', built.studio);
-    page.demos = await store.listDemos();
-    const last = await store.getLast();
     if (page.demos.some((demo) => demo.id === last)) {
       if (!(await openStored(last))) await newDemo();
     } else if (page.demos.length) {
@@ -573,8 +584,6 @@ async function boot() {
     screen(page.name || 'Orvanta Studio', String(e.message || e), true);
     return;
   }
-  $('screen').className = 'hidden';
-  canvas.focus();
 }
 
 boot();

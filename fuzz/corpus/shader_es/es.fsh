@@ -1,0 +1,3 @@
+#version 300 es
+precision mediump float;
+void main(){}
