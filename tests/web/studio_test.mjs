@@ -398,6 +398,46 @@ async function workspace(browser) {
   layout = await page.evaluate(() => studio.layout());
   check(layout.lastRow - layout.firstRow < span, `the wheel zooms in: ${span} to ${layout.lastRow - layout.firstRow}`);
 
+  // The inspector: its slider dragged while paused sets the key at the
+  // row; held while the music plays, it records a pass, one step of undo.
+  await page.evaluate(() => studio.run('inspector on'));
+  await page.waitForTimeout(300);
+  layout = await page.evaluate(() => studio.layout());
+  const keysOf = async (track) => {
+    const text = await page.evaluate(() => studio.read('demo.tracks'));
+    const block = text.split(/^track /m).find((part) => part.startsWith(track + '\n')) || '';
+    return block.split('\n').slice(1).filter((line) => /^\s+\S/.test(line) && !/^\s*#/.test(line)).length;
+  };
+  // The editor writes its text within a second of an edit.
+  const settle = async (test) => {
+    for (let waited = 0; waited < 3000 && !(await test()); waited += 100) await page.waitForTimeout(100);
+  };
+  const before = await keysOf('glow');
+  const [ix0, iy0, ix1, iy1] = layout.inspector;
+  const sliderY = iy0 + (iy1 - iy0) * 0.49;
+  await page.mouse.move(...await aim(page, ix0 + (ix1 - ix0) * 0.3, sliderY));
+  await page.mouse.down();
+  await page.mouse.move(...await aim(page, ix0 + (ix1 - ix0) * 0.8, sliderY), { steps: 5 });
+  await page.mouse.up();
+  await settle(async () => (await keysOf('glow')) === before + 1);
+  check(await keysOf('glow') === before + 1, `the slider set one key at the row: ${before} to ${await keysOf('glow')}`);
+  await page.keyboard.press(' '); // plays
+  await page.mouse.move(...await aim(page, ix0 + (ix1 - ix0) * 0.5, sliderY));
+  await page.mouse.down();
+  for (let i = 0; i < 10; ++i) {
+    await page.mouse.move(...await aim(page, ix0 + (ix1 - ix0) * (0.3 + 0.05 * i), sliderY));
+    await page.waitForTimeout(120);
+  }
+  await page.mouse.up();
+  await page.keyboard.press(' '); // pauses
+  await settle(async () => (await keysOf('glow')) > before + 4);
+  const recorded = await keysOf('glow');
+  check(recorded > before + 4, `a pass held as the music played wrote a key a row: ${recorded - before - 1} keys`);
+  await page.evaluate(() => studio.run('undo'));
+  await settle(async () => (await keysOf('glow')) === before + 1);
+  check(await keysOf('glow') === before + 1, `one undo takes the whole pass back: ${await keysOf('glow')}`);
+  await page.evaluate(() => studio.run('inspector off'));
+
   // A scene added to the manifest plays from the next frame.
   const red = '#version 430 core\nuniform vec2 iResolution;\nout vec4 fragColor;\n' +
               'void main() { fragColor = vec4(1.0, 0.0, 0.0, 1.0); }\n';

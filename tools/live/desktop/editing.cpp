@@ -80,6 +80,7 @@ void makeEditor()
     hooks.view = viewCommand;
     LIVE.editor = std::make_unique<TrackEditor>(fileText(LIVE.files.tracks), trackNameList(), hooks);
     LIVE.editor->setLastRow(static_cast<int32_t>(LIVE.demo.description.endRow));
+    makeInspector();
 }
 
 namespace {

@@ -15,6 +15,7 @@
 #include "subprocess.h"
 #include "command_lines.h"
 #include "editor.h"
+#include "inspector.h"
 #include "options.h"
 #include "keymap.h"
 #include "panel.h"
@@ -115,17 +116,6 @@ struct Stats {
     double fps = 0.0;
 };
 
-// A fader pass being recorded (recording.cpp).
-struct Recording {
-    bool active = false;
-    bool first = true;                // the next key written begins the step of undo
-    std::vector<std::string> tracks;  // one, or a colour's three
-    std::vector<float> values;        // held now
-    int lastRow = 0;                  // the last row written
-    int firstRow = 0, lastWritten = 0;
-    int written = 0;                  // rows written in this pass
-};
-
 // The editor's screen, mouse and command line (editing.cpp).
 struct Editing {
     bool panel = false; // the track panel
@@ -154,10 +144,6 @@ struct Editing {
     int followedTrack = -1;      // the track the sheet last scrolled to
     bool help = false;      // the list of keys and commands
     bool log = false;       // the messages' log, over the curve view
-    bool inspectorFresh = false; // its control was just taken: the next edit is a step of undo
-    bool heldRange = false;      // its slider is held, over this range
-    float heldLow = 0, heldHigh = 1;
-    Recording recording;
     bool splitting = false; // the splitter held
     bool scrubExact = false; // shift held as the ruler was taken: rows between rows
     int mouseX = -1, mouseY = -1; // where the pointer is, held or not
@@ -196,6 +182,7 @@ struct Live {
     bool piped = false; // standard output goes to a program, not a person
     bool hidden = false; // the window is minimised or covered whole
     std::unique_ptr<TrackEditor> editor;
+    std::unique_ptr<Inspector> inspector; // its edits and the fader pass (recording.cpp)
     Editing edit;
     Loudness loudness; // the tune's, for the panel (loudness.cpp)
     double row = 0.0;
@@ -296,6 +283,7 @@ void pasteUnderPointer(); // ctrl+v: onto the lane under the pointer, else the p
 
 // recording.cpp: the inspector, drawn and its edits made; the fader pass
 // written at the rows the music passed, every frame.
+void makeInspector();
 void inspect();
 void recordPass();
 

@@ -173,6 +173,31 @@ void makeEditor()
         pageText("/demo", s.tracksText)->write("", false, message);
     }
     s.editor->reload();
+
+    InspectorHost host;
+    host.row = [] { return state().row; };
+    host.playing = [] { return !musicIsPaused(); };
+    host.value = [](const std::string& track, double row) {
+        const auto& names = state().names;
+        const auto at = std::find(names.begin(), names.end(), track);
+        return at == names.end() ? 0.0f : sampleTrackAt(static_cast<int>(at - names.begin()), row);
+    };
+    host.known = [](const std::string& track) {
+        const auto& names = state().names;
+        return std::find(names.begin(), names.end(), track) != names.end();
+    };
+    host.range = [](const std::string& track, float& low, float& high, bool& colour) {
+        const auto& names = state().names;
+        const size_t index = static_cast<size_t>(std::find(names.begin(), names.end(), track) - names.begin());
+        const auto& ranges = state().folder.ranges;
+        if (index >= ranges.size()) return false;
+        low = ranges[index].low;
+        high = ranges[index].high;
+        colour = ranges[index].colour;
+        return ranges[index].given;
+    };
+    host.say = [](const std::string& line) { say(line); };
+    s.inspector = std::make_unique<Inspector>(host);
 }
 
 void takeFolder(const DemoFolder& read)

@@ -60,6 +60,7 @@ void frame()
         s.row = 0;
     }
     if (s.panel) followRow(s.view, s.row);
+    s.inspector->follow(*s.editor, s.panel && s.view.inspector);
     placePicture();
     std::streambuf* console = std::cout.rdbuf(nullptr);
     drawFrame(s.row);

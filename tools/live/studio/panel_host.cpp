@@ -103,6 +103,7 @@ std::string layoutText()
                  std::to_string(l.lineTop(line)) + "}";
     }
     return "{\"picture\":" + rect(l.picture) + ",\"ruler\":" + rect(l.ruler) + ",\"lanes\":" + rect(l.lanes) +
+           ",\"inspector\":" + rect(l.inspector) + ",\"curve\":" + rect(l.curve) +
            ",\"names\":" + rect(l.names) + ",\"lane\":" + std::to_string(l.lane) +
            ",\"firstRow\":" + std::to_string(l.firstRow) + ",\"lastRow\":" + std::to_string(l.lastRow) +
            ",\"selected\":\"" + printableText(s.editor->selected()) + "\",\"lines\":[" + lines + "]}";
@@ -137,6 +138,7 @@ void drawInterface()
     if (s.still || !guiStarted() || !s.editor) return;
     guiBeginFrame(s.sizing.width, s.sizing.height);
     if (s.panel) drawPanel(layout(), facts(), header());
+    if (s.panel && s.view.inspector) s.inspector->drawAndEdit(layout(), *s.editor);
     if (!s.lastMessage.empty()) {
         const PanelRect& area = s.sizing.area;
         ImGui::SetNextWindowPos(ImVec2(area.x0 + 4, area.y1 - 4), ImGuiCond_Always, ImVec2(0, 1));
@@ -155,6 +157,8 @@ void onMouse(int button, int down, int x, int y)
     Studio& s = state();
     guiMouse(button, down ? GLUT_DOWN : GLUT_UP, x, y);
     if (!s.panel || !s.editor) return;
+    // A press on one of ImGui's windows (the inspector's controls) is ImGui's.
+    if (down && guiWantsMouse()) return;
     if (!down) {
         s.scrubbing = false;
         return;
@@ -213,6 +217,11 @@ bool viewCommand(const std::vector<std::string>& words)
     if (command == "panel") {
         s.panel = words.size() < 2 ? !s.panel : words[1] == "on";
         say(std::string("panel ") + (s.panel ? "shown" : "hidden"));
+        return true;
+    }
+    if (command == "inspector") {
+        s.view.inspector = words.size() < 2 ? !s.view.inspector : words[1] == "on";
+        say(std::string("inspector ") + (s.view.inspector ? "shown" : "hidden"));
         return true;
     }
     if (command == "zoom" && words.size() == 2) {

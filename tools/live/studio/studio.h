@@ -20,6 +20,7 @@
 #pragma once
 
 #include "editor.h"
+#include "inspector.h"
 #include "panel.h"
 #include "resolution.h"
 #include "shader_es.h"
@@ -47,6 +48,7 @@ struct Studio {
     std::string tracksText;            // the manifest's tracks text, "" for none
     std::map<std::string, std::vector<ShaderError>> errors; // by file, until mended
     std::unique_ptr<TrackEditor> editor;
+    std::unique_ptr<Inspector> inspector;
     std::vector<std::string> said;     // what the last call said
     std::string lastMessage;           // shown over the picture
     PanelView view;
