@@ -375,6 +375,15 @@ async function workspace(browser) {
   await page.goto(`http://127.0.0.1:${server.address().port}/index.html`);
   await page.waitForFunction(() => window.studio && window.studio.ready, null, { timeout: 60000 });
 
+  const keysOf = async (track) => {
+    const text = await page.evaluate(() => studio.read('demo.tracks'));
+    const block = text.split(/^track /m).find((part) => part.startsWith(track + '\n')) || '';
+    return block.split('\n').slice(1).filter((line) => /^\s+\S/.test(line) && !/^\s*#/.test(line)).length;
+  };
+  // The editor writes its text within a second of an edit.
+  const settle = async (test) => {
+    for (let waited = 0; waited < 3000 && !(await test()); waited += 100) await page.waitForTimeout(100);
+  };
   // The panel under real clicks: a track's name picks it, space on the
   // canvas pauses, the ruler moves the row, the wheel zooms the lanes.
   let layout = await page.evaluate(() => studio.layout());
@@ -398,20 +407,36 @@ async function workspace(browser) {
   layout = await page.evaluate(() => studio.layout());
   check(layout.lastRow - layout.firstRow < span, `the wheel zooms in: ${span} to ${layout.lastRow - layout.firstRow}`);
 
+  // The editor's keys on the canvas, from the table orvanta-live's are.
+  await page.keyboard.press('Tab');
+  check((await page.evaluate(() => studio.layout())).selected === 'tint.r', 'tab picks the next track');
+  await page.keyboard.press('Shift+Tab');
+  check((await page.evaluate(() => studio.layout())).selected === 'glow', 'shift+tab the one before');
+  const keysBefore = await keysOf('glow');
+  await page.keyboard.press('ArrowUp');
+  await settle(async () => (await keysOf('glow')) === keysBefore + 1);
+  check(await keysOf('glow') === keysBefore + 1, 'up nudges the value: a key at the row');
+  await page.keyboard.press('Control+z');
+  await settle(async () => (await keysOf('glow')) === keysBefore);
+  check(await keysOf('glow') === keysBefore, 'ctrl+z undoes it');
+  await page.keyboard.press('g');
+  check(await page.evaluate(() => document.activeElement.id === 'command' && document.activeElement.value === 'goto '),
+        'g opens the command line with goto');
+  await page.keyboard.type('32');
+  await page.keyboard.press('Enter');
+  await page.waitForTimeout(200);
+  check(Math.abs((await page.evaluate(() => studio.row)) - 32) < 0.01, 'goto 32 typed there moves the row');
+  await page.keyboard.press('h');
+  const help = await page.evaluate(() => !document.getElementById('help').hidden && document.getElementById('help').textContent);
+  check(help && /tab, shift\+tab/.test(help) && /select TRACK/.test(help), 'h shows the keys and the commands');
+  await page.keyboard.press('h');
+  check(await page.evaluate(() => document.getElementById('help').hidden), 'h again hides them');
+
   // The inspector: its slider dragged while paused sets the key at the
   // row; held while the music plays, it records a pass, one step of undo.
   await page.evaluate(() => studio.run('inspector on'));
   await page.waitForTimeout(300);
   layout = await page.evaluate(() => studio.layout());
-  const keysOf = async (track) => {
-    const text = await page.evaluate(() => studio.read('demo.tracks'));
-    const block = text.split(/^track /m).find((part) => part.startsWith(track + '\n')) || '';
-    return block.split('\n').slice(1).filter((line) => /^\s+\S/.test(line) && !/^\s*#/.test(line)).length;
-  };
-  // The editor writes its text within a second of an edit.
-  const settle = async (test) => {
-    for (let waited = 0; waited < 3000 && !(await test()); waited += 100) await page.waitForTimeout(100);
-  };
   const before = await keysOf('glow');
   const [ix0, iy0, ix1, iy1] = layout.inspector;
   const sliderY = iy0 + (iy1 - iy0) * 0.49;

@@ -165,12 +165,11 @@ EMSCRIPTEN_KEEPALIVE int studio_tune()
     return STUDIO.started && reopenMusic() ? 1 : 0;
 }
 
-// Space on the canvas: the music paused or played on.
-EMSCRIPTEN_KEEPALIVE void studio_toggle()
+// A key on the canvas, numbered as GLUT numbers them (key_table.h): 1 where
+// it is one of the editor's keys.
+EMSCRIPTEN_KEEPALIVE int studio_key(int key, int shift)
 {
-    if (!STUDIO.started) return;
-    if (musicIsPaused()) resumeMusic();
-    else holdMusicAt(STUDIO.row);
+    return STUDIO.started && studio::pressKey(key, shift != 0) ? 1 : 0;
 }
 
 // A file of /demo was written.

@@ -156,6 +156,8 @@ void onMouse(int button, int down, int x, int y)
 {
     Studio& s = state();
     guiMouse(button, down ? GLUT_DOWN : GLUT_UP, x, y);
+    s.mouseX = x;
+    s.mouseY = y;
     if (!s.panel || !s.editor) return;
     // A press on one of ImGui's windows (the inspector's controls) is ImGui's.
     if (down && guiWantsMouse()) return;
@@ -191,6 +193,8 @@ void onMotion(int x, int y)
 {
     Studio& s = state();
     guiMotion(x, y);
+    s.mouseX = x;
+    s.mouseY = y;
     if (!s.scrubbing) return;
     const PanelLayout l = layout();
     const PanelHit hit = hitPanel(l, facts(), static_cast<float>(x), static_cast<float>(l.ruler.y0 + 1));

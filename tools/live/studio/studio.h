@@ -16,7 +16,8 @@
 //
 // Rooms: main.cpp (start-up, the frame, the functions the page calls),
 // demo_files.cpp (the folder read, described and rebuilt on each save, its
-// errors by file and line) and panel_host.cpp (the panel and the mouse).
+// errors by file and line), panel_host.cpp (the panel and the mouse) and
+// keys.cpp (the editor's keys, the page's prompt and help behind them).
 #pragma once
 
 #include "editor.h"
@@ -54,6 +55,7 @@ struct Studio {
     PanelView view;
     bool panel = true;
     bool scrubbing = false;
+    int mouseX = -1, mouseY = -1; // the pointer over the canvas
     Sizing sizing;
     bool still = false;                // a still is being drawn: no interface over it
     long frames = 0;
@@ -76,6 +78,9 @@ bool checkFolder(const std::string& folder, std::string& error);
 void takeSave(const std::string& name);
 void say(const std::string& line);
 void pushTrack(int index);
+
+// keys.cpp: the editor's keys (key_table.h) on the canvas.
+bool pressKey(int key, bool shift);
 
 // panel_host.cpp
 void placePicture();

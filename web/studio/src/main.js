@@ -51,6 +51,17 @@ function loadProgram() {
       orvantaAudio: audio,
       noInitialRun: false,
       studioKeep: (name) => keptByProgram(name),
+      studioPrompt: (text) => {
+        const line = $('command');
+        line.value = text;
+        line.focus();
+        line.setSelectionRange(text.length, text.length);
+      },
+      studioHelp: (text) => {
+        const help = $('help');
+        help.textContent = text.replace(/^# (.*)$/gm, '\n$1');
+        help.hidden = !help.hidden;
+      },
       onRuntimeInitialized: () => resolve(window.Module),
       onAbort: (what) => reject(new Error('the studio\'s program stopped: ' + what)),
     };
@@ -470,6 +481,19 @@ window.studio = studio;
 
 // ---- the page's own widgets ---------------------------------------------------------
 
+// A key on the canvas as GLUT numbers it (the editor's key table): a
+// character its code, a special key 0x1000 + GLUT's number, ctrl with a
+// special key 0x10000 more, ctrl with a letter its control code.
+const specialKeys = { ArrowLeft: 100, ArrowUp: 101, ArrowRight: 102, ArrowDown: 103, PageUp: 104, PageDown: 105, Home: 106 };
+function keyCode(event) {
+  if (event.altKey || event.metaKey) return null;
+  if (event.key in specialKeys) return 0x1000 + specialKeys[event.key] + (event.ctrlKey ? 0x10000 : 0);
+  if (event.ctrlKey) return /^[a-z]$/i.test(event.key) ? event.key.toLowerCase().charCodeAt(0) - 96 : null;
+  const named = { Tab: 9, Enter: 13, Escape: 27, Delete: 127 };
+  if (event.key in named) return named[event.key];
+  return event.key.length === 1 ? event.key.charCodeAt(0) : null;
+}
+
 function wire() {
   $('new').onclick = () => studio.newDemo().catch((e) => status(String(e.message || e), true));
   $('demos').onchange = (event) => studio.switchTo(event.target.value);
@@ -537,9 +561,18 @@ function wire() {
     event.preventDefault();
   }, { passive: false });
   canvas.addEventListener('keydown', (event) => {
-    if (event.key === ' ') {
-      page.program._studio_toggle();
-      event.preventDefault();
+    const code = keyCode(event);
+    if (code !== null && page.started && page.program._studio_key(code, event.shiftKey ? 1 : 0)) event.preventDefault();
+  });
+  $('command').addEventListener('keydown', async (event) => {
+    if (event.key === 'Escape') {
+      event.target.value = '';
+      canvas.focus();
+    } else if (event.key === 'Enter' && event.target.value.trim()) {
+      const line = event.target.value;
+      event.target.value = '';
+      await studio.run(line);
+      canvas.focus();
     }
   });
   new ResizeObserver(() => page.started && resize()).observe($('stage'));
