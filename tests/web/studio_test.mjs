@@ -432,6 +432,19 @@ async function workspace(browser) {
   await page.keyboard.press('h');
   check(await page.evaluate(() => document.getElementById('help').hidden), 'h again hides them');
 
+  // The view's commands, the desktop player's own code.
+  const muted = await page.evaluate(() => studio.run('mute glow'));
+  check(/glow: muted \(1 track\)/.test(muted), `mute: ${muted}`);
+  check(/nothing muted/.test(await page.evaluate(() => studio.run('unmute'))), 'unmute');
+  await page.evaluate(() => studio.run('fold tint'));
+  let names = (await page.evaluate(() => studio.layout())).lines.map((line) => line.name);
+  check(names.includes('tint') && !names.includes('tint.r'), `fold tint leaves its header: ${names}`);
+  await page.evaluate(() => studio.run('unfold all'));
+  names = (await page.evaluate(() => studio.layout())).lines.map((line) => line.name);
+  check(names.includes('tint.r'), 'unfold all shows its tracks again');
+  check(/^error: loop is the desktop player's/.test(await page.evaluate(() => studio.run('loop 0 16'))),
+        'a command the studio has not got yet says so');
+
   // The inspector: its slider dragged while paused sets the key at the
   // row; held while the music plays, it records a pass, one step of undo.
   await page.evaluate(() => studio.run('inspector on'));

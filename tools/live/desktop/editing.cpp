@@ -1,6 +1,7 @@
 // The live player's track editor: its keys, command line, panel and mouse.
 #include "live.h"
 #include "file_text.h"
+#include "view_commands.h"
 
 #include "demo/clock.h"
 #include "demo/tracks.h"
@@ -85,19 +86,6 @@ void makeEditor()
 
 namespace {
 
-// The tracks a word names: one, those a prefix starts ("gain.*"), or a group.
-std::vector<int> namedTracks(const std::string& word)
-{
-    std::vector<int> tracks;
-    const bool prefix = !word.empty() && word.back() == '*';
-    const std::string stem = prefix ? word.substr(0, word.size() - 1) : word;
-    for (int t = 0; t < static_cast<int>(LIVE.demo.names.size()); ++t) {
-        const std::string name = LIVE.demo.names[t];
-        if (prefix ? name.rfind(stem, 0) == 0 : name == word || trackGroup(name) == word) tracks.push_back(t);
-    }
-    return tracks;
-}
-
 bool refuseView(const std::string& line)
 {
     say("error: " + line);
@@ -105,84 +93,24 @@ bool refuseView(const std::string& line)
     return false;
 }
 
-std::string shortened(const std::string& word)
-{
-    return word.size() > 64 ? word.substr(0, 64) + "..." : word;
-}
-
-// Mute or solo: the tracks named, all of them on, or off where all were.
-bool toggleTracks(std::set<int>& set, const std::string& word, const char* what)
-{
-    const std::vector<int> tracks = namedTracks(word);
-    if (tracks.empty()) return refuseView("no track or group named '" + shortened(word) + "'");
-    const bool all = std::all_of(tracks.begin(), tracks.end(), [&](int t) { return set.count(t) > 0; });
-    for (int t : tracks) {
-        if (all) set.erase(t);
-        else set.insert(t);
-    }
-    for (int t = 0; t < static_cast<int>(LIVE.demo.names.size()); ++t) pushTrack(t);
-    say(word + (all ? std::string(": ") + what + " off" : std::string(": ") + what) + " (" +
-        std::to_string(tracks.size()) + (tracks.size() == 1 ? " track)" : " tracks)"));
-    return true;
-}
-
 } // namespace
 
 // The view's commands: what the panel shows, nothing of the text.
 bool viewCommand(const std::vector<std::string>& words)
 {
-    PanelView& view = LIVE.edit.view;
+    const ViewDone done = runViewCommand(words, {LIVE.edit.view, LIVE.edit.panel, LIVE.edit.muted, LIVE.edit.soloed},
+                                         LIVE.demo.names, LIVE.row);
+    if (done.outcome == ViewOutcome::Refused) return refuseView(done.said);
+    if (done.outcome == ViewOutcome::Done) {
+        if (done.mutesChanged) {
+            for (int t = 0; t < static_cast<int>(LIVE.demo.names.size()); ++t) pushTrack(t);
+        }
+        if (done.splitChanged) setSplit(LIVE.edit.view.split, true);
+        say(done.said);
+        return true;
+    }
     const std::string& command = words[0];
-    if (command == "filter") {
-        const std::string text = words.size() > 1 ? words[1] : "";
-        if (text.size() > PanelView::filterLimit) {
-            return refuseView("a filter holds at most " + std::to_string(PanelView::filterLimit) + " characters");
-        }
-        view.filter = text;
-        view.scroll = 0;
-        LIVE.edit.panel = true;
-        say(text.empty() ? std::string("every track shown") : "tracks holding '" + text + "'");
-        return true;
-    }
-    if (command == "fold" || command == "unfold") {
-        const bool fold = command == "fold";
-        std::set<std::string> groups;
-        for (int t = 0; t < static_cast<int>(LIVE.demo.names.size()); ++t) {
-            const std::string group = trackGroup(LIVE.demo.names[t]);
-            if (!group.empty() && (words[1] == "all" || words[1] == group)) groups.insert(group);
-        }
-        if (groups.empty()) return refuseView("no group named '" + shortened(words[1]) + "'");
-        for (const std::string& group : groups) {
-            if (fold) view.folded.insert(group);
-            else view.folded.erase(group);
-        }
-        say(command + "ed " + (words[1] == "all" ? "every group" : words[1]));
-        return true;
-    }
-    if (command == "mute") return toggleTracks(LIVE.edit.muted, words[1], "muted");
-    if (command == "solo") return toggleTracks(LIVE.edit.soloed, words[1], "solo");
-    if (command == "unmute") {
-        LIVE.edit.muted.clear();
-        LIVE.edit.soloed.clear();
-        for (int t = 0; t < static_cast<int>(LIVE.demo.names.size()); ++t) pushTrack(t);
-        say("nothing muted or soloed");
-        return true;
-    }
-    if (command == "panel") {
-        if (words.size() > 1 && words[1] != "on" && words[1] != "off") return refuseView("panel takes on or off");
-        LIVE.edit.panel = words.size() > 1 ? words[1] == "on" : !LIVE.edit.panel;
-        say(LIVE.edit.panel ? "the track panel shown" : "the track panel hidden");
-        return true;
-    }
-    if (command == "zoom") {
-        char* end = nullptr;
-        const double rows = std::strtod(words[1].c_str(), &end);
-        if (*end != '\0' || !(rows >= 8 && rows <= 1024)) return refuseView("zoom takes 8 to 1024 rows");
-        zoomView(view, rows, LIVE.row);
-        say("the panel shows " + words[1] + " rows");
-        return true;
-    }
-    if (command == "split" || command == "loop" || command == "inspector" || command == "log") {
+    if (command == "loop" || command == "log") {
         std::string error;
         return paneCommand(words, error) || refuseView(error);
     }

@@ -298,7 +298,7 @@ void loadViewState(); // the split kept for this demo
 void saveViewState();
 void setSplit(double split, bool kept);
 void setLoop(double from, double to); // a span under a row: no loop
-// split, loop, inspector, log; false with `error` where refused.
+// loop, log; false with `error` where refused.
 bool paneCommand(const std::vector<std::string>& words, std::string& error);
 bool pressRoom(const PanelHit& hit);  // the splitter, the loop's band: true where taken
 bool dragRoom(int x, int y);

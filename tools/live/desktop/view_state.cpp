@@ -3,6 +3,7 @@
 // user's state folder), the loop dragged on the ruler's band (or `loop`),
 // and the panes the panel can show over its curve view (`inspector`, `log`).
 #include "live.h"
+#include "view_commands.h"
 
 #include "files.h"
 
@@ -32,20 +33,6 @@ std::string viewFile()
                              : !LIVE.files.tracks.empty() ? LIVE.files.tracks
                                                           : std::string("orvanta");
     return folder + "/view-" + contentHash(demo) + ".txt";
-}
-
-bool readSplit(const std::string& word, double& split)
-{
-    char* end = nullptr;
-    split = std::strtod(word.c_str(), &end);
-    return !word.empty() && *end == '\0' && split >= leastSplit && split <= mostSplit;
-}
-
-std::string splitText(double split)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%.2f", split);
-    return text;
 }
 
 } // namespace
@@ -103,17 +90,6 @@ void setLoop(double from, double to)
 bool paneCommand(const std::vector<std::string>& words, std::string& error)
 {
     const std::string& command = words[0];
-    if (command == "split") {
-        double split = 0;
-        if (!readSplit(words[1], split)) {
-            error = "split takes the picture's share of the height, 0.2 to 0.8";
-            return false;
-        }
-        setSplit(split, true);
-        LIVE.edit.panel = true;
-        say("the picture takes " + splitText(split) + " of the height");
-        return true;
-    }
     if (command == "loop") {
         if (words.size() == 2 && words[1] == "off") {
             if (!LIVE.time.loop) say("no loop");
@@ -129,15 +105,15 @@ bool paneCommand(const std::vector<std::string>& words, std::string& error)
         setLoop(from, to);
         return true;
     }
-    // inspector, log: on, off, or the other way.
-    bool& shown = command == "inspector" ? LIVE.edit.view.inspector : LIVE.edit.log;
+    // log: on, off, or the other way.
+    bool& shown = LIVE.edit.log;
     if (words.size() > 1 && words[1] != "on" && words[1] != "off") {
         error = command + " takes on or off";
         return false;
     }
     shown = words.size() > 1 ? words[1] == "on" : !shown;
     if (shown) LIVE.edit.panel = true;
-    say(std::string(command == "inspector" ? "the inspector " : "the log ") + (shown ? "shown" : "hidden"));
+    say(std::string("the log ") + (shown ? "shown" : "hidden"));
     return true;
 }
 

@@ -229,9 +229,15 @@ void pushTrack(int index)
     const bool empty = !track || track->keys.empty();
     const auto& ranges = s.folder.ranges;
     const bool given = static_cast<size_t>(index) < ranges.size() && ranges[static_cast<size_t>(index)].given;
-    if (empty && given) {
+    // Muted, or not soloed while others are: held at its first key's value
+    // (the scene and the time go on, as on the desktop).
+    const DemoDescription& d = s.folder.description;
+    const bool keeps = s.names[static_cast<size_t>(index)] == d.sceneTrack || s.names[static_cast<size_t>(index)] == d.timeTrack;
+    const bool held = s.muted.count(index) || (!s.soloed.empty() && !s.soloed.count(index) && !keeps);
+    if (held || (empty && given)) {
         // A parameter without keys stands at its declared default.
-        const TrackKey first{0, ranges[static_cast<size_t>(index)].initial[0], 0};
+        const float value = empty ? (given ? ranges[static_cast<size_t>(index)].initial[0] : 0.0f) : track->keys.front().value;
+        const TrackKey first{0, value, 0};
         setTrackKeys(index, &first, 1);
     } else {
         setTrackKeys(index, empty ? nullptr : track->keys.data(), empty ? 0 : static_cast<int>(track->keys.size()));
@@ -287,6 +293,8 @@ bool openFolder(std::string& error)
     for (size_t t = 0; t < s.names.size(); ++t) pushTrack(static_cast<int>(t));
     noteBrokenPrograms();
     s.view = PanelView();
+    s.muted.clear();
+    s.soloed.clear();
     s.row = 0;
     holdMusicAt(0);
     resumeMusic();

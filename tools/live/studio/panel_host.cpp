@@ -6,6 +6,7 @@
 
 #include "gui.h"
 #include "panel_draw.h"
+#include "view_commands.h"
 
 #include "demo/clock.h"
 #include "demo/timeline.h"
@@ -59,6 +60,8 @@ PanelFacts facts()
         f.high = ranges[static_cast<size_t>(f.selected)].high;
     }
     f.valueZoom = s.view.valueZoom;
+    f.muted = s.muted;
+    f.soloed = s.soloed;
     return f;
 }
 
@@ -180,6 +183,12 @@ void onMouse(int button, int down, int x, int y)
         if (hit.track >= 0) s.editor->select(s.names[static_cast<size_t>(hit.track)]);
         if (hit.where == PanelHit::Lane) moveTo(hit.key >= 0 ? hit.key : std::round(hit.row));
         break;
+    case PanelHit::Mute:
+    case PanelHit::Solo:
+        for (int track : lineTracks(l, s.names, hit.line)) {
+            s.editor->run((hit.where == PanelHit::Mute ? "mute " : "solo ") + s.names[static_cast<size_t>(track)]);
+        }
+        break;
     case PanelHit::Fold:
         if (s.view.folded.count(hit.group)) s.view.folded.erase(hit.group);
         else s.view.folded.insert(hit.group);
@@ -217,46 +226,20 @@ void onWheel(int direction, int x, int y)
 bool viewCommand(const std::vector<std::string>& words)
 {
     Studio& s = state();
-    const std::string& command = words[0];
-    if (command == "panel") {
-        s.panel = words.size() < 2 ? !s.panel : words[1] == "on";
-        say(std::string("panel ") + (s.panel ? "shown" : "hidden"));
-        return true;
+    const ViewDone done = runViewCommand(words, {s.view, s.panel, s.muted, s.soloed}, s.names, s.row);
+    if (done.outcome == ViewOutcome::NotMine) {
+        say("error: " + words[0] + " is the desktop player's alone for now");
+        return false;
     }
-    if (command == "inspector") {
-        s.view.inspector = words.size() < 2 ? !s.view.inspector : words[1] == "on";
-        say(std::string("inspector ") + (s.view.inspector ? "shown" : "hidden"));
-        return true;
+    if (done.outcome == ViewOutcome::Refused) {
+        say("error: " + done.said);
+        return false;
     }
-    if (command == "zoom" && words.size() == 2) {
-        char* end = nullptr;
-        const double span = std::strtod(words[1].c_str(), &end);
-        if (end == words[1].c_str() || *end || !(span >= 8 && span <= 1024)) {
-            say("error: zoom takes 8 to 1024 rows");
-            return false;
-        }
-        zoomView(s.view, span, s.row);
-        say("zoom: " + words[1] + " rows");
-        return true;
+    if (done.mutesChanged) {
+        for (size_t t = 0; t < s.names.size(); ++t) pushTrack(static_cast<int>(t));
     }
-    if (command == "split" && words.size() == 2) {
-        char* end = nullptr;
-        const double split = std::strtod(words[1].c_str(), &end);
-        if (end == words[1].c_str() || *end || !(split >= leastSplit && split <= mostSplit)) {
-            say("error: split takes 0.2 to 0.8");
-            return false;
-        }
-        s.view.split = split;
-        say("split: " + words[1]);
-        return true;
-    }
-    if (command == "filter") {
-        s.view.filter = words.size() > 1 ? words[1].substr(0, PanelView::filterLimit) : "";
-        say(s.view.filter.empty() ? "filter: none" : "filter: " + s.view.filter);
-        return true;
-    }
-    say("error: " + command + " is the desktop player's alone for now");
-    return false;
+    say(done.said);
+    return true;
 }
 
 } // namespace studio

@@ -29,6 +29,7 @@
 #include "render/demo_folder.h"
 
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +55,7 @@ struct Studio {
     std::string lastMessage;           // shown over the picture
     PanelView view;
     bool panel = true;
+    std::set<int> muted, soloed; // tracks held at their first key's value
     bool scrubbing = false;
     int mouseX = -1, mouseY = -1; // the pointer over the canvas
     Sizing sizing;
