@@ -391,7 +391,10 @@ async function workspace(browser) {
   await page.mouse.click(...await aim(page, layout.names[0] + 20, glow.top + layout.lane / 2));
   layout = await page.evaluate(() => studio.layout());
   check(layout.selected === 'glow', `a click on glow's name picks it: ${layout.selected}`);
+  // From the top and playing (a short demo pauses at its end by itself).
+  await page.evaluate(() => { studio.run('goto 0'); studio.run('play'); });
   await page.keyboard.press(' ');
+  await page.waitForTimeout(200); // the frame after the key
   const held = await page.evaluate(() => studio.row);
   await page.waitForTimeout(500);
   check(Math.abs((await page.evaluate(() => studio.row)) - held) < 0.01, 'space on the canvas pauses');
@@ -442,7 +445,10 @@ async function workspace(browser) {
   await page.evaluate(() => studio.run('unfold all'));
   names = (await page.evaluate(() => studio.layout())).lines.map((line) => line.name);
   check(names.includes('tint.r'), 'unfold all shows its tracks again');
-  check(/^error: loop is the desktop player's/.test(await page.evaluate(() => studio.run('loop 0 16'))),
+  check(/^loop 16 to 48/.test(await page.evaluate(() => studio.run('loop 16 48'))), 'a loop over a span');
+  check((await page.evaluate(() => studio.row)) >= 16, 'the row goes into the loop');
+  check(/loop off/.test(await page.evaluate(() => studio.run('loop off'))), 'and off again');
+  check(/^error: log is the desktop player's/.test(await page.evaluate(() => studio.run('log'))),
         'a command the studio has not got yet says so');
 
   // The inspector: its slider dragged while paused sets the key at the

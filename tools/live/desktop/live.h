@@ -16,6 +16,7 @@
 #include "command_lines.h"
 #include "editor.h"
 #include "inspector.h"
+#include "transport.h"
 #include "options.h"
 #include "keymap.h"
 #include "panel.h"
@@ -66,16 +67,8 @@ struct Files {
     std::string tunePath;                 // where tunegen writes tune.ogg
 };
 
-struct Time {
-    bool paused = false;
-    int slowness = 0;     // speed is 1 / 2^slowness
-    double heldRow = 0.0; // while paused or slowed
-    bool loop = false;
-    double loopFrom = 0.0;
-    double loopTo = 0.0;
-    Clock::time_point last = Clock::now();
-    std::vector<double> cuts; // rows where the shown scene changes, 0 first
-};
+// The player's time (core/transport.h).
+using Time = Transport;
 
 // The score's render after a save, in three stages: the bars under way
 // first, spliced into the playing music where it stands, then the rest of

@@ -1,10 +1,10 @@
-// The live player's time: the music under the author's keys.
+// The live player's time: the core's transport (transport.h) on the
+// player's state, and Orvanta's sections or a folder's scenes.
 #include "live.h"
 
 #include "demo/clock.h"
 #include "demo/tracks.h"
 #include "render/scene_index.h"
-#include <algorithm>
 #include <set>
 
 namespace live {
@@ -33,134 +33,65 @@ std::vector<std::pair<double, std::string>> sections()
     return found;
 }
 
-void findCuts()
+namespace {
+
+TransportTimeline timeline()
 {
-    std::vector<double>& cuts = LIVE.time.cuts;
-    cuts.assign(1, 0.0);
-    int shown = sceneAt(0.0);
-    for (int row = 1; row <= static_cast<int>(LIVE.demo.description.endRow); ++row) {
-        const int scene = sceneAt(row);
-        if (scene != shown) cuts.push_back(row);
-        shown = scene;
-    }
+    return {LIVE.demo.description.rowRate, LIVE.demo.description.endRow};
 }
 
-// ---- time -----------------------------------------------------------------------
+void sayIf(const std::string& line)
+{
+    if (!line.empty()) say(line);
+}
+
+} // namespace
+
+void findCuts()
+{
+    ::findCuts(LIVE.time, timeline(), sceneAt);
+}
+
+// ---- time: the core's transport on the player's state ---------------------------
 
 double playerRow()
 {
-    return musicLoaded() ? currentRow() : LIVE.time.heldRow;
+    return transportRow(LIVE.time);
 }
 
 bool playingAtFullSpeed()
 {
-    return !LIVE.time.paused && LIVE.time.slowness == 0;
+    return ::playingAtFullSpeed(LIVE.time);
 }
 
 void moveTo(double row)
 {
-    Time& t = LIVE.time;
-    row = std::clamp(row, 0.0, LIVE.demo.description.endRow);
-    if (t.loop && (row < t.loopFrom || row > t.loopTo)) {
-        t.loop = false;
-        say("loop off");
-    }
-    if (playingAtFullSpeed() && musicLoaded()) {
-        moveMusicTo(row);
-    } else {
-        t.heldRow = row;
-        holdMusicAt(row);
-    }
+    sayIf(moveTransport(LIVE.time, timeline(), row));
 }
 
-// Holds the music where it is (pausing, or slowing down) or lets it play.
 void setTimeMode(bool paused, int slowness)
 {
-    Time& t = LIVE.time;
-    const bool wasPlaying = playingAtFullSpeed();
-    t.paused = paused;
-    t.slowness = slowness;
-    if (wasPlaying && !playingAtFullSpeed()) {
-        t.heldRow = playerRow();
-        holdMusicAt(t.heldRow);
-    } else if (!wasPlaying && playingAtFullSpeed()) {
-        holdMusicAt(t.heldRow);
-        resumeMusic();
-    }
-    t.last = Clock::now();
+    ::setTimeMode(LIVE.time, paused, slowness);
 }
 
-// The row of this frame, with the loop and the end of the music applied.
 double advanceTime()
 {
-    Time& t = LIVE.time;
-    const auto now = Clock::now();
-    const double seconds = std::chrono::duration<double>(now - t.last).count();
-    t.last = now;
-    // Without a tune (a folder's, until its score is rendered) the clock
-    // is the player's own.
-    if (playingAtFullSpeed() && musicLoaded()) {
-        // Playing means the music moves: a tune that arrived while the
-        // player's own clock ran (or any reload that left the stream held)
-        // plays on from here.
-        if (musicIsPaused()) resumeMusic();
-        double row = currentRow();
-        if (t.loop && (row > t.loopTo || row < t.loopFrom)) {
-            moveMusicTo(t.loopFrom);
-            row = currentRow();
-        } else if (!t.loop && row >= LIVE.demo.description.endRow) {
-            t.paused = true;
-            t.heldRow = LIVE.demo.description.endRow;
-            holdMusicAt(LIVE.demo.description.endRow);
-            row = currentRow();
-        }
-        return row;
-    }
-    if (!t.paused) {
-        t.heldRow += seconds * LIVE.demo.description.rowRate / static_cast<double>(1 << t.slowness);
-        if (t.loop && t.heldRow > t.loopTo) t.heldRow = t.loopFrom;
-        if (!t.loop && t.heldRow >= LIVE.demo.description.endRow) {
-            t.heldRow = LIVE.demo.description.endRow;
-            t.paused = true;
-        }
-    }
-    holdMusicAt(t.heldRow);
-    return playerRow();
+    return advanceTransport(LIVE.time, timeline());
 }
 
 double cutBefore(double row)
 {
-    double found = 0.0;
-    for (double cut : LIVE.time.cuts) {
-        if (cut < row - 0.5) found = cut;
-    }
-    return found;
+    return ::cutBefore(LIVE.time, row);
 }
 
 double cutAfter(double row)
 {
-    for (double cut : LIVE.time.cuts) {
-        if (cut > row + 0.5) return cut;
-    }
-    return LIVE.demo.description.endRow;
+    return ::cutAfter(LIVE.time, timeline(), row);
 }
 
 void toggleSectionLoop()
 {
-    Time& t = LIVE.time;
-    if (t.loop) {
-        t.loop = false;
-        say("loop off");
-        return;
-    }
-    const double row = playerRow();
-    t.loopFrom = 0.0;
-    for (double cut : t.cuts) {
-        if (cut <= row + 1e-9) t.loopFrom = cut;
-    }
-    t.loopTo = cutAfter(t.loopFrom);
-    t.loop = true;
-    say("loop " + std::to_string(static_cast<int>(t.loopFrom)) + " to " + std::to_string(static_cast<int>(t.loopTo)));
+    sayIf(::toggleSectionLoop(LIVE.time, timeline(), playerRow()));
 }
 
 } // namespace live

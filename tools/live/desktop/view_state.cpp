@@ -70,21 +70,10 @@ void setSplit(double split, bool kept)
 
 void setLoop(double from, double to)
 {
-    Time& t = LIVE.time;
-    const double end = LIVE.demo.description.endRow;
-    from = std::clamp(std::round(from), 0.0, end);
-    to = std::clamp(std::round(to), 0.0, end);
-    if (to < from) std::swap(from, to);
-    if (to - from < 1) {
-        if (t.loop) say("loop off");
-        t.loop = false;
-        return;
-    }
-    t.loop = true;
-    t.loopFrom = from;
-    t.loopTo = to;
-    say("loop " + std::to_string(static_cast<int>(from)) + " to " + std::to_string(static_cast<int>(to)));
-    if (playerRow() < from || playerRow() > to) moveTo(from);
+    const std::string said = setTransportLoop(LIVE.time, {LIVE.demo.description.rowRate, LIVE.demo.description.endRow}, from, to);
+    if (!said.empty()) say(said);
+    const Time& t = LIVE.time;
+    if (t.loop && (playerRow() < t.loopFrom || playerRow() > t.loopTo)) moveTo(t.loopFrom);
 }
 
 bool paneCommand(const std::vector<std::string>& words, std::string& error)

@@ -11,6 +11,7 @@
 #include "demo/tracks.h"
 #include "render/programs.h"
 #include "render/render_screen.h"
+#include "render/scene_index.h"
 
 #include <GL/glew.h>
 
@@ -134,16 +135,8 @@ void makeEditor()
     Studio& s = state();
     EditorHooks hooks;
     hooks.row = [] { return state().row; };
-    hooks.moveTo = [](double row) {
-        state().row = row;
-        if (musicIsPaused()) holdMusicAt(row);
-        else moveMusicTo(row);
-    };
-    hooks.setPaused = [](bool paused) {
-        if (paused == musicIsPaused()) return;
-        if (paused) holdMusicAt(state().row);
-        else resumeMusic();
-    };
+    hooks.moveTo = [](double row) { moveTo(row); };
+    hooks.setPaused = [](bool paused) { setPaused(paused); };
     hooks.keysChanged = [](const std::string& name, const TextTrack*) {
         const auto& names = state().names;
         const auto at = std::find(names.begin(), names.end(), name);
@@ -176,7 +169,7 @@ void makeEditor()
 
     InspectorHost host;
     host.row = [] { return state().row; };
-    host.playing = [] { return !musicIsPaused(); };
+    host.playing = [] { return playingAtFullSpeed(state().time); };
     host.value = [](const std::string& track, double row) {
         const auto& names = state().names;
         const auto at = std::find(names.begin(), names.end(), track);
@@ -214,6 +207,38 @@ void takeFolder(const DemoFolder& read)
 
 } // namespace
 
+TransportTimeline timeline()
+{
+    return {state().folder.description.rowRate, state().folder.description.endRow};
+}
+
+void moveTo(double row)
+{
+    Studio& s = state();
+    const std::string said = moveTransport(s.time, timeline(), row);
+    s.row = transportRow(s.time);
+    if (!said.empty()) say(said);
+}
+
+void setPaused(bool paused)
+{
+    Studio& s = state();
+    if (paused == s.time.paused) return;
+    setTimeMode(s.time, paused, s.time.slowness);
+    say(paused ? "paused" : "playing");
+}
+
+void findSceneCuts()
+{
+    Studio& s = state();
+    const auto& names = s.names;
+    const int sceneTrack = static_cast<int>(std::find(names.begin(), names.end(), s.folder.description.sceneTrack) - names.begin());
+    const int scenes = static_cast<int>(s.folder.description.scenes.size());
+    findCuts(s.time, timeline(), [sceneTrack, scenes](double row) {
+        return sceneFromIndex(truncateToInt(sampleTrackAt(sceneTrack, row)), scenes);
+    });
+}
+
 void say(const std::string& line)
 {
     state().said.push_back(line);
@@ -242,6 +267,7 @@ void pushTrack(int index)
     } else {
         setTrackKeys(index, empty ? nullptr : track->keys.data(), empty ? 0 : static_cast<int>(track->keys.size()));
     }
+    if (s.names[static_cast<size_t>(index)] == d.sceneTrack && !s.time.cuts.empty()) findSceneCuts();
 }
 
 bool checkFolder(const std::string& folder, std::string& error)
@@ -296,8 +322,11 @@ bool openFolder(std::string& error)
     s.muted.clear();
     s.soloed.clear();
     s.row = 0;
+    // The music starts at the top, playing.
+    s.time = Transport();
     holdMusicAt(0);
     resumeMusic();
+    findSceneCuts();
     say(read.manifest.name + ": " + std::to_string(read.description.scenes.size()) + " scene" +
         (read.description.scenes.size() == 1 ? "" : "s") + ", " + std::to_string(s.names.size()) + " tracks");
     return true;
@@ -347,7 +376,8 @@ void takeSave(const std::string& name)
         s.tracksText = read.manifest.tracks;
         for (size_t t = 0; t < s.names.size(); ++t) pushTrack(static_cast<int>(t));
         noteBrokenPrograms();
-        if (s.row > read.description.endRow) holdMusicAt(0);
+        findSceneCuts();
+        if (s.row > read.description.endRow) moveTo(read.description.endRow);
         say(name + ": " + std::to_string(read.description.scenes.size()) + " scenes, " + std::to_string(s.names.size()) +
             " tracks (" + std::to_string(before) + " before)");
         return;

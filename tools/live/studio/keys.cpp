@@ -1,14 +1,14 @@
 // The editor's keys on the studio's canvas: the table every host shares
-// (key_table.h), with the page's verbs behind it. The scene track's keys
-// stand for the cuts and sections; the page's own command line and help
-// stand for the player's; a loop, slow motion and the figures' overlay
-// are the desktop player's alone for now, and say so.
+// (key_table.h), with the page's verbs behind it: the core's transport for
+// time, the page's own command line and help for the player's; the
+// figures' overlay is the desktop player's alone for now, and says so.
 #include "studio.h"
 
 #include "gui.h"
 #include "key_table.h"
 
-#include "demo/clock.h"
+#include "demo/tracks.h"
+#include "render/scene_index.h"
 
 #include <emscripten.h>
 
@@ -28,63 +28,35 @@ EM_JS(void, pageHelp, (const char* text), {
     if (Module.studioHelp) Module.studioHelp(UTF8ToString(text));
 });
 
-// The rows where the scene track's keys stand.
-std::vector<double> sceneKeyRows()
-{
-    Studio& s = state();
-    std::vector<double> rows;
-    const TextTrack* keys = s.editor->document().find(s.folder.description.sceneTrack);
-    for (size_t k = 0; keys && k < keys->keys.size(); ++k) rows.push_back(keys->keys[k].row);
-    return rows;
-}
-
 class PageKeys final : public KeyHost {
 public:
     double row() override { return state().row; }
-    void moveTo(double row) override
-    {
-        Studio& s = state();
-        s.row = std::clamp(row, 0.0, s.folder.description.endRow);
-        if (musicIsPaused()) holdMusicAt(s.row);
-        else moveMusicTo(s.row);
-    }
-    void togglePause() override
-    {
-        if (musicIsPaused()) resumeMusic();
-        else holdMusicAt(state().row);
-    }
-    double cutBefore(double row) override
-    {
-        double found = 0;
-        for (double at : sceneKeyRows()) {
-            if (at < row - 0.5) found = std::max(found, at);
-        }
-        return found;
-    }
-    double cutAfter(double row) override
-    {
-        double found = state().folder.description.endRow;
-        for (double at : sceneKeyRows()) {
-            if (at > row + 0.5) found = std::min(found, at);
-        }
-        return found;
-    }
+    void moveTo(double row) override { studio::moveTo(row); }
+    void togglePause() override { setPaused(!state().time.paused); }
+    double cutBefore(double row) override { return ::cutBefore(state().time, row); }
+    double cutAfter(double row) override { return ::cutAfter(state().time, timeline(), row); }
     std::vector<double> sections() override
     {
         // Where each scene first shows, in the order they do.
         Studio& s = state();
         std::vector<double> rows;
         std::set<int> seen;
-        const TextTrack* keys = s.editor->document().find(s.folder.description.sceneTrack);
-        for (size_t k = 0; keys && k < keys->keys.size(); ++k) {
-            const int scene = static_cast<int>(std::trunc(keys->keys[k].value));
-            if (seen.insert(scene).second) rows.push_back(keys->keys[k].row);
+        const auto& names = s.names;
+        const int sceneTrack = static_cast<int>(std::find(names.begin(), names.end(), s.folder.description.sceneTrack) -
+                                                names.begin());
+        for (double cut : s.time.cuts) {
+            if (seen.insert(truncateToInt(sampleTrackAt(sceneTrack, cut))).second) rows.push_back(cut);
         }
-        if (rows.empty()) rows.push_back(0);
         return rows;
     }
-    void toggleSectionLoop() override { say("error: loops are the desktop player's alone for now"); }
-    void changeSpeed(int) override { say("error: slow motion is the desktop player's alone for now"); }
+    void toggleSectionLoop() override { say(::toggleSectionLoop(state().time, timeline(), state().row)); }
+    void changeSpeed(int step) override
+    {
+        Transport& time = state().time;
+        const int slowness = std::clamp(time.slowness + (step < 0 ? 1 : -1), 0, 2);
+        setTimeMode(time, time.paused, slowness);
+        say("speed 1/" + std::to_string(1 << slowness));
+    }
     void toggleOverlay() override { say("error: the figures' overlay is the desktop player's alone for now"); }
     void escape() override {}
     void openPrompt(const std::string& text) override { pagePrompt(text.c_str()); }
@@ -102,7 +74,12 @@ public:
         }
         s.editor->pasteShape(onto);
     }
-    bool loop(double&, double&) override { return false; }
+    bool loop(double& from, double& to) override
+    {
+        from = state().time.loopFrom;
+        to = state().time.loopTo;
+        return state().time.loop;
+    }
     void togglePanel() override { state().panel = !state().panel; }
     void zoomRows(double factor) override
     {

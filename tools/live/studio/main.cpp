@@ -52,13 +52,7 @@ void frame()
     if (!s.started || s.still) return;
     const double start = secondsNow();
     s.editor->tick();
-    s.row = currentRow();
-    const double end = s.folder.description.endRow;
-    if (!musicIsPaused() && s.row >= end) {
-        // The studio plays its demo round, as a maker works on it.
-        moveMusicTo(0);
-        s.row = 0;
-    }
+    s.row = advanceTransport(s.time, studio::timeline());
     if (s.panel) followRow(s.view, s.row);
     s.inspector->follow(*s.editor, s.panel && s.view.inspector);
     placePicture();
@@ -251,7 +245,6 @@ EMSCRIPTEN_KEEPALIVE const unsigned char* studio_still(double row, int width, in
 {
     static std::vector<unsigned char> pixels;
     if (!STUDIO.started || width < 16 || height < 16 || width > 4096 || height > 4096) return nullptr;
-    const bool paused = musicIsPaused();
     const double was = STUDIO.row;
     STUDIO.still = true;
     setFrameSize(width, height, 1.0f, width, height);
@@ -268,8 +261,8 @@ EMSCRIPTEN_KEEPALIVE const unsigned char* studio_still(double row, int width, in
     STUDIO.still = false;
     STUDIO.sizing.applied = {};
     STUDIO.sizing.area = {};
-    holdMusicAt(was);
-    if (!paused) resumeMusic();
+    // Back where the picture stood; playing, the music plays on from there.
+    studio::moveTo(was);
     return pixels.size() == static_cast<size_t>(width) * height * 4 ? pixels.data() : nullptr;
 }
 

@@ -62,6 +62,10 @@ PanelFacts facts()
     f.valueZoom = s.view.valueZoom;
     f.muted = s.muted;
     f.soloed = s.soloed;
+    f.cuts = s.time.cuts;
+    f.loop = s.time.loop;
+    f.loopFrom = s.time.loopFrom;
+    f.loopTo = s.time.loopTo;
     return f;
 }
 
@@ -76,14 +80,6 @@ std::string header()
                   row % static_cast<int>(rowsPerBeat));
     return std::string(position) + "   " + s.editor->selected() + "   " + std::to_string(static_cast<int>(s.view.span)) +
            " rows";
-}
-
-void moveTo(double row)
-{
-    Studio& s = state();
-    s.row = std::clamp(row, 0.0, s.folder.description.endRow);
-    if (musicIsPaused()) holdMusicAt(s.row);
-    else moveMusicTo(s.row);
 }
 
 } // namespace
@@ -227,6 +223,23 @@ bool viewCommand(const std::vector<std::string>& words)
 {
     Studio& s = state();
     const ViewDone done = runViewCommand(words, {s.view, s.panel, s.muted, s.soloed}, s.names, s.row);
+    if (done.outcome == ViewOutcome::NotMine && words[0] == "loop") {
+        if (words.size() == 2 && words[1] == "off") {
+            const std::string said = setTransportLoop(s.time, timeline(), 0, 0);
+            say(said.empty() ? "no loop" : said);
+            return true;
+        }
+        int32_t from = 0, to = 0;
+        std::string error;
+        if (words.size() != 3 || !parseTrackPosition(words[1], from, error) || !parseTrackPosition(words[2], to, error) ||
+            to <= from) {
+            say("error: " + (error.empty() ? std::string("loop takes a span of rows, FROM before TO, or off") : error));
+            return false;
+        }
+        say(setTransportLoop(s.time, timeline(), from, to));
+        if (s.row < s.time.loopFrom || s.row > s.time.loopTo) moveTo(s.time.loopFrom);
+        return true;
+    }
     if (done.outcome == ViewOutcome::NotMine) {
         say("error: " + words[0] + " is the desktop player's alone for now");
         return false;

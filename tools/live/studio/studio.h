@@ -24,6 +24,7 @@
 #include "inspector.h"
 #include "panel.h"
 #include "resolution.h"
+#include "transport.h"
 #include "shader_es.h"
 
 #include "render/demo_folder.h"
@@ -60,6 +61,7 @@ struct Studio {
     int mouseX = -1, mouseY = -1; // the pointer over the canvas
     Sizing sizing;
     bool still = false;                // a still is being drawn: no interface over it
+    Transport time;                    // paused, slowed, looped (transport.h)
     long frames = 0;
     std::vector<double> frameTimes;    // seconds, the last 2 s of frames
     double row = 0;
@@ -80,6 +82,11 @@ bool checkFolder(const std::string& folder, std::string& error);
 void takeSave(const std::string& name);
 void say(const std::string& line);
 void pushTrack(int index);
+// The transport's verbs on the studio's time, saying what they did.
+TransportTimeline timeline();
+void moveTo(double row);
+void setPaused(bool paused);
+void findSceneCuts();
 
 // keys.cpp: the editor's keys (key_table.h) on the canvas.
 bool pressKey(int key, bool shift);
