@@ -101,26 +101,6 @@ bool stageShader(const std::string& name)
     return writeFile("/run/" + name, es);
 }
 
-bool sameDemo(const DemoDescription& a, const DemoDescription& b)
-{
-    if (a.rowRate != b.rowRate || a.endRow != b.endRow || a.vertexFile != b.vertexFile || a.finalPass != b.finalPass ||
-        a.sceneTrack != b.sceneTrack || a.timeTrack != b.timeTrack || a.scenes.size() != b.scenes.size() ||
-        a.tracks.size() != b.tracks.size()) {
-        return false;
-    }
-    for (size_t s = 0; s < a.scenes.size(); ++s) {
-        if (a.scenes[s].passes != b.scenes[s].passes) return false;
-    }
-    for (size_t t = 0; t < a.tracks.size(); ++t) {
-        const TrackDescription &x = a.tracks[t], &y = b.tracks[t];
-        if (x.name != y.name || x.uniform != y.uniform || x.component != y.component || x.passes != y.passes ||
-            x.atHead != y.atHead) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void noteBrokenPrograms()
 {
     for (const ProgramProblem& problem : brokenPrograms()) {
@@ -360,7 +340,7 @@ void takeSave(const std::string& name)
         return;
     }
     s.errors.erase("demo.toml");
-    if (!sameDemo(read.description, s.folder.description)) {
+    if (!sameDescription(read.description, s.folder.description)) {
         s.errors.clear();
         for (const std::string& file : shaderFiles(read.description)) stageShader(file);
         std::streambuf* console = std::cout.rdbuf(nullptr);
