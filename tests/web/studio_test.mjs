@@ -15,32 +15,16 @@
 // full storage, the demos' list).
 // Ends with "N passed, N failed".
 import { browse, serve } from './browser.mjs';
+import { harness } from './harness.mjs';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
 
 const [caseName, studioArg, binArg] = process.argv.slice(2);
 const studioDir = path.resolve(studioArg || '');
 const binDir = binArg && path.resolve(binArg);
-let passed = 0, failed = 0;
-const temporaries = [];
-let keep = false;
-function temporary() {
-  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'orvanta-studio-'));
-  temporaries.push(folder);
-  return folder;
-}
-function check(ok, what) {
-  if (ok) {
-    passed += 1;
-  } else {
-    failed += 1;
-    keep = true;
-    console.log('FAILED: ' + what);
-  }
-}
+const { check, temporary, finish } = harness('orvanta-studio-');
 
 // ---- pictures -------------------------------------------------------------------
 
@@ -549,13 +533,9 @@ const browser = await browse();
 try {
   await cases[caseName](browser);
 } catch (error) {
-  failed += 1;
-  keep = true;
-  console.log('FAILED: ' + (error.stack || error));
+  check(false, error.stack || String(error));
 } finally {
   await browser.close();
   server.close();
-  if (!keep) for (const folder of temporaries) fs.rmSync(folder, { recursive: true, force: true });
 }
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed ? 1 : 0);
+finish();

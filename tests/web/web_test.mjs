@@ -13,32 +13,17 @@
 // that demo, as the desktop capture of the folder does).
 // Ends with "N passed, N failed".
 import { browse, serve } from './browser.mjs';
+import { harness } from './harness.mjs';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 
 const [caseName, ...folders] = process.argv.slice(2);
 const [webDir, sourceDir, captureBin] = folders.map((name) => name && path.resolve(name));
 const rowRate = 488 / 60;
-let passed = 0, failed = 0;
-// Folders this script made; removed at the end, unless a case failed and
-// left pictures to look at.
-const temporaries = [];
-let keepTemporaries = false;
-function temporary() {
-  const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'orvanta-web-'));
-  temporaries.push(folder);
-  return folder;
-}
-function check(ok, what) {
-  if (ok) {
-    passed += 1;
-  } else {
-    failed += 1;
-    console.log('FAILED: ' + what);
-  }
-}
+// Folders this script made are removed at the end, unless a check failed
+// and left pictures to look at.
+const { check, temporary, finish, failed } = harness('orvanta-web-');
 
 // Opens the page of `folder` at `query`, clicks through the start screen
 // and waits for `state` (or the first of several).
@@ -202,10 +187,7 @@ async function stills(rows) {
     await close();
   }
   console.log('PSNR against the desktop capture: ' + scores.join(', '));
-  if (failed) {
-    keepTemporaries = true;
-    console.log('The stills are in ' + out);
-  }
+  if (failed()) console.log('The stills are in ' + out);
   await browser.close();
 }
 
@@ -292,20 +274,9 @@ async function folder() {
   const score = await psnr(page, still, fs.readFileSync(path.join(work, `row_${row}.png`)));
   check(score >= stillTolerance, `the folder's page at row ${row} within ${stillTolerance} dB PSNR of its desktop capture: ${score.toFixed(1)} dB`);
   console.log(`the folder's page against its desktop capture: ${score.toFixed(1)} dB`);
-  if (failed) {
-    keepTemporaries = true;
-    console.log('The stills are in ' + work);
-  }
+  if (failed()) console.log('The stills are in ' + work);
   await close();
   await browser.close();
-}
-
-// A signal ends the run at once; playwright kills the browser on exit.
-for (const [signal, number] of [['SIGINT', 2], ['SIGTERM', 15]]) {
-  process.on(signal, () => {
-    for (const folder of temporaries) fs.rmSync(folder, { recursive: true, force: true });
-    process.exit(128 + number);
-  });
 }
 
 const cases = { timing, 'stills-early': () => stills(stillRows.early), 'stills-late': () => stills(stillRows.late),
@@ -323,6 +294,4 @@ try {
 } catch (e) {
   check(false, `${caseName}: ${e.stack || e}`);
 }
-if (!keepTemporaries) for (const folder of temporaries) fs.rmSync(folder, { recursive: true, force: true });
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed ? 1 : 0);
+finish();
