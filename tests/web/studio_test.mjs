@@ -300,6 +300,15 @@ async function folders(browser) {
   check(facts.title.startsWith('spheres') && facts.demos.length === 2, `it is a second demo: ${JSON.stringify(facts.demos)}`);
   check(facts.source.endsWith('// from the desktop\n') && facts.tracks.includes('glow'), 'its files as they were');
 
+  // The same folder through the folder picker, as a third demo.
+  const picked = path.join(work, 'picked');
+  fs.cpSync(made, picked, { recursive: true });
+  await page.setInputFiles('#folderInput', picked);
+  await page.waitForFunction(() => studio.demos().length === 3, null, { timeout: 10000 }).catch(() => {});
+  const third = await page.evaluate(() => ({ demos: studio.demos(), title: document.title }));
+  check(third.demos.length === 3 && third.title.startsWith('picked'), `a folder picked opens: ${JSON.stringify(third.demos)}`);
+  await page.evaluate((id) => studio.switchTo(id), third.demos.find((demo) => demo.name === 'spheres').id);
+
   // Each bad input: refused with one message saying which and why; the demo
   // that played plays on, nothing stored changes.
   const good = folderEntries(made, 'bad/');
@@ -324,7 +333,7 @@ async function folders(browser) {
     check(expected.test(message) && /^refused: /.test(message) && /spheres plays on/.test(message),
           `${what}: refused, saying why: ${message}`);
     const after = await page.evaluate(() => ({ demos: studio.demos().length, title: document.title, files: studio.files() }));
-    check(after.demos === 2 && after.title.startsWith('spheres') && !after.files.includes('evil.fsh'),
+    check(after.demos === 3 && after.title.startsWith('spheres') && !after.files.includes('evil.fsh'),
           `${what}: nothing stored changed, the demo plays on`);
   }
   check(await framesGoOn(page), 'frames go on after the refusals');

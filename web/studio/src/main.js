@@ -4,7 +4,7 @@
 // (text_pane.js), zips in and out (zip.js), and window.studio for tests and
 // scripts, whose calls the page's own widgets make too.
 import * as store from './store.js';
-import { readZip, checkFolder, writeZip, ZipRefusal } from './zip.js';
+import { readZip, checkFolder, writeZip, ZipRefusal, entryLimit, wholeLimit } from './zip.js';
 import { TextPane } from './text_pane.js';
 
 const $ = (id) => document.getElementById(id);
@@ -481,6 +481,33 @@ window.studio = studio;
 
 // ---- the page's own widgets ---------------------------------------------------------
 
+// A folder dropped on the page, read whole: its files by their paths in it,
+// at most as many and as large as a zip may hold (zip.js checks the rest).
+async function droppedFolder(top) {
+  const files = new Map();
+  let whole = 0;
+  const entries = (folder) => new Promise((resolve, reject) => {
+    const reader = folder.createReader();
+    const all = [];
+    const more = () => reader.readEntries((batch) => (batch.length ? (all.push(...batch), more()) : resolve(all)), reject);
+    more();
+  });
+  const walk = async (folder, prefix) => {
+    for (const entry of await entries(folder)) {
+      if (entry.isDirectory) {
+        await walk(entry, prefix + entry.name + '/');
+        continue;
+      }
+      const file = await new Promise((resolve, reject) => entry.file(resolve, reject));
+      whole += file.size;
+      if (file.size > entryLimit || whole > wholeLimit) throw new ZipRefusal(`${prefix + entry.name}: the folder is over the limits`);
+      files.set(prefix + entry.name, new Uint8Array(await file.arrayBuffer()));
+    }
+  };
+  await walk(top, '');
+  return files;
+}
+
 // A key on the canvas as GLUT numbers it (the editor's key table): a
 // character its code, a special key 0x1000 + GLUT's number, ctrl with a
 // special key 0x10000 more, ctrl with a letter its control code.
@@ -510,8 +537,13 @@ function wire() {
     if (!chosen.length) return;
     const top = chosen[0].webkitRelativePath.split('/')[0];
     const files = new Map();
-    for (const file of chosen) files.set(file.webkitRelativePath.slice(top.length + 1), new Uint8Array(await file.arrayBuffer()));
     try {
+      let whole = 0;
+      for (const file of chosen) {
+        whole += file.size;
+        if (file.size > entryLimit || whole > wholeLimit) throw new ZipRefusal(`${file.webkitRelativePath}: the folder is over the limits`);
+        files.set(file.webkitRelativePath.slice(top.length + 1), new Uint8Array(await file.arrayBuffer()));
+      }
       status(await takeFolder(top, files));
     } catch (e) {
       status(`refused: ${e.message || e} (${page.name} plays on)`, true);
@@ -540,6 +572,16 @@ function wire() {
   document.addEventListener('dragover', (event) => event.preventDefault());
   document.addEventListener('drop', async (event) => {
     event.preventDefault();
+    const item = event.dataTransfer.items && event.dataTransfer.items[0];
+    const entry = item && item.webkitGetAsEntry ? item.webkitGetAsEntry() : null;
+    if (entry && entry.isDirectory) {
+      try {
+        status(await takeFolder(entry.name, await droppedFolder(entry)));
+      } catch (e) {
+        status(`refused: ${e.message || e} (${page.name} plays on)`, true);
+      }
+      return;
+    }
     const file = event.dataTransfer.files[0];
     if (file && /\.zip$/i.test(file.name)) await openBytes(new Uint8Array(await file.arrayBuffer()), file.name.replace(/\.zip$/i, ''));
   });
