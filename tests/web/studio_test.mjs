@@ -494,6 +494,13 @@ async function workspace(browser) {
   check(errors.some((e) => e.file === 'demo.toml' && e.line > 0), `a manifest that does not read is marked on its line: ${JSON.stringify(errors)}`);
   check(/stays as it was/.test(broken) && await framesGoOn(page), `the demo plays on: ${broken}`);
   await page.evaluate((text) => studio.write('demo.toml', text), manifest);
+  // A manifest that names another tracks text: the editor edits that one.
+  await page.evaluate((text) => studio.write('other.tracks', text), 'track glow\n  0 1.5 step\n');
+  await page.evaluate((text) => studio.write('demo.toml', text), manifest.replace('tracks = "demo.tracks"', 'tracks = "other.tracks"'));
+  await page.evaluate(() => { studio.run('goto 8'); studio.run('key glow 2.5'); });
+  await settle(async () => /2\.5/.test(await page.evaluate(() => studio.read('other.tracks'))));
+  check(/2\.5/.test(await page.evaluate(() => studio.read('other.tracks'))), 'a key goes to the tracks text the manifest names');
+  await page.evaluate((text) => studio.write('demo.toml', text), manifest);
 
   // Storage full: said, the work stays in the page, and is kept once it can be.
   await page.evaluate(() => { window.storageFull = true; });

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <iterator>
 #include <sys/stat.h>
 
 namespace studio {
@@ -340,8 +341,25 @@ void takeSave(const std::string& name)
         return;
     }
     s.errors.erase("demo.toml");
+    if (manifest && read.manifest.tracks != s.tracksText) {
+        // The manifest names another tracks text: the editor takes that one,
+        // what it had not written yet written first.
+        s.editor->writeNow();
+        s.tracksText = read.manifest.tracks;
+        s.errors.erase(s.folder.manifest.tracks);
+        s.folder.manifest = read.manifest;
+        makeEditor();
+        for (size_t t = 0; t < s.names.size(); ++t) pushTrack(static_cast<int>(t));
+    }
+    s.folder.manifest = read.manifest;
     if (!sameDescription(read.description, s.folder.description)) {
-        s.errors.clear();
+        // The shaders' errors are found again; the tracks text's stand.
+        for (auto at = s.errors.begin(); at != s.errors.end();) {
+            const std::string& file = at->first;
+            const bool shaderFile = file.size() > 4 && (file.compare(file.size() - 4, 4, ".fsh") == 0 ||
+                                                       file.compare(file.size() - 4, 4, ".vsh") == 0);
+            at = shaderFile ? s.errors.erase(at) : std::next(at);
+        }
         for (const std::string& file : shaderFiles(read.description)) stageShader(file);
         std::streambuf* console = std::cout.rdbuf(nullptr);
         const bool drawn = redescribeDemo(read.description, error);
@@ -353,7 +371,6 @@ void takeSave(const std::string& name)
         }
         const size_t before = s.names.size();
         takeFolder(read);
-        s.tracksText = read.manifest.tracks;
         for (size_t t = 0; t < s.names.size(); ++t) pushTrack(static_cast<int>(t));
         noteBrokenPrograms();
         findSceneCuts();
