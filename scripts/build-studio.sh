@@ -19,6 +19,10 @@
 #
 #   scripts/build-studio.sh DESKTOP_BUILD OUT_DIR
 set -eu
+if [ "${1:-}" = "--help" ]; then
+  echo "usage: scripts/build-studio.sh DESKTOP_BUILD OUT_DIR"
+  exit 0
+fi
 if [ $# -ne 2 ]; then
   echo "usage: scripts/build-studio.sh DESKTOP_BUILD OUT_DIR" >&2
   exit 2

@@ -8,6 +8,10 @@
 #
 #   scripts/imgui-source.sh BUILD_DIR
 set -eu
+if [ "${1:-}" = "--help" ]; then
+  echo "usage: scripts/imgui-source.sh BUILD_DIR"
+  exit 0
+fi
 if [ $# -ne 1 ]; then
   echo "usage: scripts/imgui-source.sh BUILD_DIR" >&2
   exit 2
