@@ -1,5 +1,7 @@
 #include "render/demo_folder.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -273,4 +275,22 @@ bool readDemoFolder(const std::string& folder, const FileReader& read, DemoFolde
     DemoManifest manifest;
     if (!parseManifest(text, file, manifest, error)) return false;
     return describeDemo(manifest, folder, file, read, demo, error);
+}
+
+bool shadersBesideManifest(const DemoFolder& demo, std::vector<std::string>& files, std::string& error)
+{
+    const DemoDescription& d = demo.description;
+    files = {d.vertexFile, d.finalPass};
+    for (const SceneDescription& scene : d.scenes) {
+        for (const std::string& pass : scene.passes) {
+            if (std::find(files.begin(), files.end(), pass) == files.end()) files.push_back(pass);
+        }
+    }
+    for (const std::string& file : files) {
+        if (file.find('/') != std::string::npos) {
+            error = demo.folder + "/demo.toml: " + file + ": shaders are taken from beside demo.toml, not from a folder under it";
+            return false;
+        }
+    }
+    return true;
 }

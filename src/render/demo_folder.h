@@ -56,3 +56,9 @@ bool readDemoFolder(const std::string& folder, const FileReader& read, DemoFolde
 // The same from a manifest already read; `manifestFile` names it in errors.
 bool describeDemo(const DemoManifest& manifest, const std::string& folder, const std::string& manifestFile,
                   const FileReader& read, DemoFolder& demo, std::string& error);
+
+// The shader files a folder's description names (vertex, final pass, every
+// pass), each once. Failure: false where one lies under a folder of its own:
+// the player, the capture, the page and the studio take shaders by name,
+// beside demo.toml.
+bool shadersBesideManifest(const DemoFolder& demo, std::vector<std::string>& files, std::string& error);

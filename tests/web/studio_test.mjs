@@ -325,6 +325,11 @@ async function folders(browser) {
     ['a manifest that does not read', [...good.filter((e) => !e.name.endsWith('demo.toml')),
                                        { name: 'bad/demo.toml', data: Buffer.from('name = "bad"\nbpm = "fast"\n') }],
      /manifest does not read: .*demo\.toml/],
+    ['a shader under a folder of its own', [...good.filter((e) => !e.name.endsWith('demo.toml')),
+                                            { name: 'bad/demo.toml', data: Buffer.from(fs.readFileSync(path.join(made, 'demo.toml'), 'utf8')
+                                              .replace('"scene.fsh"', '"passes/scene.fsh"')) },
+                                            { name: 'bad/passes/scene.fsh', data: fs.readFileSync(path.join(made, 'scene.fsh')) }],
+     /passes\/scene\.fsh: shaders are taken from beside demo\.toml/],
     ['not a zip', null, /not a zip/],
   ];
   for (const [what, entries, expected] of cases) {

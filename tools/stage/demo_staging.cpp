@@ -96,24 +96,6 @@ FileReader textFileReader()
     };
 }
 
-bool shadersBesideManifest(const DemoFolder& demo, std::vector<std::string>& files, std::string& error)
-{
-    const DemoDescription& d = demo.description;
-    files = {d.vertexFile, d.finalPass};
-    for (const SceneDescription& scene : d.scenes) {
-        for (const std::string& pass : scene.passes) {
-            if (std::find(files.begin(), files.end(), pass) == files.end()) files.push_back(pass);
-        }
-    }
-    for (const std::string& file : files) {
-        if (file.find('/') != std::string::npos) {
-            error = demo.folder + "/demo.toml: " + file + ": shaders are taken from beside demo.toml, not from a folder under it";
-            return false;
-        }
-    }
-    return true;
-}
-
 bool musicCoversDemo(const DemoFolder& demo, std::string& error)
 {
     const DemoManifest& m = demo.manifest;

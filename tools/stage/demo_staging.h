@@ -45,12 +45,6 @@ using StagingProgress = std::function<void(const std::string& line)>;
 bool stageDemoFolder(const std::string& folder, const std::string& staging, StagedDemo& staged, std::string& error,
                      bool copies = false, const StagingProgress& progress = nullptr);
 
-// The shader files a folder's description names (vertex, final pass, every
-// pass), each once. Failure: false where one lies under a folder of its own:
-// the player, the capture and the page take shaders by name, beside
-// demo.toml.
-bool shadersBesideManifest(const DemoFolder& demo, std::vector<std::string>& files, std::string& error);
-
 // Whether the folder's music reaches its end row: a score on the manifest's
 // grid (its tempo and rows a beat the manifest's) with as many rows, or an
 // Ogg file as long. Failure: false with `error` naming the manifest and

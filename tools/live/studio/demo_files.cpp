@@ -251,18 +251,26 @@ void pushTrack(int index)
     if (s.names[static_cast<size_t>(index)] == d.sceneTrack && !s.time.cuts.empty()) findSceneCuts();
 }
 
+// The folder read and described as every tool takes it: a description the
+// frame code draws, its shaders beside its manifest.
+bool readFolder(const std::string& folder, DemoFolder& read, std::string& error)
+{
+    std::vector<std::string> shaders;
+    return readDemoFolder(folder, folderReader(), read, error) && checkDescription(read.description, error) &&
+           shadersBesideManifest(read, shaders, error);
+}
+
 bool checkFolder(const std::string& folder, std::string& error)
 {
     DemoFolder read;
-    return readDemoFolder(folder, folderReader(), read, error) && checkDescription(read.description, error);
+    return readFolder(folder, read, error);
 }
 
 bool openFolder(std::string& error)
 {
     Studio& s = state();
     DemoFolder read;
-    if (!readDemoFolder("/demo", folderReader(), read, error)) return false;
-    if (!checkDescription(read.description, error)) return false;
+    if (!readFolder("/demo", read, error)) return false;
     s.errors.clear();
     for (const std::string& file : shaderFiles(read.description)) stageShader(file);
     const std::string logo = !read.manifest.logo.empty() && isFile("/demo/" + read.manifest.logo)
@@ -333,7 +341,7 @@ void takeSave(const std::string& name)
     if (!manifest && !shader) return;
     DemoFolder read;
     std::string error;
-    if (!readDemoFolder("/demo", folderReader(), read, error) || !checkDescription(read.description, error)) {
+    if (!readFolder("/demo", read, error)) {
         // The last good demo draws on; the error stands on its file.
         const std::string file = error.rfind(name + ":", 0) == 0 || error.find(name) != std::string::npos ? name : "demo.toml";
         s.errors[file] = {fileError(file, error)};
