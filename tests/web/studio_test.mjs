@@ -408,6 +408,34 @@ async function workspace(browser) {
   layout = await page.evaluate(() => studio.layout());
   check(layout.lastRow - layout.firstRow < span, `the wheel zooms in: ${span} to ${layout.lastRow - layout.firstRow}`);
 
+  // A key dragged along its lane, as on the desktop: glow's at row 64 to
+  // row 72, one step of undo; a box drawn across the lanes selects keys.
+  await page.evaluate(() => { studio.run('goto 64'); studio.run('zoom 64'); });
+  layout = await page.evaluate(() => studio.layout());
+  const xOf = (row) => layout.lanes[0] + layout.margin +
+    (row - layout.firstRow) / (layout.lastRow - layout.firstRow) * (layout.lanes[2] - layout.lanes[0] - 2 * layout.margin);
+  const glowY = layout.lines.find((line) => line.name === 'glow').top + layout.lane / 2;
+  const glowBlock = async () => ((await page.evaluate(() => studio.read('demo.tracks'))).split(/^track /m)
+    .find((part) => part.startsWith('glow\n')) || '');
+  await page.mouse.move(...await aim(page, xOf(64), glowY));
+  await page.mouse.down();
+  await page.mouse.move(...await aim(page, xOf(72), glowY), { steps: 6 });
+  await page.mouse.up();
+  await settle(async () => /4:2:0/.test(await glowBlock()));
+  check(/4:2:0/.test(await glowBlock()) && !/4:0:0/.test(await glowBlock()), `the key dragged to row 72: ${await glowBlock()}`);
+  await page.evaluate(() => studio.run('undo'));
+  await settle(async () => /4:0:0/.test(await glowBlock()));
+  check(/4:0:0/.test(await glowBlock()), 'one undo puts it back');
+  const tintY = layout.lines.find((line) => line.name === 'tint.b').top + layout.lane * 0.6;
+  await page.mouse.move(...await aim(page, xOf(56), glowY - layout.lane * 0.4));
+  await page.mouse.down();
+  await page.mouse.move(...await aim(page, xOf(70), tintY), { steps: 4 });
+  await page.mouse.up();
+  const boxed = await page.evaluate(() => studio.run('move 1'));
+  check(/^moved 3 keys by a row/m.test(boxed), `a box selects the keys it reaches (glow's, tint.g's, tint.b's at 64), ` +
+        `and they move as one: ${boxed}`);
+  await page.evaluate(() => { studio.run('undo'); studio.run('deselect'); studio.run('goto 40'); });
+
   // The editor's keys on the canvas, from the table orvanta-live's are.
   await page.keyboard.press('Tab');
   check((await page.evaluate(() => studio.layout())).selected === 'tint.r', 'tab picks the next track');

@@ -16,6 +16,7 @@
 #include "command_lines.h"
 #include "editor.h"
 #include "inspector.h"
+#include "panel_mouse.h"
 #include "transport.h"
 #include "options.h"
 #include "keymap.h"
@@ -113,37 +114,11 @@ struct Stats {
 struct Editing {
     bool panel = false; // the track panel
     PanelView view;
-    bool scrubbing = false; // the mouse holds the strip or the ruler
-    bool scrubbingRuler = false;
-    // A key dragged in the curve view: its row and value.
-    int dragFrom = -1; // the key's row, or -1
-    bool dragStarted = false;
-    bool dragByBeats = false;
-    float dragLow = 0, dragHigh = 1; // the curve view's range, held while a key is dragged
-    double dragStep = 0.01;          // and the step its value snaps to
-    // The selection dragged: in time in the lanes, in value in the curves.
-    bool movingSelection = false;
-    bool shiftingSelection = false;
-    double dragRow = 0;   // where the drag began
-    float dragValue = 0;
-    int movedRows = 0;    // what it has done so far
-    double shiftedBy = 0;
-    bool selectionDragged = false;
-    // A box drawn across the lanes.
-    bool boxing = false;
-    bool boxAdds = false;
-    float boxX0 = 0, boxY0 = 0, boxX1 = 0, boxY1 = 0;
+    MouseState mouse;       // the drags under way (core/panel_mouse.h)
     std::set<int> muted, soloed; // not saved
     int followedTrack = -1;      // the track the sheet last scrolled to
     bool help = false;      // the list of keys and commands
     bool log = false;       // the messages' log, over the curve view
-    bool splitting = false; // the splitter held
-    bool scrubExact = false; // shift held as the ruler was taken: rows between rows
-    int mouseX = -1, mouseY = -1; // where the pointer is, held or not
-    enum class LoopDrag { None, Draw, Move } loopDrag = LoopDrag::None;
-    double loopPressRow = 0;
-    double loopWas[2] = {0, 0};
-    bool loopDragged = false;
     bool prompting = false; // the command line is open
     std::string prompt;
     bool quitAsked = false; // Escape once with edits that cannot be written
@@ -293,8 +268,5 @@ void setSplit(double split, bool kept);
 void setLoop(double from, double to); // a span under a row: no loop
 // loop, log; false with `error` where refused.
 bool paneCommand(const std::vector<std::string>& words, std::string& error);
-bool pressRoom(const PanelHit& hit);  // the splitter, the loop's band: true where taken
-bool dragRoom(int x, int y);
-bool releaseRoom();
 
 } // namespace live

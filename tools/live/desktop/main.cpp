@@ -329,8 +329,8 @@ int main(int argc, char** argv)
     });
     glutPassiveMotionFunc([](int x, int y) {
         guiMotion(x, y);
-        LIVE.edit.mouseX = x;
-        LIVE.edit.mouseY = y;
+        LIVE.edit.mouse.mouseX = x;
+        LIVE.edit.mouse.mouseY = y;
     });
     // The close button asks nothing: edits go to the text, or to a file of
     // their own. The window goes whatever the player does, so where no

@@ -206,8 +206,8 @@ void drawOverlay()
     if (LIVE.edit.panel && !LIVE.edit.help) {
         const PanelLayout layout = panelLayout();
         drawPanel(layout, panelFacts(), panelHeader());
-        if (LIVE.edit.boxing) {
-            const Editing& e = LIVE.edit;
+        if (LIVE.edit.mouse.boxing) {
+            const MouseState& e = LIVE.edit.mouse;
             ImGui::GetForegroundDrawList()->AddRect(ImVec2(std::min(e.boxX0, e.boxX1), std::min(e.boxY0, e.boxY1)),
                                                     ImVec2(std::max(e.boxX0, e.boxX1), std::max(e.boxY0, e.boxY1)),
                                                     IM_COL32(255, 255, 255, 220));

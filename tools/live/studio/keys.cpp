@@ -59,20 +59,12 @@ public:
     }
     void toggleOverlay() override { say("error: the figures' overlay is the desktop player's alone for now"); }
     void escape() override {}
-    void openPrompt(const std::string& text) override { pagePrompt(text.c_str()); }
+    void openPrompt(const std::string& text) override { openPagePrompt(text); }
     void pasteUnderPointer() override
     {
         Studio& s = state();
-        std::string onto = s.editor->selected();
-        if (s.panel && s.mouseX >= 0) {
-            const PanelLayout l = layoutPanel(s.sizing.width, s.sizing.height, s.row, s.view, s.names, guiFontSize());
-            const int line = l.lines.empty() ? -1 : l.lineAt(static_cast<float>(s.mouseY));
-            if (line >= 0 && l.lanes.x1 > static_cast<float>(s.mouseX) && line < static_cast<int>(l.lines.size()) &&
-                l.lines[static_cast<size_t>(line)].track >= 0) {
-                onto = s.names[static_cast<size_t>(l.lines[static_cast<size_t>(line)].track)];
-            }
-        }
-        s.editor->pasteShape(onto);
+        const std::string track = studio::trackUnderPointer();
+        s.editor->pasteShape(track.empty() ? s.editor->selected() : track);
     }
     bool loop(double& from, double& to) override
     {
@@ -100,6 +92,11 @@ public:
 };
 
 } // namespace
+
+void openPagePrompt(const std::string& text)
+{
+    pagePrompt(text.c_str());
+}
 
 bool pressKey(int key, bool shift)
 {

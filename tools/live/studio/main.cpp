@@ -137,9 +137,9 @@ EMSCRIPTEN_KEEPALIVE const char* studio_check(const char* folder)
 }
 
 // The canvas's mouse, in its pixels from the top left; button 0 left.
-EMSCRIPTEN_KEEPALIVE void studio_mouse(int button, int down, int x, int y)
+EMSCRIPTEN_KEEPALIVE void studio_mouse(int button, int down, int shift, int x, int y)
 {
-    if (STUDIO.started) studio::onMouse(button, down != 0, x, y);
+    if (STUDIO.started) studio::onMouse(button, down != 0, shift != 0, x, y);
 }
 
 EMSCRIPTEN_KEEPALIVE void studio_motion(int x, int y)

@@ -1,11 +1,11 @@
 // The editor's panel in the page: placed under the picture, drawn by the
-// core (panel_draw.h) over the frame, and the mouse over it: a click on a
-// lane picks its track and moves the row there, a drag on the ruler or the
-// strip scrubs, the wheel zooms the lanes' rows.
+// core (panel_draw.h) over the frame, with the core's mouse over it
+// (panel_mouse.h) and its view's commands (view_commands.h).
 #include "studio.h"
 
 #include "gui.h"
 #include "panel_draw.h"
+#include "panel_mouse.h"
 #include "view_commands.h"
 
 #include "demo/clock.h"
@@ -60,6 +60,11 @@ PanelFacts facts()
         f.high = ranges[static_cast<size_t>(f.selected)].high;
     }
     f.valueZoom = s.view.valueZoom;
+    if (s.mouse.holdsRange()) {
+        f.fixedRange = true;
+        f.low = s.mouse.dragLow;
+        f.high = s.mouse.dragHigh;
+    }
     f.muted = s.muted;
     f.soloed = s.soloed;
     f.cuts = s.time.cuts;
@@ -103,7 +108,7 @@ std::string layoutText()
     }
     return "{\"picture\":" + rect(l.picture) + ",\"ruler\":" + rect(l.ruler) + ",\"lanes\":" + rect(l.lanes) +
            ",\"inspector\":" + rect(l.inspector) + ",\"curve\":" + rect(l.curve) +
-           ",\"names\":" + rect(l.names) + ",\"lane\":" + std::to_string(l.lane) +
+           ",\"names\":" + rect(l.names) + ",\"lane\":" + std::to_string(l.lane) + ",\"margin\":" + std::to_string(l.margin) +
            ",\"firstRow\":" + std::to_string(l.firstRow) + ",\"lastRow\":" + std::to_string(l.lastRow) +
            ",\"selected\":\"" + printableText(s.editor->selected()) + "\",\"lines\":[" + lines + "]}";
 }
@@ -138,6 +143,12 @@ void drawInterface()
     guiBeginFrame(s.sizing.width, s.sizing.height);
     if (s.panel) drawPanel(layout(), facts(), header());
     if (s.panel && s.view.inspector) s.inspector->drawAndEdit(layout(), *s.editor);
+    if (s.panel && s.mouse.boxing) {
+        const MouseState& m = s.mouse;
+        ImGui::GetForegroundDrawList()->AddRect(ImVec2(std::min(m.boxX0, m.boxX1), std::min(m.boxY0, m.boxY1)),
+                                                ImVec2(std::max(m.boxX0, m.boxX1), std::max(m.boxY0, m.boxY1)),
+                                                IM_COL32(255, 255, 255, 220));
+    }
     if (!s.lastMessage.empty()) {
         const PanelRect& area = s.sizing.area;
         ImGui::SetNextWindowPos(ImVec2(area.x0 + 4, area.y1 - 4), ImGuiCond_Always, ImVec2(0, 1));
@@ -151,59 +162,54 @@ void drawInterface()
     guiEndFrame();
 }
 
-void onMouse(int button, int down, int x, int y)
+namespace {
+
+class StudioMouse final : public MouseHost {
+public:
+    PanelLayout layout() override { return studio::layout(); }
+    PanelFacts facts() override { return studio::facts(); }
+    const std::vector<std::string>& names() override { return state().names; }
+    PanelView& view() override { return state().view; }
+    void moveTo(double row) override { studio::moveTo(row); }
+    void openPrompt(const std::string& text) override { openPagePrompt(text); }
+    void say(const std::string& line) override { studio::say(line); }
+    Transport& time() override { return state().time; }
+    void setLoop(double from, double to) override
+    {
+        Studio& s = state();
+        const std::string said = setTransportLoop(s.time, timeline(), from, to);
+        if (!said.empty()) studio::say(said);
+        if (s.time.loop && (s.row < s.time.loopFrom || s.row > s.time.loopTo)) studio::moveTo(s.time.loopFrom);
+    }
+    void splitChosen() override { studio::say("the picture takes " + splitText(state().view.split) + " of the height"); }
+};
+
+} // namespace
+
+void onMouse(int button, int down, bool shift, int x, int y)
 {
     Studio& s = state();
     guiMouse(button, down ? GLUT_DOWN : GLUT_UP, x, y);
-    s.mouseX = x;
-    s.mouseY = y;
-    if (!s.panel || !s.editor) return;
-    // A press on one of ImGui's windows (the inspector's controls) is ImGui's.
-    if (down && guiWantsMouse()) return;
+    s.mouse.mouseX = x;
+    s.mouse.mouseY = y;
+    if (!s.editor || button != GLUT_LEFT_BUTTON) return;
+    StudioMouse host;
     if (!down) {
-        s.scrubbing = false;
+        releasePanel(s.mouse, host, *s.editor);
         return;
     }
-    if (button != GLUT_LEFT_BUTTON) return;
-    const PanelLayout l = layout();
-    const PanelHit hit = hitPanel(l, facts(), static_cast<float>(x), static_cast<float>(y));
-    switch (hit.where) {
-    case PanelHit::Ruler:
-    case PanelHit::LoopBand:
-    case PanelHit::Strip:
-        s.scrubbing = true;
-        moveTo(std::round(hit.row));
-        break;
-    case PanelHit::Name:
-    case PanelHit::Lane:
-        if (hit.track >= 0) s.editor->select(s.names[static_cast<size_t>(hit.track)]);
-        if (hit.where == PanelHit::Lane) moveTo(hit.key >= 0 ? hit.key : std::round(hit.row));
-        break;
-    case PanelHit::Mute:
-    case PanelHit::Solo:
-        for (int track : lineTracks(l, s.names, hit.line)) {
-            s.editor->run((hit.where == PanelHit::Mute ? "mute " : "solo ") + s.names[static_cast<size_t>(track)]);
-        }
-        break;
-    case PanelHit::Fold:
-        if (s.view.folded.count(hit.group)) s.view.folded.erase(hit.group);
-        else s.view.folded.insert(hit.group);
-        break;
-    default:
-        break;
-    }
+    // A press on one of ImGui's windows (the inspector's controls) is ImGui's.
+    if (!s.panel || guiWantsMouse()) return;
+    pressPanel(s.mouse, host, *s.editor, x, y, shift);
 }
 
 void onMotion(int x, int y)
 {
     Studio& s = state();
     guiMotion(x, y);
-    s.mouseX = x;
-    s.mouseY = y;
-    if (!s.scrubbing) return;
-    const PanelLayout l = layout();
-    const PanelHit hit = hitPanel(l, facts(), static_cast<float>(x), static_cast<float>(l.ruler.y0 + 1));
-    if (hit.where == PanelHit::Ruler) moveTo(std::round(hit.row));
+    if (!s.editor) return;
+    StudioMouse host;
+    movePointer(s.mouse, host, *s.editor, x, y);
 }
 
 void onWheel(int direction, int x, int y)
@@ -211,12 +217,16 @@ void onWheel(int direction, int x, int y)
     Studio& s = state();
     guiWheel(direction, x, y);
     if (!s.panel) return;
-    const PanelLayout l = layout();
-    if (!l.lanes.contains(static_cast<float>(x), static_cast<float>(y)) &&
-        !l.ruler.contains(static_cast<float>(x), static_cast<float>(y))) {
-        return;
-    }
-    zoomView(s.view, s.view.span * (direction > 0 ? 0.8 : 1.25), l.rowOfX(static_cast<float>(x)));
+    StudioMouse host;
+    wheelOverPanel(host, direction, x, y);
+}
+
+std::string trackUnderPointer()
+{
+    Studio& s = state();
+    if (!s.panel) return "";
+    StudioMouse host;
+    return ::trackUnderPointer(s.mouse, host);
 }
 
 bool viewCommand(const std::vector<std::string>& words)

@@ -22,6 +22,7 @@
 
 #include "editor.h"
 #include "inspector.h"
+#include "panel_mouse.h"
 #include "panel.h"
 #include "resolution.h"
 #include "transport.h"
@@ -57,8 +58,7 @@ struct Studio {
     PanelView view;
     bool panel = true;
     std::set<int> muted, soloed; // tracks held at their first key's value
-    bool scrubbing = false;
-    int mouseX = -1, mouseY = -1; // the pointer over the canvas
+    MouseState mouse;                  // the drags under way (panel_mouse.h)
     Sizing sizing;
     bool still = false;                // a still is being drawn: no interface over it
     Transport time;                    // paused, slowed, looped (transport.h)
@@ -88,18 +88,21 @@ void moveTo(double row);
 void setPaused(bool paused);
 void findSceneCuts();
 
-// keys.cpp: the editor's keys (key_table.h) on the canvas.
+// keys.cpp: the editor's keys (key_table.h) on the canvas, and the page's
+// command line opened with `text` typed.
 bool pressKey(int key, bool shift);
+void openPagePrompt(const std::string& text);
 
 // panel_host.cpp
 void placePicture();
 void drawInterface(); // over the frame, before it is shown
-void onMouse(int button, int down, int x, int y);
+void onMouse(int button, int down, bool shift, int x, int y);
 void onMotion(int x, int y);
 void onWheel(int direction, int x, int y);
 bool viewCommand(const std::vector<std::string>& words);
 // Where the panel's parts are, in the canvas's pixels, and the track picked,
 // as JSON: for tests and scripts that aim the mouse.
 std::string layoutText();
+std::string trackUnderPointer(); // "" where the pointer is over no lane
 
 } // namespace studio

@@ -593,10 +593,12 @@ function wire() {
   };
   canvas.addEventListener('mousedown', (event) => {
     canvas.focus();
-    page.program._studio_mouse(event.button, 1, ...at(event));
+    page.program._studio_mouse(event.button, 1, event.shiftKey ? 1 : 0, ...at(event));
     event.preventDefault();
   });
-  window.addEventListener('mouseup', (event) => page.started && page.program._studio_mouse(event.button, 0, ...at(event)));
+  window.addEventListener('mouseup', (event) => page.started && page.program._studio_mouse(event.button, 0, event.shiftKey ? 1 : 0, ...at(event)));
+  // A drag begun on the picture goes on over the rest of the page.
+  window.addEventListener('mousemove', (event) => page.started && event.buttons && event.target !== canvas && page.program._studio_motion(...at(event)));
   canvas.addEventListener('mousemove', (event) => page.program._studio_motion(...at(event)));
   canvas.addEventListener('wheel', (event) => {
     page.program._studio_wheel(event.deltaY < 0 ? 1 : -1, ...at(event));
