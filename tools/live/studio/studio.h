@@ -16,7 +16,8 @@
 //
 // Rooms: main.cpp (start-up, the frame, the functions the page calls),
 // demo_files.cpp (the folder read, described and rebuilt on each save, its
-// errors by file and line), panel_host.cpp (the panel and the mouse) and
+// errors by file and line), demo_editor.cpp (the editor, the tracks' keys to
+// the demo, the inspector, the transport's verbs), panel_host.cpp (the panel and the mouse) and
 // keys.cpp (the editor's keys, the page's prompt and help behind them).
 #pragma once
 
@@ -80,6 +81,8 @@ bool checkFolder(const std::string& folder, std::string& error);
 // A file of /demo was written by the page: the demo, its programs or its
 // tracks take it. What it did is said.
 void takeSave(const std::string& name);
+// demo_editor.cpp
+void makeEditor(); // the tracks text the manifest names, with its inspector
 void say(const std::string& line);
 void pushTrack(int index);
 // The transport's verbs on the studio's time, saying what they did.
