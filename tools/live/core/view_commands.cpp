@@ -1,5 +1,7 @@
 #include "view_commands.h"
 
+#include "track_text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +59,18 @@ ViewDone toggleTracks(std::set<int>& set, const std::vector<std::string>& names,
 }
 
 } // namespace
+
+bool readLoopCommand(const std::vector<std::string>& words, bool& off, int32_t& from, int32_t& to, std::string& error)
+{
+    off = words.size() == 2 && words[1] == "off";
+    if (off) return true;
+    if (words.size() != 3 || !parseTrackPosition(words[1], from, error) || !parseTrackPosition(words[2], to, error) ||
+        to <= from) {
+        if (error.empty()) error = "loop takes a span of rows, FROM before TO, or off";
+        return false;
+    }
+    return true;
+}
 
 std::string splitText(double split)
 {

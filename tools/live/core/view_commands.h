@@ -12,6 +12,7 @@
 
 #include "panel.h"
 
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,6 +37,10 @@ struct ViewDone {
 // table) on `state`; `names` the demo's tracks in order, `row` the row shown.
 ViewDone runViewCommand(const std::vector<std::string>& words, ViewState state, const std::vector<std::string>& names,
                         double row);
+
+// `loop POS POS|off` read: `off`, or the span FROM before TO. False with
+// why where it is neither; the loop itself is the host's transport's.
+bool readLoopCommand(const std::vector<std::string>& words, bool& off, int32_t& from, int32_t& to, std::string& error);
 
 // The split as a command and the view's file write it ("0.48"), and read
 // back: false where it is not a share from leastSplit to mostSplit.

@@ -15,7 +15,7 @@
 #include "subprocess.h"
 #include "command_lines.h"
 #include "editor.h"
-#include "inspector.h"
+#include "value_edits.h"
 #include "panel_mouse.h"
 #include "transport.h"
 #include "options.h"

@@ -1,4 +1,4 @@
-// The inspector on the desktop: the core's (inspector.h), told what the
+// The inspector on the desktop: the core's (value_edits.h), told what the
 // player's demo and music are doing.
 #include "live.h"
 

@@ -80,18 +80,11 @@ bool paneCommand(const std::vector<std::string>& words, std::string& error)
 {
     const std::string& command = words[0];
     if (command == "loop") {
-        if (words.size() == 2 && words[1] == "off") {
-            if (!LIVE.time.loop) say("no loop");
-            setLoop(0, 0);
-            return true;
-        }
+        bool off = false;
         int32_t from = 0, to = 0;
-        if (words.size() != 3 || !parseTrackPosition(words[1], from, error) || !parseTrackPosition(words[2], to, error) ||
-            to <= from) {
-            if (error.empty()) error = "loop takes a span of rows, FROM before TO, or off";
-            return false;
-        }
-        setLoop(from, to);
+        if (!readLoopCommand(words, off, from, to, error)) return false;
+        if (off && !LIVE.time.loop) say("no loop");
+        setLoop(off ? 0 : from, off ? 0 : to);
         return true;
     }
     // log: on, off, or the other way.

@@ -36,6 +36,14 @@ void setPaused(bool paused)
     say(paused ? "paused" : "playing");
 }
 
+void setLoop(double from, double to)
+{
+    Studio& s = state();
+    const std::string said = setTransportLoop(s.time, timeline(), from, to);
+    if (!said.empty()) say(said);
+    if (s.time.loop && (s.row < s.time.loopFrom || s.row > s.time.loopTo)) moveTo(s.time.loopFrom);
+}
+
 void findSceneCuts()
 {
     Studio& s = state();

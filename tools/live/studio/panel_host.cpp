@@ -174,13 +174,7 @@ public:
     void openPrompt(const std::string& text) override { openPagePrompt(text); }
     void say(const std::string& line) override { studio::say(line); }
     Transport& time() override { return state().time; }
-    void setLoop(double from, double to) override
-    {
-        Studio& s = state();
-        const std::string said = setTransportLoop(s.time, timeline(), from, to);
-        if (!said.empty()) studio::say(said);
-        if (s.time.loop && (s.row < s.time.loopFrom || s.row > s.time.loopTo)) studio::moveTo(s.time.loopFrom);
-    }
+    void setLoop(double from, double to) override { studio::setLoop(from, to); }
     void splitChosen() override { studio::say("the picture takes " + splitText(state().view.split) + " of the height"); }
 };
 
@@ -234,20 +228,15 @@ bool viewCommand(const std::vector<std::string>& words)
     Studio& s = state();
     const ViewDone done = runViewCommand(words, {s.view, s.panel, s.muted, s.soloed}, s.names, s.row);
     if (done.outcome == ViewOutcome::NotMine && words[0] == "loop") {
-        if (words.size() == 2 && words[1] == "off") {
-            const std::string said = setTransportLoop(s.time, timeline(), 0, 0);
-            say(said.empty() ? "no loop" : said);
-            return true;
-        }
+        bool off = false;
         int32_t from = 0, to = 0;
         std::string error;
-        if (words.size() != 3 || !parseTrackPosition(words[1], from, error) || !parseTrackPosition(words[2], to, error) ||
-            to <= from) {
-            say("error: " + (error.empty() ? std::string("loop takes a span of rows, FROM before TO, or off") : error));
+        if (!readLoopCommand(words, off, from, to, error)) {
+            say("error: " + error);
             return false;
         }
-        say(setTransportLoop(s.time, timeline(), from, to));
-        if (s.row < s.time.loopFrom || s.row > s.time.loopTo) moveTo(s.time.loopFrom);
+        if (off && !s.time.loop) say("no loop");
+        setLoop(off ? 0 : from, off ? 0 : to);
         return true;
     }
     if (done.outcome == ViewOutcome::NotMine) {

@@ -22,7 +22,7 @@
 #pragma once
 
 #include "editor.h"
-#include "inspector.h"
+#include "value_edits.h"
 #include "panel_mouse.h"
 #include "panel.h"
 #include "resolution.h"
@@ -89,6 +89,8 @@ void pushTrack(int index);
 TransportTimeline timeline();
 void moveTo(double row);
 void setPaused(bool paused);
+// A loop over a span (under a row: none), said; the row goes into it.
+void setLoop(double from, double to);
 void findSceneCuts();
 
 // keys.cpp: the editor's keys (key_table.h) on the canvas, and the page's

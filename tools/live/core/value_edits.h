@@ -1,4 +1,4 @@
-// live/core/inspector: the inspector's edits, and a fader recorded. It
+// live/core/value_edits: the inspector's edits, and a fader recorded. It
 // turns what the maker does with the inspector (value_pane.h draws it) into
 // the editor's edits: paused, a slider sets the key at the row, one step of
 // undo from its first change on; while the music plays, a slider held

@@ -1,4 +1,4 @@
-#include "inspector.h"
+#include "value_edits.h"
 
 #include <algorithm>
 #include <cmath>
