@@ -126,6 +126,7 @@ bench: build web studio $(WEB_DRIVER)
 	rm -f /tmp/orvanta-capture-bench.mp4
 	node bench/web_bench.mjs "$$WEB" $(BUILD)/bin/orvanta
 	node bench/studio_bench.mjs "$$STUDIO"
+	node bench/studio_music_bench.mjs "$$STUDIO" $(BUILD)/bin
 
 # The whole suite once more with AddressSanitizer and UndefinedBehaviorSanitizer:
 # any report aborts the process it happens in and fails its test. The

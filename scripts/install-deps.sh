@@ -26,9 +26,10 @@ packages=(
   # the web build: its compiler (whose JavaScript steps need Debian's acorn),
   # its shaders translated to GLSL ES 3.00, and the browser its tests drive
   spirv-cross emscripten node-acorn nodejs chromium
-  # the studio page: Dear ImGui's source package fetched through apt (its
-  # tarball is xz), GoogleTest's sources for the editor's tests in the page
-  xz-utils googletest
+  # the studio page: Dear ImGui's, libogg's and libvorbis's source packages
+  # fetched through apt and unpacked with Debian's patches (dpkg-source; the
+  # tarballs are xz), GoogleTest's sources for the editor's tests in the page
+  xz-utils dpkg-dev googletest
 )
 # npm installs the browser tests' driver; a Node.js from elsewhere brings its own.
 command -v npm > /dev/null || packages+=(npm)

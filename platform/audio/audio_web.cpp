@@ -28,6 +28,10 @@ EM_JS(int, webAudioOpen, (), {
             a.source.disconnect();
             a.source = null;
         }
+        if (a.gain) {
+            a.gain.disconnect();
+            a.gain = null;
+        }
     };
     a.position = () => {
         if (!a.playing) return a.offset;
@@ -44,9 +48,11 @@ EM_JS(int, webAudioOpen, (), {
         a.playing = true;
         a.startedAt = a.now();
         if (a.buffer && a.context && a.context.state === 'running') {
+            a.gain = a.context.createGain();
+            a.gain.connect(a.context.destination);
             a.source = a.context.createBufferSource();
             a.source.buffer = a.buffer;
-            a.source.connect(a.context.destination);
+            a.source.connect(a.gain);
             a.source.start(0, a.offset / a.rate);
         }
     };
@@ -81,6 +87,50 @@ EM_JS(void, webAudioSeek, (double frame), {
     a.pause();
     a.offset = frame;
     if (playing) a.play();
+});
+
+// Part of the music rendered again, put in place while it plays: a new
+// buffer (the one playing may be the output's already), and where a source
+// plays, a new one from the same sample that the old one crosses over into,
+// `fade` frames long, a moment ahead, so that both switch on the same sample.
+EM_JS(int, webAudioSplice, (double first, const int16_t* samples, double frames, double fade), {
+    const a = Module.orvantaAudio;
+    const old = a.buffer;
+    if (!old || old.numberOfChannels !== 2 || first > old.length) return 0;
+    const count = Math.min(frames, old.length - first);
+    const next = new AudioBuffer({ numberOfChannels: 2, length: old.length, sampleRate: old.sampleRate });
+    const from = samples >> 1;
+    for (let c = 0; c < 2; ++c) {
+        const data = next.getChannelData(c);
+        data.set(old.getChannelData(c));
+        for (let i = 0; i < count; ++i) data[first + i] = HEAP16[from + 2 * i + c] / 32768;
+    }
+    a.buffer = next;
+    if (a.source && a.playing && a.context && a.context.state === 'running') {
+        const ahead = 0.02;
+        const at = a.context.currentTime + ahead;
+        const offset = a.position() + ahead * a.rate;
+        const crossing = Math.max(fade, 1) / a.rate;
+        const gain = a.context.createGain();
+        gain.connect(a.context.destination);
+        gain.gain.setValueAtTime(0, at);
+        gain.gain.linearRampToValueAtTime(1, at + crossing);
+        const source = a.context.createBufferSource();
+        source.buffer = next;
+        source.connect(gain);
+        source.start(at, offset / a.rate);
+        const [oldSource, oldGain] = [a.source, a.gain];
+        oldGain.gain.setValueAtTime(1, at);
+        oldGain.gain.linearRampToValueAtTime(0, at + crossing);
+        oldSource.stop(at + crossing);
+        oldSource.onended = () => {
+            oldSource.disconnect();
+            oldGain.disconnect();
+        };
+        a.source = source;
+        a.gain = gain;
+    }
+    return 1;
 });
 
 struct WebAudio {
@@ -175,7 +225,9 @@ bool BASS_Free(void)
     return true;
 }
 
-bool AUDIO_StreamOverwrite(uint32_t, uint64_t, const int16_t*, uint64_t, uint32_t, uint64_t)
+bool AUDIO_StreamOverwrite(uint32_t handle, uint64_t first, const int16_t* samples, uint64_t count,
+                           uint32_t channels, uint64_t fade)
 {
-    return false;
+    if (!live(handle) || !samples || channels != 2) return false;
+    return webAudioSplice(static_cast<double>(first), samples, static_cast<double>(count), static_cast<double>(fade)) != 0;
 }

@@ -34,18 +34,6 @@ void appendBytes(void* context, void* data, int size)
 
 } // namespace
 
-std::string contentHash(const std::string& bytes)
-{
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (unsigned char c : bytes) {
-        hash ^= c;
-        hash *= 0x100000001b3ull;
-    }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
-
 std::string describeSize(size_t bytes)
 {
     if (bytes >= (size_t(1) << 20) && bytes % (size_t(1) << 20) == 0) return std::to_string(bytes >> 20) + " MiB";

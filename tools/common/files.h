@@ -12,6 +12,8 @@
 // as it was.
 #pragma once
 
+#include "content_hash.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,10 +33,6 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
 // inode, whatever the spellings and links), or "" when there is none or
 // `output` does not exist yet.
 std::string inputWrittenBy(const std::string& output, const std::vector<std::string>& inputs);
-
-// A digest of `bytes` for telling one version of a file from another: 16
-// hex digits of FNV-1a, 64 bits. It catches changes, not forgeries.
-std::string contentHash(const std::string& bytes);
 
 // "8 MiB", "64 KiB", "100 bytes": a limit as a usage text states it.
 std::string describeSize(size_t bytes);

@@ -13,12 +13,10 @@
 #include "cleanup.h"
 #include "files.h"
 #include "master.h"
-#include "platform/audio/decode.h"
 #include "score.h"
 #include "synth.h"
-#include "tune_source.h"
+#include "tune_render.h"
 #include "usage.h"
-#include "vorbis_writer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -46,8 +44,6 @@ const char* const usageText =
     "                 this tunegen), so that it sounds as it would in the whole tune;\n"
     "                 without them, at the song's target loudness over the section\n"
     "  --help         this text\n";
-
-const char* const levelsTag = "ORVANTA_MASTER=";
 
 int usage(const std::string& message)
 {
@@ -91,51 +87,24 @@ bool parseSection(const std::string& text, int& from, int& to)
            parseRow(text.substr(colon + 1), to) && from < to;
 }
 
-// The levels tunegen recorded in an earlier tune. Failure: false with a
-// message when the file cannot be read; true without levels (`found` false)
-// when it holds none.
-bool recordedLevels(const std::string& path, MasterLevels& levels, bool& found, std::string& error)
-{
-    std::vector<std::string> comments;
-    if (!readOggComments(path, comments)) {
-        error = path + ": not an Ogg Vorbis file that can be read";
-        return false;
-    }
-    found = false;
-    bool refused = false;
-    for (const std::string& line : comments) {
-        if (line.rfind(levelsTag, 0) != 0) continue;
-        found = parseLevels(line.substr(std::string(levelsTag).size()), levels);
-        refused = !found;
-    }
-    if (refused) {
-        std::fprintf(stderr, "tunegen: %s: its levels are not ones tunegen masters at; the section is mastered at "
-                             "the score's target loudness\n", path.c_str());
-    }
-    return true;
-}
-
 int renderSection(const Options& options, const Song& song)
 {
     MasterLevels levels;
     bool held = false;
-    std::string error;
-    if (!options.levels.empty() && !recordedLevels(options.levels, levels, held, error)) {
+    std::string error, note;
+    if (!options.levels.empty() && !recordedLevels(options.levels, levels, held, error, note)) {
         std::fprintf(stderr, "tunegen: %s\n", error.c_str());
         return 1;
     }
-    const int64_t end = options.to >= song.rows ? songSamples(song) : rowSample(song, options.to);
-    const int64_t from = std::min(rowSample(song, options.from), end);
-    const int64_t start = std::max<int64_t>(0, from - rowSample(song, song.rowsPerBar()));
-    const Mixdown mix = renderVoices(song, start, end, [&](double done) { report(options, 0.9 * done); });
-    const Premaster prepared = premaster(song, mix, held ? &levels : nullptr);
-    const std::vector<float> mastered = held ? limitAt(prepared, levels) : limit(song, prepared, song.ceiling - 1.4);
+    if (!note.empty()) std::fprintf(stderr, "tunegen: %s; the section is mastered at the score's target loudness\n", note.c_str());
+    const std::vector<int16_t> samples = renderSection(song, options.from, options.to, held ? &levels : nullptr,
+                                                       [&](double done) { report(options, done); });
     std::string bytes;
-    bytes.reserve(static_cast<size_t>(end - from) * 4);
-    for (size_t i = 2 * static_cast<size_t>(from - start); i < mastered.size(); ++i) {
-        const long value = std::lround(std::clamp(mastered[i] * 32768.0f, -32768.0f, 32767.0f));
+    bytes.reserve(samples.size() * 2);
+    for (const int16_t sample : samples) {
+        const auto value = static_cast<uint16_t>(sample);
         bytes.push_back(static_cast<char>(value & 0xff));
-        bytes.push_back(static_cast<char>((value >> 8) & 0xff));
+        bytes.push_back(static_cast<char>(value >> 8));
     }
     if (!writeFileAtomically(options.out, bytes, error)) {
         std::fprintf(stderr, "tunegen: %s\n", error.c_str());
@@ -143,7 +112,7 @@ int renderSection(const Options& options, const Song& song)
     }
     report(options, 1.0);
     std::printf("%s: rows %d to %d, %.2f s, %s\n", options.out.c_str(), options.from, options.to,
-                static_cast<double>(end - from) / sampleRate,
+                static_cast<double>(samples.size() / 2) / sampleRate,
                 held ? "mastered at the tune's levels" : "mastered at the target loudness");
     return 0;
 }
@@ -151,56 +120,18 @@ int renderSection(const Options& options, const Song& song)
 int renderTune(const Options& options, const Song& song, const std::string& scoreText)
 {
     const auto start = std::chrono::steady_clock::now();
-    const Mixdown mix = renderVoices(song, 0, songSamples(song), [&](double done) { report(options, 0.7 * done); });
-    const double voiceTime = secondsSince(start);
-    int attempts = 0;
-
-    // Encoding moves peaks: the song's ceiling holds for the decoded file.
-    // Master a little under it, check what decodes, and master again lower
-    // when a peak came out above it.
     TemporaryFile temporary;
     std::string error;
     if (!createTemporary(options.out, "", temporary, error)) {
         std::fprintf(stderr, "tunegen: %s\n", error.c_str());
         return 1;
     }
-    const Premaster prepared = premaster(song, mix);
-    report(options, 0.75);
-    double margin = 1.4;
-    double filePeakDb = 0;
-    double loudness = 0;
-    size_t frames = 0;
-    std::vector<std::string> comments = tuneSourceComments(scoreText);
-    for (int attempt = 0;; ++attempt) {
-        attempts = attempt + 1;
-        MasterLevels levels;
-        const std::vector<float> mastered = limit(song, prepared, song.ceiling - margin, &levels);
-        comments.resize(2);
-        comments.push_back(std::string(levelsTag) + describeLevels(levels));
-        report(options, 0.8);
-        frames = mastered.size() / 2;
-        // Each attempt writes the file again from its start, through a
-        // descriptor of its own that the writer closes.
-        const int fd = ftruncate(temporary.fd, 0) == 0 && lseek(temporary.fd, 0, SEEK_SET) == 0 ? dup(temporary.fd) : -1;
-        std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-        if (!file && fd >= 0) close(fd);
-        const bool written = file && writeOggVorbis(file, sampleRate, 2, frames,
-                                            [&](uint64_t frame, uint32_t channel) {
-                                                return mastered[2 * frame + channel];
-                                            },
-                                            static_cast<float>(options.quality), comments);
-        DecodedAudio decoded;
-        if (!written || !decodeOggVorbis(temporary.path, decoded)) {
-            discardTemporary(temporary);
-            std::fprintf(stderr, "tunegen: cannot write %s\n", options.out.c_str());
-            return 1;
-        }
-        std::vector<float> check(decoded.samples.size());
-        for (size_t i = 0; i < check.size(); ++i) check[i] = decoded.samples[i] / 32768.0f;
-        filePeakDb = 20.0 * std::log10(std::max(truePeak(check), 1e-9));
-        loudness = integratedLoudness(check);
-        if (filePeakDb <= song.ceiling || attempt == 4) break;
-        margin += filePeakDb - song.ceiling + 0.25;
+    TuneReport tune;
+    if (!writeTune(song, scoreText, options.quality, temporary.fd, temporary.path, tune,
+                   [&](double done) { if (done < 1.0) report(options, done); })) {
+        discardTemporary(temporary);
+        std::fprintf(stderr, "tunegen: cannot write %s\n", options.out.c_str());
+        return 1;
     }
     if (!commitTemporary(temporary, options.out, error)) {
         std::fprintf(stderr, "tunegen: %s\n", error.c_str());
@@ -208,8 +139,9 @@ int renderTune(const Options& options, const Song& song, const std::string& scor
     }
     report(options, 1.0);
     std::printf("%s: %.2f s, %.1f LUFS, true peak %.2f dBTP; voices %.1f s, master and encode %.1f s (%d %s)\n",
-                options.out.c_str(), frames / static_cast<double>(sampleRate), loudness, filePeakDb, voiceTime,
-                secondsSince(start) - voiceTime, attempts, attempts == 1 ? "pass" : "passes");
+                options.out.c_str(), tune.frames / static_cast<double>(sampleRate), tune.loudness, tune.peakDb,
+                tune.voiceSeconds, secondsSince(start) - tune.voiceSeconds, tune.attempts,
+                tune.attempts == 1 ? "pass" : "passes");
     return 0;
 }
 

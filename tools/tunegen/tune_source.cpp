@@ -1,6 +1,6 @@
 #include "tune_source.h"
 
-#include "files.h"
+#include "content_hash.h"
 #include "platform/audio/decode.h"
 #include "synth_version.h"
 

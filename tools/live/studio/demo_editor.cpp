@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <set>
 #include <sys/stat.h>
 
 namespace studio {
@@ -148,6 +149,21 @@ void makeEditor()
     };
     host.say = [](const std::string& line) { say(line); };
     s.inspector = std::make_unique<Inspector>(host);
+}
+
+std::vector<double> sectionRows()
+{
+    // Where each scene first shows, in the order they do.
+    Studio& s = state();
+    std::vector<double> rows;
+    std::set<int> seen;
+    const auto& names = s.names;
+    const int sceneTrack = static_cast<int>(std::find(names.begin(), names.end(), s.folder.description.sceneTrack) -
+                                            names.begin());
+    for (double cut : s.time.cuts) {
+        if (seen.insert(truncateToInt(sampleTrackAt(sceneTrack, cut))).second) rows.push_back(cut);
+    }
+    return rows;
 }
 
 } // namespace studio

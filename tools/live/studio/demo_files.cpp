@@ -144,9 +144,14 @@ bool openFolder(std::string& error)
     if (!readFolder("/demo", read, error)) return false;
     s.errors.clear();
     for (const std::string& file : shaderFiles(read.description)) stageShader(file);
+    // The folder's image; else its text as the build drew it (logogen is
+    // the desktop's), where the build drew that text; else the template's.
+    const std::string word = read.manifest.logoText.empty() ? read.manifest.name : read.manifest.logoText;
+    const std::string drawnWord = "/studio/logos/" + word + ".png";
+    const bool plainWord = !word.empty() && word.find('/') == std::string::npos && word != "." && word != "..";
     const std::string logo = !read.manifest.logo.empty() && isFile("/demo/" + read.manifest.logo)
                                  ? "/demo/" + read.manifest.logo
-                                 : "/studio/logo.png";
+                                 : plainWord && isFile(drawnWord) ? drawnWord : "/studio/logo.png";
     std::string bytes, ignored;
     if (readFile(logo, bytes, ignored, "logo")) writeFile("/run/logo.png", bytes);
     std::streambuf* console = std::cout.rdbuf(nullptr);

@@ -35,20 +35,7 @@ public:
     void togglePause() override { setPaused(!state().time.paused); }
     double cutBefore(double row) override { return ::cutBefore(state().time, row); }
     double cutAfter(double row) override { return ::cutAfter(state().time, timeline(), row); }
-    std::vector<double> sections() override
-    {
-        // Where each scene first shows, in the order they do.
-        Studio& s = state();
-        std::vector<double> rows;
-        std::set<int> seen;
-        const auto& names = s.names;
-        const int sceneTrack = static_cast<int>(std::find(names.begin(), names.end(), s.folder.description.sceneTrack) -
-                                                names.begin());
-        for (double cut : s.time.cuts) {
-            if (seen.insert(truncateToInt(sampleTrackAt(sceneTrack, cut))).second) rows.push_back(cut);
-        }
-        return rows;
-    }
+    std::vector<double> sections() override { return sectionRows(); }
     void toggleSectionLoop() override { say(::toggleSectionLoop(state().time, timeline(), state().row)); }
     void changeSpeed(int step) override
     {

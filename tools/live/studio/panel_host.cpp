@@ -71,6 +71,7 @@ PanelFacts facts()
     f.loop = s.time.loop;
     f.loopFrom = s.time.loopFrom;
     f.loopTo = s.time.loopTo;
+    if (!s.loudness.empty()) f.loudness = &s.loudness;
     return f;
 }
 

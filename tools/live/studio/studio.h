@@ -10,15 +10,23 @@
 //                   that names Orvanta's (as the desktop finds them in its
 //                   data folder)
 //   /studio/es      the same, translated to GLSL ES 3.00 at build time
+//   /studio/logos   the logos the build drew for the texts it knows
 //   /run            the working directory the frame code reads: the
 //                   folder's shaders as the page compiles them
 //                   (shader_es.h), the logo and the tune's name
+//   /publish        the web page's folder, while Publish lays it out
 //
 // Rooms: main.cpp (start-up, the frame, the functions the page calls),
 // demo_files.cpp (the folder read, described and rebuilt on each save, its
 // errors by file and line), demo_editor.cpp (the editor, the tracks' keys to
-// the demo, the inspector, the transport's verbs), panel_host.cpp (the panel and the mouse) and
-// keys.cpp (the editor's keys, the page's prompt and help behind them).
+// the demo, the inspector, the transport's verbs), panel_host.cpp (the panel
+// and the mouse), keys.cpp (the editor's keys, the page's prompt and help
+// behind them), music.cpp (the score's renders spliced into the music, the
+// tune's loudness under the lanes) and publish.cpp (the demo laid out for
+// the web page's player).
+//
+// music_worker.cpp is a program of its own: tunegen's synthesizer for the
+// page's music Worker (orvanta-music.wasm).
 #pragma once
 
 #include "editor.h"
@@ -66,6 +74,7 @@ struct Studio {
     long frames = 0;
     std::vector<double> frameTimes;    // seconds, the last 2 s of frames
     double row = 0;
+    Loudness loudness;                 // the tune's as it plays, in the ruler
 };
 
 Studio& state();
@@ -92,11 +101,16 @@ void setPaused(bool paused);
 // A loop over a span (under a row: none), said; the row goes into it.
 void setLoop(double from, double to);
 void findSceneCuts();
+// Where each scene first shows, in the order they do: the show's sections.
+std::vector<double> sectionRows();
 
 // keys.cpp: the editor's keys (key_table.h) on the canvas, and the page's
 // command line opened with `text` typed.
 bool pressKey(int key, bool shift);
 void openPagePrompt(const std::string& text);
+
+// main.cpp
+std::string json(const std::string& text); // a JSON string of `text`
 
 // panel_host.cpp
 void placePicture();

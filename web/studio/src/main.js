@@ -1,11 +1,15 @@
 // Orvanta Studio's page: the demos kept in the browser (store.js), the open
 // one laid out in the program's file system and drawn with its panel
 // (orvanta-studio.wasm), its files listed and edited in the text pane
-// (text_pane.js), zips in and out (zip.js), and window.studio for tests and
-// scripts, whose calls the page's own widgets make too.
+// (text_pane.js), its score rendered and heard (music.js), zips in and out
+// (zip.js), the demo published as a web page (publish.js), and
+// window.studio for tests and scripts, whose calls the page's own widgets
+// make too.
 import * as store from './store.js';
 import { readZip, checkFolder, writeZip, ZipRefusal, entryLimit, wholeLimit } from './zip.js';
 import { TextPane } from './text_pane.js';
+import { Music } from './music.js';
+import { publishPage, orvantaFolder } from './publish.js';
 
 const $ = (id) => document.getElementById(id);
 const canvas = $('canvas');
@@ -117,7 +121,8 @@ async function loadBuildFiles() {
   const names = JSON.parse(decoder.decode(await fetchBytes('template.json')));
   const template = new Map();
   await Promise.all(names.map(async (name) => template.set(name, await fetchBytes('template/' + encodeURIComponent(name)))));
-  const studioFiles = ['font.ttf', 'logo.png', 'source/AA.fsh', 'source/test.vsh', 'es/AA.fsh', 'es/test.vsh'];
+  const studioFiles = ['font.ttf', 'logo.png', 'logos/MYDEMO.png', 'logos/ORVANTA.png', 'source/AA.fsh',
+                       'source/test.vsh', 'es/AA.fsh', 'es/test.vsh'];
   const fetched = await Promise.all(studioFiles.map(async (name) => [name, await fetchBytes('files/' + name)]));
   return { template, studio: new Map(fetched) };
 }
@@ -144,7 +149,45 @@ function resize() {
 // ---- the demo open ------------------------------------------------------------
 
 function errors() {
-  return page.program && page.started ? JSON.parse(call.string('studio_errors')) : [];
+  const program = page.program && page.started ? JSON.parse(call.string('studio_errors')) : [];
+  return program.concat(music.errors);
+}
+
+// The tune's loudness under the panel's lanes, from the samples that play.
+function showLoudness(buffer) {
+  const program = page.program;
+  if (!buffer) {
+    program._studio_loudness(0, 0);
+    return;
+  }
+  const frames = buffer.length;
+  const pointer = program._malloc(frames * 4);
+  if (!pointer) return;
+  const left = buffer.getChannelData(0);
+  const right = buffer.getChannelData(buffer.numberOfChannels > 1 ? 1 : 0);
+  const heap = program.HEAP16;
+  const to16 = (value) => Math.max(-32768, Math.min(32767, Math.round(value * 32768)));
+  for (let i = 0, at = pointer >> 1; i < frames; ++i, at += 2) {
+    heap[at] = to16(left[i]);
+    heap[at + 1] = to16(right[i]);
+  }
+  program._studio_loudness(pointer, frames);
+  program._free(pointer);
+}
+
+// A tune for the open folder (the music worker's): kept as its tune.ogg,
+// and played from the row where the old one stood.
+async function takeTune(bytes) {
+  const id = page.id;
+  page.files.set('tune.ogg', bytes);
+  fs().writeFile('/demo/tune.ogg', bytes);
+  if (![...$('files').children].some((item) => item.dataset.path === 'tune.ogg')) listFiles();
+  keep('tune.ogg');
+  const buffer = await decodeTune(bytes);
+  if (page.id !== id || !buffer) return;
+  audio.buffer = buffer;
+  page.program._studio_tune();
+  showLoudness(buffer);
 }
 
 function refreshMarks() {
@@ -253,11 +296,14 @@ async function showDemo(id, name, files) {
   // The tune is decoded while the demo already draws on the silent clock,
   // and takes over where it stands.
   const tune = files.get('tune.ogg');
+  showLoudness(null);
   decodeTune(tune).then((buffer) => {
     if (page.id !== id || !buffer) return;
     audio.buffer = buffer;
     page.program._studio_tune();
+    showLoudness(buffer);
   });
+  music.opened();
   page.started = true;
   page.shown = '';
   // The first scene's first pass, where the work mostly is.
@@ -354,6 +400,14 @@ async function openBytes(bytes, fallbackName) {
 // may have typed on since.
 const pane = new TextPane($('editor'), (path, text) => save(path, text, true));
 
+const music = new Music({
+  program: () => page.program,
+  files: () => page.files,
+  status,
+  marked: () => refreshMarks(),
+  tune: takeTune,
+});
+
 function flipToPng(pointer, width, height) {
   const heap = page.program.HEAPU8;
   const image = new ImageData(width, height);
@@ -376,10 +430,11 @@ async function save(path, text, fromPane) {
   fs().writeFile('/demo/' + path, bytes);
   if (!fromPane && path === page.shown && pane.text() !== text) pane.show(path, text);
   const said = call.withText('studio_saved', path);
+  music.saved(path, bytes);
   const list = refreshMarks();
   const mine = list.filter((e) => e.file === path);
   if (mine.length) status(`${path}:${mine[0].line}: ${mine[0].message}`, true);
-  else if (said) status(said.split('\n').pop());
+  else if (said && !music.busy) status(said.split('\n').pop());
   if (![...$('files').children].some((item) => item.dataset.path === path)) listFiles();
   await keep(path);
   return said;
@@ -445,6 +500,51 @@ const studio = {
   },
   download() {
     return Promise.resolve(writeZip(page.name, page.files));
+  },
+  // What plays for rows [fromRow, toRow) now: interleaved stereo at 44.1 kHz
+  // (silence where no tune plays).
+  samples(fromRow, toRow) {
+    const rate = 44100;
+    const rowRate = music.info().rowRate;
+    const first = Math.max(0, Math.round(Number(fromRow) * rate / rowRate));
+    const last = Math.max(first, Math.round(Number(toRow) * rate / rowRate));
+    const out = new Float32Array((last - first) * 2);
+    const buffer = audio.buffer;
+    if (buffer) {
+      const left = buffer.getChannelData(0);
+      const right = buffer.getChannelData(buffer.numberOfChannels > 1 ? 1 : 0);
+      for (let frame = first; frame < Math.min(last, buffer.length); ++frame) {
+        out[2 * (frame - first)] = left[frame];
+        out[2 * (frame - first) + 1] = right[frame];
+      }
+    }
+    return Promise.resolve(out);
+  },
+  // The loudness the panel draws under its lanes: the loudest quarter row
+  // of each bar, 0 to 1.
+  waveform() {
+    return page.started ? music.info().wave : [];
+  },
+  // The render of the score: its stage, progress, what was heard when.
+  get music() {
+    return music.state;
+  },
+  get renderLimit() {
+    return music.limit;
+  },
+  set renderLimit(seconds) {
+    music.setLimit(seconds);
+    $('renderLimit').value = String(music.limit);
+  },
+  // The demo as a web page: the player and the folder laid out as
+  // `make web DEMO=DIR` lays them out, zipped.
+  publish() {
+    return publishPage(page.program, page.name, page.files);
+  },
+  // Orvanta's own demo, as a new demo of this browser's.
+  async openOrvanta() {
+    const folder = await orvantaFolder();
+    return takeFolder(folder.name, folder.files);
   },
   open(bytes) {
     return openBytes(bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes));
@@ -549,13 +649,37 @@ function wire() {
       status(`refused: ${e.message || e} (${page.name} plays on)`, true);
     }
   };
-  $('download').onclick = async () => {
-    const bytes = await studio.download();
+  const offer = (bytes, name) => {
     const link = document.createElement('a');
     link.href = URL.createObjectURL(new Blob([bytes], { type: 'application/zip' }));
-    link.download = `${page.name}.zip`;
+    link.download = name;
     link.click();
     setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+  };
+  $('download').onclick = async () => offer(await studio.download(), `${page.name}.zip`);
+  $('publish').onclick = async () => {
+    try {
+      offer(await studio.publish(), `${page.name}-web.zip`);
+      status(`${page.name}-web.zip: the demo as a web page; any static host serves the folder in it`);
+    } catch (e) {
+      status(`not published: ${e.message || e}`, true);
+    }
+  };
+  $('orvanta').onclick = async () => {
+    try {
+      status(await studio.openOrvanta());
+    } catch (e) {
+      status(`Orvanta does not open: ${e.message || e}`, true);
+    }
+  };
+  $('renderLimit').value = String(music.limit);
+  $('renderLimit').onchange = (event) => {
+    try {
+      studio.renderLimit = event.target.value;
+    } catch (e) {
+      event.target.value = String(music.limit);
+      status(String(e.message || e), true);
+    }
   };
   $('rename').onclick = () => {
     const name = prompt('The demo\'s name', page.name);
@@ -633,7 +757,9 @@ async function boot() {
     return;
   }
   try {
-    audio.context = new (window.AudioContext || window.webkitAudioContext)();
+    // At the tunes' own rate, so that decoded tunes and the music worker's
+    // renders share their sample frames.
+    audio.context = new (window.AudioContext || window.webkitAudioContext)({ sampleRate: 44100 });
   } catch (e) {
     audio.context = null; // no sound device: the silent clock
   }
