@@ -90,8 +90,6 @@ async function scoreCase(browser) {
   check(wave0.length >= 8 && wave0.every((level) => level > 0.01), `the tune's loudness lies under the lanes: ${wave0}`);
   const save = await changeBarUnderWay(page);
   check(save.changed, 'the bar\'s bass note was changed');
-  const seen = new Set();
-  const watch = setInterval(async () => seen.add(await status(page).catch(() => '')), 100);
   await page.waitForFunction(() => studio.music.heard.some((h) => h.stage === 'bars'), null, { timeout: 10000 })
     .catch(() => {});
   const bars = (await page.evaluate(() => studio.music.heard)).find((h) => h.stage === 'bars');
@@ -103,13 +101,15 @@ async function scoreCase(browser) {
   check((await page.evaluate(() => studio.row)) > before, 'the demo plays on through the splice');
   await page.waitForFunction(() => studio.music.heard.some((h) => h.stage === 'tune'), null, { timeout: 60000 })
     .catch(() => {});
-  clearInterval(watch);
   const heard = await page.evaluate(() => studio.music.heard);
   console.log(`heard after the save: ${heard.map((h) => `${h.stage} ${h.seconds.toFixed(2)} s`).join(', ')}`);
   check(heard.map((h) => h.stage).join(',').match(/^bars,(section,)?tune$/),
         `then the section and the whole tune: ${JSON.stringify(heard)}`);
-  check([...seen].some((line) => /^rendering the tune: .* \d+%$/.test(line)),
-        `the status says what renders and how far: ${[...seen].slice(0, 4)}`);
+  const said = await page.evaluate(() => studio.music.said);
+  check(said.some((line) => /^rendering the tune: the bars under way, rows \d+ to \d+  \d+%$/.test(line)) &&
+        said.some((line) => /^rendering the tune: the whole tune  \d+%$/.test(line)) &&
+        said.some((line) => /^demo\.score: the bars under way, rows \d+ to \d+ heard \d\.\d\d s after the save$/.test(line)),
+        `the status says what renders, how far, and when it was heard: ${JSON.stringify(said)}`);
   const whole = await samples(page, save.bar, save.bar + 16);
   check(snr(spliced, whole) > 30, `the whole tune sounds as the splice did there (${snr(spliced, whole).toFixed(1)} dB)`);
   const kept = await page.evaluate(async () => (await studio.read('demo.score')).includes('D#2'));
@@ -119,11 +119,18 @@ async function scoreCase(browser) {
   check(spliceWave && spliceWave[save.bar / 16] !== wave0[save.bar / 16],
         `the waveform followed the splice at bar ${save.bar / 16}: ${wave0} then ${spliceWave}`);
 
-  // A broken score: marked on its line, the music as it was, playing on.
+  // A save, and at once a broken one: the newer ends the older render, and
+  // is marked on its line; the music as it was plays on.
   const playing = await samples(page, 32, 48);
-  const broken = (await page.evaluate(() => studio.read('demo.score'))).replace('  4:  C-4\n', '  4:  Q-9\n');
+  const current = await page.evaluate(() => studio.read('demo.score'));
+  const broken = current.replace('  4:  C-4\n', '  4:  Q-9\n');
   const line = broken.split('\n').findIndex((l) => l.includes('Q-9')) + 1;
-  await page.evaluate((text) => studio.write('demo.score', text), broken);
+  await page.evaluate(async ([first, second]) => {
+    await studio.write('demo.score', first);
+    await studio.write('demo.score', second);
+  }, [current.replace('D#2', 'E-2'), broken]);
+  check((await page.evaluate(() => studio.music.said)).includes('demo.score: the render of the older save ended'),
+        'the newer save ended the older render');
   await page.waitForFunction(() => studio.errors().some((e) => e.file === 'demo.score'), null, { timeout: 10000 })
     .catch(() => {});
   const marked = (await page.evaluate(() => studio.errors())).filter((e) => e.file === 'demo.score');
@@ -240,7 +247,7 @@ async function publishCase(browser) {
 
   // A key set in the editor, then Publish: the page plays by itself, laid
   // out as `make web DEMO=DIR` lays out the folder Download gives.
-  await page.evaluate(() => studio.run('key glow 0.9'));
+  await page.evaluate(() => studio.run('key glow 0.77'));
   const folder = temporary();
   const unzip = (bytes, name) => {
     fs.writeFileSync(path.join(folder, name), Buffer.from(bytes));
@@ -270,7 +277,7 @@ async function publishCase(browser) {
                    !fs.readFileSync(path.join(site, n)).equals(fs.readFileSync(path.join(made, n))));
   check(same.length === 0, `the tracks, the tune, the logo, the sources and the player are make web's: ${same}`);
   const tracks = fs.readFileSync(path.join(folder, 'mydemo', 'demo.tracks'), 'utf8');
-  check(/0\.9\b/.test(tracks) && !/0\.9\b/.test(fs.readFileSync(path.join(studioDir, 'template', 'demo.tracks'), 'utf8')),
+  check(/\b0\.77\b/.test(tracks) && !/\b0\.77\b/.test(fs.readFileSync(path.join(studioDir, 'template', 'demo.tracks'), 'utf8')),
         'the key set is in the folder, and so in the published track');
   const served = await serve(site);
   const player = await context.newPage();

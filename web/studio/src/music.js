@@ -31,6 +31,7 @@ export class Music {
     this.errors = [];       // the score's, as {file, line, message}
     this.heard = [];        // each splice and tune of the last save: {stage, from, to, seconds}
     this.ended = '';        // why the last render was ended, '' for none
+    this.said = [];         // what the status said of the music, the last 40 lines
     const stored = Number(window.localStorage.getItem(limitKey));
     this.limit = stored >= 1 ? stored : defaultRenderLimit;
   }
@@ -75,6 +76,7 @@ export class Music {
       heard: this.heard.slice(),
       ended: this.ended,
       errors: this.errors.slice(),
+      said: this.said.slice(),
       limit: this.limit,
     };
   }
@@ -109,6 +111,14 @@ export class Music {
   }
 
   say(text, error) {
+    // The progress of one stage is one line, updated.
+    const last = this.said.length - 1;
+    if (last >= 0 && /^rendering the tune: /.test(text) && this.said[last].replace(/\d+%$/, '') === text.replace(/\d+%$/, '')) {
+      this.said[last] = text;
+    } else {
+      this.said.push(text);
+      if (this.said.length > 40) this.said.shift();
+    }
     this.hooks.status(text, error);
   }
 
