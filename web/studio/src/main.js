@@ -501,19 +501,24 @@ const studio = {
   download() {
     return Promise.resolve(writeZip(page.name, page.files));
   },
-  // What plays for rows [fromRow, toRow) now: interleaved stereo at 44.1 kHz
-  // (silence where no tune plays).
+  // What plays for rows [fromRow, toRow) now: interleaved stereo at 44.1 kHz,
+  // cut where the music ends (silence where no tune plays), an hour at most.
   samples(fromRow, toRow) {
+    const [from, to] = [Number(fromRow), Number(toRow)];
+    if (!page.started || !Number.isFinite(from) || !Number.isFinite(to)) {
+      return Promise.reject(new Error('samples(fromRow, toRow) takes two rows of the open demo'));
+    }
     const rate = 44100;
     const rowRate = music.info().rowRate;
-    const first = Math.max(0, Math.round(Number(fromRow) * rate / rowRate));
-    const last = Math.max(first, Math.round(Number(toRow) * rate / rowRate));
-    const out = new Float32Array((last - first) * 2);
     const buffer = audio.buffer;
+    const end = buffer ? buffer.length : Math.round(audio.silentSeconds * rate);
+    const first = Math.min(end, Math.max(0, Math.round(from * rate / rowRate)));
+    const last = Math.min(end, first + 3600 * rate, Math.max(first, Math.round(to * rate / rowRate)));
+    const out = new Float32Array((last - first) * 2);
     if (buffer) {
       const left = buffer.getChannelData(0);
       const right = buffer.getChannelData(buffer.numberOfChannels > 1 ? 1 : 0);
-      for (let frame = first; frame < Math.min(last, buffer.length); ++frame) {
+      for (let frame = first; frame < last; ++frame) {
         out[2 * (frame - first)] = left[frame];
         out[2 * (frame - first) + 1] = right[frame];
       }

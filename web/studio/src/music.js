@@ -26,6 +26,7 @@ export class Music {
     this.hooks = hooks;
     this.module = null;     // the compiled orvanta-music.wasm, shared by each Worker
     this.worker = null;
+    this.standby = null;    // a Worker with the synthesizer loaded, for the next save
     this.timer = 0;
     this.job = null;
     this.errors = [];       // the score's, as {file, line, message}
@@ -47,6 +48,27 @@ export class Music {
       this.module.catch(() => { this.module = null; });
     }
     return this.module;
+  }
+
+  // A Worker for a render: the one standing by (its synthesizer already
+  // instantiated, so that a save is heard sooner), else a new one.
+  takeWorker(module) {
+    let worker = this.standby;
+    this.standby = null;
+    if (!worker) {
+      worker = new Worker('music_worker.js');
+      worker.postMessage({ module });
+    }
+    return worker;
+  }
+
+  standBy() {
+    if (this.standby || !this.module) return;
+    this.module.then((module) => {
+      if (this.standby) return;
+      this.standby = new Worker('music_worker.js');
+      this.standby.postMessage({ module });
+    }, () => {});
   }
 
   setLimit(seconds) {
@@ -81,12 +103,14 @@ export class Music {
     };
   }
 
-  // Ends a render under way; what it would give is older than the score.
+  // Ends a render under way (what it would give is older than the score),
+  // and has the next Worker stand by.
   end() {
     if (this.worker) this.worker.terminate();
     this.worker = null;
     clearTimeout(this.timer);
     this.timer = 0;
+    this.standBy();
   }
 
   // A demo opened: its tune is rendered where it is missing or is not the
@@ -139,29 +163,33 @@ export class Music {
     const job = { path, check, savedAt: performance.now(), stage: '', progress: 0, from: 0, to: 0 };
     this.job = job;
     if (!check) this.heard = [];
-    const worker = new Worker('music_worker.js');
-    this.worker = worker;
-    worker.onmessage = (event) => this.take(worker, job, event.data);
-    worker.onerror = (event) => {
-      event.preventDefault();
-      if (this.worker !== worker) return;
-      this.end();
-      this.say(`${path}: the render stopped: ${event.message || 'the Worker failed'} (the music plays on)`, true);
-    };
+    // A placeholder until the module is compiled (the first render only):
+    // a newer save or the limit ends it as a Worker.
+    const pending = { terminate() {} };
+    this.worker = pending;
     this.compile().then((module) => {
-      if (this.worker !== worker) return;
-      worker.postMessage({ module });
+      if (this.worker !== pending) return;
+      const worker = this.takeWorker(module);
+      this.worker = worker;
+      worker.onmessage = (event) => this.take(worker, job, event.data);
+      worker.onerror = (event) => {
+        event.preventDefault();
+        if (this.worker !== worker) return;
+        this.end();
+        this.say(`${path}: the render stopped: ${event.message || 'the Worker failed'} (the music plays on)`, true);
+      };
       worker.postMessage({
         score: new TextDecoder().decode(bytes), name: path, tune: tune ? tune.slice() : null,
         row: info.row, rowRate: info.rowRate, sections: info.sections, quality,
         mostSeconds: pageMostSeconds, check,
       });
     }, (e) => {
+      if (this.worker !== pending) return;
       this.end();
       this.say(`${path}: the music cannot render here: ${e.message || e}`, true);
     });
     this.timer = setTimeout(() => {
-      if (this.worker !== worker) return;
+      if (this.job !== job || !this.worker) return;
       this.end();
       this.ended = `${path}: the render took longer than ${this.limit} s and was ended; the music plays on as it was`;
       this.say(this.ended, true);
