@@ -75,6 +75,8 @@ function changeBarUnderWay(page) {
 
 async function scoreCase(browser) {
   const { context, page, problems } = await openStudio(browser);
+  // The tune is checked against the score as the demo opens.
+  await page.waitForFunction(() => !studio.music.busy, null, { timeout: 30000 }).catch(() => {});
   const opened = await page.evaluate(() => studio.music);
   check(!opened.busy && opened.errors.length === 0 && opened.heard.length === 0,
         `the template's tune is its score's render: nothing to render (${JSON.stringify(opened)})`);
@@ -243,14 +245,17 @@ async function publishCase(browser) {
   const { context, page, problems } = await openStudio(browser);
   // Orvanta's own demo opens as a new demo, its own tune current.
   await page.click('#orvanta');
-  await page.waitForFunction(() => studio.demos().length === 2, null, { timeout: 30000 }).catch(() => {});
+  await page.waitForFunction(() => /orvanta: opened/.test(document.getElementById('status').textContent), null,
+                             { timeout: 30000 }).catch(() => {});
   const opened = await status(page);
   check(/orvanta: opened/.test(opened), `Open Orvanta: ${opened}`);
   await page.waitForFunction(() => studio.tracks().includes('cam.rot.x') && Module.orvantaAudio.buffer &&
                              Module.orvantaAudio.buffer.duration > 140, null, { timeout: 30000 }).catch(() => {});
+  await page.waitForFunction(() => !studio.music.busy, null, { timeout: 30000 }).catch(() => {});
   const facts = await page.evaluate(() => ({ demos: studio.demos(), tracks: studio.tracks().length, music: studio.music }));
   check(facts.demos.length === 2 && facts.tracks === 31, `Orvanta's 31 tracks in a second demo: ${JSON.stringify(facts)}`);
-  check(!facts.music.busy && facts.music.errors.length === 0, 'Orvanta\'s tune is its score\'s: nothing renders');
+  check(!facts.music.busy && facts.music.errors.length === 0 && facts.music.heard.length === 0,
+        `Orvanta's tune is its score's: nothing renders (${JSON.stringify(facts.music)})`);
   await page.evaluate(() => studio.switchTo(studio.demos().find((d) => d.name === 'mydemo').id));
   await page.waitForFunction(() => document.title.startsWith('mydemo'), null, { timeout: 10000 });
 
