@@ -36,3 +36,18 @@ export function browse(extraArgs = []) {
            ...extraArgs],
   });
 }
+
+// Serves `folder`, starts the browser and runs `body(browser, server)`; a
+// throw is a failed check, and both end however it went.
+export async function inBrowser(folder, check, body) {
+  const server = await serve(folder);
+  const browser = await browse();
+  try {
+    await body(browser, server);
+  } catch (error) {
+    check(false, error.stack || String(error));
+  } finally {
+    await browser.close();
+    server.close();
+  }
+}

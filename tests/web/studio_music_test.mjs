@@ -12,7 +12,7 @@
 // tunegen's render of its score), publish (the published page plays by
 // itself; Orvanta's own demo opens to remix).
 // Ends with "N passed, N failed".
-import { browse, serve } from './browser.mjs';
+import { inBrowser, serve } from './browser.mjs';
 import { harness } from './harness.mjs';
 import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -326,14 +326,9 @@ if (!cases[caseName] || !binDir || !fs.existsSync(path.join(studioDir, 'orvanta-
   console.log('usage: node studio_music_test.mjs score|tune|publish STUDIO_DIR DESKTOP_BIN_DIR');
   process.exit(2);
 }
-const server = await serve(studioDir);
-const browser = await browse();
-try {
+let server;
+await inBrowser(studioDir, check, async (browser, served) => {
+  server = served;
   await cases[caseName](browser);
-} catch (error) {
-  check(false, error.stack || String(error));
-} finally {
-  await browser.close();
-  server.close();
-}
+});
 finish();

@@ -14,7 +14,7 @@
 // workspace (the panel under the mouse, a scene added to the manifest, a
 // full storage, the demos' list).
 // Ends with "N passed, N failed".
-import { browse, serve } from './browser.mjs';
+import { inBrowser } from './browser.mjs';
 import { harness } from './harness.mjs';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -577,14 +577,9 @@ if (!cases[caseName] || !fs.existsSync(path.join(studioDir, 'orvanta-studio.wasm
   console.log('usage: node studio_test.mjs template|edit|capture|folders|workspace STUDIO_DIR [DESKTOP_BIN_DIR]');
   process.exit(2);
 }
-const server = await serve(studioDir);
-const browser = await browse();
-try {
+let server;
+await inBrowser(studioDir, check, async (browser, served) => {
+  server = served;
   await cases[caseName](browser);
-} catch (error) {
-  check(false, error.stack || String(error));
-} finally {
-  await browser.close();
-  server.close();
-}
+});
 finish();
