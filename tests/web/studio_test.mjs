@@ -396,6 +396,8 @@ async function workspace(browser) {
   const held = await page.evaluate(() => studio.row);
   await page.waitForTimeout(500);
   check(Math.abs((await page.evaluate(() => studio.row)) - held) < 0.01, 'space on the canvas pauses');
+  // Where the lanes stand now: the panel follows the row, and it moved.
+  layout = await page.evaluate(() => studio.layout());
   const target = layout.firstRow + (layout.lastRow - layout.firstRow) * 0.75;
   const x = layout.lanes[0] + (layout.lanes[2] - layout.lanes[0]) * 0.75;
   await page.mouse.click(...await aim(page, x, (layout.ruler[1] + layout.ruler[3]) / 2));
