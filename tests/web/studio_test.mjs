@@ -400,7 +400,10 @@ async function workspace(browser) {
   layout = await page.evaluate(() => studio.layout());
   const target = layout.firstRow + (layout.lastRow - layout.firstRow) * 0.75;
   const x = layout.lanes[0] + (layout.lanes[2] - layout.lanes[0]) * 0.75;
+  const framesBefore = await page.evaluate(() => studio.frames);
   await page.mouse.click(...await aim(page, x, (layout.ruler[1] + layout.ruler[3]) / 2));
+  // The row a frame shows: the next frames' after the click.
+  await page.waitForFunction((n) => studio.frames > n + 1, framesBefore, { timeout: 10000 }).catch(() => {});
   const row = await page.evaluate(() => studio.row);
   check(Math.abs(row - target) < 3, `a click on the ruler moves the row there: ${row} for ${target.toFixed(1)}`);
   const span = layout.lastRow - layout.firstRow;
@@ -413,6 +416,8 @@ async function workspace(browser) {
   // A key dragged along its lane, as on the desktop: glow's at row 64 to
   // row 72, one step of undo; a box drawn across the lanes selects keys.
   await page.evaluate(() => { studio.run('goto 64'); studio.run('zoom 64'); });
+  // The panel lays out at the row a frame drew.
+  await page.waitForFunction(() => Math.abs(studio.row - 64) < 0.5, null, { timeout: 10000 }).catch(() => {});
   layout = await page.evaluate(() => studio.layout());
   const xOf = (row) => layout.lanes[0] + layout.margin +
     (row - layout.firstRow) / (layout.lastRow - layout.firstRow) * (layout.lanes[2] - layout.lanes[0] - 2 * layout.margin);

@@ -32,6 +32,7 @@ const page = {
 
 function status(text, error) {
   $('status').textContent = text;
+  $('status').title = text; // the whole line, where the bar cuts it
   $('status').className = error ? 'error' : '';
 }
 
