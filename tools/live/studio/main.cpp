@@ -2,6 +2,7 @@
 // page makes (web/studio/studio.js). Strings handed back stay valid until
 // the next call of the same kind.
 #include "studio.h"
+#include "json_text.h"
 
 #include "gui.h"
 
@@ -50,24 +51,6 @@ void frame()
 }
 
 } // namespace
-
-std::string json(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
 
 Studio& state()
 {
@@ -193,7 +176,7 @@ EMSCRIPTEN_KEEPALIVE const char* studio_tracks()
 {
     static std::string result;
     result = "[";
-    for (size_t t = 0; t < STUDIO.names.size(); ++t) result += (t ? "," : "") + studio::json(STUDIO.names[t]);
+    for (size_t t = 0; t < STUDIO.names.size(); ++t) result += (t ? "," : "") + jsonString(STUDIO.names[t]);
     result += "]";
     return result.c_str();
 }
@@ -205,8 +188,8 @@ EMSCRIPTEN_KEEPALIVE const char* studio_errors()
     bool any = false;
     for (const auto& [file, lines] : STUDIO.errors) {
         for (const ShaderError& error : lines) {
-            result += std::string(any ? "," : "") + "{\"file\":" + studio::json(file) +
-                      ",\"line\":" + std::to_string(error.line) + ",\"message\":" + studio::json(error.message) + "}";
+            result += std::string(any ? "," : "") + "{\"file\":" + jsonString(file) +
+                      ",\"line\":" + std::to_string(error.line) + ",\"message\":" + jsonString(error.message) + "}";
             any = true;
         }
     }

@@ -3,6 +3,7 @@
 // grid, the quick renders spliced into the playing music as the desktop's
 // player splices them, and the tune's loudness under the panel's lanes.
 #include "studio.h"
+#include "json_text.h"
 
 #include "demo/clock.h"
 
@@ -27,8 +28,8 @@ EMSCRIPTEN_KEEPALIVE const char* studio_music()
     char numbers[96];
     std::snprintf(numbers, sizeof numbers, ",\"rowRate\":%.17g,\"row\":%.17g,\"sections\":[", s.folder.description.rowRate,
                   s.row);
-    result = "{\"score\":" + studio::json(s.started && score ? music : "") + ",\"music\":" +
-             studio::json(s.started ? music : "") + numbers;
+    result = "{\"score\":" + jsonString(s.started && score ? music : "") + ",\"music\":" +
+             jsonString(s.started ? music : "") + numbers;
     bool first = true;
     for (const double row : s.started ? studio::sectionRows() : std::vector<double>{}) {
         std::snprintf(numbers, sizeof numbers, "%s%.17g", first ? "" : ",", row);

@@ -20,6 +20,7 @@
 //
 // Progress goes to Module.musicProgress(fraction) about once a second of
 // music.
+#include "json_text.h"
 #include "score.h"
 #include "synth.h"
 #include "tune_render.h"
@@ -50,24 +51,6 @@ EM_JS(void, tellProgress, (double fraction), {
     if (Module.musicProgress) Module.musicProgress(fraction);
 });
 
-std::string json(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 void progress(double fraction)
 {
     tellProgress(fraction);
@@ -84,7 +67,7 @@ EMSCRIPTEN_KEEPALIVE const char* music_read(const char* text, const char* name)
     ScoreError error;
     Song song;
     if (!parseScore(worker.text, name, song, error)) {
-        worker.reply = "{\"error\":" + json(error.describe()) + ",\"line\":" + std::to_string(error.line) + "}";
+        worker.reply = "{\"error\":" + jsonString(error.describe()) + ",\"line\":" + std::to_string(error.line) + "}";
         return worker.reply.c_str();
     }
     worker.song = std::move(song);

@@ -109,9 +109,6 @@ std::vector<double> sectionRows();
 bool pressKey(int key, bool shift);
 void openPagePrompt(const std::string& text);
 
-// main.cpp
-std::string json(const std::string& text); // a JSON string of `text`
-
 // panel_host.cpp
 void placePicture();
 void drawInterface(); // over the frame, before it is shown

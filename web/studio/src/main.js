@@ -10,6 +10,7 @@ import { readZip, checkFolder, writeZip, ZipRefusal, entryLimit, wholeLimit } fr
 import { TextPane } from './text_pane.js';
 import { Music } from './music.js';
 import { publishPage, orvantaFolder } from './publish.js';
+import { fetchBytes } from './fetch_bytes.js';
 
 const $ = (id) => document.getElementById(id);
 const canvas = $('canvas');
@@ -110,12 +111,6 @@ function layOut(path, files) {
     if (name.includes('/')) fs().mkdirTree(path + '/' + name.slice(0, name.lastIndexOf('/')));
     fs().writeFile(path + '/' + name, bytes);
   }
-}
-
-async function fetchBytes(url) {
-  const response = await fetch(url);
-  if (!response.ok) throw new Error(`${url} is missing`);
-  return new Uint8Array(await response.arrayBuffer());
 }
 
 async function loadBuildFiles() {

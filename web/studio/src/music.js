@@ -1,3 +1,5 @@
+import { fetchBytes } from './fetch_bytes.js';
+
 // The studio's music: a score saved in the page is rendered by tunegen's
 // synthesizer in a Worker (music_worker.js) and heard as on the desktop's
 // player: the bars under way first, spliced into the playing music by the
@@ -39,12 +41,7 @@ export class Music {
 
   compile() {
     if (!this.module) {
-      this.module = fetch('orvanta-music.wasm')
-        .then((response) => {
-          if (!response.ok) throw new Error('orvanta-music.wasm is missing');
-          return response.arrayBuffer();
-        })
-        .then((bytes) => WebAssembly.compile(bytes));
+      this.module = fetchBytes('orvanta-music.wasm').then((bytes) => WebAssembly.compile(bytes));
       this.module.catch(() => { this.module = null; });
     }
     return this.module;

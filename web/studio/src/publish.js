@@ -6,16 +6,11 @@
 // serves what it holds.
 //
 // Orvanta's own demo (Open Orvanta) comes with the studio as a folder too.
+import { fetchBytes } from './fetch_bytes.js';
 import { writeZip } from './zip.js';
 
 const playerFiles = ['index.html', 'page.js', 'orvanta.js', 'orvanta.wasm'];
 const marker = '.orvanta-web';
-
-async function fetchBytes(url) {
-  const response = await fetch(url);
-  if (!response.ok) throw new Error(`${url} is missing`);
-  return new Uint8Array(await response.arrayBuffer());
-}
 
 function clear(FS, path) {
   if (!FS.analyzePath(path).exists) return;
